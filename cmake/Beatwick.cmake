@@ -71,9 +71,11 @@ function(beatwick_test name)
   target_compile_options(${name} PRIVATE ${BEATWICK_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE BEATWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                                             BEATWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+                                             BEATWICK_BINARY_DIR="${PROJECT_BINARY_DIR}"
+                                             BEATWICK_RESOURCE_DIR="${BEATWICK_RESOURCE_DIR}")
+  add_dependencies(${name} beatwick_resources)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
-  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;BEATWICK_RESOURCE_DIR=${BEATWICK_RESOURCE_DIR}")
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
   endif()
