@@ -219,7 +219,9 @@ TEST(URLTypes, ByPrefix) {
                                                  {"\x0bmailto:a@b", 2},
                                                  {"\x07news:x.", 3},
                                                  {"\x07nntp:x.", 3},
-                                                 {"\x05ftp:x", 0}};
+                                                 {"\x05"
+                                                  "ftp:x",
+                                                  0}};
     for (const auto& [text, type] : cases)
         EXPECT_EQ(GetURLType(reinterpret_cast<ConstStr255Param>(text)), type) << text + 1;
 }
