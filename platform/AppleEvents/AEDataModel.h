@@ -103,8 +103,9 @@ inline constexpr SInt32 kAEDefaultTimeoutTicks = 3600;
 enum : AEReturnID { kAutoGenerateReturnID = -1 };
 enum : AETransactionID { kAnyTransactionID = 0 };
 
-// Status codes of the Apple Event Manager.
+// Status codes of the Apple Event Manager (procNotFound, -600, lives in MacTypes.h).
 enum : OSStatus {
+    connectionInvalid = -609,  // the channel to the target broke
     errAECoercionFail = -1700,
     errAEDescNotFound = -1701,
     errAECorruptData = -1702,

@@ -10,6 +10,8 @@ constexpr uint8_t kMagic[] = {'B', 'W', 'A', 'E', 0x01};
 class Writer {
 public:
     std::vector<uint8_t> out;
+    // Send mode and time-out written in place of the top event's own.
+    const AEEventHeader* sent{nullptr};
 
     void u8(uint8_t v) { out.push_back(v); }
     void u16(uint16_t v) { u8(static_cast<uint8_t>(v >> 8)), u8(static_cast<uint8_t>(v)); }
@@ -45,8 +47,10 @@ public:
                 u32(header.eventID);
                 u16(static_cast<uint16_t>(header.returnID));
                 u32(static_cast<uint32_t>(header.transactionID));
-                u32(static_cast<uint32_t>(header.sendMode));
-                u32(static_cast<uint32_t>(header.timeout));
+                const AEEventHeader& stamp = sent ? *sent : header;
+                sent = nullptr;
+                u32(static_cast<uint32_t>(stamp.sendMode));
+                u32(static_cast<uint32_t>(stamp.timeout));
                 write(header.address);
                 fields(header.attributes);
                 fields(desc);
@@ -166,6 +170,17 @@ std::vector<uint8_t> AEFlatten(const AEDesc& desc) {
     Writer writer;
     writer.out.assign(std::begin(kMagic), std::end(kMagic));
     writer.write(desc);
+    return std::move(writer.out);
+}
+
+std::vector<uint8_t> AEFlattenEvent(const AppleEvent& event, AESendMode sendMode, SInt32 timeout) {
+    AEEventHeader stamp;
+    stamp.sendMode = sendMode;
+    stamp.timeout = timeout;
+    Writer writer;
+    writer.sent = event.event() ? &stamp : nullptr;
+    writer.out.assign(std::begin(kMagic), std::end(kMagic));
+    writer.write(event);
     return std::move(writer.out);
 }
 

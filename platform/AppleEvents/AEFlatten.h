@@ -25,4 +25,6 @@ OSStatus AEFlattenDesc(const AEDesc* desc, Ptr buffer, Size bufferSize, Size* ac
 OSStatus AEUnflattenDesc(const void* buffer, Size bufferSize, AEDesc* result);
 
 std::vector<uint8_t> AEFlatten(const AEDesc& desc);
+// An event as it is sent: its header carries the given send mode and time-out.
+std::vector<uint8_t> AEFlattenEvent(const AppleEvent& event, AESendMode sendMode, SInt32 timeout);
 OSStatus AEUnflatten(const std::vector<uint8_t>& bytes, AEDesc* result);
