@@ -20,7 +20,7 @@
 inline constexpr int kAEFlattenMaxDepth = 64;
 
 Size AESizeOfFlattenedDesc(const AEDesc* desc);
-// errAEBufferTooSmall-like memFullErr when the buffer is too small (actualSize says how much).
+// memFullErr when the buffer is too small; actualSize tells the size needed.
 OSStatus AEFlattenDesc(const AEDesc* desc, Ptr buffer, Size bufferSize, Size* actualSize);
 OSStatus AEUnflattenDesc(const void* buffer, Size bufferSize, AEDesc* result);
 
