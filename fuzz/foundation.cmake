@@ -1,0 +1,1 @@
+beatwick_fuzzer(PropertyListFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/PropertyListFuzzer.cpp LIBS beatwick_foundation)
