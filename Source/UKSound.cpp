@@ -26,6 +26,7 @@ UKSound::UKSound(const std::string& fileURL, Context context) : mContext(std::mo
         mQueue, mContext.output);
     if (mSetUpStatus != noErr) {
         log("Couldn't create new output for queue.");
+        queueNotWorking();
         return;
     }
     if (mQueue->setVolume(0.0f) != noErr) log("Couldn't set volume to zero for new audio queue.");
@@ -64,13 +65,19 @@ UKSound::UKSound(const std::string& fileURL, Context context) : mContext(std::mo
             log("Couldn't allocate buffer " + std::to_string(i) + ".");
             mSetUpStatus = memFullErr;
             mQueue.reset();
+            queueNotWorking();
             return;
         }
         audioQueue(*mQueue, *mBuffers[i]);
         if (mDone) break;
     }
 
-    if (play() != noErr && mContext.post) mContext.post(kAudioQueueNotWorking);
+    if (play() != noErr) queueNotWorking();
+}
+
+// The file is good but queues fail: the owner falls back to another way of playing it.
+void UKSound::queueNotWorking() {
+    if (mContext.post) mContext.post(kAudioQueueNotWorking);
 }
 
 UKSound::~UKSound() {

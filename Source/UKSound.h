@@ -36,8 +36,8 @@ public:
 
     // Opens the file of the "file://" URL, primes the queue and plays it once at volume 0. Each
     // failing step is logged. A file that cannot be opened, or read as sound, ends the set-up:
-    // the sound stays silent and play() answers the failure. A failing warm-up play posts
-    // "AudioQueueNotWorking".
+    // the sound stays silent, play() answers the failure, nothing is posted. A queue that cannot
+    // be made or a failing warm-up play posts "AudioQueueNotWorking".
     explicit UKSound(const std::string& fileURL, Context context = {});
     ~UKSound();
 
@@ -62,6 +62,7 @@ public:
 private:
     void log(const std::string& message) const;
     void runningChanged(AudioQueue& queue);
+    void queueNotWorking();
 
     Context mContext;
     std::unique_ptr<AudioFile> mAudioFile;

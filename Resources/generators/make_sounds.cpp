@@ -57,14 +57,14 @@ private:
 std::vector<float> render(const Click& click) {
     Noise noise;
     const int frames = static_cast<int>(click.seconds * kRate);
-    const int fadeFrames = kRate / 500;  // 2 ms fade to true silence at the end
+    const int fadeFrames = kRate / 500;  // 2 ms fade, ending on a silent sample
     std::vector<float> out(frames);
     for (int i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / kRate;
         double v = click.noiseLevel * noise.next() * std::exp(-t / click.noiseDecay);
         for (const Partial& p : click.partials)
             v += p.level * std::sin(2 * kPi * p.frequency * t) * std::exp(-t / p.decay);
-        if (i >= frames - fadeFrames) v *= static_cast<double>(frames - i) / fadeFrames;
+        if (i >= frames - fadeFrames) v *= static_cast<double>(frames - 1 - i) / fadeFrames;
         out[i] = static_cast<float>(std::clamp(v, -1.0, 1.0));
     }
     return out;
