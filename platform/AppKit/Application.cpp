@@ -1,0 +1,57 @@
+#include "platform/AppKit/Application.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/AppKit/Event.h"
+
+Application& Application::sharedApplication() {
+    static Application application;
+    return application;
+}
+
+Application::Application() : mActive(QGuiApplication::applicationState() == Qt::ApplicationActive) {
+    mReported = QGuiApplication::applicationState();
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) { applicationStateChanged(state); });
+}
+
+void Application::applicationStateChanged(Qt::ApplicationState state) {
+    mReported = state;
+    // Between the focus leaving one window and reaching the next, Qt may report the application
+    // inactive for a moment: the state counts once the queued events have run.
+    if (mSettlePending) return;
+    mSettlePending = true;
+    QTimer::singleShot(0, this, [this] { settle(); });
+}
+
+void Application::settle() {
+    mSettlePending = false;
+    const bool active = mReported == Qt::ApplicationActive;
+    if (active == mActive) return;
+    mActive = active;
+    if (active)
+        emit didBecomeActive();
+    else
+        emit didResignActive();
+}
+
+void Application::activateIgnoringOtherApps(bool) {
+    QWidget* target = QApplication::activeWindow();
+    if (!target) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) {
+                target = w;
+                break;
+            }
+    }
+    if (!target) return;
+    target->raise();
+    target->activateWindow();
+}
+
+uint32_t Application::currentModifierFlags() const {
+    return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
+}

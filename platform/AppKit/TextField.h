@@ -1,0 +1,57 @@
+// A text field: editable, or a plain label when neither editable nor bordered. It reports frame
+// changes (frameDidChange) when asked to, as the name field's neighbours follow its width.
+#pragma once
+
+#include <QLineEdit>
+#include <functional>
+#include <string>
+
+#include "platform/AppKit/Color.h"
+#include "platform/AppKit/Font.h"
+#include "platform/AppKit/Geometry.h"
+
+class TextField : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextField(QWidget* parent = nullptr);
+
+    std::string stringValue() const { return text().toStdString(); }
+    void setStringValue(const std::string& value);
+    int intValue() const;
+    void setIntValue(int value) { setStringValue(std::to_string(value)); }
+
+    bool isEditable() const { return !isReadOnly(); }
+    void setEditable(bool editable);
+    void setBordered(bool bordered) { setFrame(bordered); }
+    void setDrawsBackground(bool draws);
+    void setTextColor(const NSColor& color);
+    void setNSFont(const NSFont& font);
+    const NSFont& nsFont() const { return mFont; }
+    void setAlignment(Qt::Alignment alignment) { QLineEdit::setAlignment(alignment); }
+    // The cell's background style (0 light, 1 dark, 2 raised, 3 lowered); kept for the drawing.
+    void setBackgroundStyle(int style) { mBackgroundStyle = style; }
+    int backgroundStyle() const { return mBackgroundStyle; }
+
+    using QLineEdit::setToolTip;
+    void setToolTip(const std::string& text) { QLineEdit::setToolTip(QString::fromStdString(text)); }
+
+    // y-up in the superview.
+    NSRect frameRect() const;
+    void setFrameRect(const NSRect& frame);
+    void setPostsFrameChangedNotifications(bool posts) { mPostsFrameChanges = posts; }
+
+    // Sent when editing ends with Return or by leaving the field.
+    std::function<void()> action;
+
+signals:
+    void frameDidChange();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    NSFont mFont = NSFont::systemFontOfSize(13);
+    int mBackgroundStyle{0};
+    bool mPostsFrameChanges{false};
+};

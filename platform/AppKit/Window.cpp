@@ -1,0 +1,283 @@
+#include "platform/AppKit/Window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <array>
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "platform/AppKit/Button.h"
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/View.h"
+#include "platform/AppKit/WidgetFrame.h"
+
+namespace {
+
+struct LevelForKey {
+    int key;
+    NSWindowLevel level;
+};
+constexpr std::array<LevelForKey, 2> kLevels{{{4, NSNormalWindowLevel}, {5, NSFloatingWindowLevel}}};
+
+std::map<std::string, std::string>& memoryFrames() {
+    static std::map<std::string, std::string> frames;
+    return frames;
+}
+
+FrameStore& frameStore() {
+    static FrameStore store{
+        [](const std::string& key) -> std::optional<std::string> {
+            auto it = memoryFrames().find(key);
+            if (it == memoryFrames().end()) return std::nullopt;
+            return it->second;
+        },
+        [](const std::string& key, const std::string& value) { memoryFrames()[key] = value; }};
+    return store;
+}
+
+int primaryScreenHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 0;
+}
+
+// A saved frame is "x y width height", y-up on the screen, in whole points.
+std::optional<NSRect> parseFrame(const std::string& text) {
+    std::istringstream in(text);
+    long x, y, w, h;
+    if (!(in >> x >> y >> w >> h) || w <= 0 || h <= 0 || w > 100000 || h > 100000) return std::nullopt;
+    return NSMakeRect(x, y, w, h);
+}
+
+}  // namespace
+
+NSWindowLevel CGWindowLevelForKey(int key) {
+    for (const LevelForKey& entry : kLevels)
+        if (entry.key == key) return entry.level;
+    return NSNormalWindowLevel;
+}
+
+void Window::setFrameStore(FrameStore store) {
+    if (store.get && store.set) frameStore() = std::move(store);
+}
+
+Window::Window(NSSize contentSize, bool borderless) : QWidget(nullptr), mContentView(new View(this)) {
+    if (borderless) setWindowFlag(Qt::FramelessWindowHint, true);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setContentSize(contentSize);
+}
+
+Window::~Window() = default;
+
+void Window::setTitle(const std::string& title) {
+    setWindowTitle(QString::fromStdString(title));
+}
+
+void Window::makeKeyAndOrderFront() {
+    show();
+    raise();
+    if (mCanBecomeKey) activateWindow();
+}
+
+void Window::orderFront() {
+    show();
+    raise();
+}
+
+void Window::orderFrontRegardless() {
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    show();
+    raise();
+    setAttribute(Qt::WA_ShowWithoutActivating, !mCanBecomeKey);
+}
+
+void Window::orderOut() {
+    hide();
+}
+
+bool Window::isKeyWindow() const {
+    return isVisible() && isActiveWindow();
+}
+
+bool Window::isMainWindow() const {
+    return isKeyWindow();
+}
+
+bool Window::makeFirstResponder(QWidget* responder) {
+    if (!responder) {
+        if (QWidget* focused = focusWidget()) focused->clearFocus();
+        return true;
+    }
+    if (responder->window() != this) return false;
+    // Views decide when they are polished; polish now so a fresh view's answer counts.
+    responder->ensurePolished();
+    if (responder->focusPolicy() == Qt::NoFocus) return false;
+    responder->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+QWidget* Window::firstResponder() const {
+    return focusWidget();
+}
+
+void Window::setLevel(NSWindowLevel level) {
+    if (level == mLevel) return;
+    mLevel = level;
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, level > NSNormalWindowLevel);
+    // Changing flags hides a window; it comes back where it was.
+    if (visible) show();
+}
+
+void Window::setCanBecomeKeyWindow(bool can) {
+    mCanBecomeKey = can;
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus, !can);
+    setAttribute(Qt::WA_ShowWithoutActivating, !can);
+    if (visible) show();
+}
+
+NSRect Window::frameRect() const {
+    const QRect g = geometry();
+    return NSMakeRect(g.x(), primaryScreenHeight() - g.y() - g.height(), g.width(), g.height());
+}
+
+void Window::setFrameRect(const NSRect& frame) {
+    const int w = static_cast<int>(std::lround(frame.size.width));
+    const int h = static_cast<int>(std::lround(frame.size.height));
+    setGeometry(static_cast<int>(std::lround(frame.origin.x)),
+                primaryScreenHeight() - static_cast<int>(std::lround(frame.origin.y)) - h, w, h);
+    mContentView->setGeometry(rect());
+    keepYUpOrigins(*mContentView);
+}
+
+void Window::setContentSize(NSSize size) {
+    resize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+    // A hidden window hears of its size only when shown; its views are placed from it before that.
+    mContentView->setGeometry(rect());
+    keepYUpOrigins(*mContentView);
+}
+
+void Window::center() {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+bool Window::setFrameUsingName(const std::string& name) {
+    if (name.empty()) return false;
+    const std::optional<std::string> saved = frameStore().get(frameKey(name));
+    const std::optional<NSRect> frame = saved ? parseFrame(*saved) : std::nullopt;
+    if (!frame) return false;
+    mRestoring = true;
+    setFrameRect(*frame);
+    mRestoring = false;
+    return true;
+}
+
+void Window::saveFrameUsingName(const std::string& name) const {
+    if (name.empty()) return;
+    const NSRect f = frameRect();
+    std::ostringstream out;
+    out << std::lround(f.origin.x) << ' ' << std::lround(f.origin.y) << ' ' << std::lround(f.size.width)
+        << ' ' << std::lround(f.size.height);
+    frameStore().set(frameKey(name), out.str());
+}
+
+bool Window::setFrameAutosaveName(const std::string& name) {
+    mAutosaveName = name;
+    return setFrameUsingName(name);
+}
+
+void Window::placeWithFrameAutosaveName(const std::string& name, NSSize defaultContentSize) {
+    center();
+    if (setFrameAutosaveName(name)) return;
+    mRestoring = true;
+    setContentSize(defaultContentSize);
+    center();
+    mRestoring = false;
+}
+
+void Window::autosave() const {
+    if (!mRestoring && !mAutosaveName.empty()) saveFrameUsingName(mAutosaveName);
+}
+
+Button* Window::defaultButton() const {
+    for (Button* button : findChildren<Button*>())
+        if (button->keyEquivalent() == "\r") return button;
+    return nullptr;
+}
+
+bool Window::performKeyEquivalent(const NSEvent& event) {
+    for (Button* button : findChildren<Button*>())
+        if (button->performKeyEquivalent(event)) return true;
+    return false;
+}
+
+void Window::beginSheet(Window* sheet, std::function<void(long)> didEnd) {
+    if (!sheet || mSheet) return;
+    mSheet = sheet;
+    mSheetDidEnd = std::move(didEnd);
+    sheet->setParent(this, Qt::Sheet | Qt::Dialog);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->show();
+}
+
+void Window::endSheet(Window* sheet, long returnCode) {
+    if (!sheet || sheet != mSheet) return;
+    mSheet = nullptr;
+    auto didEnd = std::move(mSheetDidEnd);
+    mSheetDidEnd = nullptr;
+    sheet->hide();
+    if (didEnd) didEnd(returnCode);
+}
+
+void Window::performClose() {
+    close();
+}
+
+bool Window::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) {
+        const bool key = isKeyWindow();
+        if (key != mWasKey) {
+            mWasKey = key;
+            if (key)
+                emit didBecomeKey();
+            else
+                emit didResignKey();
+        }
+    }
+    return QWidget::event(e);
+}
+
+// Keys the focused view passed on end here; Return and Enter reach the default button.
+void Window::keyPressEvent(QKeyEvent* event) {
+    if (isModifierOnlyKey(event->key()) ||
+        !performKeyEquivalent(NSEvent::keyEvent(*event, NSEventType::KeyDown)))
+        event->ignore();
+}
+
+void Window::closeEvent(QCloseEvent* event) {
+    if (windowShouldClose && !windowShouldClose()) {
+        event->ignore();
+        return;
+    }
+    emit willClose();
+    event->accept();
+}
+
+void Window::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    autosave();
+    emit didMove();
+}
+
+void Window::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    mContentView->setGeometry(rect());
+    autosave();
+    emit didResize();
+}

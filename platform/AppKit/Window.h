@@ -1,0 +1,124 @@
+// A top-level window in the platform's terms: a content view, key state, first responder, window
+// levels, key equivalents of its buttons (Return for the default button), sheets, and a frame
+// saved under an autosave name through a replaceable store.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/AppKit/Geometry.h"
+
+class Button;
+class View;
+struct NSEvent;
+
+using NSWindowLevel = int;
+inline constexpr NSWindowLevel NSNormalWindowLevel = 0;
+inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
+
+// The level of a level key: 4 is the normal level, 5 the floating one; other keys are normal.
+NSWindowLevel CGWindowLevelForKey(int key);
+
+// Where saved frames live; the user defaults back it. Without one, frames last as long as the process.
+struct FrameStore {
+    std::function<std::optional<std::string>(const std::string& key)> get;
+    std::function<void(const std::string& key, const std::string& value)> set;
+};
+
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // A titled window whose content view has the size; `borderless` makes a frameless one.
+    explicit Window(NSSize contentSize, bool borderless = false);
+    ~Window() override;
+
+    View* contentView() const { return mContentView; }
+
+    void setTitle(const std::string& title);
+    void makeKeyAndOrderFront();
+    void orderFront();
+    // Shows the window without taking the keyboard from the active window.
+    void orderFrontRegardless();
+    void orderOut();
+    bool isKeyWindow() const;
+    bool isMainWindow() const;  // the key window, since there is no separate main window here
+
+    // Gives the widget the keyboard; false when it takes no focus.
+    bool makeFirstResponder(QWidget* responder);
+    QWidget* firstResponder() const;
+
+    void setLevel(NSWindowLevel level);
+    NSWindowLevel level() const { return mLevel; }
+    void setExcludedFromWindowsMenu(bool excluded) { mExcludedFromWindowsMenu = excluded; }
+    bool isExcludedFromWindowsMenu() const { return mExcludedFromWindowsMenu; }
+    // A window that never takes the keyboard (a notice panel): clicks do not make it key.
+    void setCanBecomeKeyWindow(bool can);
+    bool canBecomeKeyWindow() const { return mCanBecomeKey; }
+    void setAlphaValue(CGFloat alpha) { setWindowOpacity(alpha); }
+    CGFloat alphaValue() const { return windowOpacity(); }
+
+    // Frames on the screen, y-up from the bottom of the primary screen.
+    NSRect frameRect() const;
+    void setFrameRect(const NSRect& frame);
+    void setContentSize(NSSize size);
+    // Centres the window on its screen's available area.
+    void center();
+
+    // Restores the frame saved under the name when there is one (answering true) and saves the
+    // frame under it whenever the window moves or resizes from then on.
+    bool setFrameAutosaveName(const std::string& name);
+    const std::string& frameAutosaveName() const { return mAutosaveName; }
+    void saveFrameUsingName(const std::string& name) const;
+    bool setFrameUsingName(const std::string& name);
+    // The main window's placement: the saved frame, else centred with the default content size.
+    void placeWithFrameAutosaveName(const std::string& name, NSSize defaultContentSize);
+    static void setFrameStore(FrameStore store);
+    // The key under which a frame of that autosave name is stored.
+    static std::string frameKey(const std::string& name) { return "NSWindow Frame " + name; }
+
+    // The enabled, visible button whose key equivalent the event is; it is clicked. The default
+    // button (key equivalent Return) answers Return and Enter.
+    bool performKeyEquivalent(const NSEvent& event);
+    Button* defaultButton() const;
+
+    // A window-modal sheet over this window; `didEnd` gets the code endSheet passes.
+    void beginSheet(Window* sheet, std::function<void(long returnCode)> didEnd);
+    void endSheet(Window* sheet, long returnCode = 0);
+    Window* attachedSheet() const { return mSheet; }
+
+    // Asked before the window closes by the user or performClose; answering false keeps it open.
+    std::function<bool()> windowShouldClose;
+    void performClose();
+
+signals:
+    void didBecomeKey();
+    void didResignKey();
+    void didMove();
+    void didResize();
+    void willClose();
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void autosave() const;
+
+    View* mContentView;
+    NSWindowLevel mLevel{NSNormalWindowLevel};
+    bool mExcludedFromWindowsMenu{false};
+    bool mCanBecomeKey{true};
+    bool mWasKey{false};
+    bool mRestoring{false};
+    std::string mAutosaveName;
+    Window* mSheet{nullptr};
+    std::function<void(long)> mSheetDidEnd;
+};

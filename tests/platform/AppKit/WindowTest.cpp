@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <map>
+
+#include "TestApplication.h"
+#include "platform/AppKit/Alert.h"
+#include "platform/AppKit/Application.h"
+#include "platform/AppKit/Window.h"
+
+namespace {
+
+// A frame store over a map, as the user defaults would keep it.
+struct MapFrameStore {
+    MapFrameStore() {
+        Window::setFrameStore(
+            {[this](const std::string& key) -> std::optional<std::string> {
+                 auto it = values.find(key);
+                 if (it == values.end()) return std::nullopt;
+                 return it->second;
+             },
+             [this](const std::string& key, const std::string& value) { values[key] = value; }});
+    }
+    std::map<std::string, std::string> values;
+};
+
+// Answers every alert with a chosen response and remembers what it was shown.
+class AnsweringPresenter : public AlertPresenter {
+public:
+    void present(const NSAlert& alert, Window* sheetWindow,
+                 std::function<void(NSModalResponse)> done) override {
+        shown.push_back({alert.messageText, alert.alertStyle, sheetWindow});
+        if (sheetWindow)
+            pending = std::move(done);
+        else
+            done(answer);
+    }
+    struct Shown {
+        std::string message;
+        NSAlertStyle style;
+        Window* sheet;
+    };
+    std::vector<Shown> shown;
+    NSModalResponse answer{NSAlertFirstButtonReturn};
+    std::function<void(NSModalResponse)> pending;
+};
+
+}  // namespace
+
+TEST(FrameAutosave, DefaultsToCentred420By400ThenRestoresTheSavedFrame) {
+    testApplication();
+    MapFrameStore store;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        Window window(NSMakeSize(300, 200));
+        window.placeWithFrameAutosaveName("MainWindowPos", NSMakeSize(420, 400));
+        EXPECT_EQ(window.size(), QSize(420, 400));
+        EXPECT_EQ(window.pos(),
+                  QPoint(area.x() + (area.width() - 420) / 2, area.y() + (area.height() - 400) / 2));
+        EXPECT_TRUE(store.values.empty()) << "placing is not a move by the user";
+        window.show();
+        window.setFrameRect(NSMakeRect(50, 60, 500, 410));
+        ASSERT_EQ(store.values.count("NSWindow Frame MainWindowPos"), 1u);
+        EXPECT_EQ(store.values["NSWindow Frame MainWindowPos"], "50 60 500 410");
+    }
+    Window again(NSMakeSize(300, 200));
+    again.placeWithFrameAutosaveName("MainWindowPos", NSMakeSize(420, 400));
+    EXPECT_EQ(again.frameRect(), NSMakeRect(50, 60, 500, 410));
+
+    store.values["NSWindow Frame Broken"] = "12 x";
+    Window broken(NSMakeSize(300, 200));
+    EXPECT_FALSE(broken.setFrameAutosaveName("Broken")) << "an unreadable frame counts as none";
+}
+
+TEST(WindowLevel, FloatingKeepsTheWindowOnTop) {
+    testApplication();
+    EXPECT_EQ(CGWindowLevelForKey(5), NSFloatingWindowLevel);
+    EXPECT_EQ(CGWindowLevelForKey(4), NSNormalWindowLevel);
+    Window window(NSMakeSize(100, 100));
+    window.show();
+    window.setLevel(CGWindowLevelForKey(5));
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(window.isVisible()) << "still shown after the flag change";
+    window.setLevel(CGWindowLevelForKey(4));
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST(Alerts, GoThroughThePresenterModalOrAsASheet) {
+    testApplication();
+    AnsweringPresenter presenter;
+    AlertPresenter::setCurrent(&presenter);
+    NSAlert alert;
+    alert.messageText = "Save BPM failed";
+    alert.alertStyle = NSAlertStyle::Critical;
+    alert.addButtonWithTitle("OK");
+    alert.addButtonWithTitle("Cancel");
+    presenter.answer = NSAlertSecondButtonReturn;
+    EXPECT_EQ(alert.runModal(), NSAlertSecondButtonReturn);
+
+    Window window(NSMakeSize(100, 100));
+    std::optional<NSModalResponse> ended;
+    alert.beginSheetModalForWindow(&window, [&](NSModalResponse r) { ended = r; });
+    EXPECT_FALSE(ended) << "a sheet returns before it is answered";
+    ASSERT_TRUE(presenter.pending);
+    presenter.pending(NSAlertFirstButtonReturn);
+    EXPECT_EQ(ended, NSAlertFirstButtonReturn);
+
+    ended.reset();
+    alert.beginSheetModalForWindow(nullptr, [&](NSModalResponse r) { ended = r; });
+    EXPECT_EQ(ended, NSAlertSecondButtonReturn) << "no window: modal, then the handler";
+
+    ASSERT_EQ(presenter.shown.size(), 3u);
+    EXPECT_EQ(presenter.shown[0].message, "Save BPM failed");
+    EXPECT_EQ(presenter.shown[0].style, NSAlertStyle::Critical);
+    EXPECT_EQ(presenter.shown[1].sheet, &window);
+    EXPECT_EQ(presenter.shown[2].sheet, nullptr);
+    AlertPresenter::setCurrent(nullptr);
+}
+
+TEST(Activation, FocusMovingBetweenOwnWindowsIsNoResignation) {
+    testApplication();
+    Application& app = Application::sharedApplication();
+    app.applicationStateChanged(Qt::ApplicationActive);
+    QCoreApplication::processEvents();
+    QSignalSpy resigned(&app, &Application::didResignActive);
+    QSignalSpy activated(&app, &Application::didBecomeActive);
+    // The focus leaves one window and reaches the next before the event loop settles.
+    app.applicationStateChanged(Qt::ApplicationInactive);
+    app.applicationStateChanged(Qt::ApplicationActive);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(resigned.count(), 0);
+    EXPECT_EQ(activated.count(), 0);
+    app.applicationStateChanged(Qt::ApplicationInactive);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(resigned.count(), 1);
+    EXPECT_FALSE(app.isActive());
+    app.applicationStateChanged(Qt::ApplicationActive);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(activated.count(), 1);
+}
