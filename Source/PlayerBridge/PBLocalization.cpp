@@ -1,0 +1,29 @@
+#include "Source/PlayerBridge/PBLocalization.h"
+
+#include <utility>
+
+namespace {
+
+PBStringLookup& lookup() {
+    static PBStringLookup current;
+    return current;
+}
+
+}  // namespace
+
+std::string PBLocalizedString(const std::string& key) {
+    return lookup() ? lookup()(key) : key;
+}
+
+void PBSetLocalizedStringLookup(PBStringLookup replacement) {
+    lookup() = std::move(replacement);
+}
+
+ScopedPBLocalizedStringLookup::ScopedPBLocalizedStringLookup(PBStringLookup replacement)
+    : fPrevious(std::move(lookup())) {
+    lookup() = std::move(replacement);
+}
+
+ScopedPBLocalizedStringLookup::~ScopedPBLocalizedStringLookup() {
+    lookup() = std::move(fPrevious);
+}
