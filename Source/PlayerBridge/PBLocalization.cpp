@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/Foundation/Bundle.h"
+
 namespace {
 
 PBStringLookup& lookup() {
@@ -12,7 +14,8 @@ PBStringLookup& lookup() {
 }  // namespace
 
 std::string PBLocalizedString(const std::string& key) {
-    return lookup() ? lookup()(key) : key;
+    if (lookup()) return lookup()(key);
+    return NSBundle::mainBundle().localizedStringForKey(key, "", "");
 }
 
 void PBSetLocalizedStringLookup(PBStringLookup replacement) {

@@ -1,7 +1,7 @@
 // Localized names of the bridge's pseudo-playlists: looked up by key in the main bundle's
 // default strings table, the key itself when it has none.
 //
-// The look-up is replaceable: the application installs the bundle's table, tests their own.
+// Tests may install a look-up of their own in place of the bundle's table.
 #pragma once
 
 #include <functional>

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/Foundation/RunningApplication.h"
+
 namespace {
 
 PlayerProcessLookup& lookup() {
@@ -12,7 +14,10 @@ PlayerProcessLookup& lookup() {
 }  // namespace
 
 SInt32 PBRunningPlayerProcessID() {
-    return lookup() ? lookup()() : 0;
+    if (lookup()) return lookup()();
+    for (const NSRunningApplication& application : RunningApplicationSource::shared()->runningApplications())
+        if (application.bundleIdentifier == kPlayerBundleIdentifier) return application.processIdentifier;
+    return 0;
 }
 
 void PBSetPlayerProcessLookup(PlayerProcessLookup replacement) {
