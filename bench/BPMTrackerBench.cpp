@@ -20,7 +20,7 @@ class NullMetronome : public MetronomeControl {
 public:
     void stopMetronome() override {}
     void scheduleMetronomeStart(double) override {}
-    void startMetronome(const void*) override {}
+    void startMetronome(const MetronomeTimer*) override {}
     bool isPlaying() const override { return false; }
     void resetMetronome() override {}
 };

@@ -40,7 +40,7 @@ public:
         std::snprintf(text, sizeof text, "schedule %.3f", seconds);
         mLog.calls.push_back(text);
     }
-    void startMetronome(const void* sender) override {
+    void startMetronome(const MetronomeTimer* sender) override {
         mLog.calls.push_back(sender ? "start timer" : "start");
     }
     bool isPlaying() const override { return mLog.playing; }
