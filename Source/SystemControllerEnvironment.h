@@ -5,7 +5,6 @@
 #pragma once
 
 #include "Source/ControllerEnvironment.h"
-#include "Source/PlayerAccess.h"
 
 class SystemControllerEnvironment : public ControllerEnvironment {
 public:
@@ -25,14 +24,4 @@ public:
 
 private:
     std::function<void(const NSNotification&)> mPlayerInfoObserver;
-};
-
-// The player while no bridge is wired in: never running, every read fails.
-class UnavailablePlayer : public PlayerAccess {
-public:
-    UInt32 playerState() const override { return 0xFFFFFFFF; }
-    SInt32 playerVolume() const override { return -1; }
-    std::shared_ptr<PlayerTrack> currentTrack() const override { return nullptr; }
-    void nextTrack() const override {}
-    void setPlayerPosition(SInt32) const override {}
 };

@@ -1,6 +1,7 @@
 // Beatwick's entry point: the application object, the factory defaults, the controller with the
 // system's services, then the event loop.
 #include "Source/BeatwickApplication.h"
+#include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "platform/Carbon/Clock.h"
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     application.initHotKeyController();
 
     SystemControllerEnvironment environment;
-    UnavailablePlayer player;
+    BridgePlayer player;
     Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system()});
     return application.run(controller);
 }
