@@ -1,0 +1,18 @@
+// Feeds arbitrary bytes to the property-list reader; whatever it accepts must write back and
+// read again to the same value.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/Foundation/PropertyListSerialization.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Result<PropertyList> read = PropertyListSerialization::propertyListWithData({data, size});
+    if (!read) return 0;
+    Result<PropertyList::Data> binary =
+        PropertyListSerialization::dataWithPropertyList(read.value(), PropertyListFormat::Binary);
+    if (!binary) return 0;  // e.g. an unsigned value above INT64_MAX, refused on purpose
+    Result<PropertyList> again = PropertyListSerialization::propertyListWithData(binary.value());
+    if (!again) std::abort();
+    return 0;
+}

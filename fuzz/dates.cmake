@@ -1,0 +1,1 @@
+beatwick_fuzzer(internet_date_fuzzer ${CMAKE_CURRENT_LIST_DIR}/InternetDateFuzzer.cpp LIBS beatwick_foundation)

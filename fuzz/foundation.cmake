@@ -1,0 +1,2 @@
+beatwick_fuzzer(PropertyListFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/PropertyListFuzzer.cpp LIBS beatwick_foundation)
+beatwick_fuzzer(StringsTableFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/StringsTableFuzzer.cpp LIBS beatwick_foundation)

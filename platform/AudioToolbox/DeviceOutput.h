@@ -1,0 +1,25 @@
+// The sound device, through SDL2. It asks for 44.1 kHz stereo float in periods of 256 frames
+// and plays in whatever period the device grants (periodFrames()); SDL converts to the
+// device's own format. The audio thread is SDL's; it asks for a raised priority.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/AudioToolbox/AudioOutput.h"
+
+class DeviceOutput : public AudioOutput {
+public:
+    // nullptr when there is no sound device (or SDL cannot open one).
+    static std::shared_ptr<DeviceOutput> open();
+    ~DeviceOutput() override;
+
+    static constexpr UInt32 kRequestedPeriodFrames = 256;
+
+private:
+    DeviceOutput(double sampleRate, UInt32 periodFrames);
+    static void fill(void* self, uint8_t* stream, int length);
+
+    uint32_t mDevice{0};
+    bool mPriorityAsked{false};
+};

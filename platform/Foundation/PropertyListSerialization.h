@@ -1,0 +1,42 @@
+// Reading and writing property lists in the XML and binary formats. The bytes come from
+// outside, so every reader checks sizes and structure itself before the parser sees them and
+// answers a Failure with a clear message rather than crashing or throwing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/Foundation/PropertyList.h"
+#include "platform/Foundation/Result.h"
+
+enum class PropertyListFormat { XML, Binary };
+
+class PropertyListSerialization {
+public:
+    PropertyListSerialization() = delete;
+
+    // Inputs above this size are refused before they are read.
+    static constexpr size_t kMaximumLength = size_t{64} << 20;
+    // Dictionaries and arrays nested deeper than this are refused.
+    static constexpr int kMaximumDepth = 512;
+    // A binary list may share objects; expanded beyond this many values it is refused.
+    static constexpr uint64_t kMaximumValues = uint64_t{1} << 24;
+
+    // Parses either format (found from the bytes; stored in *format when given).
+    // May be called from any thread.
+    static Result<PropertyList> propertyListWithData(std::span<const uint8_t> bytes,
+                                                     PropertyListFormat* format = nullptr);
+
+    // Fails for a value the format cannot hold exactly: an unsigned integer above INT64_MAX,
+    // a date outside the 32-bit second range, text that is not UTF-8 or holds a NUL.
+    // May be called from any thread.
+    static Result<PropertyList::Data> dataWithPropertyList(const PropertyList& plist,
+                                                           PropertyListFormat format);
+
+    // Reads a whole file; a missing, unreadable, oversized or malformed file is a Failure
+    // naming the path. May be called from any thread.
+    static Result<PropertyList> propertyListWithContentsOfFile(const std::string& path,
+                                                               PropertyListFormat* format = nullptr);
+};

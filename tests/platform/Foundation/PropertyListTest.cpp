@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/Foundation/PropertyList.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+#include "tests/platform/Foundation/PropertyListPrinter.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Builds a binary list from raw objects with two-byte offsets and references of refSize bytes.
+Bytes binaryList(const std::vector<Bytes>& objects, uint64_t top = 0, uint8_t refSize = 1) {
+    Bytes out = bytesOf("bplist00");
+    std::vector<uint16_t> offsets;
+    for (const Bytes& object : objects) {
+        offsets.push_back(static_cast<uint16_t>(out.size()));
+        out.insert(out.end(), object.begin(), object.end());
+    }
+    const uint64_t table = out.size();
+    for (uint16_t offset : offsets) {
+        out.push_back(offset >> 8);
+        out.push_back(offset & 0xFF);
+    }
+    Bytes trailer(32, 0);
+    trailer[6] = 2;
+    trailer[7] = refSize;
+    auto put = [&](size_t at, uint64_t value) {
+        for (int i = 7; i >= 0; --i, value >>= 8) trailer[at + i] = value & 0xFF;
+    };
+    put(8, objects.size());
+    put(16, top);
+    put(24, table);
+    out.insert(out.end(), trailer.begin(), trailer.end());
+    return out;
+}
+
+PropertyList everyKind() {
+    PropertyList::Dictionary inner{{"empty", PropertyList::Array{}}, {"flag", false}};
+    return PropertyList::Dictionary{
+        {"name", "Caf\xC3\xA9 <&> \xF0\x9F\x8E\xB5"},
+        {"negative", int64_t{-1}},
+        {"min", std::numeric_limits<int64_t>::min()},
+        {"max", std::numeric_limits<int64_t>::max()},
+        {"small", 7},
+        {"real", 0.1},
+        {"yes", true},
+        {"date", PropertyList::Date{86400}},
+        {"data", PropertyList::Data{0, 1, 255}},
+        {"list", PropertyList::Array{1, "two", PropertyList(inner)}},
+    };
+}
+
+}  // namespace
+
+TEST(PropertyList, NumbersConvertOnlyWithinRange) {
+    const uint64_t big = uint64_t{1} << 63;
+    EXPECT_EQ(PropertyList(uint64_t{5}).type(), PropertyList::Type::Integer);
+    EXPECT_EQ(PropertyList(uint64_t{5}), PropertyList(5));
+    EXPECT_EQ(PropertyList(big).type(), PropertyList::Type::UnsignedInteger);
+    EXPECT_EQ(PropertyList(big).integer(), std::nullopt);
+    EXPECT_EQ(PropertyList(big).unsignedInteger(), big);
+    EXPECT_EQ(PropertyList(-1).unsignedInteger(), std::nullopt);
+    EXPECT_EQ(PropertyList(2.9).integer(), 2);
+    EXPECT_EQ(PropertyList(1e30).integer(), std::nullopt);
+    EXPECT_EQ(PropertyList(true).integer(), 1);
+    EXPECT_EQ(PropertyList("12").integer(), std::nullopt);
+    EXPECT_EQ(everyKind().objectForKey("small")->integer(), 7);
+    EXPECT_EQ(everyKind().objectForKey("absent"), nullptr);
+    EXPECT_EQ(PropertyList(3).objectForKey("small"), nullptr);
+}
+
+TEST(PropertyListSerialization, RoundTripsEveryKindInBothFormats) {
+    for (PropertyListFormat format : {PropertyListFormat::XML, PropertyListFormat::Binary}) {
+        SCOPED_TRACE(format == PropertyListFormat::XML ? "XML" : "binary");
+        Result<PropertyList::Data> written =
+            PropertyListSerialization::dataWithPropertyList(everyKind(), format);
+        ASSERT_TRUE(written) << written.error();
+        PropertyListFormat found{};
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithData(written.value(), &found);
+        ASSERT_TRUE(read) << read.error();
+        EXPECT_EQ(found, format);
+        EXPECT_EQ(read.value(), everyKind());
+    }
+    // XML keeps whole seconds of a date, as the format does; binary keeps the fraction.
+    PropertyList fraction = PropertyList::Array{PropertyList::Date{-100.5}};
+    for (auto [format, expected] :
+         {std::pair{PropertyListFormat::XML, -100.0}, {PropertyListFormat::Binary, -100.5}}) {
+        auto bytes = PropertyListSerialization::dataWithPropertyList(fraction, format).value();
+        auto read = PropertyListSerialization::propertyListWithData(bytes).value();
+        EXPECT_EQ(read.array()->at(0).date()->seconds, expected);
+    }
+}
+
+TEST(PropertyListSerialization, UnsignedAboveSignedRangeIsReadButNeverWrittenWrong) {
+    // Written through libplist 2.2 it would come back as -1.
+    for (PropertyListFormat format : {PropertyListFormat::XML, PropertyListFormat::Binary}) {
+        PropertyList value = PropertyList::Array{std::numeric_limits<uint64_t>::max()};
+        Result<PropertyList::Data> written = PropertyListSerialization::dataWithPropertyList(value, format);
+        EXPECT_FALSE(written);
+        EXPECT_NE(written.error().find("18446744073709551615"), std::string::npos) << written.error();
+    }
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        PropertyList expected;
+    };
+    Bytes sixteen{0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    Bytes eight{0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const Case cases[] = {
+        {"XML -1", bytesOf("<plist><integer>-1</integer></plist>"), PropertyList(-1)},
+        {"XML 2^64-1", bytesOf("<plist><integer>18446744073709551615</integer></plist>"),
+         PropertyList(std::numeric_limits<uint64_t>::max())},
+        {"XML 2^63", bytesOf("<plist><integer>9223372036854775808</integer></plist>"),
+         PropertyList(uint64_t{1} << 63)},
+        {"binary 8-byte -1", binaryList({eight}), PropertyList(-1)},
+        {"binary 16-byte 2^64-1", binaryList({sixteen}), PropertyList(std::numeric_limits<uint64_t>::max())},
+    };
+    for (const Case& c : cases) {
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithData(c.bytes);
+        ASSERT_TRUE(read) << c.name << ": " << read.error();
+        EXPECT_EQ(read.value(), c.expected) << c.name;
+    }
+}
+
+TEST(PropertyListSerialization, RefusesValuesItCannotWrite) {
+    struct Case {
+        const char* name;
+        PropertyList value;
+    };
+    const Case cases[] = {
+        {"invalid UTF-8 string", PropertyList::Array{std::string("\xC3\x28")}},
+        {"NUL inside a string", PropertyList::Array{std::string("a\0b", 3)}},
+        {"invalid UTF-8 key", PropertyList::Dictionary{{std::string("\xFF"), 1}}},
+        {"date beyond 32-bit seconds", PropertyList::Array{PropertyList::Date{5e9}}},
+        {"date that is not a number", PropertyList::Array{PropertyList::Date{std::nan("")}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(PropertyListSerialization::dataWithPropertyList(c.value, PropertyListFormat::XML))
+            << c.name;
+        EXPECT_FALSE(PropertyListSerialization::dataWithPropertyList(c.value, PropertyListFormat::Binary))
+            << c.name;
+    }
+}
+
+TEST(PropertyListSerialization, MalformedInputIsAnErrorNotACrash) {
+    const Bytes valid =
+        PropertyListSerialization::dataWithPropertyList(everyKind(), PropertyListFormat::Binary).value();
+    std::string deepXML = "<plist>";
+    for (int i = 0; i < 600; ++i) deepXML += "<array>";
+    Bytes deepBinary;  // 600 arrays, each holding the next
+    {
+        std::vector<Bytes> objects;
+        for (int i = 1; i <= 600; ++i) objects.push_back({0xA1, uint8_t(i >> 8), uint8_t(i & 0xFF)});
+        objects.push_back({0x09});
+        deepBinary = binaryList(objects, 0, 2);
+    }
+    std::vector<Bytes> doubling;  // 40 arrays each holding the next one twice: 2^40 values
+    for (int i = 0; i < 40; ++i)
+        doubling.push_back({0xA2, static_cast<uint8_t>(i + 1), static_cast<uint8_t>(i + 1)});
+    doubling.push_back({0x08});
+    Bytes badOffset = binaryList({{0x09}});
+    badOffset[badOffset.size() - 32 - 1] = 0xF0;
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}},
+        {"text", bytesOf("hello, world")},
+        {"HTML", bytesOf("<html><body>no</body></html>")},
+        {"magic only", bytesOf("bplist00")},
+        {"truncated binary", Bytes(valid.begin(), valid.begin() + valid.size() / 2)},
+        {"binary missing its last byte", Bytes(valid.begin(), valid.end() - 1)},
+        {"offset outside the objects", badOffset},
+        {"array holding itself", binaryList({{0xA1, 0x00}})},
+        {"reference past the objects", binaryList({{0xA1, 0x05}})},
+        {"number as dictionary key", binaryList({{0xD1, 0x01, 0x01}, {0x10, 0x01}})},
+        {"NUL inside a key", binaryList({{0xD1, 0x01, 0x02}, {0x52, 'a', 0}, {0x09}})},
+        {"string longer than the data", binaryList({{0x5F, 0x10, 0xFF}})},
+        {"16-byte integer beyond 64 bits",
+         binaryList({{0x14, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}})},
+        {"null object", binaryList({{0x00}})},
+        {"nested too deeply (binary)", deepBinary},
+        {"shared objects expanding past the cap", binaryList(doubling)},
+        {"nested too deeply (XML)", bytesOf(deepXML)},
+    };
+    for (const Case& c : cases) {
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithData(c.bytes);
+        EXPECT_FALSE(read) << c.name;
+        EXPECT_FALSE(read.error().empty()) << c.name;
+    }
+    // Within the limits the same shapes read fine.
+    std::vector<Bytes> shallow(doubling.end() - 5, doubling.end());
+    for (size_t i = 0; i + 1 < shallow.size(); ++i) shallow[i] = {0xA2, uint8_t(i + 1), uint8_t(i + 1)};
+    EXPECT_TRUE(PropertyListSerialization::propertyListWithData(binaryList(shallow)));
+}
+
+TEST(PropertyListSerialization, FilesMissingOversizedOrForeignAreErrorsNamingThePath) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("plist-test-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string big = (dir / "big.plist").string();
+    std::ofstream(big) << "<plist>";
+    fs::resize_file(big, PropertyListSerialization::kMaximumLength + 1);  // sparse, costs nothing
+    std::ofstream(dir / "text.plist") << "not a list";
+    const std::string good = (dir / "good.plist").string();
+    {
+        Bytes xml =
+            PropertyListSerialization::dataWithPropertyList(everyKind(), PropertyListFormat::XML).value();
+        std::ofstream(good, std::ios::binary).write(reinterpret_cast<const char*>(xml.data()), xml.size());
+    }
+
+    for (const std::string& path :
+         {(dir / "missing.plist").string(), big, (dir / "text.plist").string(), dir.string()}) {
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(path);
+        EXPECT_FALSE(read) << path;
+        EXPECT_NE(read.error().find(path), std::string::npos) << read.error();
+    }
+    Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(good);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(read.value(), everyKind());
+    fs::remove_all(dir);
+}
