@@ -4,6 +4,8 @@
 #include <set>
 #include <utility>
 
+#include "platform/Carbon/FileReference.h"
+
 namespace player {
 
 namespace {
@@ -48,9 +50,13 @@ const LibraryTrack* MusicLibrary::trackWithPersistentID(UInt64 persistentID) con
 
 const LibraryTrack* MusicLibrary::trackWithLocation(const std::string& location) const {
     if (location.empty()) return nullptr;
+    // URLs that spell one path differently ("localhost", escapes) name the same file.
+    const std::optional<std::string> path = PathFromFileURL(location);
     for (const SInt32 id : libraryPlaylist().items) {
         const LibraryTrack* found = track(id);
-        if (found && found->location == location) return found;
+        if (found &&
+            (found->location == location || (path && !found->location.empty() && found->path() == *path)))
+            return found;
     }
     return nullptr;
 }
@@ -88,29 +94,24 @@ std::vector<SInt32> MusicLibrary::tracksOf(const LibraryPlaylist& playlist) cons
         }
         return result;
     }
-    // Depth-first over the folder's children; a cycle of parents in a damaged file ends at a
-    // folder already visited.
+    // Depth-first over the folder's children in order; a cycle of parents in a damaged file ends
+    // at a folder already visited.
     std::set<SInt32> seen;
     std::set<const LibraryPlaylist*> visited{&playlist};
-    std::vector<const LibraryPlaylist*> pending{&playlist};
-    while (!pending.empty()) {
-        const LibraryPlaylist* folder = pending.back();
-        pending.pop_back();
-        std::vector<const LibraryPlaylist*> children;
+    const auto collect = [&](const auto& self, const LibraryPlaylist& folder) -> void {
         for (const auto& child : fPlaylists) {
-            if (child->parentPersistentID == folder->persistentID && visited.insert(child.get()).second)
-                children.push_back(child.get());
-        }
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
-            if ((*it)->isFolder()) {
-                pending.push_back(*it);
+            if (child->parentPersistentID != folder.persistentID || !visited.insert(child.get()).second)
+                continue;
+            if (child->isFolder()) {
+                self(self, *child);
                 continue;
             }
-            for (const SInt32 id : (*it)->items) {
+            for (const SInt32 id : child->items) {
                 if (track(id) && seen.insert(id).second) result.push_back(id);
             }
         }
-    }
+    };
+    collect(collect, playlist);
     return result;
 }
 

@@ -29,6 +29,7 @@ public:
     const LibraryTrack* track(SInt32 trackID) const;
     LibraryTrack* track(SInt32 trackID);
     const LibraryTrack* trackWithPersistentID(UInt64 persistentID) const;
+    // The track of a file:// URL, found by its path.
     const LibraryTrack* trackWithLocation(const std::string& location) const;
     size_t trackCount() const { return fTracks.size(); }
 
