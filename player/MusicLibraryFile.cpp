@@ -192,33 +192,48 @@ std::string MusicLibraryFile::artworkPath(UInt64 persistentID, size_t index) con
     return (folder / (name + ".png")).string();
 }
 
-Result<MusicLibrary> MusicLibraryFile::load() const {
-    Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(fPath);
-    if (!read) return Failure{"Cannot read the music library: " + read.error()};
-    const PropertyList::Dictionary* root = read.value().dictionary();
+Result<MusicLibrary> MusicLibraryFile::libraryWithPropertyList(const PropertyList& plist,
+                                                               const std::string& source) {
+    const PropertyList::Dictionary* root = plist.dictionary();
     const PropertyList* tracks = root ? field(*root, "Tracks") : nullptr;
     const PropertyList* playlists = root ? field(*root, "Playlists") : nullptr;
     if (!tracks || !tracks->dictionary() || (playlists && !playlists->array()))
-        return Failure{"Not a music library (no \"Tracks\" dictionary): " + fPath};
+        return Failure{"Not a music library (no \"Tracks\" dictionary): " + source};
 
     MusicLibrary library;
     library.libraryPersistentID = persistentIDField(*root, "Library Persistent ID").value_or(0);
     if (const PropertyList* folder = field(*root, "Music Folder"); folder && folder->string())
         library.musicFolder = *folder->string();
     for (const auto& [key, entry] : *tracks->dictionary()) {
-        std::optional<LibraryTrack> track = readTrack(entry);
-        if (!track) continue;
-        for (size_t i = 0;; ++i) {
-            std::optional<std::vector<uint8_t>> image = readFile(artworkPath(track->persistentID, i));
-            if (!image) break;
-            track->artwork.push_back(std::move(*image));
-        }
-        library.addTrack(std::move(*track));
+        if (std::optional<LibraryTrack> track = readTrack(entry)) library.addTrack(std::move(*track));
     }
     if (playlists) {
         for (const PropertyList& entry : *playlists->array()) {
             if (std::optional<LibraryPlaylist> playlist = readPlaylist(entry))
                 library.addPlaylist(std::move(*playlist));
+        }
+    }
+    return library;
+}
+
+Result<MusicLibrary> MusicLibraryFile::libraryWithData(std::span<const uint8_t> bytes) {
+    Result<PropertyList> read = PropertyListSerialization::propertyListWithData(bytes);
+    if (!read) return Failure{"Cannot read the music library: " + read.error()};
+    return libraryWithPropertyList(read.value(), "the data given");
+}
+
+Result<MusicLibrary> MusicLibraryFile::load() const {
+    Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(fPath);
+    if (!read) return Failure{"Cannot read the music library: " + read.error()};
+    Result<MusicLibrary> library = libraryWithPropertyList(read.value(), fPath);
+    if (!library) return library;
+    MusicLibrary& loaded = library.value();
+    for (const SInt32 id : loaded.libraryPlaylist().items) {
+        LibraryTrack& track = *loaded.track(id);
+        for (size_t i = 0;; ++i) {
+            std::optional<std::vector<uint8_t>> image = readFile(artworkPath(track.persistentID, i));
+            if (!image) break;
+            track.artwork.push_back(std::move(*image));
         }
     }
     return library;

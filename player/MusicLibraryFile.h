@@ -13,9 +13,12 @@
 // and the rest is kept.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
+#include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/Result.h"
 #include "player/MusicLibrary.h"
 
@@ -33,6 +36,10 @@ public:
     // ~/Music/iTunes/iTunes Music Library.xml
     static std::string defaultPath();
 
+    // A library from the bytes of a library file, without its artwork. May be called from any
+    // thread.
+    static Result<MusicLibrary> libraryWithData(std::span<const uint8_t> bytes);
+
     const std::string& path() const { return fPath; }
     Result<MusicLibrary> load() const;
     // Writes the library, and the artwork files that differ from the library's artwork.
@@ -42,6 +49,7 @@ public:
     void saveOnChange(PlayerModel& model, std::function<void(const std::string&)> onError) const;
 
 private:
+    static Result<MusicLibrary> libraryWithPropertyList(const PropertyList& plist, const std::string& source);
     std::string artworkPath(UInt64 persistentID, size_t index) const;
 
     std::string fPath;
