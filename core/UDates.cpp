@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "core/UStringFunctions.h"
+#include "core/SMutexLock.h"
+#include "core/TMutex.h"
+#include "platform/Foundation/InternetDateParser.h"
 
 namespace {
 
@@ -21,6 +23,8 @@ timeval Now() {
     gettimeofday(&now, nullptr);
     return now;
 }
+
+TMutex gMsgDateToDateMutex;
 
 SInt32 gGMTOffset = 0;
 bool gGMTOffsetValid = false;
@@ -289,4 +293,22 @@ UInt32 ExtractDateFromInternetString(const char* text) {
     int zoneMinutes = 0;
     if (!ParseZone(s, hasZone, zoneMinutes)) return 0;
     return Compose(fields, hasZone, zoneMinutes).value_or(0);
+}
+
+UInt32 MsgDateToDate(const char* text) {
+    SMutexLock lock(gMsgDateToDateMutex);
+    const UInt32 extracted = ExtractDateFromInternetString(text);
+    const UInt32 now = GetCurrentDate();
+    const UInt64 limit = UInt64{now} + kSecondsPerDay;
+    if (extracted != 0 && extracted < limit) return extracted;
+    if (!text) return now;
+    const std::optional<InternetDate> parsed = InternetDateParser::shared().dateFromInternetDateTimeString(
+        std::string_view(text), DateFormatHint::RFC822);
+    if (parsed) {
+        const SInt64 unixSeconds =
+            std::chrono::floor<std::chrono::seconds>(parsed->time_since_epoch()).count();
+        const SInt64 seconds = unixSeconds - kUnixTo2001;
+        if (seconds >= 1 && static_cast<UInt64>(seconds) <= limit) return static_cast<UInt32>(seconds);
+    }
+    return now;
 }

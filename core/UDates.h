@@ -47,3 +47,7 @@ void DateToShortMsgDate(UInt32 seconds, char* buffer, size_t size);
 // +hhmm); without a zone the time is local. 0 when nothing parses or the date lies before 2001;
 // the current time for a null or empty text. Not for concurrent use: see MsgDateToDate.
 UInt32 ExtractDateFromInternetString(const char* text);
+// ExtractDateFromInternetString, serialized; when that gives 0 or a date a day or more ahead, the
+// internet date-time parser is tried and its date kept when it lies from 1 to a day ahead; else
+// the current time. May be called from any thread.
+UInt32 MsgDateToDate(const char* text);

@@ -225,3 +225,22 @@ TEST(URLTypes, ByPrefix) {
     for (const auto& [text, type] : cases)
         EXPECT_EQ(GetURLType(reinterpret_cast<ConstStr255Param>(text)), type) << text + 1;
 }
+
+TEST_F(DatesTest, MsgDateToDateFallsBackToTheInternetParserThenNow) {
+    const UInt32 now = 771000000;
+    SetNow(kUnixTo2001 + now, 0);
+    struct Case {
+        const char* name;
+        const char* text;
+        UInt32 expected;
+    };
+    const Case cases[] = {
+        {"message date", "Sat, 07 Jun 2025 14:05:09 GMT", static_cast<UInt32>(1749305109 - kUnixTo2001)},
+        {"RFC 3339 only the second parser reads", "2024-06-07T10:00:00Z",
+         static_cast<UInt32>(1717754400 - kUnixTo2001)},
+        {"far future becomes now", "Sat, 07 Jun 2070 14:05:09 GMT", now},
+        {"garbage becomes now", "never", now},
+        {"null becomes now", nullptr, now},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MsgDateToDate(c.text), c.expected) << c.name;
+}
