@@ -149,5 +149,36 @@ TEST_F(PlaybackTest, DeletingTheCurrentTrackStopsPlayback) {
         EXPECT_EQ(std::count(p->items.begin(), p->items.end(), 101), 0) << p->name;
 }
 
+TEST_F(PlaybackTest, SkimmingAcrossTheEdgesOfATrack) {
+    struct Case {
+        const char* name;
+        int64_t from;  // position in Alpha (180 s) when skimming starts
+        void (PlayerModel::*skim)();
+        int64_t advance;
+        const char* track;
+        int64_t position;
+        PlayState state;
+    };
+    const Case cases[] = {
+        // 10 s of Alpha left take 3334 ms at three times the speed; Bravo then plays normally.
+        {"fast forward past the end", 170000, &PlayerModel::fastForward, 4000, "Bravo", 666,
+         PlayState::playing},
+        {"fast forward within the track", 100000, &PlayerModel::fastForward, 4000, "Alpha", 112000,
+         PlayState::fastForwarding},
+        // 3 s rewind in 1 s, then plays on from the start.
+        {"rewind past the start", 3000, &PlayerModel::rewind, 2000, "Alpha", 1000, PlayState::playing},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(fModel.playTrack(101, fModel.library().libraryPlaylist().playlistID)) << c.name;
+        ASSERT_TRUE(fModel.setPosition(c.from)) << c.name;
+        (fModel.*c.skim)();
+        fClock->advance(c.advance);
+        fModel.update();
+        EXPECT_EQ(trackName(), c.track) << c.name;
+        EXPECT_EQ(fModel.positionMilliseconds(), c.position) << c.name;
+        EXPECT_EQ(fModel.playState(), c.state) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace playertest
