@@ -172,8 +172,12 @@ PropertyList writePlaylist(const MusicLibrary& library, const LibraryPlaylist& p
     if (!playlist.smartInfo.empty()) dictionary["Smart Info"] = playlist.smartInfo;
     if (!playlist.smartCriteria.empty()) dictionary["Smart Criteria"] = playlist.smartCriteria;
     PropertyList::Array items;
-    for (const SInt32 id : library.tracksOf(playlist))
-        items.push_back(PropertyList::Dictionary{{"Track ID", id}});
+    for (const SInt32 id : library.tracksOf(playlist)) {
+        // Built key by key: GCC 12 warns falsely on a variant copied out of an initializer list.
+        PropertyList::Dictionary item;
+        item.emplace("Track ID", PropertyList(static_cast<int64_t>(id)));
+        items.emplace_back(std::move(item));
+    }
     if (!items.empty()) dictionary["Playlist Items"] = std::move(items);
     return dictionary;
 }
