@@ -11,12 +11,7 @@ ArtworkImageView::ArtworkImageView(const NSRect& frame, QWidget* parent)
       frame_inactive(NSImage::imageNamed("ArtworkFrame_inactive.png")) {}
 
 void ArtworkImageView::awakeFromNib() {
-    disconnect(mBecameKey);
-    disconnect(mResignedKey);
-    Window* window = enclosingWindow();
-    if (!window) return;
-    mBecameKey = connect(window, &Window::didBecomeKey, this, [this] { setNeedsDisplay(); });
-    mResignedKey = connect(window, &Window::didResignKey, this, [this] { setNeedsDisplay(); });
+    mKeyState.follow(this);
 }
 
 void ArtworkImageView::drawRect(const NSRect&) {

@@ -2,10 +2,10 @@
 // is drawn 3 points in from each edge and clipped to rounded corners.
 #pragma once
 
-#include <QMetaObject>
 #include <memory>
 
 #include "platform/AppKit/ImageView.h"
+#include "platform/AppKit/KeyStateRedisplay.h"
 
 class NSImage;
 
@@ -26,6 +26,5 @@ private:
     std::shared_ptr<NSImage> frame_active;
     std::shared_ptr<NSImage> frame_inactive;
     bool mDrawBorder{true};
-    QMetaObject::Connection mBecameKey;
-    QMetaObject::Connection mResignedKey;
+    KeyStateRedisplay mKeyState;
 };

@@ -9,12 +9,7 @@ BPMView::BPMView(const NSRect& frame, QWidget* parent)
       background_inactive(NSImage::imageNamed("bpmGradient_inactive.png")) {}
 
 void BPMView::awakeFromNib() {
-    disconnect(mBecameKey);
-    disconnect(mResignedKey);
-    Window* window = enclosingWindow();
-    if (!window) return;
-    mBecameKey = connect(window, &Window::didBecomeKey, this, [this] { setNeedsDisplay(); });
-    mResignedKey = connect(window, &Window::didResignKey, this, [this] { setNeedsDisplay(); });
+    mKeyState.follow(this);
 }
 
 void BPMView::drawRect(const NSRect&) {

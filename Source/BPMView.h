@@ -2,9 +2,9 @@
 // stretched over the bounds. It redraws when its window becomes or stops being key.
 #pragma once
 
-#include <QMetaObject>
 #include <memory>
 
+#include "platform/AppKit/KeyStateRedisplay.h"
 #include "platform/AppKit/View.h"
 
 class NSImage;
@@ -22,6 +22,5 @@ public:
 private:
     std::shared_ptr<NSImage> background_active;
     std::shared_ptr<NSImage> background_inactive;
-    QMetaObject::Connection mBecameKey;
-    QMetaObject::Connection mResignedKey;
+    KeyStateRedisplay mKeyState;
 };

@@ -3,11 +3,9 @@
 // Reports the median and the 99th percentile of single requests.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
-#include <vector>
 
+#include "bench/LatencyStats.h"
 #include "platform/AppleEvents/AEBuild.h"
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AppleEvents/AppleEvent.h"
@@ -28,29 +26,24 @@ void GetPropertyRequest(benchmark::State& state) {
     ScopedAETransport scoped(transport);
     const SInt32 pid = 4242;
     const AEDesc track = AEDesc::makeRecord(typeObjectSpecifier);
-    std::vector<double> samples;
-    samples.reserve(1 << 20);
+    LatencyStats latencies;
 
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        AppleEvent event;
-        AEBuildAppleEvent(kCoreEventClass, kAEGetData, typeKernelProcessID, &pid, sizeof pid,
-                          kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
-                          "'----':obj { form:prop, want:type(prop), seld:type(pBPM), from:@ }", &track);
-        AppleEvent reply;
-        AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
-        SInt32 bpm = 0;
-        AEGetParamPtr(&reply, keyDirectObject, typeSInt32, nullptr, &bpm, sizeof bpm, nullptr);
-        benchmark::DoNotOptimize(bpm);
-        const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
-        if (samples.size() < samples.capacity()) samples.push_back(took.count());
+        latencies.time([&] {
+            AppleEvent event;
+            AEBuildAppleEvent(kCoreEventClass, kAEGetData, typeKernelProcessID, &pid, sizeof pid,
+                              kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
+                              "'----':obj { form:prop, want:type(prop), seld:type(pBPM), from:@ }", &track);
+            AppleEvent reply;
+            AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
+            SInt32 bpm = 0;
+            AEGetParamPtr(&reply, keyDirectObject, typeSInt32, nullptr, &bpm, sizeof bpm, nullptr);
+            benchmark::DoNotOptimize(bpm);
+        });
         // The log grows with every send; keep it from skewing long runs.
         if (transport->log().size() > 4096) transport->log().clear();
     }
-    if (samples.empty()) return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ns"] = samples[samples.size() / 2];
-    state.counters["p99_ns"] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    latencies.report(state);
 }
 BENCHMARK(GetPropertyRequest);
 

@@ -3,13 +3,11 @@
 // 99th percentile of single requests.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
-#include <vector>
 
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "bench/LatencyStats.h"
 #include "platform/AppleEvents/AppleEvent.h"
 #include "platform/AppleEvents/InProcessTransport.h"
 
@@ -32,21 +30,14 @@ void BridgeGetProperty(benchmark::State& state) {
     const SInt32 id = 77;
     specifier.put(keyAEKeyData, AEDesc::makeData(typeSInt32, &id, sizeof id));
     const auto track = PBTrack::create(std::move(specifier));
-    std::vector<double> samples;
-    samples.reserve(1 << 20);
+    LatencyStats latencies;
 
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(track->bpm());
-        const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
-        if (samples.size() < samples.capacity()) samples.push_back(took.count());
+        latencies.time([&] { benchmark::DoNotOptimize(track->bpm()); });
         // The log grows with every send; keep it from skewing long runs.
         if (transport->log().size() > 4096) transport->log().clear();
     }
-    if (samples.empty()) return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ns"] = samples[samples.size() / 2];
-    state.counters["p99_ns"] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    latencies.report(state);
 }
 BENCHMARK(BridgeGetProperty);
 

@@ -18,6 +18,46 @@ constexpr UniChar kMacRomanHigh[128] = {
     0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
 };
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// Decodes one code point at `i`, advancing past it; a malformed sequence gives U+FFFD, clears
+// `wellFormed` and advances one byte.
+char32_t DecodeUTF8(std::string_view text, size_t& i, bool& wellFormed) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length;
+    char32_t value;
+    char32_t minimum;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        length = 0, value = 0, minimum = 0;
+    }
+    bool valid = length != 0 && text.size() - i >= length;
+    for (size_t k = 1; valid && k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        valid = (next & 0xC0) == 0x80;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (!valid || value < minimum || value > 0x10FFFF || IsSurrogate(value)) {
+        wellFormed = false;
+        ++i;
+        return kReplacement;
+    }
+    i += length;
+    return value;
+}
+
 void AppendUTF8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -36,16 +76,46 @@ void AppendUTF8(std::string& out, char32_t c) {
     }
 }
 
-// The length of the UTF-8 sequence led by `lead`, 0 for a byte that cannot lead one.
-size_t SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
+}  // namespace
+
+std::u16string UTF16FromUTF8(std::string_view text, bool* wellFormed) {
+    std::u16string out;
+    out.reserve(text.size());
+    bool valid = true;
+    for (size_t i = 0; i < text.size();) {
+        const char32_t c = DecodeUTF8(text, i, valid);
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    if (wellFormed) *wellFormed = valid;
+    return out;
 }
 
-}  // namespace
+std::string UTF8FromUTF16(std::u16string_view units) {
+    std::string out;
+    for (size_t k = 0; k < units.size(); ++k) {
+        const char16_t unit = units[k];
+        if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units.size() && units[k + 1] >= 0xDC00 &&
+            units[k + 1] <= 0xDFFF) {
+            AppendUTF8(out,
+                       0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (units[k + 1] - 0xDC00));
+            ++k;
+        } else {
+            AppendUTF8(out, IsSurrogate(unit) ? kReplacement : unit);
+        }
+    }
+    return out;
+}
+
+bool IsValidUTF8(std::string_view text) {
+    bool valid = true;
+    for (size_t i = 0; i < text.size() && valid;) DecodeUTF8(text, i, valid);
+    return valid;
+}
 
 UniChar MacRomanToUniChar(unsigned char byte) {
     return byte < 0x80 ? byte : kMacRomanHigh[byte - 0x80];
@@ -58,51 +128,18 @@ void MacRomanToHFSUniStr255(const unsigned char* bytes, size_t count, HFSUniStr2
 }
 
 OSStatus UTF8ToHFSUniStr255(const std::string& text, HFSUniStr255* name) {
-    HFSUniStr255 result;
-    size_t units = 0;
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = SequenceLength(lead);
-        if (length == 0 || i + length > text.size()) return paramErr;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return paramErr;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-            (c >= 0xD800 && c <= 0xDFFF))
-            return paramErr;
-        if (c >= 0x10000) {
-            if (units + 2 > 255) return paramErr;
-            result.unicode[units++] = static_cast<UniChar>(0xD800 + ((c - 0x10000) >> 10));
-            result.unicode[units++] = static_cast<UniChar>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            if (units + 1 > 255) return paramErr;
-            result.unicode[units++] = static_cast<UniChar>(c);
-        }
-        i += length;
-    }
-    result.length = static_cast<UInt16>(units);
-    *name = result;
+    bool wellFormed = false;
+    const std::u16string units = UTF16FromUTF8(text, &wellFormed);
+    if (!wellFormed || units.size() > 255) return paramErr;
+    name->length = static_cast<UInt16>(units.size());
+    std::copy(units.begin(), units.end(), name->unicode);
+    std::fill(name->unicode + units.size(), name->unicode + 255, UniChar{0});
     return noErr;
 }
 
 std::string HFSUniStr255ToUTF8(const HFSUniStr255& name) {
-    std::string out;
     const size_t n = std::min<size_t>(name.length, 255);
-    for (size_t i = 0; i < n; ++i) {
-        char32_t c = name.unicode[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && name.unicode[i + 1] >= 0xDC00 &&
-            name.unicode[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name.unicode[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        AppendUTF8(out, c);
-    }
-    return out;
+    return UTF8FromUTF16(std::u16string(name.unicode, name.unicode + n));
 }
 
 size_t UTF8PrefixLength(const std::string& text, size_t maxBytes) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/Carbon/MacTypes.h"
 
@@ -13,6 +14,14 @@ struct HFSUniStr255 {
     UInt16 length{0};
     UniChar unicode[255]{};
 };
+
+// UTF-8 text in UTF-16 code units. A malformed sequence gives U+FFFD for its first byte and goes on
+// at the next; `wellFormed`, when given, tells whether there was none.
+std::u16string UTF16FromUTF8(std::string_view text, bool* wellFormed = nullptr);
+// UTF-16 code units as UTF-8; unpaired surrogates become U+FFFD.
+std::string UTF8FromUTF16(std::u16string_view units);
+// True when the bytes are well-formed UTF-8.
+bool IsValidUTF8(std::string_view text);
 
 // The UTF-16 unit of one Mac Roman byte.
 UniChar MacRomanToUniChar(unsigned char byte);

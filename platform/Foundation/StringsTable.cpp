@@ -5,55 +5,27 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/Carbon/TextEncoding.h"
+
 namespace {
 
-constexpr uint32_t kReplacement = 0xFFFD;
 constexpr size_t kMaximumFileLength = size_t{16} << 20;
 
-void appendUTF8(std::string& out, uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Joins UTF-16 units into UTF-8; a lone surrogate becomes U+FFFD.
+// Joins runs of UTF-16 units into UTF-8; a lone surrogate becomes U+FFFD.
 class UTF16Joiner {
 public:
     explicit UTF16Joiner(std::string& out) : mOut(out) {}
     ~UTF16Joiner() { flush(); }
-    void add(uint16_t unit) {
-        if (mHigh && unit >= 0xDC00 && unit <= 0xDFFF) {
-            appendUTF8(mOut, 0x10000 + ((mHigh - 0xD800) << 10) + (unit - 0xDC00));
-            mHigh = 0;
-            return;
-        }
-        flush();
-        if (unit >= 0xD800 && unit <= 0xDBFF)
-            mHigh = unit;
-        else
-            appendUTF8(mOut, unit);
-    }
+    void add(uint16_t unit) { mUnits += static_cast<char16_t>(unit); }
+    // Ends the current run.
     void flush() {
-        if (mHigh) appendUTF8(mOut, kReplacement);
-        mHigh = 0;
+        mOut += UTF8FromUTF16(mUnits);
+        mUnits.clear();
     }
 
 private:
     std::string& mOut;
-    uint32_t mHigh{0};
+    std::u16string mUnits;
 };
 
 std::string decode(std::span<const uint8_t> bytes) {

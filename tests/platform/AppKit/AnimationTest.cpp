@@ -3,11 +3,11 @@
 #include <QImage>
 #include <cmath>
 
-#include "TestApplication.h"
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/Image.h"
 #include "platform/AppKit/ImageView.h"
 #include "platform/AppKit/TimingFunction.h"
+#include "tests/support/TestApplication.h"
 
 TEST(TimingFunction, EaseInEaseOutIsTheCubicBezier) {
     const CAMediaTimingFunction ease = CAMediaTimingFunction::easeInEaseOut();

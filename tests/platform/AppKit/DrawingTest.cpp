@@ -3,11 +3,11 @@
 #include <QImage>
 #include <QPainter>
 
-#include "TestApplication.h"
 #include "platform/AppKit/BezierPath.h"
 #include "platform/AppKit/Gradient.h"
 #include "platform/AppKit/GraphicsContext.h"
 #include "platform/AppKit/Image.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "TestApplication.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/View.h"
 #include "platform/AppKit/Window.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 

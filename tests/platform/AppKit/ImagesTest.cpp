@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "TestApplication.h"
 #include "platform/AppKit/Image.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 bool blank(const QImage& image) {

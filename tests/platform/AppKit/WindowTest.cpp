@@ -5,10 +5,10 @@
 #include <QSignalSpy>
 #include <map>
 
-#include "TestApplication.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Window.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 

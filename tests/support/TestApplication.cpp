@@ -1,9 +1,11 @@
-#include "TestApplication.h"
+#include "tests/support/TestApplication.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -15,6 +17,7 @@ public:
     QApplication& app() {
         if (!mApp) {
             setenv("QT_QPA_PLATFORM", "offscreen", 0);
+            setenv("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR, 0);
             mApp = std::make_unique<QApplication>(mArgc, mArgv);
         }
         return *mApp;
@@ -22,8 +25,8 @@ public:
 
 private:
     int mArgc{1};
-    char mName[13] = "appkit_tests";
-    char* mArgv[2] = {mName, nullptr};
+    std::string mName{program_invocation_short_name};
+    char* mArgv[2] = {mName.data(), nullptr};
     std::unique_ptr<QApplication> mApp;
 };
 
