@@ -6,16 +6,11 @@
 #include <map>
 #include <mutex>
 
+#include "platform/Foundation/Bundle.h"
+
 namespace {
 
 // The bundle's resources folder: $BEATWICK_RESOURCE_DIR, else Resources beside the executable.
-std::string resourceFolder() {
-    if (const char* dir = std::getenv("BEATWICK_RESOURCE_DIR"); dir && *dir) return dir;
-    if (QCoreApplication::instance())
-        return (QCoreApplication::applicationDirPath() + "/Resources").toStdString();
-    return "Resources";
-}
-
 bool isFile(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).isFile();
 }
@@ -24,7 +19,7 @@ bool isFile(const std::string& path) {
 
 std::string NSImage::pathForImageResource(const std::string& name) {
     if (name.empty() || name.find('/') != std::string::npos) return {};
-    const std::string folder = resourceFolder() + "/";
+    const std::string folder = NSBundle::mainBundle().resourcePath() + "/";
     if (isFile(folder + name)) return folder + name;
     const size_t dot = name.rfind('.');
     const std::string base = dot == std::string::npos ? name : name.substr(0, dot);

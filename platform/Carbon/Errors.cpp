@@ -27,6 +27,10 @@ constexpr std::pair<int, OSStatus> kErrnoTable[] = {
     {EIO, ioErr},
     {ENODEV, nsvErr},
     {ENXIO, nsvErr},
+    {ETXTBSY, fBsyErr},
+    {EFBIG, dskFulErr},
+    {ESPIPE, posErr},
+    {ELOOP, bdNamErr},
 };
 
 }  // namespace

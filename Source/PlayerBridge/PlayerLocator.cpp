@@ -1,0 +1,34 @@
+#include "Source/PlayerBridge/PlayerLocator.h"
+
+#include <utility>
+
+#include "platform/Foundation/RunningApplication.h"
+
+namespace {
+
+PlayerProcessLookup& lookup() {
+    static PlayerProcessLookup current;
+    return current;
+}
+
+}  // namespace
+
+SInt32 PBRunningPlayerProcessID() {
+    if (lookup()) return lookup()();
+    for (const NSRunningApplication& application : RunningApplicationSource::shared()->runningApplications())
+        if (application.bundleIdentifier == kPlayerBundleIdentifier) return application.processIdentifier;
+    return 0;
+}
+
+void PBSetPlayerProcessLookup(PlayerProcessLookup replacement) {
+    lookup() = std::move(replacement);
+}
+
+ScopedPlayerProcessLookup::ScopedPlayerProcessLookup(PlayerProcessLookup replacement)
+    : fPrevious(std::move(lookup())) {
+    lookup() = std::move(replacement);
+}
+
+ScopedPlayerProcessLookup::~ScopedPlayerProcessLookup() {
+    lookup() = std::move(fPrevious);
+}

@@ -1,0 +1,4 @@
+# The core library's readers of outside bytes: the MIME text encoder over a file's contents and
+# the stream readers that take their lengths from the stream.
+beatwick_fuzzer(core_text_encoder TextEncoderFuzzer.cpp LIBS beatwick_core)
+beatwick_fuzzer(core_stream_readers StreamReadersFuzzer.cpp LIBS beatwick_core)
