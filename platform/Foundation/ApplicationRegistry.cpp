@@ -14,8 +14,7 @@ std::string besideExecutable(const char* name) {
 }  // namespace
 
 ApplicationRegistry::ApplicationRegistry() {
-    fEntries.emplace(std::string(kPlayerBundleIdentifier),
-                     Entry{besideExecutable("player-standin"), "iTunes"});
+    fEntries.emplace("com.apple.iTunes", Entry{besideExecutable("player-standin"), "iTunes"});
 }
 
 ApplicationRegistry& ApplicationRegistry::shared() {

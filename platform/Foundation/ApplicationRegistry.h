@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-inline constexpr std::string_view kPlayerBundleIdentifier = "com.apple.iTunes";
-
 // Every member may be called from any thread.
 class ApplicationRegistry {
 public:
