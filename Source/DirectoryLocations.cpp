@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/Foundation/Bundle.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -62,7 +64,12 @@ DirectoryLocations::DirectoryLocations(Environment environment) : mEnvironment(s
             return std::string(value);
         };
     }
-    if (!mEnvironment.executableName) mEnvironment.executableName = [] { return std::string("Beatwick"); };
+    if (!mEnvironment.executableName)
+        mEnvironment.executableName = [] {
+            return NSBundle::mainBundle()
+                .objectForInfoDictionaryKey("CFBundleExecutable")
+                .value_or("Beatwick");
+        };
     if (!mEnvironment.localize) mEnvironment.localize = [](const std::string& text) { return text; };
     if (!mEnvironment.log) {
         mEnvironment.log = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };

@@ -49,9 +49,9 @@ public:
     // What the folders depend on; an empty member takes the default named beside it.
     struct Environment {
         std::function<std::optional<std::string>(const char* name)> variable;  // getenv
-        std::function<std::string()> executableName;                           // "Beatwick"
-        std::function<std::string(const std::string& text)> localize;          // the text itself
-        std::function<void(const std::string& message)> log;                   // standard error
+        std::function<std::string()> executableName;                   // the bundle's "CFBundleExecutable"
+        std::function<std::string(const std::string& text)> localize;  // the text itself
+        std::function<void(const std::string& message)> log;           // standard error
     };
 
     explicit DirectoryLocations(Environment environment = {});

@@ -1,9 +1,21 @@
-// Beatwick's entry point. The application object and its controller come with the main window;
-// until then the program says what it cannot do yet.
-#include <cstdio>
+// Beatwick's entry point: the application object, the factory defaults, the controller with the
+// system's services, then the event loop.
+#include "Source/BeatwickApplication.h"
+#include "Source/BridgePlayer.h"
+#include "Source/Controller.h"
+#include "Source/SystemControllerEnvironment.h"
+#include "platform/Carbon/Clock.h"
+#include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/UserDefaults.h"
 
-int main() {
-    std::fprintf(stderr,
-                 "Beatwick: the main window, the player monitor and tempo assignment are not built yet.\n");
-    return 0;
+int main(int argc, char** argv) {
+    BeatwickApplication application(argc, argv);
+    NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
+    Controller::initialize(defaults);
+    application.initHotKeyController();
+
+    SystemControllerEnvironment environment;
+    BridgePlayer player;
+    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system()});
+    return application.run(controller);
 }

@@ -1,0 +1,27 @@
+// The application object: the Qt application, the global hot keys' controller, and the
+// controller's launch and quit in their order. Main thread only.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+class Controller;
+class HotKeyController;
+
+class BeatwickApplication : public QApplication {
+    Q_OBJECT
+public:
+    BeatwickApplication(const BeatwickApplication&) = delete;
+    BeatwickApplication& operator=(const BeatwickApplication&) = delete;
+
+    BeatwickApplication(int& argc, char** argv);
+    ~BeatwickApplication() override;
+
+    // The global hot keys come with the preferences; until then there is no controller of them.
+    void initHotKeyController() {}
+    HotKeyController* hotKeyController() const { return nullptr; }
+
+    // Launches the controller (factory defaults, init, awakeFromNib, will and did finish
+    // launching), runs the event loop, and tells the controller the program is ending.
+    int run(Controller& controller);
+};

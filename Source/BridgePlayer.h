@@ -1,0 +1,41 @@
+// The player reached through the shared player bridge.
+#pragma once
+
+#include "Source/PlayerAccess.h"
+
+class PBTrack;
+
+// Main thread only.
+class BridgePlayer : public PlayerAccess {
+public:
+    UInt32 playerState() const override;
+    SInt32 playerVolume() const override;
+    std::shared_ptr<PlayerTrack> currentTrack() const override;
+    void nextTrack() const override;
+    void setPlayerPosition(SInt32 seconds) const override;
+};
+
+// One of the bridge's tracks as the model sees it.
+class BridgeTrack : public PlayerTrack {
+public:
+    explicit BridgeTrack(std::shared_ptr<PBTrack> track) : mTrack(std::move(track)) {}
+
+    std::optional<std::string> name() const override;
+    std::optional<std::string> artist() const override;
+    std::optional<std::string> album() const override;
+    std::optional<std::string> genre() const override;
+    SInt32 trackNumber() const override;
+    SInt32 duration() const override;
+    SInt32 rating() const override;
+    SInt32 bpm() const override;
+    void setBpm(SInt32 bpm) const override;
+    void setRating(SInt32 rating) const override;
+    SInt64 persistentId() const override;
+    std::optional<std::string> location() const override;
+    std::vector<std::shared_ptr<NSImage>> artwork() const override;
+
+    const std::shared_ptr<PBTrack>& pbTrack() const { return mTrack; }
+
+private:
+    std::shared_ptr<PBTrack> mTrack;
+};

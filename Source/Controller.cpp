@@ -1,0 +1,809 @@
+#include "Source/Controller.h"
+
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Source/ArtworkImageView.h"
+#include "Source/BPMBadgeView.h"
+#include "Source/BPMTracker.h"
+#include "Source/ControllerEnvironment.h"
+#include "Source/Metronome.h"
+#include "Source/RatingView.h"
+#include "Source/TapView.h"
+#include "Source/TrackView.h"
+#include "Source/UKSound.h"
+#include "Source/WorkspaceAdditions.h"
+#include "platform/AppKit/Alert.h"
+#include "platform/AppKit/Application.h"
+#include "platform/AppKit/Button.h"
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/Font.h"
+#include "platform/AppKit/Image.h"
+#include "platform/AppKit/PopUpButton.h"
+#include "platform/AppKit/SegmentedControl.h"
+#include "platform/AppKit/Slider.h"
+#include "platform/AppKit/TextField.h"
+#include "platform/AppKit/Window.h"
+#include "platform/AudioToolbox/NSSound.h"
+#include "platform/Foundation/Bundle.h"
+#include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/Scheduler.h"
+#include "platform/Foundation/Timer.h"
+#include "platform/Foundation/UserDefaults.h"
+
+namespace {
+
+std::string localized(const char* key) {
+    return NSBundle::mainBundle().localizedStringForKey(key, "", "");
+}
+
+// A metronome timer on the run loop; destroying it cancels it.
+class RunLoopTimer : public MetronomeTimer {
+public:
+    RunLoopTimer(double seconds, std::function<void()> fire)
+        : mTimer(NSTimer::scheduledTimerWithTimeInterval(seconds,
+                                                         [fire = std::move(fire)](NSTimer&) { fire(); })) {}
+    ~RunLoopTimer() override { mTimer->invalidate(); }
+    bool isValid() const override { return mTimer->isValid(); }
+    void setFireDate(double secondsFromNow) override {
+        mTimer->setFireDate(Scheduler::current().now() + static_cast<int64_t>(secondsFromNow * 1000.0));
+    }
+    void invalidate() override { mTimer->invalidate(); }
+
+private:
+    std::shared_ptr<NSTimer> mTimer;
+};
+
+constexpr NSSize kMainWindowSize{420, 400};
+
+}  // namespace
+
+void Controller::initialize(NSUserDefaults& defaults) {
+    const auto path = NSBundle::mainBundle().pathForResource("Defaults", "plist");
+    if (!path) return;
+    auto read = PropertyListSerialization::propertyListWithContentsOfFile(*path);
+    if (read.ok() && read.value().dictionary()) defaults.registerDefaults(*read.value().dictionary());
+}
+
+Controller::Controller(Services services)
+    : fEnvironment(services.environment),
+      fPlayer(services.player),
+      fDefaults(services.defaults),
+      fPreferences(services.preferences),
+      fClock(services.clock) {
+    fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
+    if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
+        fWakeUpNSSound = fEnvironment.makeNSSound(*path);
+    fAudioQueueScrewedUp = false;
+    updateTapSound();
+    updateAlternateSound();
+    const auto keep = fDefaults.objectForKey("KeepTrack");
+    fKeepTrack = keep ? fDefaults.boolForKey("KeepTrack") : true;
+    fBPMTracker = std::make_unique<BPMTracker>(*this, std::make_unique<Metronome>(*this, fClock));
+}
+
+Controller::~Controller() {
+    NSNotificationCenter::defaultCenter().removeObserver(this);
+    // The tracker's metronome calls back into this object: it goes first.
+    fBPMTracker.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main window's layout.
+
+void Controller::buildMainWindow() {
+    fWindow = std::make_unique<Window>(kMainWindowSize);
+    fWindow->setTitle("Beatwick");
+    View* content = fWindow->contentView();
+    auto defaultsLookup = [this](const std::string& key) -> std::optional<long> {
+        auto value = fDefaults.objectForKey(key);
+        if (!value) return std::nullopt;
+        if (auto number = value->integer()) return static_cast<long>(*number);
+        return std::nullopt;
+    };
+
+    fTrackView = new TrackView(NSRect{{0, 280}, {420, 120}}, content);
+    fArtworkView = new ArtworkImageView(NSRect{{10, 290}, {100, 100}}, content);
+    fNameField = new TextField(content);
+    fNameField->setFrameRect(NSRect{{120, 362}, {240, 22}});
+    fNameField->setNSFont(NSFont::boldSystemFontOfSize(14));
+    fArtistField = new TextField(content);
+    fArtistField->setFrameRect(NSRect{{120, 338}, {290, 20}});
+    fAlbumField = new TextField(content);
+    fAlbumField->setFrameRect(NSRect{{120, 316}, {290, 20}});
+    for (TextField* field : {fNameField, fArtistField, fAlbumField}) {
+        field->setEditable(false);
+        field->setBordered(false);
+        field->setDrawsBackground(false);
+    }
+    fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
+    fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
+    fGenreButton = new PopUpButton(false, content);
+    fGenreButton->setFrame(NSRect{{230, 290}, {180, 22}});
+    fGenreButton->addItemWithTitle(localized("Genre not specified"));
+
+    fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
+
+    auto button = [&](NSRect frame, const char* image, const char* pressed) {
+        auto* b = new Button(frame, content);
+        b->setBordered(false);
+        b->setImage(NSImage::imageNamed(image));
+        b->setAlternateImage(NSImage::imageNamed(pressed));
+        return b;
+    };
+    fBackButton = button(NSRect{{10, 18}, {28, 28}}, "back_active_s.png", "back_pressed_s.png");
+    fPlayPauseButton = button(NSRect{{40, 18}, {28, 28}}, "pause_active_s.png", "pause_pressed_s.png");
+    fForwardButton = button(NSRect{{70, 18}, {28, 28}}, "forward_active_s.png", "forward_pressed_s.png");
+    fSkipForwardButton = button(NSRect{{100, 18}, {28, 28}}, "skip_active.png", "skip_pressed.png");
+    fSkipNextButton = button(NSRect{{130, 18}, {28, 28}}, "skipnext_active.png", "skipnext_pressed.png");
+    fMetronomeButton = button(NSRect{{162, 18}, {28, 28}}, "metronome_startc.png", "metronome_startc.png");
+
+    fVolumeSlider = new Slider(content);
+    fVolumeSlider->setMinValue(0);
+    fVolumeSlider->setMaxValue(100);
+    fVolumeSlider->setFrame(NSRect{{10, 2}, {150, 14}});
+
+    fHalveDoubleBPMButton = new SegmentedControl(2, content);
+    fHalveDoubleBPMButton->setFrame(NSRect{{196, 20}, {68, 24}});
+    fHalveDoubleBPMButton->setLabel("\u00BD", 0);
+    fHalveDoubleBPMButton->setLabel("\u00D72", 1);
+    fPlusMinusBPMButton = new SegmentedControl(2, content);
+    fPlusMinusBPMButton->setFrame(NSRect{{268, 20}, {56, 24}});
+    fPlusMinusBPMButton->setLabel("\u2212", 0);
+    fPlusMinusBPMButton->setLabel("+", 1);
+    for (SegmentedControl* control : {fHalveDoubleBPMButton, fPlusMinusBPMButton}) {
+        control->setTag(0, 0);
+        control->setTag(1, 1);
+    }
+
+    fApplyBPMButton = new Button(NSRect{{330, 18}, {80, 28}}, content);
+    fApplyBPMButton->setTitle(localized("Apply"));
+
+    fAddToPlaylistButton = new PopUpButton(true, content);
+    fAddToPlaylistButton->setFrame(NSRect{{380, 294}, {30, 18}});
+    fAddToPlaylistButton->hide();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Launch.
+
+void Controller::awakeFromNib() {
+    buildMainWindow();
+    fTapView->setController(this);
+    fRatingView->setController(this);
+    fBPMBadgeView->setController(this);
+    fTapView->awakeFromNib();
+    fArtworkView->awakeFromNib();
+
+    // 1-2
+    fPlayerCanPause = true;
+    for (TextField* field : {fNameField, fArtistField, fAlbumField}) field->setBackgroundStyle(3);
+    // The list is read before the first refresh, so the first track's assigned flag is right.
+    if (fKeepTrack) {
+        auto folder = fEnvironment.applicationSupportDirectory();
+        fAssignments =
+            std::make_unique<AssignedTracks>(folder ? *folder + "/" + AssignedTracks::kFileName : "");
+        fAssignments->load();
+    } else {
+        fAssignments.reset();
+    }
+    fPlayerStatus->updateWithPlayerBridge();
+    updateTrackView();
+    updatePlayerControls();
+    updateSoundOptions();
+
+    // 3-4
+    fWindow->setExcludedFromWindowsMenu(true);
+    if (fDefaults.boolForKey("MakeFloatingWindow")) fWindow->setLevel(CGWindowLevelForKey(5));
+    halfStarRatingChanged();
+
+    // 5-7
+    fAddToPlaylistButton->setToolTip(localized("Add current track to playlist"));
+    fMetronomeButton->setToolTip(localized("Start metronome at the BPM value shown above"));
+    fApplyBPMButton->setToolTip(localized("Apply the BPM value shown above to the current song"));
+    fHalveDoubleBPMButton->setToolTip(localized("Halve or double the current BPM value shown above"));
+    fPlusMinusBPMButton->setToolTip(localized("Adjust the current BPM value shown above one beat at a time"));
+    fBackButton->setToolTip(localized("Previous track"));
+    fForwardButton->setToolTip(localized("Next track"));
+    fPlayPauseButton->setToolTip(localized("Play/Pause"));
+    setupSkipTooltips();
+    fPlusMinusBPMButton->action = [this] { adjustBPM(); };
+    fPlusMinusBPMButton->setWidth(28, 0);
+    fPlusMinusBPMButton->setWidth(28, 1);
+    fHalveDoubleBPMButton->action = [this] { halveDoubleBPM(); };
+    fHalveDoubleBPMButton->setWidth(34, 0);
+    fHalveDoubleBPMButton->setWidth(34, 1);
+    fMetronomeButton->action = [this] { startStopMetronome(); };
+    fPlusMinusBPMButton->setSendsActionOnMouseDown(true);
+    fHalveDoubleBPMButton->setSendsActionOnMouseDown(true);
+    fApplyBPMButton->action = [this] { applyBPM(); };
+    fForwardButton->action = [this] { nextTrack(); };
+
+    // 8
+    observeNotifications();
+
+    // 10
+    fAssignBPMIsDefault = fCurrentTrackAssigned = fTrackPreviouslyAssigned = fDidLaunchiTunes = false;
+    initMenus();
+    establishKeyEquivalents();
+    if (fWakeUpNSSound) fWakeUpNSSound->play();
+
+    // 11-12
+    launchPlayerIfWanted();
+    loadTempoOfCurrentTrack(false);
+
+    // 13
+    fWaitingOnSimulatedKeypress = false;
+    placeMainWindow();
+    fWindow->makeKeyAndOrderFront();
+    fWindow->makeFirstResponder(fTapView);
+}
+
+void Controller::observeNotifications() {
+    auto& center = NSNotificationCenter::defaultCenter();
+    auto on = [&](const char* name, void (Controller::*method)()) {
+        center.addObserver(this, name, nullptr, [this, method](const NSNotification&) { (this->*method)(); });
+    };
+    on("TapSoundUpdate", &Controller::updateTapSound);
+    on("AlternateSoundUpdate", &Controller::updateAlternateSound);
+    on("SkipChanged", &Controller::updateSkipChanged);
+    on("MinMaxBPMChanged", &Controller::updateMinMaxBPM);
+    on("MetronomeStyleChanged", &Controller::updateMetronomeStyle);
+    on("MetronomeStateChanged", &Controller::updateMetronome);
+    on("SoundSettingsChanged", &Controller::updateSoundOptions);
+    on("AudioQueueNotWorking", &Controller::audioQueueNotWorking);
+    on("WindowStyleChanged", &Controller::windowStyleChanged);
+    on("HalfStarRatingChanged", &Controller::halfStarRatingChanged);
+
+    connect(fWindow.get(), &Window::didBecomeKey, this, [this] { updateControlsForWindowState(); });
+    connect(fWindow.get(), &Window::didResignKey, this, [this] { updateControlsForWindowState(); });
+    connect(fNameField, &TextField::frameDidChange, this, [this] { adjustBPMBadgeLocation(); });
+    fNameField->setPostsFrameChangedNotifications(true);
+    auto& application = Application::sharedApplication();
+    connect(&application, &Application::didBecomeActive, this, [this] { appDidActivate(); });
+    connect(&application, &Application::didResignActive, this, [this] { appDidResignActive(); });
+    fEnvironment.observeWorkspace([this](const NSRunningApplication& app) { appWasLaunched(app); },
+                                  [this](const NSRunningApplication& app) { appWasTerminated(app); });
+}
+
+void Controller::launchPlayerIfWanted() {
+    if (!fDefaults.boolForKey("StartiTunesOnLaunch") || iTunesIsRunning()) return;
+    // Only a launch that was started counts: "QuitOnlyIfStarted" must never quit a player the
+    // user started.
+    fDidLaunchiTunes = fEnvironment.launchPlayerWithPlayEvent();
+}
+
+void Controller::loadTempoOfCurrentTrack(bool resetTracker) {
+    const SInt32 bpm = fPlayerStatus->trackBPM();
+    if (bpm > 0) fTrackPreviouslyAssigned = trackAssigned(fPlayerStatus->persistentID(), bpm, false);
+    if (resetTracker) fBPMTracker->reset();
+    fBPMTracker->trackLoaded(bpm, fTrackPreviouslyAssigned ? 100 : 10);
+    updateBPM();
+    updateBPMButtons();
+}
+
+void Controller::placeMainWindow() {
+    fWindow->center();
+    const bool saved = fWindow->setFrameAutosaveName("MainWindowPos");
+    if (!saved) fWindow->setContentSize(kMainWindowSize);
+}
+
+void Controller::applicationWillFinishLaunching() {
+    fEnvironment.observePlayerInfo(
+        [this](const NSNotification& notification) { trackChanged(notification); });
+}
+
+void Controller::applicationDidFinishLaunching() {
+    checkForUpdates();
+}
+
+void Controller::checkForUpdates() {
+    if (!fDefaults.boolForKey("CheckForUpdates")) return;
+    const SInt64 now = fEnvironment.currentDate();
+    SInt64 last = 0;
+    if (auto stored = fPreferences.copyValue("LastUpdateCheck", kCFPreferencesCurrentApplication))
+        last = stored->integer().value_or(0);
+    if (last != 0 && now < last + kUpdateCheckInterval) return;
+    if (fEnvironment.currentModifierFlags() & NSAlternateKeyMask) return;
+    fPreferences.setValue("LastUpdateCheck", PropertyList(static_cast<SInt32>(now)),
+                          kCFPreferencesCurrentApplication);
+    fPreferences.synchronize(kCFPreferencesCurrentApplication);
+    try {
+        fEnvironment.checkVersion();
+    } catch (...) {
+    }
+}
+
+void Controller::applicationWillTerminate() {
+    fBPMTracker->stopMetronome();
+    fEnvironment.stopObservingPlayerInfo();
+    fAssignments.reset();
+    if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
+        (!fDefaults.boolForKey("QuitOnlyIfStarted") || fDidLaunchiTunes)) {
+        if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
+            player->terminate();
+    }
+}
+
+bool Controller::applicationShouldHandleReopen(bool) {
+    if (!(fWindow && fWindow->isVisible())) showMainWindow();
+    return false;
+}
+
+void Controller::appDidActivate() {
+    if (fWakeUpNSSound) fWakeUpNSSound->play();
+    hideNotifyWindow();
+}
+
+void Controller::appDidResignActive() {
+    fBPMTracker->stopMetronome();
+    if (fTapView) fTapView->setBeatNum(0);
+    updateMetronome();
+}
+
+void Controller::showMainWindow() {
+    if (!fWindow) return;
+    fWindow->makeKeyAndOrderFront();
+    fWindow->makeFirstResponder(fTapView);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The player monitor.
+
+void Controller::trackChanged(const NSNotification& notification) {
+    static const PropertyList::Dictionary empty;
+    const auto& info = notification.userInfo ? *notification.userInfo : empty;
+    const SInt64 old = fPlayerStatus->persistentID();
+    SInt64 next = 0;
+    if (auto found = info.find("PersistentID"); found != info.end()) {
+        if (auto n = found->second.integer())
+            next = *n;
+        else if (auto u = found->second.unsignedInteger())
+            next = static_cast<SInt64>(*u);
+        else if (const std::string* text = found->second.string())
+            next = std::strtoll(text->c_str(), nullptr, 10);
+    }
+    PlayState state = kPlayStateNone;
+    if (auto found = info.find("Player State"); found != info.end() && found->second.string()) {
+        const std::string& text = *found->second.string();
+        if (text == "Paused")
+            state = kPlayStatePaused;
+        else if (text == "Stopped")
+            state = kPlayStateStopped;
+        else if (text == "Playing")
+            state = kPlayStatePlaying;
+    }
+    const bool isNew = next != old || old == 0;
+    if (isNew) {
+        fBPMTracker->stopMetronome();
+        if (fTapView) fTapView->setBeatNum(0);
+        fPlayerStatus->updateForNotification(notification.userInfo, state);
+        fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
+        const SInt32 bpm = fPlayerStatus->trackBPM();
+        if (bpm > 0) fTrackPreviouslyAssigned = trackAssigned(next, bpm, false);
+        fBPMTracker->reset();
+        fBPMTracker->trackLoaded(bpm, fTrackPreviouslyAssigned ? 100 : 10);
+        updateBPM();
+        updateBPMButtons();
+    } else {
+        fPlayerStatus->updateForNotification(notification.userInfo, state);
+    }
+    updateTrackView();
+    updatePlayerControls();
+    if (isNew && state == kPlayStatePlaying) notify();
+}
+
+void Controller::appWasLaunched(const NSRunningApplication& application) {
+    if (application.bundleIdentifier == kPlayerBundleIdentifier) iTunesLaunched();
+}
+
+void Controller::appWasTerminated(const NSRunningApplication& application) {
+    if (application.bundleIdentifier == kPlayerBundleIdentifier) iTunesTerminated();
+}
+
+void Controller::iTunesLaunched() {
+    fPlayerStatus->updateWithPlayerBridge();
+    fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
+    loadTempoOfCurrentTrack(true);
+    getGenreList();
+    updateTrackView();
+    updatePlayerControls();
+}
+
+void Controller::iTunesTerminated() {
+    fPlayerStatus->updateWithPlayerBridge();
+    fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
+    fBPMTracker->reset();
+    updateBPM();
+    updateBPMButtons();
+    updateTrackView();
+    updatePlayerControls();
+}
+
+bool Controller::iTunesIsRunning() {
+    return WorkspaceAdditions::applicationWithIdentifierRunning(kPlayerBundleIdentifier);
+}
+
+bool Controller::iTunesIsActive() {
+    auto active = fEnvironment.activeApplication();
+    return active && active->bundleIdentifier == kPlayerBundleIdentifier;
+}
+
+bool Controller::iTunesIsResponding(UInt32 ticks) {
+    auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier);
+    if (!player) return false;
+    return fEnvironment.probePlayer(player->processIdentifier, ticks);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Track display.
+
+void Controller::updateTrackView() {
+    if (!fWindow) return;
+    const PlayerStatus& status = *fPlayerStatus;
+    fNameField->setStringValue(status.trackName());
+    adjustBPMBadgeLocation();
+    fArtistField->setStringValue(status.trackArtist());
+    fAlbumField->setStringValue(status.trackAlbum());
+    const std::string genre =
+        status.trackGenre().empty() ? localized("Genre not specified") : status.trackGenre();
+    fGenreButton->selectItemWithTitle(genre);
+    fGenreButton->setTitle(genre);
+    fRatingView->setRating(status.trackRating());
+    fBPMBadgeView->setBpm(status.trackBPM());
+    fBPMBadgeView->setAssigned(status.assigned());
+    fArtworkView->setImage(status.artwork());
+    fBPMBadgeView->setNeedsDisplay();
+}
+
+void Controller::updatePlayerControls() {
+    if (!fWindow) return;
+    fVolumeSlider->setDoubleValue(fPlayerStatus->playerVolume());
+    const bool playing = fPlayerStatus->playState() == kPlayStatePlaying;
+    if (playing == fPlayerCanPause) return;
+    fPlayerCanPause = playing;
+    fPlayPauseButton->setImage(NSImage::imageNamed(playing ? "pause_active_s.png" : "play_active_s.png"));
+    fPlayPauseButton->setAlternateImage(
+        NSImage::imageNamed(playing ? "pause_pressed_s.png" : "play_pressed_s.png"));
+}
+
+void Controller::updateControlsForWindowState() {
+    fPlayerCanPause = !(fPlayerStatus->playState() == kPlayStatePlaying);
+    updatePlayerControls();
+    fTrackView->setNeedsDisplay();
+}
+
+void Controller::adjustBPMBadgeLocation() {
+    if (!fWindow) return;
+    const NSRect name = fNameField->frameRect();
+    NSRect badge = fBPMBadgeView->frame();
+    const std::string& text = fPlayerStatus->trackName();
+    if (text.empty()) {
+        badge.origin.x = name.origin.x + 12;
+    } else {
+        const QFontMetricsF metrics(fNameField->font());
+        const CGFloat width =
+            std::min<CGFloat>(metrics.horizontalAdvance(QString::fromStdString(text)), name.size.width);
+        badge.origin.x = name.origin.x + width + 7;
+    }
+    fBPMBadgeView->setFrame(badge);
+}
+
+bool Controller::hasCurrentTrack() const {
+    return fPlayerStatus->playState() != kPlayStateNone && fPlayerStatus->track() != nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tempo assignment.
+
+bool Controller::trackAssigned(SInt64 persistentID, SInt32 bpm, bool updateValue) {
+    if (bpm == 0 || !AssignedTracks::isRealID(persistentID)) return false;
+    if (!fKeepTrack || !fAssignments) return false;
+    return updateValue ? fAssignments->update(persistentID, bpm) : fAssignments->lookup(persistentID, bpm);
+}
+
+void Controller::applyBPM() {
+    const int bpm = fBPMTracker->displayBPM();
+    if (bpm == 0) return;
+    std::shared_ptr<PlayerTrack> track = fPlayer.currentTrack();
+    if (!track) {
+        if (!iTunesIsResponding(PlayerStatus::kProbeTicks)) assignBPMFailed();
+        return;
+    }
+    if (fDefaults.boolForKey("AdvanceWithBPM")) fBPMTracker->stopMetronome();
+    const SInt64 id = track->persistentId();
+    track->setBpm(bpm);
+    fPlayerStatus->setTrackBPM(bpm);
+    // The list exists only when "KeepTrack" was on at launch: its own flag decides, not the
+    // setting as it is now.
+    if (AssignedTracks::isRealID(id) && fKeepTrack && fAssignments) {
+        fAssignments->record(id, bpm);
+        fAssignments->save();
+    }
+    fPlayerStatus->setAssigned(true);
+    if (fBPMBadgeView) {
+        fBPMBadgeView->setAssigned(true);
+        fBPMBadgeView->setBpm(fPlayerStatus->trackBPM());
+    }
+    fCurrentTrackAssigned = true;
+    updateBPMButtons();
+    applyRules();
+    track.reset();
+
+    if (fRunningApplication) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) fRunningApplication->activateWithOptions(0);
+    } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
+        if (fDefaults.boolForKey("AdvancePlus"))
+            nextPlusSkipForward();
+        else
+            nextTrack();
+    }
+    fRunningApplication.reset();
+}
+
+void Controller::assignBPMFailed() {
+    NSAlert alert;
+    alert.addButtonWithTitle(localized("OK"));
+    alert.messageText = localized("Save BPM failed");
+    alert.informativeText = localized("ITUNESNOTRESPONDING");
+    alert.alertStyle = NSAlertStyle::Critical;
+    if (fWindow && fWindow->isVisible()) {
+        alert.beginSheetModalForWindow(fWindow.get(), [this](NSModalResponse) { showMainWindow(); });
+    } else {
+        alert.runModal();
+    }
+}
+
+void Controller::updateBPMButtons() {
+    if (!fWindow) return;
+    const int display = fBPMTracker->displayBPM();
+    const int accuracy = fBPMTracker->accuracy();
+    bool applyEnabled = false;
+    bool controlsEnabled = false;
+    if (display >= 1) {
+        controlsEnabled = true;
+        applyEnabled = !((fCurrentTrackAssigned && accuracy == 100) || fPlayerStatus->track() == nullptr);
+    }
+    fAssignBPMIsDefault = applyEnabled && accuracy == 100;
+    fApplyBPMButton->setEnabled(applyEnabled);
+    fApplyBPMButton->setKeyEquivalent(fAssignBPMIsDefault ? "\r" : "");
+    fMetronomeButton->setEnabled(controlsEnabled);
+    fHalveDoubleBPMButton->setEnabled(controlsEnabled);
+    fPlusMinusBPMButton->setEnabled(controlsEnabled);
+}
+
+bool Controller::simulateAssignBPMClick(const NSEvent& event) {
+    if (!fApplyBPMButton || !fApplyBPMButton->performKeyEquivalent(event)) return false;
+    fAssignBPMIsDefault = false;
+    fApplyBPMButton->setKeyEquivalent("");
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tempo interface.
+
+void Controller::processTap(uint64_t milliseconds) {
+    fBPMTracker->tap(milliseconds);
+}
+int Controller::currentBPM() const {
+    return fBPMTracker->bpm();
+}
+int Controller::currentDisplayBPM() const {
+    return fBPMTracker ? fBPMTracker->displayBPM() : 0;
+}
+int Controller::currentAccuracy() const {
+    return fBPMTracker->accuracy();
+}
+
+void Controller::halveBPM() {
+    fBPMTracker->halveBPM();
+    updateBPM();
+}
+void Controller::doubleBPM() {
+    fBPMTracker->doubleBPM();
+    updateBPM();
+}
+void Controller::incrementBPM() {
+    fBPMTracker->plusBPM();
+    updateBPM();
+}
+void Controller::decrementBPM() {
+    fBPMTracker->minusBPM();
+    updateBPM();
+}
+
+void Controller::halveDoubleBPM() {
+    const int segment = fHalveDoubleBPMButton->highlightedSegment();
+    if (segment < 0) return;
+    const long tag = fHalveDoubleBPMButton->tagForSegment(segment);
+    if (tag == 0)
+        fBPMTracker->halveBPM();
+    else if (tag == 1)
+        fBPMTracker->doubleBPM();
+    updateBPM();
+}
+
+void Controller::adjustBPM() {
+    const int segment = fPlusMinusBPMButton->highlightedSegment();
+    if (segment >= 0) {
+        const long tag = fPlusMinusBPMButton->tagForSegment(segment);
+        if (tag == 0)
+            fBPMTracker->minusBPM();
+        else if (tag == 1)
+            fBPMTracker->plusBPM();
+    }
+    updateBPM();
+}
+
+void Controller::startStopMetronome() {
+    fBPMTracker->startStopMetronome();
+}
+void Controller::setBeatNum(int beat) {
+    if (fTapView) fTapView->setBeatNum(beat);
+}
+void Controller::updateBPM() {
+    if (fTapView) fTapView->updateBPM();
+}
+void Controller::pulse() {
+    if (fTapView) fTapView->pulseBPM();
+}
+void Controller::animate(double secondsPerBeat) {
+    if (fTapView) fTapView->animateBPM(secondsPerBeat);
+}
+void Controller::stopAnimation() {
+    if (fTapView) fTapView->stopAnimation();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sounds.
+
+std::optional<std::string> Controller::soundPath(const char* key) const {
+    auto name = fDefaults.stringForKey(key);
+    if (!name) return std::nullopt;
+    return NSBundle::mainBundle().pathForResource(*name, "aiff", "Sounds");
+}
+
+void Controller::updateTapSound() {
+    fAudioQueueScrewedUp = false;
+    auto path = soundPath("TapSound");
+    fMetronomeSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
+    fUKMetronomeSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+}
+
+void Controller::updateAlternateSound() {
+    auto path = soundPath("AlternateSound");
+    fAlternateSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
+    fUKAlternateSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+}
+
+void Controller::updateSoundOptions() {
+    fPlayClick = fDefaults.boolForKey("PlayClickOnTap");
+    fPlayAlternate = fDefaults.boolForKey("PlayAlternate");
+    fAlternateBeat = static_cast<long>(fDefaults.integerForKey("AlternateBeat"));
+    if (fTapView) fTapView->setPlayMetronomeClick(fPlayClick);
+}
+
+void Controller::playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
+                           const std::atomic<std::shared_ptr<NSSound>>& copy) {
+    if (fAudioQueueScrewedUp) {
+        if (auto sound = copy.load()) sound->play();
+        return;
+    }
+    auto sound = low.load();  // held for the whole play, whatever the main thread swaps in
+    if (sound && sound->isLoaded() && sound->play() != 0) fAudioQueueScrewedUp = true;
+}
+
+void Controller::playMetronomeClickOnly() {
+    if (!fPlayClick) return;
+    playSound(fUKMetronomeSound, fMetronomeSound);
+}
+
+void Controller::playMetronomeClick() {
+    if (!fPlayClick) return;
+    playSound(fUKMetronomeSound, fMetronomeSound);
+    pulse();
+}
+
+void Controller::playMetronomeClickForBeat(long beat) {
+    if (fPlayAlternate && beat == fAlternateBeat.load(std::memory_order_relaxed))
+        playSound(fUKAlternateSound, fAlternateSound);
+    else if (fPlayClick)
+        playSound(fUKMetronomeSound, fMetronomeSound);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window settings.
+
+void Controller::windowStyleChanged() {
+    if (fDefaults.boolForKey("MakeFloatingWindow")) {
+        fWindow->setLevel(CGWindowLevelForKey(5));
+        fWindow->makeKeyAndOrderFront();
+    } else {
+        fWindow->setLevel(CGWindowLevelForKey(4));
+    }
+}
+
+void Controller::halfStarRatingChanged() {
+    bool halfStars = false;
+    if (fDefaults.boolForKey("AllowHalfStarRating")) {
+        auto player = fPreferences.copyValue("allow-half-stars", kPlayerBundleIdentifier);
+        halfStars = player && player->boolean().value_or(player->integer().value_or(0) != 0);
+    }
+    fRatingView->setHalfStars(halfStars);
+}
+
+void Controller::updateMetronome() {
+    if (!fMetronomeButton) return;
+    fMetronomeButton->setImage(NSImage::imageNamed(
+        fBPMTracker->metronomeIsPlaying() ? "metronome_stopc.png" : "metronome_startc.png"));
+}
+
+void Controller::setupSkipTooltips() {
+    const std::string seconds = fDefaults.stringForKey("AdvanceSeconds").value_or("");
+    auto fill = [&](const char* format) {
+        std::string text = localized(format);
+        if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, seconds);
+        return text;
+    };
+    fSkipForwardButton->setToolTip(fill("Skip forward %@ seconds"));
+    fSkipNextButton->setToolTip(fill("Skip to %@ seconds into next track"));
+}
+
+void Controller::updateMinMaxBPM() {
+    fTapView->updateMinMaxBPM();
+    fTapView->setNeedsDisplay();
+}
+
+void Controller::updateMetronomeStyle() {
+    fTapView->updateMetronomeStyle();
+    fTapView->setNeedsDisplay();
+}
+
+void Controller::hotKey1Action() {
+    fRunningApplication.reset();
+    if (auto active = fEnvironment.activeApplication())
+        fRunningApplication =
+            NSRunningApplication::runningApplicationWithProcessIdentifier(active->processIdentifier);
+    Application::sharedApplication().activateIgnoringOtherApps(true);
+    showMainWindow();
+}
+
+void Controller::nextTrack() {
+    fPlayer.nextTrack();
+}
+
+void Controller::nextPlusSkipForward() {
+    fPlayer.nextTrack();
+    fPlayer.setPlayerPosition(static_cast<SInt32>(fDefaults.integerForKey("AdvanceSeconds")));
+}
+
+void Controller::rateCurrentTrack(int rating) {
+    if (auto track = fPlayer.currentTrack()) track->setRating(rating);
+}
+
+void Controller::ratingChanged(int rating) {
+    fPlayerStatus->setTrackOldRating(fPlayerStatus->trackRating());
+    fPlayerStatus->setTrackRating(rating);
+}
+
+// ---------------------------------------------------------------------------------------------
+// MetronomeHost.
+
+void Controller::performOnMainThread(std::function<void()> work) {
+    Scheduler::current().post(std::move(work));
+}
+
+void Controller::postNotification(const std::string& name) {
+    NSNotificationCenter::defaultCenter().postNotificationName(name);
+}
+
+bool Controller::boolForKey(const std::string& key) {
+    return fDefaults.boolForKey(key);
+}
+
+std::unique_ptr<MetronomeTimer> Controller::scheduleTimer(double seconds, std::function<void()> fire) {
+    return std::make_unique<RunLoopTimer>(seconds, std::move(fire));
+}

@@ -1,0 +1,271 @@
+// The application's delegate and the owner of the main window: its life from launch to quit, the
+// player monitor (the player's broadcast, its launch and quit, the liveness probe), the track
+// display, tempo assignment with the assigned-tracks store, and the click sounds. It hosts the
+// tracker, the metronome, the track model and the window's views. Main thread only, except
+// where a member says otherwise.
+#pragma once
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Source/AssignedTracks.h"
+#include "Source/BPMBadgeViewHost.h"
+#include "Source/BPMTrackerHost.h"
+#include "Source/MetronomeHost.h"
+#include "Source/PlayerStatus.h"
+#include "Source/PlayerStatusHost.h"
+#include "Source/RatingViewHost.h"
+#include "Source/TapViewHost.h"
+#include "platform/Foundation/NotificationCenter.h"
+#include "platform/Foundation/RunningApplication.h"
+
+class ArtworkImageView;
+class BPMBadgeView;
+class BPMTracker;
+class Button;
+class ControllerEnvironment;
+class NSSound;
+class NSUserDefaults;
+class PlayerAccess;
+class PopUpButton;
+class PreferencesStore;
+class RatingView;
+class SegmentedControl;
+class Slider;
+class TapView;
+class TextField;
+class TrackView;
+class UKSound;
+class Window;
+class Clock;
+
+class Controller : public QObject,
+                   public BPMTrackerHost,
+                   public MetronomeHost,
+                   public TapViewHost,
+                   public RatingViewHost,
+                   public BPMBadgeViewHost,
+                   public PlayerStatusHost {
+    Q_OBJECT
+public:
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
+    static constexpr SInt64 kUpdateCheckInterval = 604800;
+
+    // None is owned; all must outlive the controller.
+    struct Services {
+        ControllerEnvironment& environment;
+        PlayerAccess& player;
+        NSUserDefaults& defaults;
+        PreferencesStore& preferences;  // "LastUpdateCheck", the player's "allow-half-stars"
+        Clock& clock;                   // the metronome's
+    };
+
+    // Registers the factory defaults from the bundle's "Defaults.plist".
+    static void initialize(NSUserDefaults& defaults);
+
+    // init: the model, the tracker with its metronome, the sounds, "KeepTrack".
+    explicit Controller(Services services);
+    ~Controller() override;
+
+    // Builds the main window and its views (the layout), then wires and fills them.
+    void awakeFromNib();
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    // Always false.
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void appDidActivate();
+    void appDidResignActive();
+    void appWasLaunched(const NSRunningApplication& application);
+    void appWasTerminated(const NSRunningApplication& application);
+    void trackChanged(const NSNotification& notification);
+    void iTunesLaunched();
+    void iTunesTerminated();
+    bool iTunesIsRunning() override;
+    bool iTunesIsActive();
+    bool iTunesIsResponding(UInt32 ticks) override;
+    void showMainWindow();
+    Window* window() const { return fWindow.get(); }
+
+    // Track display.
+    void updateTrackView();
+    void updatePlayerControls();
+    void updateControlsForWindowState();
+    void adjustBPMBadgeLocation();
+    bool hasCurrentTrack() const override;
+    PlayerStatus& playerStatus() { return *fPlayerStatus; }
+
+    // Tempo assignment.
+    bool trackAssigned(SInt64 persistentID, SInt32 bpm, bool updateValue) override;
+    void applyBPM();
+    void assignBPMFailed();
+    void updateBPMButtons() override;
+    bool simulateAssignBPMClick(const NSEvent& event) override;
+    bool assignBPMIsDefault() const override { return fAssignBPMIsDefault; }
+    void setAssignBPMIsDefault(bool v) { fAssignBPMIsDefault = v; }
+    bool waitingOnSimulatedKeypress() const override { return fWaitingOnSimulatedKeypress; }
+    void setWaitingOnSimulatedKeypress(bool v) override { fWaitingOnSimulatedKeypress = v; }
+    bool currentTrackAssigned() const override { return fCurrentTrackAssigned; }
+    void setCurrentTrackAssigned(bool v) override { fCurrentTrackAssigned = v; }
+    bool trackPreviouslyAssigned() const override { return fTrackPreviouslyAssigned; }
+    void setTrackPreviouslyAssigned(bool v) { fTrackPreviouslyAssigned = v; }
+    bool didLaunchiTunes() const { return fDidLaunchiTunes; }
+    bool keepTrack() const { return fKeepTrack; }
+    // nullptr while "KeepTrack" is off.
+    const AssignedTracks* assignments() const { return fAssignments.get(); }
+
+    // Tempo interface.
+    void processTap(uint64_t milliseconds) override;
+    int currentBPM() const;
+    // Any thread: the metronome's driver reads it.
+    int currentDisplayBPM() const override;
+    int currentDisplayBPM() override { return std::as_const(*this).currentDisplayBPM(); }
+    int currentAccuracy() const override;
+    // Any thread.
+    long alternateBeat() const override { return fAlternateBeat.load(std::memory_order_relaxed); }
+    long alternateBeat() override { return std::as_const(*this).alternateBeat(); }
+    void halveBPM();
+    void doubleBPM();
+    void incrementBPM();
+    void decrementBPM();
+    void halveDoubleBPM();
+    void adjustBPM();
+    void startStopMetronome();
+    void setBeatNum(int beat) override;
+    void updateBPM() override;
+    void pulse() override;
+    void animate(double secondsPerBeat) override;
+    void stopAnimation() override;
+    BPMTracker& tracker() { return *fBPMTracker; }
+
+    // Sounds.
+    void updateTapSound();
+    void updateAlternateSound();
+    void updateSoundOptions();
+    void playMetronomeClickOnly();
+    void playMetronomeClick();
+    // Main thread (taps) and the metronome's driver thread (beats).
+    void playMetronomeClickForBeat(long beat) override;
+    void audioQueueNotWorking() { fAudioQueueScrewedUp = true; }
+    bool audioQueueScrewedUp() const { return fAudioQueueScrewedUp; }
+    void setAudioQueueScrewedUp(bool v) { fAudioQueueScrewedUp = v; }
+
+    // Window settings and the metronome button.
+    void windowStyleChanged();
+    void halfStarRatingChanged();
+    void updateMetronome();
+    void updateSkipChanged() { setupSkipTooltips(); }
+    void setupSkipTooltips();
+    void updateMinMaxBPM();
+    void updateMetronomeStyle();
+
+    // Hot key 1: remember the active application and come forward.
+    void hotKey1Action();
+    void hotKey2Action() {}
+    const std::optional<NSRunningApplication>& runningApplication() const { return fRunningApplication; }
+
+    // Player commands the assignment moves on with.
+    void nextTrack();
+    void nextPlusSkipForward();
+
+    // RatingViewHost.
+    void rateCurrentTrack(int rating) override;
+    void ratingChanged(int rating) override;
+
+    // MetronomeHost.
+    void performOnMainThread(std::function<void()> work) override;
+    void postNotification(const std::string& name) override;
+    bool boolForKey(const std::string& key) override;
+    std::unique_ptr<MetronomeTimer> scheduleTimer(double seconds, std::function<void()> fire) override;
+
+    // Outlets, for the program's own wiring and for tests.
+    TapView* tapView() const { return fTapView; }
+    Button* applyBPMButton() const { return fApplyBPMButton; }
+    Button* metronomeButton() const { return fMetronomeButton; }
+    SegmentedControl* halveDoubleBPMButton() const { return fHalveDoubleBPMButton; }
+    SegmentedControl* plusMinusBPMButton() const { return fPlusMinusBPMButton; }
+    TextField* nameField() const { return fNameField; }
+    TextField* artistField() const { return fArtistField; }
+    TextField* albumField() const { return fAlbumField; }
+    RatingView* ratingView() const { return fRatingView; }
+    BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
+
+private:
+    void buildMainWindow();
+    void observeNotifications();
+    // The tracker's start for the model's track: 100 when previously assigned, else 10.
+    void loadTempoOfCurrentTrack(bool resetTracker);
+    void launchPlayerIfWanted();
+    void checkForUpdates();
+    void placeMainWindow();
+    void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
+                   const std::atomic<std::shared_ptr<NSSound>>& copy);
+    std::optional<std::string> soundPath(const char* key) const;
+    // Least bodies of operations that later work fills in.
+    void applyRules() {}
+    void notify() {}
+    void hideNotifyWindow() {}
+    void getGenreList() {}
+    void initMenus() {}
+    void establishKeyEquivalents() {}
+
+    ControllerEnvironment& fEnvironment;
+    PlayerAccess& fPlayer;
+    NSUserDefaults& fDefaults;
+    PreferencesStore& fPreferences;
+    Clock& fClock;
+
+    std::unique_ptr<AssignedTracks> fAssignments;
+    std::optional<NSRunningApplication> fRunningApplication;
+
+    std::unique_ptr<Window> fWindow;
+    ArtworkImageView* fArtworkView{nullptr};
+    TextField* fNameField{nullptr};
+    TextField* fArtistField{nullptr};
+    TextField* fAlbumField{nullptr};
+    Slider* fVolumeSlider{nullptr};
+    TrackView* fTrackView{nullptr};
+    TapView* fTapView{nullptr};
+    RatingView* fRatingView{nullptr};
+    BPMBadgeView* fBPMBadgeView{nullptr};
+    Button* fBackButton{nullptr};
+    Button* fForwardButton{nullptr};
+    Button* fPlayPauseButton{nullptr};
+    Button* fSkipForwardButton{nullptr};
+    Button* fSkipNextButton{nullptr};
+    PopUpButton* fAddToPlaylistButton{nullptr};
+    PopUpButton* fGenreButton{nullptr};
+    Button* fApplyBPMButton{nullptr};
+    Button* fMetronomeButton{nullptr};
+    SegmentedControl* fHalveDoubleBPMButton{nullptr};
+    SegmentedControl* fPlusMinusBPMButton{nullptr};
+
+    std::unique_ptr<PlayerStatus> fPlayerStatus;
+    std::unique_ptr<BPMTracker> fBPMTracker;
+
+    bool fKeepTrack{true};
+    bool fPlayerCanPause{true};
+    std::atomic<bool> fPlayClick{false};
+    std::atomic<bool> fPlayAlternate{false};
+    bool fAssignBPMIsDefault{false};
+    bool fCurrentTrackAssigned{false};
+    bool fTrackPreviouslyAssigned{false};
+    bool fDidLaunchiTunes{false};
+    bool fWaitingOnSimulatedKeypress{false};
+    std::atomic<bool> fAudioQueueScrewedUp{false};
+    std::atomic<long> fAlternateBeat{0};
+
+    // Swapped whole when a setting changes, so a click in flight on the driver thread keeps the
+    // sound it started with.
+    std::atomic<std::shared_ptr<NSSound>> fMetronomeSound;
+    std::atomic<std::shared_ptr<NSSound>> fAlternateSound;
+    std::shared_ptr<NSSound> fWakeUpNSSound;
+    std::atomic<std::shared_ptr<UKSound>> fUKMetronomeSound;
+    std::atomic<std::shared_ptr<UKSound>> fUKAlternateSound;
+};

@@ -1,0 +1,49 @@
+// The player as the track model and the controller reach it: the current track with the
+// properties they read and write, the player's state and volume, and the transport commands they
+// send. The bridge stands behind it in the program; tests give a player of their own.
+// Failure values are the bridge's: -1 for numbers, nullopt for texts, null for a track.
+// Main thread only.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Carbon/MacTypes.h"
+
+class NSImage;
+
+class PlayerTrack {
+public:
+    virtual ~PlayerTrack() = default;
+
+    virtual std::optional<std::string> name() const = 0;
+    virtual std::optional<std::string> artist() const = 0;
+    virtual std::optional<std::string> album() const = 0;
+    virtual std::optional<std::string> genre() const = 0;
+    virtual SInt32 trackNumber() const = 0;
+    virtual SInt32 duration() const = 0;
+    virtual SInt32 rating() const = 0;
+    virtual SInt32 bpm() const = 0;
+    // Sent without waiting for a reply.
+    virtual void setBpm(SInt32 bpm) const = 0;
+    virtual void setRating(SInt32 rating) const = 0;
+    // -1 when it cannot be read.
+    virtual SInt64 persistentId() const = 0;
+    // The file URL as text.
+    virtual std::optional<std::string> location() const = 0;
+    virtual std::vector<std::shared_ptr<NSImage>> artwork() const = 0;
+};
+
+class PlayerAccess {
+public:
+    virtual ~PlayerAccess() = default;
+
+    // 'kPSP', 'kPSp', 'kPSS', 'kPSF', 'kPSR'; 0xFFFFFFFF when the request failed.
+    virtual UInt32 playerState() const = 0;
+    virtual SInt32 playerVolume() const = 0;
+    virtual std::shared_ptr<PlayerTrack> currentTrack() const = 0;
+    virtual void nextTrack() const = 0;
+    virtual void setPlayerPosition(SInt32 seconds) const = 0;
+};

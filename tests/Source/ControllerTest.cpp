@@ -1,0 +1,484 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Source/BPMBadgeView.h"
+#include "Source/BPMTracker.h"
+#include "Source/Controller.h"
+#include "Source/ControllerEnvironment.h"
+#include "Source/TapView.h"
+#include "platform/AppKit/Alert.h"
+#include "platform/AppKit/Button.h"
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/SegmentedControl.h"
+#include "platform/AppKit/TextField.h"
+#include "platform/AppKit/Window.h"
+#include "platform/Carbon/Clock.h"
+#include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/UserDefaults.h"
+#include "platform/Foundation/VirtualScheduler.h"
+#include "tests/Source/FakePlayer.h"
+#include "tests/Source/ViewTestApplication.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const NSRunningApplication kPlayerApp{"com.apple.iTunes", 4242, "iTunes"};
+const NSRunningApplication kOtherApp{"com.example.Editor", 777, "Editor"};
+
+struct FakeApplications : RunningApplicationSource {
+    std::vector<NSRunningApplication> running;
+    std::vector<pid_t> terminated;
+    std::vector<pid_t> activated;
+    std::vector<NSRunningApplication> runningApplications() const override { return running; }
+    bool activate(const NSRunningApplication& app, unsigned) override {
+        activated.push_back(app.processIdentifier);
+        return true;
+    }
+    bool terminate(const NSRunningApplication& app) override {
+        terminated.push_back(app.processIdentifier);
+        return true;
+    }
+};
+
+struct FakeEnvironment : ControllerEnvironment {
+    bool launchSucceeds{true};
+    int launches{0};
+    bool responding{true};
+    int probes{0};
+    SInt64 now{1'000'000'000};
+    UInt32 modifiers{0};
+    int versionChecks{0};
+    std::string supportFolder;
+    std::function<void(const NSNotification&)> playerInfo;
+    std::optional<NSRunningApplication> active;
+
+    bool launchPlayerWithPlayEvent() override {
+        ++launches;
+        return launchSucceeds;
+    }
+    bool probePlayer(pid_t, UInt32) override {
+        ++probes;
+        return responding;
+    }
+    void observePlayerInfo(std::function<void(const NSNotification&)> observer) override {
+        playerInfo = observer;
+    }
+    void stopObservingPlayerInfo() override { playerInfo = nullptr; }
+    void observeWorkspace(std::function<void(const NSRunningApplication&)>,
+                          std::function<void(const NSRunningApplication&)>) override {}
+    std::optional<NSRunningApplication> activeApplication() override { return active; }
+    SInt64 currentDate() override { return now; }
+    UInt32 currentModifierFlags() override { return modifiers; }
+    void checkVersion() override { ++versionChecks; }
+    std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
+    std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
+    std::optional<std::string> applicationSupportDirectory() override { return supportFolder; }
+};
+
+struct RecordingPresenter : AlertPresenter {
+    std::vector<std::string> messages;
+    void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
+        messages.push_back(alert.messageText);
+        done(NSAlertFirstButtonReturn);
+    }
+};
+
+// A controller launched on fakes, with its own preferences folder and Application Support folder.
+struct ControllerTest : ::testing::Test {
+    fs::path folder;
+    std::unique_ptr<PreferencesStore> store;
+    std::unique_ptr<NSUserDefaults> defaults;
+    FakeEnvironment environment;
+    FakePlayer player;
+    std::shared_ptr<FakeApplications> applications = std::make_shared<FakeApplications>();
+    std::unique_ptr<ScopedRunningApplicationSource> scopedApplications;
+    VirtualScheduler scheduler;
+    std::unique_ptr<ScopedScheduler> scopedScheduler;
+    RecordingPresenter presenter;
+    std::unique_ptr<Controller> controller;
+
+    void SetUp() override {
+        viewTestApplication();
+        folder =
+            fs::temp_directory_path() / ("controller-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder / "support");
+        environment.supportFolder = (folder / "support").string();
+        store = std::make_unique<PreferencesStore>((folder / "prefs").string());
+        defaults = std::make_unique<NSUserDefaults>(*store, "com.orvo.Beatwick");
+        Controller::initialize(*defaults);
+        defaults->setBool(false, "CheckForUpdates");
+        scopedApplications = std::make_unique<ScopedRunningApplicationSource>(applications);
+        scopedScheduler = std::make_unique<ScopedScheduler>(scheduler);
+        AlertPresenter::setCurrent(&presenter);
+        applications->running = {kPlayerApp};
+        player.track = makeTrack(0x100, 0, "First");
+    }
+    void TearDown() override {
+        controller.reset();
+        AlertPresenter::setCurrent(nullptr);
+        fs::remove_all(folder);
+    }
+
+    std::string assignedPath() const { return (folder / "support" / "AssignedTrackIDs.plist").string(); }
+    void writeAssigned(const PropertyList::Array& entries) {
+        auto bytes =
+            PropertyListSerialization::dataWithPropertyList(PropertyList(entries), PropertyListFormat::XML);
+        ASSERT_TRUE(AtomicFile::write(assignedPath(), bytes.value()).ok());
+    }
+    static PropertyList entry(SInt64 id, SInt32 bpm) {
+        return PropertyList::Dictionary{{"TrackPersistentID", PropertyList(id)}, {"BPM", bpm}};
+    }
+
+    Controller& launch() {
+        controller = std::make_unique<Controller>(
+            Controller::Services{environment, player, *defaults, *store, Clock::system()});
+        controller->awakeFromNib();
+        controller->applicationWillFinishLaunching();
+        controller->applicationDidFinishLaunching();
+        return *controller;
+    }
+
+    void post(SInt64 id, const char* state, SInt32 bpmOfTrack, const std::string& name = "Next") {
+        player.track = makeTrack(id, bpmOfTrack, name);
+        PropertyList::Dictionary info{
+            {"PersistentID", PropertyList(id)}, {"Player State", state}, {"Name", name}};
+        ASSERT_TRUE(environment.playerInfo) << "the controller observes the player's broadcast";
+        environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, info});
+    }
+
+    // Eight taps 500 ms apart: 120 BPM, settled.
+    void tap120() {
+        for (int i = 0; i < 8; ++i) controller->processTap(1'700'000'000'000ULL + 500ULL * i);
+    }
+};
+
+TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
+    writeAssigned({entry(0x100, 128)});
+    player.track->mBpm = 128;
+    Controller& c = launch();
+    EXPECT_TRUE(c.playerStatus().assigned()) << "the list is read before the model's first refresh";
+    EXPECT_TRUE(c.trackPreviouslyAssigned());
+    EXPECT_EQ(c.tracker().accuracy(), 100);
+    EXPECT_EQ(c.nameField()->stringValue(), "First");
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 128);
+}
+
+TEST_F(ControllerTest, KeepTrackAbsentMeansOnFalseMeansOff) {
+    writeAssigned({entry(0x100, 128)});
+    player.track->mBpm = 128;
+    const struct {
+        const char* name;
+        std::optional<bool> stored;
+        bool keep;
+    } cases[] = {
+        {"registered true", std::nullopt, true}, {"stored false", false, false}, {"stored true", true, true}};
+    for (const auto& c : cases) {
+        if (c.stored) defaults->setBool(*c.stored, "KeepTrack");
+        Controller& ctl = launch();
+        EXPECT_EQ(ctl.keepTrack(), c.keep) << c.name;
+        EXPECT_EQ(ctl.assignments() != nullptr, c.keep) << c.name;
+        EXPECT_EQ(ctl.tracker().accuracy(), c.keep ? 100 : 10) << c.name;
+    }
+
+    // Absent from the defaults altogether: on.
+    PreferencesStore bare((folder / "bare").string());
+    NSUserDefaults empty(bare, "com.orvo.Beatwick");
+    Controller absent({environment, player, empty, bare, Clock::system()});
+    EXPECT_TRUE(absent.keepTrack());
+}
+
+TEST_F(ControllerTest, TrackChangedMatrix) {
+    writeAssigned({entry(0x300, 90)});
+    player.track.reset();
+    Controller& c = launch();
+    ASSERT_EQ(c.playerStatus().persistentID(), 0);
+
+    // While the model has no ID, every notification is a new track; this one was tagged before.
+    post(0x300, "Playing", 90, "Tagged");
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x300);
+    EXPECT_EQ(c.tracker().accuracy(), 100);
+    EXPECT_TRUE(c.trackPreviouslyAssigned());
+    EXPECT_EQ(c.nameField()->stringValue(), "Tagged");
+
+    // Same ID: only the model refreshes; taps and flags stay.
+    c.processTap(1000);
+    c.processTap(1500);
+    c.setCurrentTrackAssigned(true);
+    const int taps = c.tracker().totaltaps();
+    post(0x300, "Paused", 90, "Tagged again");
+    EXPECT_EQ(c.tracker().totaltaps(), taps);
+    EXPECT_TRUE(c.currentTrackAssigned());
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePaused);
+    EXPECT_EQ(c.nameField()->stringValue(), "Tagged again");
+
+    // A new track while paused: everything refreshes.
+    post(0x400, "Paused", 100, "Other");
+    EXPECT_FALSE(c.currentTrackAssigned());
+    EXPECT_FALSE(c.trackPreviouslyAssigned());
+    EXPECT_EQ(c.tracker().accuracy(), 10);
+    EXPECT_EQ(c.tracker().displayBPM(), 100);
+
+    // A new track without a BPM.
+    post(0x500, "Stopped", 0, "Plain");
+    EXPECT_EQ(c.tracker().accuracy(), 0);
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStateStopped);
+}
+
+TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
+    applications->running.clear();
+    const struct {
+        const char* name;
+        bool start;
+        bool succeeds;
+        bool didLaunch;
+        int launches;
+    } cases[] = {{"launched", true, true, true, 1},
+                 {"launch failed", true, false, false, 1},
+                 {"not wanted", false, true, false, 0}};
+    for (const auto& c : cases) {
+        environment.launches = 0;
+        environment.launchSucceeds = c.succeeds;
+        defaults->setBool(c.start, "StartiTunesOnLaunch");
+        EXPECT_EQ(launch().didLaunchiTunes(), c.didLaunch) << c.name;
+        EXPECT_EQ(environment.launches, c.launches) << c.name;
+    }
+}
+
+TEST_F(ControllerTest, QuitMatrix) {
+    const struct {
+        const char* name;
+        bool quitOnQuit;
+        bool onlyIfStarted;
+        bool weLaunched;
+        bool quits;
+    } cases[] = {
+        {"quit off", false, false, true, false},
+        {"quit always", true, false, false, true},
+        {"only if started, user started it", true, true, false, false},
+        {"only if started, we started it", true, true, true, true},
+        {"only if started, our launch failed", true, true, false, false},
+    };
+    for (const auto& c : cases) {
+        applications->running.clear();
+        applications->terminated.clear();
+        defaults->setBool(c.weLaunched, "StartiTunesOnLaunch");
+        environment.launchSucceeds = c.weLaunched;
+        defaults->setBool(c.quitOnQuit, "QuitiTunesOnQuit");
+        defaults->setBool(c.onlyIfStarted, "QuitOnlyIfStarted");
+        Controller& ctl = launch();
+        applications->running = {kPlayerApp};
+        ctl.applicationWillTerminate();
+        EXPECT_EQ(applications->terminated.size(), c.quits ? 1u : 0u) << c.name;
+    }
+}
+
+TEST_F(ControllerTest, UpdateCheckGate) {
+    const SInt64 now = environment.now;
+    const struct {
+        const char* name;
+        bool enabled;
+        std::optional<SInt64> last;
+        UInt32 modifiers;
+        bool checks;
+    } cases[] = {
+        {"never checked", true, std::nullopt, 0, true},
+        {"exactly a week", true, now - 604800, 0, true},
+        {"a second short", true, now - 604799, 0, false},
+        {"stored time in the future", true, now + 100, 0, false},
+        {"option held", true, std::nullopt, NSAlternateKeyMask, false},
+        {"turned off", false, std::nullopt, 0, false},
+    };
+    for (const auto& c : cases) {
+        environment.versionChecks = 0;
+        environment.modifiers = c.modifiers;
+        defaults->setBool(c.enabled, "CheckForUpdates");
+        store->setValue("LastUpdateCheck", c.last ? std::optional<PropertyList>(*c.last) : std::nullopt,
+                        "com.orvo.Beatwick");
+        launch();
+        EXPECT_EQ(environment.versionChecks, c.checks ? 1 : 0) << c.name;
+        const auto stored = store->copyValue("LastUpdateCheck", "com.orvo.Beatwick");
+        const SInt64 expected = c.checks ? now : c.last.value_or(0);
+        EXPECT_EQ(stored ? stored->integer().value_or(-1) : 0, expected)
+            << c.name << ": Option records nothing";
+    }
+}
+
+TEST_F(ControllerTest, UpdateBPMButtonsTable) {
+    Controller& c = launch();
+    const struct {
+        const char* name;
+        int bpm;
+        int accuracy;
+        bool assignedThisVisit;
+        bool hasTrack;
+        bool apply;
+        bool isDefault;
+        bool controls;
+    } cases[] = {
+        {"no tempo", 0, 0, false, true, false, false, false},
+        {"measuring", 120, 50, false, true, true, false, true},
+        {"settled", 120, 100, false, true, true, true, true},
+        {"settled and assigned", 120, 100, true, true, false, false, true},
+        {"assigned, then edited", 120, 50, true, true, true, false, true},
+        {"no track", 120, 100, false, false, false, false, true},
+    };
+    for (const auto& k : cases) {
+        player.track = k.hasTrack ? makeTrack(0x100, 0) : nullptr;
+        c.playerStatus().updateWithPlayerBridge();
+        c.tracker().reset();
+        c.tracker().trackLoaded(k.bpm, k.accuracy);
+        c.setCurrentTrackAssigned(k.assignedThisVisit);
+        c.updateBPMButtons();
+        EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
+        EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
+        EXPECT_EQ(c.window()->defaultButton() == c.applyBPMButton(), k.isDefault) << k.name;
+        EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
+        EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
+        EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
+    }
+}
+
+TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
+    Controller& c = launch();
+    tap120();
+    ASSERT_EQ(c.tracker().displayBPM(), 120);
+    ASSERT_EQ(c.tracker().accuracy(), 100);
+    ASSERT_TRUE(c.assignBPMIsDefault());
+
+    NSEvent ret;
+    ret.type = NSEventType::KeyDown;
+    ret.characters = ret.charactersIgnoringModifiers = "\r";
+    ret.qtKey = Qt::Key_Return;
+    EXPECT_TRUE(c.window()->performKeyEquivalent(ret)) << "Return assigns";
+
+    EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
+    EXPECT_EQ(c.playerStatus().trackBPM(), 120);
+    EXPECT_TRUE(c.playerStatus().assigned());
+    EXPECT_TRUE(c.bpmBadgeView()->assigned());
+    EXPECT_TRUE(c.currentTrackAssigned());
+    EXPECT_FALSE(c.applyBPMButton()->isEnabled()) << "settled and assigned";
+    auto read = PropertyListSerialization::propertyListWithContentsOfFile(assignedPath());
+    ASSERT_TRUE(read.ok()) << read.error();
+    EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
+}
+
+TEST_F(ControllerTest, ApplyBranches) {
+    const struct {
+        const char* name;
+        SInt64 id;  // 0: no track
+        bool playerAnswers;
+        bool keepTrackNow;  // the setting after launch; the list follows the launch's value
+        bool recorded;
+        bool alert;
+    } cases[] = {
+        {"real ID", 0x100, true, true, true, false},
+        {"ID 0 records nothing", 0, true, true, false, false},
+        {"ID -1 records nothing", -1, true, true, false, false},
+        {"KeepTrack turned off after launch still records", 0x100, true, false, true, false},
+    };
+    for (const auto& k : cases) {
+        fs::remove(assignedPath());
+        defaults->removeObjectForKey("KeepTrack");
+        player.track = makeTrack(k.id, 0);
+        Controller& c = launch();
+        defaults->setBool(k.keepTrackNow, "KeepTrack");
+        tap120();
+        c.applyBPM();
+        EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120}) << k.name;
+        EXPECT_EQ(fs::exists(assignedPath()), k.recorded) << k.name;
+        EXPECT_EQ(c.assignments()->entries().size(), k.recorded ? 1u : 0u) << k.name;
+    }
+
+    // No track: the alert only when the player stays silent.
+    for (bool answers : {true, false}) {
+        presenter.messages.clear();
+        player.track.reset();
+        Controller& c = launch();
+        tap120();
+        environment.responding = answers;
+        c.applyBPM();
+        EXPECT_EQ(presenter.messages.size(), answers ? 0u : 1u) << "answers " << answers;
+    }
+
+    // No tempo shown: nothing at all, not even the alert.
+    player.track.reset();
+    environment.responding = false;
+    presenter.messages.clear();
+    launch().applyBPM();
+    EXPECT_TRUE(presenter.messages.empty());
+}
+
+TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
+    const struct {
+        const char* name;
+        bool remembered;
+        bool switchBack;
+        bool advance;
+        bool plus;
+        int activations;
+        int nexts;
+        size_t seeks;
+    } cases[] = {
+        {"return to the app", true, true, true, false, 1, 0, 0},
+        {"remembered app blocks advance once", true, false, true, false, 0, 0, 0},
+        {"advance", false, true, true, false, 0, 1, 0},
+        {"advance plus", false, false, true, true, 0, 1, 1},
+        {"neither", false, true, false, false, 0, 0, 0},
+    };
+    for (const auto& k : cases) {
+        defaults->setBool(k.switchBack, "SwitchToPrevApp");
+        defaults->setBool(k.advance, "AdvanceWithBPM");
+        defaults->setBool(k.plus, "AdvancePlus");
+        applications->running = {kPlayerApp, kOtherApp};
+        applications->activated.clear();
+        player.nextCount = 0;
+        player.positions.clear();
+        player.track = makeTrack(0x100, 0);
+        Controller& c = launch();
+        environment.active = k.remembered ? std::optional(kOtherApp) : std::nullopt;
+        c.hotKey1Action();
+        tap120();
+        c.applyBPM();
+        EXPECT_EQ(static_cast<int>(applications->activated.size()), k.activations) << k.name;
+        EXPECT_EQ(player.nextCount, k.nexts) << k.name;
+        EXPECT_EQ(player.positions.size(), k.seeks) << k.name;
+        EXPECT_FALSE(c.runningApplication()) << k.name << ": forgotten either way";
+    }
+}
+
+TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
+    writeAssigned({entry(0x100, 128)});
+    player.track->mBpm = 128;
+    Controller& c = launch();
+    applications->running.clear();
+    c.appWasTerminated(kOtherApp);
+    EXPECT_EQ(c.playerStatus().trackBPM(), 128) << "other applications are ignored";
+    c.appWasTerminated(kPlayerApp);
+    EXPECT_EQ(c.nameField()->stringValue(), "iTunes not running");
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 0) << "a quit player's tempo is not shown";
+    EXPECT_EQ(c.tracker().displayBPM(), 0);
+
+    applications->running = {kPlayerApp};
+    c.appWasLaunched(kPlayerApp);
+    EXPECT_EQ(c.nameField()->stringValue(), "First");
+    EXPECT_EQ(c.tracker().accuracy(), 100);
+}
+
+TEST_F(ControllerTest, LivenessProbeNeedsARunningPlayer) {
+    Controller& c = launch();
+    environment.probes = 0;
+    EXPECT_TRUE(c.iTunesIsResponding(20));
+    environment.responding = false;
+    EXPECT_FALSE(c.iTunesIsResponding(20));
+    applications->running.clear();
+    EXPECT_FALSE(c.iTunesIsResponding(20));
+    EXPECT_EQ(environment.probes, 2) << "no probe without a player";
+}
+
+}  // namespace
