@@ -74,7 +74,8 @@ void provideLibrary(const std::string& path) {
     QFile::copy(sample + player::MusicLibraryFile::kFileName, QString::fromStdString(path));
     const QDir artwork(sample + player::MusicLibraryFile::kArtworkFolder);
     for (const QString& image : artwork.entryList(QDir::Files))
-        QFile::copy(artwork.filePath(image), target + "/" + player::MusicLibraryFile::kArtworkFolder + "/" + image);
+        QFile::copy(artwork.filePath(image),
+                    target + "/" + player::MusicLibraryFile::kArtworkFolder + "/" + image);
 }
 
 }  // namespace
@@ -200,8 +201,8 @@ private:
                 info.emplace("Store URL", PropertyList("itms://itunes.apple.com/track/" +
                                                        player::PersistentIDString(track->persistentID)));
         }
-        NSDistributedNotificationCenter::defaultCenter().postNotificationName(kPlayerInfo, "com.apple.iTunes.player",
-                                                                              info);
+        NSDistributedNotificationCenter::defaultCenter().postNotificationName(
+            kPlayerInfo, "com.apple.iTunes.player", info);
     }
 
     player::MusicLibraryFile fFile;
@@ -252,7 +253,8 @@ int main(int argc, char** argv) {
     provideLibrary(path);
     const player::MusicLibraryFile file(path);
     Result<player::MusicLibrary> loaded = file.load();
-    if (!loaded) std::fprintf(stderr, "player-standin: %s; starting with an empty library\n", loaded.error().c_str());
+    if (!loaded)
+        std::fprintf(stderr, "player-standin: %s; starting with an empty library\n", loaded.error().c_str());
     if (!CFPreferencesCopyAppValue("allow-half-stars", kBundleIdentifier)) {
         CFPreferencesSetAppValue("allow-half-stars", PropertyList(false), kBundleIdentifier);
         CFPreferencesAppSynchronize(kBundleIdentifier);
@@ -260,11 +262,14 @@ int main(int argc, char** argv) {
 
     StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), path);
     if (!standIn.publish()) {
-        std::fprintf(stderr, "player-standin: \"%s\" is taken or the bus is unreachable\n", kBundleIdentifier);
+        std::fprintf(stderr, "player-standin: \"%s\" is taken or the bus is unreachable\n",
+                     kBundleIdentifier);
         return 1;
     }
-    if (std::optional<std::vector<uint8_t>> first = NSWorkspace::launchAppleEventFromArguments(app.arguments()))
-        QTimer::singleShot(0, &app, [&standIn, event = std::move(*first)] { standIn.handleFirstEvent(event); });
+    if (std::optional<std::vector<uint8_t>> first =
+            NSWorkspace::launchAppleEventFromArguments(app.arguments()))
+        QTimer::singleShot(0, &app,
+                           [&standIn, event = std::move(*first)] { standIn.handleFirstEvent(event); });
 
     const int result = app.exec();
     standIn.save();
