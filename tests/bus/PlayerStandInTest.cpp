@@ -1,6 +1,5 @@
 // The real player-standin process on this test's private bus, reached through the bridge,
 // the bus transport, the workspace and the distributed notifications.
-#ifdef BEATWICK_HAVE_PLAYER_STANDIN
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -174,4 +173,3 @@ TEST_F(PlayerStandIn, LateAnswerTimesOutAndTheNextRequestIsAnswered) {
 
 }  // namespace
 
-#endif
