@@ -22,7 +22,7 @@ constexpr const char* kPlayerInfoNotification = "com.apple.iTunes.playerInfo";
 
 SystemControllerEnvironment::~SystemControllerEnvironment() {
     stopObservingPlayerInfo();
-    if (fWorkspaceObserved) NSWorkspace::sharedWorkspace().notificationCenter().removeObserver(this);
+    stopObservingWorkspace();
 }
 
 bool SystemControllerEnvironment::launchPlayerWithPlayEvent() {
@@ -62,8 +62,8 @@ void SystemControllerEnvironment::stopObservingPlayerInfo() {
 void SystemControllerEnvironment::observeWorkspace(
     std::function<void(const NSRunningApplication&)> launched,
     std::function<void(const NSRunningApplication&)> terminated) {
+    stopObservingWorkspace();
     NSNotificationCenter& center = NSWorkspace::sharedWorkspace().notificationCenter();
-    center.removeObserver(this);
     fWorkspaceObserved = true;
     auto forward = [](std::function<void(const NSRunningApplication&)> action) {
         return [action = std::move(action)](const NSNotification& notification) {
@@ -75,6 +75,12 @@ void SystemControllerEnvironment::observeWorkspace(
                        forward(std::move(launched)));
     center.addObserver(this, NSWorkspaceDidTerminateApplicationNotification, nullptr,
                        forward(std::move(terminated)));
+}
+
+void SystemControllerEnvironment::stopObservingWorkspace() {
+    if (!fWorkspaceObserved) return;
+    NSWorkspace::sharedWorkspace().notificationCenter().removeObserver(this);
+    fWorkspaceObserved = false;
 }
 
 std::optional<NSRunningApplication> SystemControllerEnvironment::activeApplication() {

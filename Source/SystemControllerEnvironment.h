@@ -20,6 +20,7 @@ public:
     void stopObservingPlayerInfo() override;
     void observeWorkspace(std::function<void(const NSRunningApplication&)> launched,
                           std::function<void(const NSRunningApplication&)> terminated) override;
+    void stopObservingWorkspace() override;
     std::optional<NSRunningApplication> activeApplication() override;
     SInt64 currentDate() override;
     UInt32 currentModifierFlags() override;

@@ -122,8 +122,6 @@ protected:
         AlertPresenter::setCurrent(&fPresenter);
         ApplicationRegistry::shared().registerApplication("com.apple.iTunes", kStandIn, "iTunes");
         NSWorkspace::sharedWorkspace();  // observing name changes before the player starts
-        ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
-        ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in took its name";
         NSDistributedNotificationCenter::defaultCenter().addObserver(
             this, "com.apple.iTunes.playerInfo", [this](const NSNotification& notification) {
                 if (notification.userInfo)
@@ -157,16 +155,22 @@ protected:
         }
     }
 
+    void startPlayer() {
+        ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
+        ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in took its name";
+    }
+
     // The player's broadcast of that track has reached Beatwick: its observer came before ours.
     bool waitForPlayerInfo(SInt64 persistentID) {
         return waitFor(
             [&] { return std::find(fHandled.begin(), fHandled.end(), persistentID) != fHandled.end(); });
     }
 
-    Controller& launch() {
+    Controller& launch(bool startPlayer = false) {
         NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
         Controller::initialize(defaults);
         defaults.setBool(false, "CheckForUpdates");
+        defaults.setBool(startPlayer, "StartiTunesOnLaunch");
         fController = std::make_unique<Controller>(Controller::Services{
             fEnvironment, fPlayer, defaults, PreferencesStore::shared(), Clock::system()});
         fController->awakeFromNib();
@@ -197,6 +201,7 @@ protected:
 };
 
 TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
+    startPlayer();
     control({"play"});
     const PlayerState first = playerState();
     ASSERT_EQ(first.state, "Playing");
@@ -260,6 +265,18 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
     EXPECT_TRUE(c.bpmBadgeView()->assigned());
 
     EXPECT_EQ(fPresenter.messages, std::vector<std::string>{}) << "no alert";
+}
+
+TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
+    ASSERT_EQ(PBRunningPlayerProcessID(), 0);
+    Controller& c = launch(true);
+    EXPECT_TRUE(c.didLaunchiTunes());
+    ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in was launched";
+    // Its first event starts playback, and the broadcast of it brings the track in.
+    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "Morning Run"; }))
+        << c.nameField()->stringValue();
+    EXPECT_EQ(playerState().state, "Playing");
+    EXPECT_EQ(c.tracker().accuracy(), 10);
 }
 
 }  // namespace
