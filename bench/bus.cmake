@@ -1,0 +1,4 @@
+# One get-data request over the session bus to a real player-standin; run under dbus-run-session.
+beatwick_benchmark(bus_bench ${CMAKE_CURRENT_LIST_DIR}/bus_send.cpp LIBS beatwick_appleevents beatwick_foundation)
+target_compile_definitions(bus_bench PRIVATE BEATWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+add_dependencies(bus_bench player-standin)

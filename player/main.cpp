@@ -1,0 +1,279 @@
+// player-standin: the stand-in music player on the session bus.
+//
+//   player-standin [--apple-event HEX]    serves the player as "com.apple.iTunes"
+//   player-standin --ctl COMMAND [ARG]    asks the running player: play, pause, next,
+//                                         previous, quit, delay MS (the next reply leaves MS
+//                                         milliseconds late), state (prints track and state)
+//
+// The player answers Apple events one at a time in arrival order on its main loop, and never
+// calls another application while it answers; its broadcasts leave after the answer.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QUrl>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform/AppleEvents/DBusEventServer.h"
+#include "platform/Foundation/BusApplication.h"
+#include "platform/Foundation/DistributedNotificationCenter.h"
+#include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/Workspace.h"
+#include "player/EventDispatcher.h"
+#include "player/MusicLibraryFile.h"
+#include "player/PlayerModel.h"
+
+namespace {
+
+constexpr const char* kBundleIdentifier = "com.apple.iTunes";
+constexpr const char* kControlPath = "/com/orvo/StandIn";
+constexpr const char* kControlInterface = "com.orvo.StandIn";
+constexpr const char* kPlayerInfo = "com.apple.iTunes.playerInfo";
+
+int gSignalPipe[2] = {-1, -1};
+
+void onTerminateSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(gSignalPipe[1], &byte, 1);
+}
+
+const char* stateName(player::PlayState state) {
+    switch (state) {
+        case player::PlayState::playing:
+        case player::PlayState::fastForwarding:
+        case player::PlayState::rewinding:
+            return "Playing";
+        case player::PlayState::paused:
+            return "Paused";
+        case player::PlayState::stopped:
+            return "Stopped";
+    }
+    return "Stopped";
+}
+
+// The sample library is copied in when the user has none.
+void provideLibrary(const std::string& path) {
+    if (QFileInfo::exists(QString::fromStdString(path))) return;
+    const QByteArray resources = qgetenv("BEATWICK_RESOURCE_DIR");
+    const QString folder = !resources.isEmpty() ? QString::fromLocal8Bit(resources)
+                                                : QCoreApplication::applicationDirPath() + "/Resources";
+    const QString sample = folder + "/SampleLibrary/";
+    const QString target = QFileInfo(QString::fromStdString(path)).absolutePath();
+    QDir().mkpath(target + "/" + player::MusicLibraryFile::kArtworkFolder);
+    QFile::copy(sample + player::MusicLibraryFile::kFileName, QString::fromStdString(path));
+    const QDir artwork(sample + player::MusicLibraryFile::kArtworkFolder);
+    for (const QString& image : artwork.entryList(QDir::Files))
+        QFile::copy(artwork.filePath(image),
+                    target + "/" + player::MusicLibraryFile::kArtworkFolder + "/" + image);
+}
+
+}  // namespace
+
+class StandInPlayer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.orvo.StandIn")
+
+public:
+    StandInPlayer(player::MusicLibrary library, std::string libraryPath)
+        : fFile(std::move(libraryPath)),
+          fModel(std::move(library), player::VersionProfile::current(),
+                 std::make_shared<player::SteadyPlaybackClock>()),
+          fDispatcher(fModel),
+          fServer([this](const AppleEvent& event, AppleEvent& reply) { return handle(event, reply); }),
+          fApplication([] { QCoreApplication::quit(); }) {
+        fFile.saveOnChange(fModel, [](const std::string& message) {
+            std::fprintf(stderr, "player-standin: %s\n", message.c_str());
+        });
+        fModel.setTrackChangedHandler([this](const player::PlayerModel&) { changed(); });
+        fModel.setPlayStateChangedHandler([this](const player::PlayerModel&) { changed(); });
+        fTrackEnd.setSingleShot(true);
+        connect(&fTrackEnd, &QTimer::timeout, this, [this] {
+            fModel.update();
+            schedule();
+        });
+    }
+
+    bool publish() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!fServer.publish()) return false;
+        if (!bus.registerObject(kControlPath, this, QDBusConnection::ExportScriptableSlots)) return false;
+        return fApplication.publish(kBundleIdentifier);
+    }
+
+    void handleFirstEvent(const std::vector<uint8_t>& event) {
+        AEAnswerFlattenedEvent(event, [this](const AppleEvent& e, AppleEvent& r) { return handle(e, r); });
+    }
+
+    void save() {
+        if (Result<void> saved = fFile.save(fModel.library()); !saved)
+            std::fprintf(stderr, "player-standin: %s\n", saved.error().c_str());
+    }
+
+public slots:
+    Q_SCRIPTABLE QString Control(const QString& command, const QString& argument) {
+        fModel.update();
+        QString answer = QStringLiteral("ok");
+        if (command == "play") {
+            fModel.play();
+        } else if (command == "pause") {
+            fModel.pause();
+        } else if (command == "next") {
+            fModel.nextTrack();
+        } else if (command == "previous") {
+            fModel.previousTrack();
+        } else if (command == "quit") {
+            QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+        } else if (command == "delay") {
+            bool number = false;
+            const int milliseconds = argument.toInt(&number);
+            if (!number || milliseconds < 0) return QStringLiteral("error: delay needs milliseconds");
+            fServer.delayNextReply(milliseconds);
+        } else if (command == "state") {
+            answer = state();
+        } else {
+            return QStringLiteral("error: unknown command ") + command;
+        }
+        schedule();
+        return answer;
+    }
+
+private:
+    OSStatus handle(const AppleEvent& event, AppleEvent& reply) {
+        fModel.update();
+        const OSStatus status = fDispatcher.handle(event, reply);
+        schedule();
+        return status;
+    }
+
+    QString state() const {
+        const player::LibraryTrack* track = fModel.currentTrack();
+        QString text = QString::fromLatin1(stateName(fModel.playState()));
+        if (track) {
+            text += QStringLiteral("\t%1\t%2\t%3")
+                        .arg(QString::fromStdString(track->name()), QString::fromStdString(track->artist()),
+                             QString::fromStdString(player::PersistentIDString(track->persistentID)));
+        }
+        return text;
+    }
+
+    // Wakes the model when the current track ends, to move on to the next.
+    void schedule() {
+        if (const std::optional<int64_t> left = fModel.millisecondsUntilTrackEnds())
+            fTrackEnd.start(static_cast<int>(std::min<int64_t>(*left + 1, INT32_MAX)));
+        else
+            fTrackEnd.stop();
+    }
+
+    // Several changes of one command make one broadcast, after the answer.
+    void changed() {
+        if (fBroadcastPending) return;
+        fBroadcastPending = true;
+        QTimer::singleShot(0, this, [this] {
+            fBroadcastPending = false;
+            broadcast();
+        });
+    }
+
+    void broadcast() {
+        PropertyList::Dictionary info;
+        info.emplace("Player State", PropertyList(stateName(fModel.playState())));
+        if (const player::LibraryTrack* track = fModel.currentTrack()) {
+            info.emplace("PersistentID", PropertyList(static_cast<int64_t>(track->persistentID)));
+            info.emplace("Name", PropertyList(track->name()));
+            info.emplace("Artist", PropertyList(track->artist()));
+            info.emplace("Album", PropertyList(track->album()));
+            info.emplace("Genre", PropertyList(track->genre()));
+            info.emplace("Track Number", PropertyList(static_cast<int64_t>(track->trackNumber())));
+            if (!track->location.empty())
+                info.emplace("Location", PropertyList(track->location));
+            else
+                info.emplace("Store URL", PropertyList("itms://itunes.apple.com/track/" +
+                                                       player::PersistentIDString(track->persistentID)));
+        }
+        NSDistributedNotificationCenter::defaultCenter().postNotificationName(
+            kPlayerInfo, "com.apple.iTunes.player", info);
+    }
+
+    player::MusicLibraryFile fFile;
+    player::PlayerModel fModel;
+    player::EventDispatcher fDispatcher;
+    DBusEventServer fServer;
+    BusApplication fApplication;
+    QTimer fTrackEnd;
+    bool fBroadcastPending{false};
+};
+
+namespace {
+
+int control(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: player-standin --ctl play|pause|next|previous|quit|delay MS|state\n");
+        return 2;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kBundleIdentifier, kControlPath, kControlInterface,
+                                                       QStringLiteral("Control"));
+    call.setAutoStartService(false);
+    call << QString::fromLocal8Bit(argv[2]) << QString::fromLocal8Bit(argc > 3 ? argv[3] : "");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        std::fprintf(stderr, "player-standin: no player answers (%s)\n", qPrintable(reply.errorMessage()));
+        return 1;
+    }
+    const QString answer = reply.arguments().constFirst().toString();
+    std::printf("%s\n", qPrintable(answer));
+    return answer.startsWith(QStringLiteral("error")) ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc >= 2 && std::string(argv[1]) == "--ctl") return control(argc, argv);
+
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) return 1;
+    struct sigaction action {};
+    action.sa_handler = onTerminateSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    QSocketNotifier terminateSignals(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&terminateSignals, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+
+    const std::string path = player::MusicLibraryFile::defaultPath();
+    provideLibrary(path);
+    const player::MusicLibraryFile file(path);
+    Result<player::MusicLibrary> loaded = file.load();
+    if (!loaded)
+        std::fprintf(stderr, "player-standin: %s; starting with an empty library\n", loaded.error().c_str());
+    if (!CFPreferencesCopyAppValue("allow-half-stars", kBundleIdentifier)) {
+        CFPreferencesSetAppValue("allow-half-stars", PropertyList(false), kBundleIdentifier);
+        CFPreferencesAppSynchronize(kBundleIdentifier);
+    }
+
+    StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), path);
+    if (!standIn.publish()) {
+        std::fprintf(stderr, "player-standin: \"%s\" is taken or the bus is unreachable\n",
+                     kBundleIdentifier);
+        return 1;
+    }
+    if (std::optional<std::vector<uint8_t>> first =
+            NSWorkspace::launchAppleEventFromArguments(app.arguments()))
+        QTimer::singleShot(0, &app,
+                           [&standIn, event = std::move(*first)] { standIn.handleFirstEvent(event); });
+
+    const int result = app.exec();
+    standIn.save();
+    return result;
+}
+
+#include "main.moc"
