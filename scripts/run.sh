@@ -26,6 +26,8 @@ if ! player_running; then
     player_running && break
     sleep 0.1
   done
+  # A stand-in started here plays its library, as the player launched with a play event does.
+  build/player-standin --ctl play >/dev/null || true
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
