@@ -87,6 +87,9 @@ Controller::Controller(Services services)
 
 Controller::~Controller() {
     NSNotificationCenter::defaultCenter().removeObserver(this);
+    // The environment may outlive this object: no notice of the player may reach it afterwards.
+    fEnvironment.stopObservingPlayerInfo();
+    fEnvironment.stopObservingWorkspace();
     // The tracker's metronome calls back into this object: it goes first.
     fBPMTracker.reset();
 }

@@ -36,6 +36,7 @@ public:
     // The workspace's launch and quit notices of any application.
     virtual void observeWorkspace(std::function<void(const NSRunningApplication&)> launched,
                                   std::function<void(const NSRunningApplication&)> terminated) = 0;
+    virtual void stopObservingWorkspace() = 0;
 
     virtual std::optional<NSRunningApplication> activeApplication() = 0;
     // Whole seconds since 1 January 2001.

@@ -7,11 +7,33 @@
 #include "platform/AppKit/Application.h"
 #include "platform/AppleEvents/AEBuild.h"
 #include "platform/AppleEvents/AEDataModel.h"
+#include "platform/AppleEvents/AEFlatten.h"
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AudioToolbox/NSSound.h"
+#include "platform/Foundation/DistributedNotificationCenter.h"
+#include "platform/Foundation/Workspace.h"
+
+namespace {
+
+constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
+constexpr const char* kPlayerInfoNotification = "com.apple.iTunes.playerInfo";
+
+}  // namespace
+
+SystemControllerEnvironment::~SystemControllerEnvironment() {
+    stopObservingPlayerInfo();
+    stopObservingWorkspace();
+}
 
 bool SystemControllerEnvironment::launchPlayerWithPlayEvent() {
-    return false;
+    AppleEvent play;
+    if (AEBuildAppleEvent(fourCC("hook"), fourCC("Play"), typeNull, nullptr, 0, kAutoGenerateReturnID, 0,
+                          &play, nullptr, "") != noErr)
+        return false;
+    NSWorkspaceLaunchConfiguration configuration;
+    configuration.appleEvent = AEFlattenEvent(play, kAENoReply, kAEDefaultTimeout);
+    return NSWorkspace::sharedWorkspace().launchApplication(
+        kPlayerBundleIdentifier, NSWorkspaceLaunchAsync | NSWorkspaceLaunchWithoutActivation, configuration);
 }
 
 bool SystemControllerEnvironment::probePlayer(pid_t processIdentifier, UInt32 ticks) {
@@ -26,18 +48,49 @@ bool SystemControllerEnvironment::probePlayer(pid_t processIdentifier, UInt32 ti
 }
 
 void SystemControllerEnvironment::observePlayerInfo(std::function<void(const NSNotification&)> observer) {
-    mPlayerInfoObserver = std::move(observer);
+    stopObservingPlayerInfo();
+    fPlayerInfoToken = NSDistributedNotificationCenter::defaultCenter().addObserver(
+        this, kPlayerInfoNotification, std::move(observer));
 }
 
 void SystemControllerEnvironment::stopObservingPlayerInfo() {
-    mPlayerInfoObserver = nullptr;
+    if (!fPlayerInfoToken) return;
+    NSDistributedNotificationCenter::defaultCenter().removeObserver(*fPlayerInfoToken);
+    fPlayerInfoToken.reset();
 }
 
-void SystemControllerEnvironment::observeWorkspace(std::function<void(const NSRunningApplication&)>,
-                                                   std::function<void(const NSRunningApplication&)>) {}
+void SystemControllerEnvironment::observeWorkspace(
+    std::function<void(const NSRunningApplication&)> launched,
+    std::function<void(const NSRunningApplication&)> terminated) {
+    stopObservingWorkspace();
+    NSNotificationCenter& center = NSWorkspace::sharedWorkspace().notificationCenter();
+    fWorkspaceObserved = true;
+    auto forward = [](std::function<void(const NSRunningApplication&)> action) {
+        return [action = std::move(action)](const NSNotification& notification) {
+            if (auto application = NSWorkspace::applicationFromNotification(notification))
+                action(*application);
+        };
+    };
+    center.addObserver(this, NSWorkspaceDidLaunchApplicationNotification, nullptr,
+                       forward(std::move(launched)));
+    center.addObserver(this, NSWorkspaceDidTerminateApplicationNotification, nullptr,
+                       forward(std::move(terminated)));
+}
+
+void SystemControllerEnvironment::stopObservingWorkspace() {
+    if (!fWorkspaceObserved) return;
+    NSWorkspace::sharedWorkspace().notificationCenter().removeObserver(this);
+    fWorkspaceObserved = false;
+}
 
 std::optional<NSRunningApplication> SystemControllerEnvironment::activeApplication() {
-    return std::nullopt;
+    const std::optional<PropertyList::Dictionary> active = NSWorkspace::sharedWorkspace().activeApplication();
+    if (!active) return std::nullopt;
+    // The workspace's dictionary, read as a launch notice would carry it.
+    NSNotification notice;
+    notice.userInfo =
+        PropertyList::Dictionary{{std::string(NSWorkspaceApplicationKey), PropertyList(*active)}};
+    return NSWorkspace::applicationFromNotification(notice);
 }
 
 SInt64 SystemControllerEnvironment::currentDate() {

@@ -1,19 +1,26 @@
 // The controller's environment in the running program: the liveness probe over Apple events,
 // the modifier keys and the activation from the application layer, the click sounds on the audio
-// layer, the Application Support folder. The player's launch, its broadcast and the workspace's
-// notices need the session bus; until it is wired in they report nothing and a launch fails.
+// layer, the Application Support folder; the player's launch, its broadcast, the workspace's
+// notices and the active application on the session bus. Main thread only.
 #pragma once
 
 #include "Source/ControllerEnvironment.h"
+#include "platform/Foundation/DistributedNotificationCenter.h"
 
 class SystemControllerEnvironment : public ControllerEnvironment {
 public:
+    SystemControllerEnvironment() = default;
+    ~SystemControllerEnvironment() override;
+    SystemControllerEnvironment(const SystemControllerEnvironment&) = delete;
+    SystemControllerEnvironment& operator=(const SystemControllerEnvironment&) = delete;
+
     bool launchPlayerWithPlayEvent() override;
     bool probePlayer(pid_t processIdentifier, UInt32 ticks) override;
     void observePlayerInfo(std::function<void(const NSNotification&)> observer) override;
     void stopObservingPlayerInfo() override;
     void observeWorkspace(std::function<void(const NSRunningApplication&)> launched,
                           std::function<void(const NSRunningApplication&)> terminated) override;
+    void stopObservingWorkspace() override;
     std::optional<NSRunningApplication> activeApplication() override;
     SInt64 currentDate() override;
     UInt32 currentModifierFlags() override;
@@ -23,5 +30,6 @@ public:
     std::optional<std::string> applicationSupportDirectory() override;
 
 private:
-    std::function<void(const NSNotification&)> mPlayerInfoObserver;
+    std::optional<NSDistributedNotificationCenter::ObserverToken> fPlayerInfoToken;
+    bool fWorkspaceObserved{false};
 };

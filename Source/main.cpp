@@ -1,15 +1,31 @@
-// Beatwick's entry point: the application object, the factory defaults, the controller with the
-// system's services, then the event loop.
+// Beatwick's entry point: the application object, the factory defaults, the session bus (the
+// Apple-event transport, the running applications, the name "com.orvo.Beatwick"), the
+// controller with the system's services, then the event loop.
+#include <cstdio>
+
 #include "Source/BeatwickApplication.h"
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
 #include "Source/SystemControllerEnvironment.h"
+#include "platform/AppKit/Application.h"
+#include "platform/AppleEvents/DBusTransport.h"
 #include "platform/Carbon/Clock.h"
+#include "platform/Foundation/BusApplication.h"
+#include "platform/Foundation/BusRunningApplications.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/UserDefaults.h"
 
 int main(int argc, char** argv) {
     BeatwickApplication application(argc, argv);
+    DBusTransport::install();
+    BusRunningApplications::install();
+    // A quit request ends the event loop, so the controller's termination runs as for any quit.
+    BusApplication busApplication([] { QCoreApplication::quit(); },
+                                  [] { Application::sharedApplication().activateIgnoringOtherApps(true); });
+    if (!busApplication.publish("com.orvo.Beatwick"))
+        std::fprintf(stderr,
+                     "Beatwick: the bus name \"com.orvo.Beatwick\" is taken or the bus is unreachable\n");
+
     NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
     Controller::initialize(defaults);
     application.initHotKeyController();

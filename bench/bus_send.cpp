@@ -11,6 +11,7 @@
 #include <chrono>
 #include <vector>
 
+#include "bench/LatencyStats.h"
 #include "platform/AppleEvents/AEBuild.h"
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AppleEvents/AppleEvent.h"
@@ -29,26 +30,21 @@ void GetPropertyOverBus(benchmark::State& state) {
     ScopedAETransport scoped(std::make_shared<DBusTransport>());
     const SInt32 pid = player->processIdentifier;
     const AEDesc none;
-    std::vector<double> samples;
-    samples.reserve(1 << 16);
+    LatencyStats stats;
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        AppleEvent event;
-        AEBuildAppleEvent(kCoreEventClass, kAEGetData, typeKernelProcessID, &pid, sizeof pid,
-                          kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
-                          "'----':obj { form:prop, want:type(prop), seld:type(pVol), from:@ }", &none);
-        AppleEvent reply;
-        AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
-        SInt32 volume = 0;
-        AEGetParamPtr(&reply, keyDirectObject, typeSInt32, nullptr, &volume, sizeof volume, nullptr);
-        benchmark::DoNotOptimize(volume);
-        const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
-        if (samples.size() < samples.capacity()) samples.push_back(took.count());
+        stats.time([&] {
+            AppleEvent event;
+            AEBuildAppleEvent(kCoreEventClass, kAEGetData, typeKernelProcessID, &pid, sizeof pid,
+                              kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
+                              "'----':obj { form:prop, want:type(prop), seld:type(pVol), from:@ }", &none);
+            AppleEvent reply;
+            AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
+            SInt32 volume = 0;
+            AEGetParamPtr(&reply, keyDirectObject, typeSInt32, nullptr, &volume, sizeof volume, nullptr);
+            benchmark::DoNotOptimize(volume);
+        });
     }
-    if (samples.empty()) return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ns"] = samples[samples.size() / 2];
-    state.counters["p99_ns"] = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    stats.report(state);
 }
 BENCHMARK(GetPropertyOverBus);
 

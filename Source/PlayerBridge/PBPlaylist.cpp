@@ -140,7 +140,10 @@ std::optional<std::string> PBPlaylist::persistentIdAsString() const {
         return std::nullopt;
     }
     if (textForm(v)) return getPropertyAsStringForDesc(kPersistentID);
-    return PBPersistentIdString(getPropertyAsLongIntegerForDesc(kPersistentID));
+    // -1 is the failed read, not an ID to hand out as text.
+    const SInt64 id = getPropertyAsLongIntegerForDesc(kPersistentID);
+    if (id == -1) return std::nullopt;
+    return PBPersistentIdString(id);
 }
 
 std::shared_ptr<PBTrack> PBPlaylist::trackWithPersistentId(SInt64 id) const {

@@ -50,6 +50,7 @@ public:
     // 64-bit form is read at every call.
     SInt64 persistentId();
     SInt64 persistentIdNumber() { return persistentId(); }
+    // As the track's: nullopt below 0x600 and when the ID cannot be read.
     std::optional<std::string> persistentIdAsString() const;
 
     std::shared_ptr<PBTrack> trackWithPersistentId(SInt64 persistentId) const;

@@ -70,7 +70,12 @@ std::optional<std::string> PBTrack::persistentIdAsString() const {
         NullLog("persistentIdAsString Unsupported");
         return std::nullopt;
     }
-    if (v < 0x720) return PBPersistentIdString(getPropertyAsLongIntegerForDesc(kPersistentID));
+    if (v < 0x720) {
+        // -1 is the failed read, not an ID to hand out as text.
+        const SInt64 id = getPropertyAsLongIntegerForDesc(kPersistentID);
+        if (id == -1) return std::nullopt;
+        return PBPersistentIdString(id);
+    }
     if (v < 0x730) return text(kPersistentID);
     return text(kPersistentIDString);
 }

@@ -125,7 +125,8 @@ public:
     // In the form the player's version understands; -1 below packed version 0x600. Read anew
     // at every call.
     SInt64 persistentId() const;
-    // 16 upper-case hexadecimal digits, or the player's own text; nullopt below 0x600.
+    // 16 upper-case hexadecimal digits, or the player's own text; nullopt below 0x600 and when
+    // the ID cannot be read.
     std::optional<std::string> persistentIdAsString() const;
 
     // The images of the track's artwork that could be made, in order; stops at the first

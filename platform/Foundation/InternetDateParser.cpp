@@ -1,5 +1,6 @@
 #include "platform/Foundation/InternetDateParser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -248,41 +249,20 @@ std::optional<DateFormat> DateFormat::compile(std::string_view pattern) {
         }
         int count = 0;
         while (i < pattern.size() && pattern[i] == c) ++i, ++count;
-        Kind kind;
-        switch (c) {
-            case 'E':
-                kind = Kind::Weekday;
-                break;
-            case 'd':
-                kind = Kind::Day;
-                break;
-            case 'M':
-                kind = count >= 3 ? Kind::MonthName : Kind::Month;
-                break;
-            case 'y':
-                kind = Kind::Year;
-                break;
-            case 'H':
-                kind = Kind::Hour;
-                break;
-            case 'm':
-                kind = Kind::Minute;
-                break;
-            case 's':
-                kind = Kind::Second;
-                break;
-            case 'S':
-                kind = Kind::Fraction;
-                break;
-            case 'z':
-                kind = Kind::Zone;
-                break;
-            case 'Z':
-                kind = Kind::Offset;
-                break;
-            default:
-                return std::nullopt;
-        }
+        // The pattern letters understood; "MMM" and longer name the month.
+        struct Letter {
+            char letter;
+            Kind kind;
+        };
+        static constexpr Letter kLetters[] = {
+            {'E', Kind::Weekday}, {'d', Kind::Day},    {'M', Kind::Month},  {'y', Kind::Year},
+            {'H', Kind::Hour},    {'m', Kind::Minute}, {'s', Kind::Second}, {'S', Kind::Fraction},
+            {'z', Kind::Zone},    {'Z', Kind::Offset},
+        };
+        const auto found = std::find_if(std::begin(kLetters), std::end(kLetters),
+                                        [c](const Letter& letter) { return letter.letter == c; });
+        if (found == std::end(kLetters)) return std::nullopt;
+        const Kind kind = (found->kind == Kind::Month && count >= 3) ? Kind::MonthName : found->kind;
         format.mElements.push_back({kind, {}, count});
     }
     // A numeric field directly followed by another takes no more digits than its letters; any

@@ -55,6 +55,7 @@ struct FakeEnvironment : ControllerEnvironment {
     std::string supportFolder;
     std::function<void(const NSNotification&)> playerInfo;
     std::optional<NSRunningApplication> active;
+    std::function<void(const NSRunningApplication&)> workspaceLaunched;
 
     bool launchPlayerWithPlayEvent() override {
         ++launches;
@@ -68,8 +69,11 @@ struct FakeEnvironment : ControllerEnvironment {
         playerInfo = observer;
     }
     void stopObservingPlayerInfo() override { playerInfo = nullptr; }
-    void observeWorkspace(std::function<void(const NSRunningApplication&)>,
-                          std::function<void(const NSRunningApplication&)>) override {}
+    void observeWorkspace(std::function<void(const NSRunningApplication&)> launched,
+                          std::function<void(const NSRunningApplication&)>) override {
+        workspaceLaunched = std::move(launched);
+    }
+    void stopObservingWorkspace() override { workspaceLaunched = nullptr; }
     std::optional<NSRunningApplication> activeApplication() override { return active; }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
@@ -468,6 +472,14 @@ TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
     c.appWasLaunched(kPlayerApp);
     EXPECT_EQ(c.nameField()->stringValue(), "First");
     EXPECT_EQ(c.tracker().accuracy(), 100);
+}
+
+TEST_F(ControllerTest, ADestroyedControllerObservesNothing) {
+    launch();
+    ASSERT_TRUE(environment.playerInfo && environment.workspaceLaunched);
+    controller.reset();  // without applicationWillTerminate, as when the program is torn down
+    EXPECT_FALSE(environment.playerInfo) << "the player's broadcast";
+    EXPECT_FALSE(environment.workspaceLaunched) << "the workspace's notices";
 }
 
 TEST_F(ControllerTest, LivenessProbeNeedsARunningPlayer) {

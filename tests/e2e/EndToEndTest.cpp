@@ -1,0 +1,282 @@
+// Beatwick's own controller and main window, in this process on the offscreen platform, with the
+// real player-standin on the test's private bus: the current track is shown, a tapped tempo is
+// written into the player's library and the assigned-tracks list, and the tracker follows the
+// player's track changes. Beatwick's timers run on virtual time and the taps carry injected time
+// stamps; every wait is on an event, with a generous bound.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "EndToEndSupport.h"
+#include "Source/BPMBadgeView.h"
+#include "Source/BPMTracker.h"
+#include "Source/BridgePlayer.h"
+#include "Source/Controller.h"
+#include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/RatingView.h"
+#include "Source/SystemControllerEnvironment.h"
+#include "Source/TapView.h"
+#include "platform/AppKit/Alert.h"
+#include "platform/AppKit/Button.h"
+#include "platform/AppKit/TextField.h"
+#include "platform/AppKit/Window.h"
+#include "platform/AppleEvents/AETransport.h"
+#include "platform/AppleEvents/DBusTransport.h"
+#include "platform/Carbon/Clock.h"
+#include "platform/Foundation/ApplicationRegistry.h"
+#include "platform/Foundation/BusRunningApplications.h"
+#include "platform/Foundation/DistributedNotificationCenter.h"
+#include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/UserDefaults.h"
+#include "platform/Foundation/VirtualScheduler.h"
+#include "platform/Foundation/Workspace.h"
+
+namespace {
+
+const char* const kStandIn = BEATWICK_BINARY_DIR "/player-standin";
+
+// What `player-standin --ctl state` tells: the play state, then the track's name, artist and
+// hexadecimal persistent ID.
+struct PlayerState {
+    std::string state;
+    std::string name;
+    SInt64 persistentID{0};
+};
+
+QString control(const QStringList& arguments) {
+    QProcess process;
+    process.start(QString::fromLatin1(kStandIn), QStringList{"--ctl"} + arguments);
+    EXPECT_TRUE(process.waitForFinished(15000)) << arguments.join(' ').toStdString();
+    EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+PlayerState playerState() {
+    const QStringList fields = control({"state"}).split('\t');
+    PlayerState state;
+    if (fields.size() < 4) return state;
+    state.state = fields[0].toStdString();
+    state.name = fields[1].toStdString();
+    state.persistentID = static_cast<SInt64>(fields[3].toULongLong(nullptr, 16));
+    return state;
+}
+
+std::optional<PropertyList> readPlist(const std::string& path) {
+    Result<PropertyList> plist = PropertyListSerialization::propertyListWithContentsOfFile(path);
+    if (!plist) return std::nullopt;
+    return plist.value();
+}
+
+// The BPM the player's library file holds for the track; -1 when the track is not there.
+int64_t bpmInLibraryFile(SInt64 persistentID) {
+    const auto plist = readPlist(EndToEndHome() + "/Music/iTunes/iTunes Music Library.xml");
+    const PropertyList* tracks = plist ? plist->objectForKey("Tracks") : nullptr;
+    if (!tracks || !tracks->dictionary()) return -1;
+    char id[17];
+    std::snprintf(id, sizeof id, "%016llX", static_cast<unsigned long long>(persistentID));
+    for (const auto& [key, track] : *tracks->dictionary()) {
+        const PropertyList* persistent = track.objectForKey("Persistent ID");
+        if (persistent && persistent->string() && *persistent->string() == id) {
+            const PropertyList* bpm = track.objectForKey("BPM");
+            return bpm ? bpm->integer().value_or(-1) : 0;
+        }
+    }
+    return -1;
+}
+
+// The BPM "AssignedTrackIDs.plist" records for the track; nullopt when it holds no entry.
+std::optional<int64_t> bpmInAssignedList(SInt64 persistentID) {
+    const auto plist = readPlist(EndToEndHome() + "/data/Beatwick/AssignedTrackIDs.plist");
+    if (!plist || !plist->array()) return std::nullopt;
+    for (const PropertyList& entry : *plist->array()) {
+        const PropertyList* id = entry.objectForKey("TrackPersistentID");
+        const PropertyList* bpm = entry.objectForKey("BPM");
+        if (id && bpm && id->integer() == persistentID) return bpm->integer();
+    }
+    return std::nullopt;
+}
+
+struct RecordingPresenter : AlertPresenter {
+    std::vector<std::string> messages;
+    void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
+        messages.push_back(alert.messageText);
+        done(NSAlertFirstButtonReturn);
+    }
+};
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        AlertPresenter::setCurrent(&fPresenter);
+        ApplicationRegistry::shared().registerApplication("com.apple.iTunes", kStandIn, "iTunes");
+        NSWorkspace::sharedWorkspace();  // observing name changes before the player starts
+        NSDistributedNotificationCenter::defaultCenter().addObserver(
+            this, "com.apple.iTunes.playerInfo", [this](const NSNotification& notification) {
+                if (notification.userInfo)
+                    if (auto id = notification.userInfo->find("PersistentID");
+                        id != notification.userInfo->end())
+                        fHandled.push_back(id->second.integer().value_or(0));
+            });
+    }
+
+    void TearDown() override {
+        if (fController) fController->applicationWillTerminate();
+        fController.reset();
+        NSDistributedNotificationCenter::defaultCenter().removeObserver(this);
+        AlertPresenter::setCurrent(nullptr);
+        const SInt32 pid = PBRunningPlayerProcessID();
+        if (pid == 0) return;
+        NSRunningApplication{"com.apple.iTunes", pid, ""}.terminate();
+        if (!waitFor([] { return PBRunningPlayerProcessID() == 0; })) kill(pid, SIGTERM);
+    }
+
+    // Runs the event loop and Beatwick's queued work until the condition holds; false when it
+    // did not within the bound. Beatwick's timed work stays on virtual time.
+    bool waitFor(const std::function<bool()>& condition, int boundMs = 20000) {
+        QDeadlineTimer deadline(boundMs);
+        for (;;) {
+            fScheduler.runPending();
+            if (condition()) return true;
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(1);
+        }
+    }
+
+    void startPlayer() {
+        ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
+        ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in took its name";
+    }
+
+    // The player's broadcast of that track has reached Beatwick: its observer came before ours.
+    bool waitForPlayerInfo(SInt64 persistentID) {
+        return waitFor(
+            [&] { return std::find(fHandled.begin(), fHandled.end(), persistentID) != fHandled.end(); });
+    }
+
+    Controller& launch(bool startPlayer = false) {
+        NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
+        Controller::initialize(defaults);
+        defaults.setBool(false, "CheckForUpdates");
+        defaults.setBool(startPlayer, "StartiTunesOnLaunch");
+        fController = std::make_unique<Controller>(Controller::Services{
+            fEnvironment, fPlayer, defaults, PreferencesStore::shared(), Clock::system()});
+        fController->awakeFromNib();
+        fController->applicationWillFinishLaunching();
+        fController->applicationDidFinishLaunching();
+        fController->tapView()->setClock([this] { return fNow; });
+        fScheduler.runPending();
+        return *fController;
+    }
+
+    void key(Qt::Key key) {
+        QWidget* responder = fController->window()->firstResponder();
+        ASSERT_EQ(responder, fController->tapView()) << "the tap area has the keyboard";
+        QTest::keyClick(responder, key);
+        fScheduler.runPending();
+    }
+
+    RecordingPresenter fPresenter;
+    VirtualScheduler fScheduler;
+    ScopedScheduler fScopedScheduler{fScheduler};
+    ScopedAETransport fTransport{std::make_shared<DBusTransport>()};
+    ScopedRunningApplicationSource fApplications{std::make_shared<BusRunningApplications>()};
+    SystemControllerEnvironment fEnvironment;
+    BridgePlayer fPlayer;
+    std::unique_ptr<Controller> fController;
+    uint64_t fNow{1'700'000'000'000};
+    std::vector<SInt64> fHandled;  // persistent IDs of the broadcasts Beatwick handled, in order
+};
+
+TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
+    startPlayer();
+    control({"play"});
+    const PlayerState first = playerState();
+    ASSERT_EQ(first.state, "Playing");
+    ASSERT_EQ(first.name, "Morning Run") << "the sample library's first track";
+
+    // Start-up shows the playing track with its stars and tempo.
+    Controller& c = launch();
+    EXPECT_EQ(c.playerStatus().persistentID(), first.persistentID);
+    EXPECT_EQ(c.nameField()->stringValue(), "Morning Run");
+    EXPECT_EQ(c.artistField()->stringValue(), "The Metronomes");
+    EXPECT_EQ(c.albumField()->stringValue(), "Tap Tempo Sessions");
+    EXPECT_EQ(c.ratingView()->rating(), 80) << "four stars";
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 128);
+    EXPECT_FALSE(c.bpmBadgeView()->assigned());
+    EXPECT_EQ(c.tracker().accuracy(), 10) << "a tempo this program never assigned";
+    const int loadedTaps = c.tracker().totaltaps();  // what a freshly loaded track counts
+
+    // Eight key taps 500 ms apart.
+    for (int i = 0; i < 8; ++i) {
+        key(Qt::Key_Space);
+        fNow += 500;
+    }
+    EXPECT_EQ(c.currentDisplayBPM(), 120);
+    EXPECT_EQ(c.currentAccuracy(), 100);
+    EXPECT_TRUE(c.assignBPMIsDefault());
+    EXPECT_EQ(c.window()->defaultButton(), c.applyBPMButton()) << "Apply is the default button";
+
+    // Return assigns: the player's library and Beatwick's list hold it once the player has
+    // answered a request that follows the assignment.
+    const int tapped = c.tracker().totaltaps();
+    key(Qt::Key_Return);
+    EXPECT_EQ(c.tracker().totaltaps(), tapped) << "Return is no tap";
+    EXPECT_TRUE(c.currentTrackAssigned());
+    EXPECT_TRUE(c.bpmBadgeView()->assigned());
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+    ASSERT_EQ(playerState().persistentID, first.persistentID);
+    EXPECT_EQ(bpmInLibraryFile(first.persistentID), 120);
+    EXPECT_EQ(bpmInAssignedList(first.persistentID), 120);
+
+    // The next track starts a fresh tracker.
+    control({"next"});
+    const PlayerState second = playerState();
+    ASSERT_NE(second.persistentID, first.persistentID);
+    ASSERT_TRUE(waitForPlayerInfo(second.persistentID)) << "the broadcast of the next track";
+    EXPECT_EQ(c.nameField()->stringValue(), second.name);
+    EXPECT_EQ(c.tracker().totaltaps(), loadedTaps);
+    EXPECT_EQ(c.tracker().msSinceLastTap(fNow), 0u) << "no tap of the previous track is kept";
+    EXPECT_EQ(c.tracker().accuracy(), 10);
+    EXPECT_FALSE(c.trackPreviouslyAssigned());
+    EXPECT_FALSE(c.bpmBadgeView()->assigned());
+
+    // Back to the tagged track: it starts settled.
+    fHandled.clear();
+    control({"previous"});
+    ASSERT_EQ(playerState().persistentID, first.persistentID);
+    ASSERT_TRUE(waitForPlayerInfo(first.persistentID)) << "the broadcast of the tagged track";
+    EXPECT_EQ(c.nameField()->stringValue(), "Morning Run");
+    EXPECT_TRUE(c.trackPreviouslyAssigned());
+    EXPECT_EQ(c.tracker().accuracy(), 100);
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+    EXPECT_TRUE(c.bpmBadgeView()->assigned());
+
+    EXPECT_EQ(fPresenter.messages, std::vector<std::string>{}) << "no alert";
+}
+
+TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
+    ASSERT_EQ(PBRunningPlayerProcessID(), 0);
+    Controller& c = launch(true);
+    EXPECT_TRUE(c.didLaunchiTunes());
+    ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in was launched";
+    // Its first event starts playback, and the broadcast of it brings the track in.
+    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "Morning Run"; }))
+        << c.nameField()->stringValue();
+    EXPECT_EQ(playerState().state, "Playing");
+    EXPECT_EQ(c.tracker().accuracy(), 10);
+}
+
+}  // namespace
