@@ -16,7 +16,9 @@ NSDistributedNotificationCenter::NSDistributedNotificationCenter(QDBusConnection
 
 NSDistributedNotificationCenter& NSDistributedNotificationCenter::defaultCenter() {
     static NSDistributedNotificationCenter* center =
-        new NSDistributedNotificationCenter;  // lives as long as the process
+        new NSDistributedNotificationCenter(  // lives as long as the process
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                          QString::fromLatin1(kDistributedNotificationsInterface)));
     return *center;
 }
 

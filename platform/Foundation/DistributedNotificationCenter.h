@@ -24,10 +24,16 @@ public:
     using Observer = NSNotificationCenter::Observer;
     using ObserverToken = NSNotificationCenter::ObserverToken;
 
-    explicit NSDistributedNotificationCenter(QDBusConnection connection = QDBusConnection::sessionBus());
+    // The connection must deliver signals from the start. One made by
+    // QDBusConnection::sessionBus() on the main thread holds back what arrives until the event
+    // loop first runs, and when it lets them go, signals arriving meanwhile may overtake them;
+    // a connection of its own (QDBusConnection::connectToBus) has no such hold.
+    explicit NSDistributedNotificationCenter(QDBusConnection connection);
     NSDistributedNotificationCenter(const NSDistributedNotificationCenter&) = delete;
     NSDistributedNotificationCenter& operator=(const NSDistributedNotificationCenter&) = delete;
 
+    // On a session-bus connection of its own, so that notifications keep their order from the
+    // first one on, whenever the process's shared session-bus connection was made.
     static NSDistributedNotificationCenter& defaultCenter();
 
     // Observes the name from any sender and with any object; the notification's object is
