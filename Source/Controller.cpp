@@ -121,6 +121,9 @@ void Controller::buildMainWindow() {
         field->setEditable(false);
         field->setBordered(false);
         field->setDrawsBackground(false);
+        // The track panel is dark in both its key and non-key looks; its texts are light, as its
+        // stars and badge are.
+        field->setTextColor(NSColor::whiteColor());
     }
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
