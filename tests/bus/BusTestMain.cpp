@@ -13,27 +13,7 @@
 #include <string>
 
 #include "BusTestSupport.h"
-
-namespace {
-
-pid_t gDaemon = 0;
-
-bool startPrivateBus() {
-    FILE* out = popen("dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1", "r");
-    if (!out) return false;
-    char address[512] = {};
-    char pid[32] = {};
-    const bool read = std::fgets(address, sizeof address, out) && std::fgets(pid, sizeof pid, out);
-    pclose(out);
-    if (!read) return false;
-    std::string text(address);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    gDaemon = static_cast<pid_t>(std::atol(pid));
-    setenv("DBUS_SESSION_BUS_ADDRESS", text.c_str(), 1);
-    return gDaemon > 0;
-}
-
-}  // namespace
+#include "tests/support/PrivateSessionBus.h"
 
 const std::string& BusTestHome() {
     static QTemporaryDir folder;
@@ -44,7 +24,8 @@ const std::string& BusTestHome() {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    if (!startPrivateBus()) {
+    PrivateSessionBus bus;
+    if (!bus.start()) {
         std::fprintf(stderr, "no private session bus could be started\n");
         return 1;
     }
@@ -58,6 +39,5 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         result = RUN_ALL_TESTS();
     }
-    if (gDaemon > 0) kill(gDaemon, SIGTERM);
     return result;
 }

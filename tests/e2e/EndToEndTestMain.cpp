@@ -12,25 +12,9 @@
 #include <string>
 
 #include "EndToEndSupport.h"
+#include "tests/support/PrivateSessionBus.h"
 
 namespace {
-
-pid_t gDaemon = 0;
-
-bool startPrivateBus() {
-    FILE* out = popen("dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1", "r");
-    if (!out) return false;
-    char address[512] = {};
-    char pid[32] = {};
-    const bool read = std::fgets(address, sizeof address, out) && std::fgets(pid, sizeof pid, out);
-    pclose(out);
-    if (!read) return false;
-    std::string text(address);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    gDaemon = static_cast<pid_t>(std::atol(pid));
-    setenv("DBUS_SESSION_BUS_ADDRESS", text.c_str(), 1);
-    return gDaemon > 0;
-}
 
 bool copySampleLibrary(const std::string& home) {
     namespace fs = std::filesystem;
@@ -53,7 +37,8 @@ const std::string& EndToEndHome() {
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    if (!startPrivateBus()) {
+    PrivateSessionBus bus;
+    if (!bus.start()) {
         std::fprintf(stderr, "no private session bus could be started\n");
         return 1;
     }
@@ -72,6 +57,5 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         result = RUN_ALL_TESTS();
     }
-    if (gDaemon > 0) kill(gDaemon, SIGTERM);
     return result;
 }
