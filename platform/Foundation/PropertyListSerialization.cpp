@@ -64,7 +64,8 @@ public:
 private:
     enum class State : uint8_t { Unvisited, Open, Done };
 
-    static bool validIntSize(uint8_t size) { return size == 1 || size == 2 || size == 4 || size == 8; }
+    // Writers use as few bytes as the largest offset or reference needs: 3 is as valid as 4.
+    static bool validIntSize(uint8_t size) { return size >= 1 && size <= 8; }
 
     // Saturating count of values the object expands to; 0 on error.
     uint64_t visit(uint64_t object, int depth, std::string& error) {

@@ -235,3 +235,15 @@ TEST(PropertyListSerialization, FilesMissingOversizedOrForeignAreErrorsNamingThe
     EXPECT_EQ(read.value(), everyKind());
     fs::remove_all(dir);
 }
+
+// Past 64 KiB of objects the writer's offsets take three bytes; the reader must take them back.
+TEST(PropertyListSerialization, LargeBinaryListsReadBack) {
+    PropertyList::Dictionary dictionary;
+    for (int64_t i = 0; i < 10000; ++i) dictionary.emplace("key-" + std::to_string(i), PropertyList(i));
+    const PropertyList value(std::move(dictionary));
+    const auto bytes =
+        PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::Binary).value();
+    const auto read = PropertyListSerialization::propertyListWithData(bytes);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(read.value(), value);
+}
