@@ -6,6 +6,7 @@
 // fails on long input: every change cuts the text at the capacity.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 
 #include "platform/Carbon/MacTypes.h"
@@ -161,7 +162,7 @@ private:
 // A length-byte string over a caller's buffer of `capacity` bytes (length byte included).
 class LStringRef : public LString {
 public:
-    LStringRef(SInt16 capacity, unsigned char* buffer) : LString(static_cast<UInt16>(capacity), buffer) {}
+    LStringRef(SInt16 capacity, unsigned char* buffer) : LString(ClampedCapacity(capacity), buffer) {}
     LStringRef(const LStringRef& source) = default;
     ~LStringRef() override {}
 
@@ -171,8 +172,14 @@ public:
         return *this;
     }
     void SetStringRef(SInt16 capacity, unsigned char* buffer) {
-        fCapacity = static_cast<UInt16>(capacity);
+        fCapacity = ClampedCapacity(capacity);
         fStorage = buffer;
+    }
+
+private:
+    // One length byte holds at most 255 characters, whatever buffer the caller hands in.
+    static UInt16 ClampedCapacity(SInt16 capacity) {
+        return static_cast<UInt16>(std::clamp<SInt16>(capacity, 1, 256));
     }
 };
 

@@ -76,8 +76,16 @@ TStream* TDynamicBuffer::GetBufferStream() {
 
 bool TDynamicBuffer::GetBufferHandle(Handle& handle) {
     if (!fHandleStream) return false;
+    // An adopted stream may have no block yet: in memory means a block, if only an empty one.
+    if (!fHandleStream->GetDataHandle()) {
+        try {
+            fHandleStream->SetLength(0);
+        } catch (int) {
+            return false;
+        }
+    }
     handle = fHandleStream->GetDataHandle();
-    return true;
+    return handle != nullptr;
 }
 
 bool TDynamicBuffer::GetBufferFile(FSRef& fileRef) {

@@ -139,7 +139,9 @@ size_t URIEscapeStr(const char* source, char* destination, size_t destinationSiz
     size_t consumed = 0;
     for (; source[consumed]; ++consumed) {
         const unsigned char c = U(source[consumed]);
-        const bool plain = std::isalnum(c) || std::strchr(kUnreserved, c) || (keep && std::strchr(keep, c));
+        // ASCII letters and digits only: std::isalnum would follow the locale.
+        const bool asciiAlnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        const bool plain = asciiAlnum || std::strchr(kUnreserved, c) || (keep && std::strchr(keep, c));
         const size_t need = plain ? 1 : 3;
         if (written + need > destinationSize - 1) break;
         if (plain) {

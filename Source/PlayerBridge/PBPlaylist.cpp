@@ -107,8 +107,31 @@ SInt64 PBPlaylist::parentPlaylistId() {
 
 std::vector<SInt64> PBPlaylist::childPlaylistIds() {
     if (!fAreChildrenSorted) {
-        std::sort(fChildPlaylistIds.begin(), fChildPlaylistIds.end(),
-                  [](SInt64 a, SInt64 b) { return comparePlaylistName(a, b) < 0; });
+        // Each name is read once: names asked again during the sort may change or fail, and a
+        // comparison that contradicts itself sends std::sort past the ends of the array.
+        struct Entry {
+            SInt64 id;
+            bool known;
+            QString name;
+        };
+        PBPlaylistCache& cache = PBPlaylistCache::sharedInstance();
+        std::vector<Entry> entries;
+        entries.reserve(fChildPlaylistIds.size());
+        for (SInt64 id : fChildPlaylistIds) {
+            const auto playlist = cache.playlistForPersistentId(id);
+            entries.push_back(
+                {id, playlist != nullptr,
+                 playlist ? QString::fromStdString(playlist->name().value_or(std::string())) : QString()});
+        }
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            if (a.known != b.known) return a.known;
+            if (a.known) {
+                const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
+                if (byName != 0) return byName < 0;
+            }
+            return a.id < b.id;
+        });
+        for (size_t i = 0; i < entries.size(); ++i) fChildPlaylistIds[i] = entries[i].id;
         fAreChildrenSorted = true;
     }
     return fChildPlaylistIds;

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cctype>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +33,31 @@ TEST(URIEscapeStr, EscapesWhatIsNotKept) {
         URIEscapeStr(c.source, out, sizeof out, c.keep);
         EXPECT_STREQ(out, c.expected) << c.name;
     }
+}
+
+// In a single-byte locale that calls 0xE9 a letter, it is still escaped.
+TEST(URIEscapeStr, KeepsOnlyAsciiLettersAndDigitsWhateverTheLocale) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("uri-locale-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string build =
+        "localedef -c -i fr_FR -f ISO-8859-1 '" + (dir / "fr_FR.ISO-8859-1").string() + "' >/dev/null 2>&1";
+    const bool built = std::system(build.c_str()) == 0;
+    const std::string before = std::setlocale(LC_CTYPE, nullptr);
+    // glibc looks locales up by name under LOCPATH.
+    ::setenv("LOCPATH", dir.c_str(), 1);
+    const bool switched = built && std::setlocale(LC_CTYPE, "fr_FR.ISO-8859-1") != nullptr;
+    ::unsetenv("LOCPATH");
+    if (!switched) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "no single-byte locale could be made here";
+    }
+    EXPECT_TRUE(std::isalnum(0xE9)) << "the locale calls it a letter";
+    char out[64];
+    URIEscapeStr("a\xE9\xC0z9", out, sizeof out, nullptr);
+    std::setlocale(LC_CTYPE, before.c_str());
+    std::filesystem::remove_all(dir);
+    EXPECT_STREQ(out, "a%E9%C0z9");
 }
 
 TEST(URIEscapeStr, StaysInsideItsDestination) {

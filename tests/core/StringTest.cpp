@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/CString.h"
 #include "core/LString.h"
@@ -32,6 +33,20 @@ TEST(LStr255, CutsAtItsCapacity) {
     EXPECT_EQ(Text(small), "abcdefg");
     small.Insert("XY", 2, 1);
     EXPECT_EQ(Text(small), "abcdefg") << "no room left, nothing inserted";
+
+    // A buffer larger than a length byte can count still holds at most 255 characters.
+    std::vector<unsigned char> wide(1024, 0);
+    LStringRef big(1000, wide.data());
+    EXPECT_EQ(big.GetMaxLength(), 255);
+    const std::string bytes300(300, 'a'), bytes600(600, 'b');
+    big.Assign(bytes300.data(), bytes300.size());
+    EXPECT_EQ(big.Length(), 255);
+    big = "xyz";
+    big.Insert(bytes600.data(), bytes600.size(), 2);
+    EXPECT_EQ(Text(big), "x" + std::string(252, 'b') + "yz");
+    EXPECT_EQ(wide[256], 0) << "nothing written past the length byte's reach";
+    big.SetStringRef(-5, wide.data());
+    EXPECT_EQ(big.GetMaxLength(), 0);
 }
 
 TEST(LStr255, EditsClipPositionsAndCounts) {

@@ -137,6 +137,31 @@ TEST(TDynamicBuffer, WritesItselfToAFileFromMemoryAndFromAFile) {
     }
 }
 
+// An adopted memory stream without a block is an empty buffer in memory, owned or not.
+TEST(TDynamicBuffer, AnAdoptedStreamWithoutABlockIsAnEmptyBlock) {
+    for (bool owns : {true, false}) {
+        auto stream = std::make_unique<THandleStream>(nullptr);
+        ASSERT_EQ(stream->GetDataHandle(), nullptr);
+        TDynamicBuffer buffer;
+        buffer.SetStream(stream.get(), owns);
+        THandleStream* adopted = owns ? stream.release() : stream.get();
+        Handle block = nullptr;
+        ASSERT_TRUE(buffer.GetBufferHandle(block)) << owns;
+        ASSERT_NE(block, nullptr) << owns;
+        EXPECT_EQ(GetHandleSize(block), 0);
+        EXPECT_EQ(adopted->GetDataHandle(), block);
+
+        buffer.SetStream(new THandleStream(nullptr), true);
+        TTemporaryFileStream target;
+        target.WriteBlock("old", 3);
+        target.CloseFile();
+        buffer.BufferToFile(target);
+        FSRef ref;
+        target.GetFile(ref);
+        EXPECT_EQ(std::filesystem::file_size(ref.path), 0u) << owns;
+    }
+}
+
 // A stream the caller keeps is left to the caller when the contents move to a file.
 TEST(TDynamicBuffer, ACallersStreamIsNotDeletedOnSpilling) {
     auto stream = std::make_unique<THandleStream>();

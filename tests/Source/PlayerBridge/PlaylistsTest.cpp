@@ -1,5 +1,6 @@
 // Playlists against a small model of the player's playlists: enumerators, the cache's two
 // trees, ordering by name, and a player that quits and starts again.
+#include <QString>
 #include <algorithm>
 
 #include "Source/PlayerBridge/PBLocalization.h"
@@ -204,6 +205,72 @@ TEST_F(Playlists, ChildrenOrderIsStrictAndMissingEntriesGoLast) {
                  {999, 200, 1},  {998, 999, -1}, {999, 998, 1}, {999, 999, 0}, {200, 200, 0}};
     for (const auto& p : pairs)
         EXPECT_EQ(comparePlaylistName(p.a, p.b), p.expected) << p.a << " against " << p.b;
+}
+
+// 200 playlists whose names the player answers a given number of times; after that every other
+// answer fails, so a comparison that asked again would always say "less" and overrun the array.
+TEST_F(Playlists, ChildrenAreSortedOnNamesReadOnceEvenWhenTheyStopAnswering) {
+    constexpr SInt32 kCount = 200;
+    constexpr SInt64 kFirst = 1000;
+    auto nameAnswers = std::make_shared<int>(0);
+    auto answersLeft = std::make_shared<int>(1 << 30);
+    fAnswer = [=](const AppleEvent& event, AppleEvent& reply) -> OSStatus {
+        const auto put = [&](const AEDesc& value) { return AEPutParamDesc(&reply, keyDirectObject, &value); };
+        AEDesc direct;
+        AEGetParamDesc(&event, keyDirectObject, typeWildCard, &direct);
+        if (event.event()->eventID == kAECountElements) return put(slong(kCount));
+        if (!isGetData(event)) return errAEEventNotHandled;
+        OSType form = 0;
+        AEGetKeyPtr(&direct, keyAEKeyForm, typeEnumerated, nullptr, &form, 4, nullptr);
+        AEDesc from;
+        AEGetKeyDesc(&direct, keyAEContainer, typeWildCard, &from);
+        if (form == formAbsolutePosition) {
+            SInt32 index = 0;
+            AEGetKeyPtr(&direct, keyAEKeyData, typeSInt32, nullptr, &index, 4, nullptr);
+            if (index < 1 || index > kCount) return errAENoSuchObject;
+            return put(playlistSpecifier(kFirst + index - 1));
+        }
+        const OSType property = requestedProperty(event);
+        if (property == typeVersion) return put(versionRecord("7.2.2"));
+        SInt64 id = 0;
+        if (AEGetKeyPtr(&from, keyAEKeyData, typeSInt64, nullptr, &id, sizeof id, nullptr) != noErr)
+            return errAENoSuchObject;
+        if (property == code("pPID")) return put(comp(id));
+        if (property == code("pSpK")) return put(enumCode("kSpN"));
+        if (property == code("pSmt")) return put(slong(0));
+        if (property == code("pnam")) {
+            ++*nameAnswers;
+            if (*answersLeft > 0)
+                --*answersLeft;
+            else if (*nameAnswers % 2 == 1)
+                return errAENoSuchObject;
+            const std::string name = "List " + std::to_string(kFirst + kCount - id);
+            return put(AEDesc::makeData(typeUnicodeText, UTF16BytesFromUTF8(name)));
+        }
+        return errAENoSuchObject;
+    };
+    PBPlaylistCache& cache = PBPlaylistCache::sharedInstance();
+    for (int answers : {1 << 30, 0, 7, 150}) {
+        cache.reload();
+        const auto parent = cache.playlistForPersistentId(3);
+        ASSERT_NE(parent, nullptr);
+        *nameAnswers = 0;
+        *answersLeft = answers;
+        std::vector<SInt64> children = parent->childPlaylistIds();
+        EXPECT_LE(*nameAnswers, kCount) << answers << " answers";
+        ASSERT_EQ(children.size(), static_cast<size_t>(kCount)) << answers << " answers";
+        if (answers == 1 << 30) {
+            // "List 1" < "List 10" < "List 100" < "List 101"...: names compare as text.
+            std::vector<SInt64> expected = children;
+            std::sort(expected.begin(), expected.end(), [](SInt64 a, SInt64 b) {
+                return QString::number(kFirst + kCount - a) < QString::number(kFirst + kCount - b);
+            });
+            EXPECT_EQ(children, expected);
+        }
+        std::sort(children.begin(), children.end());
+        for (SInt32 i = 0; i < kCount; ++i)
+            EXPECT_EQ(children[static_cast<size_t>(i)], kFirst + i) << answers << " answers";
+    }
 }
 
 TEST_F(Playlists, UnimplementedQuestionsGoToTheSystemLog) {
