@@ -247,6 +247,7 @@ void Controller::awakeFromNib() {
     fMetronomeButton->action = [this] { startStopMetronome(); };
     fPlusMinusBPMButton->setSendsActionOnMouseDown(true);
     fHalveDoubleBPMButton->setSendsActionOnMouseDown(true);
+    fMetronomeButton->setSendsActionOnMouseDown(true);
     fApplyBPMButton->action = [this] { applyBPM(); };
     fForwardButton->action = [this] { nextTrack(); };
 
