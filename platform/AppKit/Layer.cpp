@@ -5,7 +5,6 @@
 
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/LayerRegistry.h"
-#include "platform/AppKit/View.h"
 #include "platform/AppKit/WidgetFrame.h"
 
 namespace {
@@ -20,7 +19,6 @@ CALayer::~CALayer() {
 }
 
 void CALayer::setAnchorPoint(NSPoint anchor) {
-    if (anchor.x == mAnchor.x && anchor.y == mAnchor.y) return;
     mAnchor = anchor;
     changed();
 }
@@ -32,21 +30,17 @@ NSPoint CALayer::position() const {
 }
 
 void CALayer::setPosition(NSPoint position) {
-    if (mPosition && mPosition->x == position.x && mPosition->y == position.y) return;
     mPosition = position;
     changed();
 }
 
 void CALayer::setTransform(CATransform3D transform) {
-    if (transform == mTransform) return;
     mTransform = transform;
     changed();
 }
 
 void CALayer::setOpacity(double opacity) {
-    const double clamped = std::clamp(opacity, 0.0, 1.0);
-    if (clamped == mOpacity) return;
-    mOpacity = clamped;
+    mOpacity = std::clamp(opacity, 0.0, 1.0);
     changed();
 }
 
@@ -60,12 +54,11 @@ void CALayer::addAnimation(CABasicAnimation animation, const std::string& key) {
 }
 
 void CALayer::removeAnimationForKey(const std::string& key) {
-    if (std::erase_if(mAnimations, [&](const auto& entry) { return entry.first == key; }) == 0) return;
+    std::erase_if(mAnimations, [&](const auto& entry) { return entry.first == key; });
     changed();
 }
 
 void CALayer::removeAllAnimations() {
-    if (mAnimations.empty()) return;
     mAnimations.clear();
     changed();
 }
@@ -122,9 +115,6 @@ void CALayer::tick(double now) {
     changed();
 }
 
-// Only the host is marked; a change made while the host or a view under which it lies draws is
-// already in that drawing, and marking it would schedule the same paint again.
 void CALayer::changed() {
-    if (View::isDrawing(mHost)) return;
     mHost.update();
 }
