@@ -25,6 +25,7 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
 #include "platform/Foundation/Bundle.h"
@@ -58,6 +59,7 @@ private:
 };
 
 constexpr NSSize kMainWindowSize{420, 400};
+constexpr CGFloat kBadgeAboveName = 4;
 
 }  // namespace
 
@@ -171,6 +173,26 @@ void Controller::buildMainWindow() {
     fAddToPlaylistButton = new PopUpButton(true, content);
     fAddToPlaylistButton->setFrame(NSRect{{380, 294}, {30, 18}});
     fAddToPlaylistButton->hide();
+
+    // The track panel stays along the top, the controls along the bottom; the tap area grows.
+    const struct {
+        QWidget* view;
+        unsigned mask;
+    } masks[] = {
+        {fTrackView, NSViewWidthSizable | NSViewMinYMargin},
+        {fArtworkView, NSViewMinYMargin},
+        {fNameField, NSViewWidthSizable | NSViewMinYMargin},
+        {fArtistField, NSViewWidthSizable | NSViewMinYMargin},
+        {fAlbumField, NSViewWidthSizable | NSViewMinYMargin},
+        {fBPMBadgeView, NSViewMinYMargin},
+        {fRatingView, NSViewMinYMargin},
+        {fGenreButton, NSViewMinXMargin | NSViewMinYMargin},
+        {fAddToPlaylistButton, NSViewMinXMargin | NSViewMinYMargin},
+        {fTapView, NSViewWidthSizable | NSViewHeightSizable},
+        {fApplyBPMButton, NSViewMinXMargin},
+    };
+    for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
+    fWindow->setContentMinSize(kMainWindowSize);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -225,6 +247,7 @@ void Controller::awakeFromNib() {
     fMetronomeButton->action = [this] { startStopMetronome(); };
     fPlusMinusBPMButton->setSendsActionOnMouseDown(true);
     fHalveDoubleBPMButton->setSendsActionOnMouseDown(true);
+    fMetronomeButton->setSendsActionOnMouseDown(true);
     fApplyBPMButton->action = [this] { applyBPM(); };
     fForwardButton->action = [this] { nextTrack(); };
 
@@ -292,6 +315,15 @@ void Controller::loadTempoOfCurrentTrack(bool resetTracker) {
 }
 
 void Controller::placeMainWindow() {
+    // The frame lives in the application's preferences; it is written out at quit.
+    fWindow->useFrameStore({[this](const std::string& key) -> std::optional<std::string> {
+                                auto value = fPreferences.copyValue(key, kBeatwickPreferencesDomain);
+                                if (const std::string* text = value ? value->string() : nullptr) return *text;
+                                return std::nullopt;
+                            },
+                            [this](const std::string& key, const std::string& value) {
+                                fPreferences.setValue(key, PropertyList(value), kBeatwickPreferencesDomain);
+                            }});
     fWindow->center();
     const bool saved = fWindow->setFrameAutosaveName("MainWindowPos");
     if (!saved) fWindow->setContentSize(kMainWindowSize);
@@ -327,6 +359,7 @@ void Controller::applicationWillTerminate() {
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
     fAssignments.reset();
+    fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
         (!fDefaults.boolForKey("QuitOnlyIfStarted") || fDidLaunchiTunes)) {
         if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
@@ -486,6 +519,8 @@ void Controller::adjustBPMBadgeLocation() {
     if (!fWindow) return;
     const NSRect name = fNameField->frameRect();
     NSRect badge = fBPMBadgeView->frame();
+    // Follows the name's line, also while a resize has not placed the badge yet.
+    badge.origin.y = name.origin.y + kBadgeAboveName;
     const std::string& text = fPlayerStatus->trackName();
     if (text.empty()) {
         badge.origin.x = name.origin.x + 12;

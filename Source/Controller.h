@@ -186,6 +186,7 @@ public:
 
     // Outlets, for the program's own wiring and for tests.
     TapView* tapView() const { return fTapView; }
+    TrackView* trackView() const { return fTrackView; }
     Button* applyBPMButton() const { return fApplyBPMButton; }
     Button* metronomeButton() const { return fMetronomeButton; }
     SegmentedControl* halveDoubleBPMButton() const { return fHalveDoubleBPMButton; }

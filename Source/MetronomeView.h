@@ -21,8 +21,8 @@ public:
     MetronomeView(const NSRect& frame, QWidget* parent, IntegerDefaultLookup defaults = {});
 
     // A live resize stands the arm at 0° until it ends.
-    void viewWillStartLiveResize();
-    void viewDidEndLiveResize();
+    void viewWillStartLiveResize() override;
+    void viewDidEndLiveResize() override;
     // Takes a changed "MetronomeStyle" setting.
     void updateStyle();
     // One call per beat of `secondsPerBeat`.

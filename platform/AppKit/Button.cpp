@@ -103,7 +103,9 @@ void Button::drawRect(const NSRect&) {
 }
 
 void Button::mouseDown(const NSEvent&) {
-    if (isEnabled()) setHighlighted(true);
+    if (!isEnabled()) return;
+    setHighlighted(true);
+    if (mActionOnMouseDown) sendAction();
 }
 
 void Button::mouseDragged(const NSEvent& event) {
@@ -114,5 +116,5 @@ void Button::mouseDragged(const NSEvent& event) {
 void Button::mouseUp(const NSEvent& event) {
     const bool inside = NSPointInRect(convertPointFromView(event.locationInWindow, nullptr), bounds());
     setHighlighted(false);
-    if (inside) sendAction();
+    if (inside && !mActionOnMouseDown) sendAction();
 }

@@ -39,8 +39,11 @@ public:
     bool isBordered() const { return mBordered; }
     void setBordered(bool bordered);
 
-    // Sent on a click released inside, performClick and a matching key equivalent.
+    // Sent on a click released inside (on the press when set to), performClick and a matching
+    // key equivalent.
     std::function<void()> action;
+    void setSendsActionOnMouseDown(bool onDown) { mActionOnMouseDown = onDown; }
+    bool sendsActionOnMouseDown() const { return mActionOnMouseDown; }
     // Sends the action; false when there is none or the button is disabled.
     bool sendAction();
     void performClick();
@@ -61,4 +64,5 @@ private:
     long mTag{0};
     bool mHighlighted{false};
     bool mBordered{true};
+    bool mActionOnMouseDown{false};
 };

@@ -118,6 +118,9 @@ void SegmentedControl::mouseUp(const NSEvent& event) {
     const int pressed = mHighlighted;
     mHighlighted = -1;
     setNeedsDisplay();
-    if (pressed < 0 || mActionOnMouseDown) return;
-    if (segmentAtPoint(convertPointFromView(event.locationInWindow, nullptr)) == pressed && action) action();
+    if (pressed >= 0 && !mActionOnMouseDown &&
+        segmentAtPoint(convertPointFromView(event.locationInWindow, nullptr)) == pressed && action)
+        action();
+    // Momentary: a press selects its segment for the action only, so none stays dark as a mode.
+    if (pressed >= 0) mSelected = -1;
 }

@@ -1,6 +1,7 @@
 // A row of segments, each with a width, a label, an image and a tag. The segment under a press is
 // the highlighted segment until the mouse goes up; the action is sent on mouse-down when the
-// control is set to, else on a release inside. Subclasses draw their own look in drawRect.
+// control is set to, else on a release inside. Segments are momentary: a press selects its
+// segment only until the mouse goes up. Subclasses draw their own look in drawRect.
 #pragma once
 
 #include <functional>

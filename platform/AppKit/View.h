@@ -80,6 +80,9 @@ public:
     virtual void updateTrackingAreas() {}
     // Whether clicks and makeFirstResponder give this view the keyboard; asked when it is shown.
     virtual bool acceptsFirstResponder() const { return false; }
+    // The window's user resize begins and ends (the window tells every view in it).
+    virtual void viewWillStartLiveResize() {}
+    virtual void viewDidEndLiveResize() {}
     virtual void becomeFirstResponder() {}
     virtual void resignFirstResponder() {}
 

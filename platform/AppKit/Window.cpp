@@ -4,15 +4,19 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/View.h"
 #include "platform/AppKit/WidgetFrame.h"
+#include "platform/Foundation/Scheduler.h"
 
 namespace {
 
@@ -43,12 +47,40 @@ int primaryScreenHeight() {
     return screen ? screen->geometry().height() : 0;
 }
 
-// A saved frame is "x y width height", y-up on the screen, in whole points.
+// A saved frame is the desktop's text form "x y width height" of the window, then the same four
+// of the visible area of its screen, y-up, in whole points. The screen part is only informative.
 std::optional<NSRect> parseFrame(const std::string& text) {
     std::istringstream in(text);
     long x, y, w, h;
     if (!(in >> x >> y >> w >> h) || w <= 0 || h <= 0 || w > 100000 || h > 100000) return std::nullopt;
+    if (std::labs(x) > 100000 || std::labs(y) > 100000) return std::nullopt;
     return NSMakeRect(x, y, w, h);
+}
+
+QRect yUpToScreen(const NSRect& r) {
+    const int h = static_cast<int>(std::lround(r.size.height));
+    return QRect(static_cast<int>(std::lround(r.origin.x)),
+                 primaryScreenHeight() - static_cast<int>(std::lround(r.origin.y)) - h,
+                 static_cast<int>(std::lround(r.size.width)), h);
+}
+
+NSRect screenToYUp(const QRect& g) {
+    return NSMakeRect(g.x(), primaryScreenHeight() - g.y() - g.height(), g.width(), g.height());
+}
+
+// A frame left on no screen (a display since removed) comes back inside the first screen.
+NSRect constrainedToScreens(const NSRect& frame) {
+    const QRect wanted = yUpToScreen(frame);
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(wanted)) return frame;
+    const QScreen* first = QGuiApplication::primaryScreen();
+    if (!first) return frame;
+    const QRect area = first->availableGeometry();
+    QRect placed = wanted;
+    placed.setSize(placed.size().boundedTo(area.size()));
+    placed.moveLeft(std::clamp(placed.x(), area.left(), area.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(placed.y(), area.top(), area.bottom() + 1 - placed.height()));
+    return screenToYUp(placed);
 }
 
 }  // namespace
@@ -63,13 +95,23 @@ void Window::setFrameStore(FrameStore store) {
     if (store.get && store.set) frameStore() = std::move(store);
 }
 
+void Window::useFrameStore(FrameStore store) {
+    if (store.get && store.set) mFrameStore = std::move(store);
+}
+
+const FrameStore& Window::store() const {
+    return mFrameStore ? *mFrameStore : frameStore();
+}
+
 Window::Window(NSSize contentSize, bool borderless) : QWidget(nullptr), mContentView(new View(this)) {
     if (borderless) setWindowFlag(Qt::FramelessWindowHint, true);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setContentSize(contentSize);
 }
 
-Window::~Window() = default;
+Window::~Window() {
+    if (mLiveResizeEnd) Scheduler::current().cancel(mLiveResizeEnd);
+}
 
 void Window::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
@@ -147,17 +189,40 @@ NSRect Window::frameRect() const {
 void Window::setFrameRect(const NSRect& frame) {
     const int w = static_cast<int>(std::lround(frame.size.width));
     const int h = static_cast<int>(std::lround(frame.size.height));
+    const bool wasSetting = std::exchange(mSettingFrame, true);
     setGeometry(static_cast<int>(std::lround(frame.origin.x)),
                 primaryScreenHeight() - static_cast<int>(std::lround(frame.origin.y)) - h, w, h);
+    mSettingFrame = wasSetting;
     mContentView->setGeometry(rect());
     keepYUpOrigins(*mContentView);
 }
 
 void Window::setContentSize(NSSize size) {
+    const bool wasSetting = std::exchange(mSettingFrame, true);
     resize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+    mSettingFrame = wasSetting;
     // A hidden window hears of its size only when shown; its views are placed from it before that.
     mContentView->setGeometry(rect());
     keepYUpOrigins(*mContentView);
+}
+
+void Window::setContentMinSize(NSSize size) {
+    setMinimumSize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+}
+
+void Window::noteLiveResize() {
+    Scheduler& scheduler = Scheduler::current();
+    if (mLiveResizeEnd) {
+        scheduler.cancel(mLiveResizeEnd);
+    } else {
+        for (View* view : findChildren<View*>()) view->viewWillStartLiveResize();
+    }
+    mLiveResizeEnd = scheduler.scheduleAfter(kLiveResizeQuietMs, [this] { endLiveResize(); });
+}
+
+void Window::endLiveResize() {
+    mLiveResizeEnd = 0;
+    for (View* view : findChildren<View*>()) view->viewDidEndLiveResize();
 }
 
 void Window::center() {
@@ -169,22 +234,28 @@ void Window::center() {
 
 bool Window::setFrameUsingName(const std::string& name) {
     if (name.empty()) return false;
-    const std::optional<std::string> saved = frameStore().get(frameKey(name));
+    const std::optional<std::string> saved = store().get(frameKey(name));
     const std::optional<NSRect> frame = saved ? parseFrame(*saved) : std::nullopt;
     if (!frame) return false;
     mRestoring = true;
-    setFrameRect(*frame);
+    setFrameRect(constrainedToScreens(*frame));
     mRestoring = false;
     return true;
 }
 
 void Window::saveFrameUsingName(const std::string& name) const {
     if (name.empty()) return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     const NSRect f = frameRect();
+    const NSRect area = s ? screenToYUp(s->availableGeometry()) : NSRect{};
     std::ostringstream out;
-    out << std::lround(f.origin.x) << ' ' << std::lround(f.origin.y) << ' ' << std::lround(f.size.width)
-        << ' ' << std::lround(f.size.height);
-    frameStore().set(frameKey(name), out.str());
+    const char* separator = "";
+    for (const NSRect& r : {f, area}) {
+        out << separator << std::lround(r.origin.x) << ' ' << std::lround(r.origin.y) << ' '
+            << std::lround(r.size.width) << ' ' << std::lround(r.size.height);
+        separator = " ";
+    }
+    store().set(frameKey(name), out.str());
 }
 
 bool Window::setFrameAutosaveName(const std::string& name) {
@@ -278,6 +349,8 @@ void Window::moveEvent(QMoveEvent* event) {
 void Window::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     mContentView->setGeometry(rect());
+    // Sizes set by the program are no live resize; the user's (through the window manager) are.
+    if (isVisible() && !mSettingFrame && !mRestoring && event->oldSize().isValid()) noteLiveResize();
     autosave();
     emit didResize();
 }

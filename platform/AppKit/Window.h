@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -66,6 +67,11 @@ public:
     NSRect frameRect() const;
     void setFrameRect(const NSRect& frame);
     void setContentSize(NSSize size);
+    // The user cannot make the window smaller than this.
+    void setContentMinSize(NSSize size);
+    // A user resize ends when no resize came for this long (the desktop tells no end here).
+    static constexpr int64_t kLiveResizeQuietMs = 250;
+    bool inLiveResize() const { return mLiveResizeEnd != 0; }
     // Centres the window on its screen's available area.
     void center();
 
@@ -78,6 +84,8 @@ public:
     // The main window's placement: the saved frame, else centred with the default content size.
     void placeWithFrameAutosaveName(const std::string& name, NSSize defaultContentSize);
     static void setFrameStore(FrameStore store);
+    // This window's own store, in place of the shared one.
+    void useFrameStore(FrameStore store);
     // The key under which a frame of that autosave name is stored.
     static std::string frameKey(const std::string& name) { return "NSWindow Frame " + name; }
 
@@ -111,6 +119,9 @@ protected:
 
 private:
     void autosave() const;
+    const FrameStore& store() const;
+    void noteLiveResize();
+    void endLiveResize();
 
     View* mContentView;
     NSWindowLevel mLevel{NSNormalWindowLevel};
@@ -118,7 +129,10 @@ private:
     bool mCanBecomeKey{true};
     bool mWasKey{false};
     bool mRestoring{false};
+    bool mSettingFrame{false};
+    uint64_t mLiveResizeEnd{0};  // the scheduler task that ends the live resize
     std::string mAutosaveName;
+    std::optional<FrameStore> mFrameStore;
     Window* mSheet{nullptr};
     std::function<void(long)> mSheetDidEnd;
 };

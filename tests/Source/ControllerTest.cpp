@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -8,6 +11,7 @@
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/TapView.h"
+#include "Source/TrackView.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
@@ -491,6 +495,83 @@ TEST_F(ControllerTest, LivenessProbeNeedsARunningPlayer) {
     applications->running.clear();
     EXPECT_FALSE(c.iTunesIsResponding(20));
     EXPECT_EQ(environment.probes, 2) << "no probe without a player";
+}
+
+TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
+    player.track->mBpm = 120;
+    Controller& c = launch();
+    ASSERT_EQ(c.tracker().displayBPM(), 120);
+    QWidget* button = c.metronomeButton();
+    QTest::mousePress(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    EXPECT_TRUE(c.tracker().metronomeIsPlaying()) << "started on the press";
+    QTest::mouseRelease(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    EXPECT_TRUE(c.tracker().metronomeIsPlaying()) << "the release does not act again";
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    EXPECT_FALSE(c.tracker().metronomeIsPlaying());
+
+    // ½ on the press, once.
+    QWidget* halve = c.halveDoubleBPMButton();
+    QTest::mousePress(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    EXPECT_EQ(c.tracker().displayBPM(), 60);
+    QTest::mouseRelease(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    EXPECT_EQ(c.tracker().displayBPM(), 60);
+}
+
+TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
+    const std::string key = "NSWindow Frame MainWindowPos";
+    launch();
+    EXPECT_EQ(controller->window()->size(), QSize(420, 400)) << "no saved frame: the default size";
+    controller->window()->setFrameRect(NSMakeRect(30, 40, 460, 420));
+    controller->applicationWillTerminate();
+    controller.reset();
+
+    // A fresh store reads what was written to disk.
+    defaults.reset();
+    store = std::make_unique<PreferencesStore>((folder / "prefs").string());
+    defaults = std::make_unique<NSUserDefaults>(*store, "com.orvo.Beatwick");
+    const auto saved = store->copyValue(key, "com.orvo.Beatwick");
+    ASSERT_TRUE(saved && saved->string());
+    EXPECT_EQ(saved->string()->rfind("30 40 460 420 ", 0), 0u) << *saved->string();
+    launch();
+    EXPECT_EQ(controller->window()->frameRect(), NSMakeRect(30, 40, 460, 420));
+
+    // A frame left on a screen that is gone comes back on the first one, at its size.
+    controller.reset();
+    store->setValue(key, PropertyList("-5000 3000 460 420 -5000 3000 1024 768"), "com.orvo.Beatwick");
+    launch();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(area.contains(controller->window()->geometry())) << "on the first screen";
+    EXPECT_EQ(controller->window()->size(), QSize(460, 420));
+}
+
+TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
+    Controller& c = launch();
+    Window& window = *c.window();
+    const struct {
+        QSize asked;
+        QSize got;
+    } sizes[] = {{{600, 560}, {600, 560}},
+                 {{420, 400}, {420, 400}},
+                 {{300, 200}, {420, 400}},
+                 {{700, 500}, {700, 500}}};
+    for (const auto& size : sizes) {
+        window.resize(size.asked);
+        const int w = size.got.width(), h = size.got.height();
+        ASSERT_EQ(window.size(), size.got) << "never smaller than 420 x 400";
+        const NSRect track = c.trackView()->frame();
+        EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
+        EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
+            << "the tap area takes the growth";
+        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 18, 28, 28)) << "controls along the bottom";
+        EXPECT_EQ(NSMaxX(c.applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
+        const NSRect name = c.nameField()->frameRect();
+        EXPECT_EQ(NSMaxY(name), h - 16);
+        EXPECT_EQ(NSMaxX(name), w - 60);
+        const NSRect badge = c.bpmBadgeView()->frame();
+        EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
+        EXPECT_GT(badge.origin.x, name.origin.x);
+        EXPECT_LE(NSMaxY(badge), h);
+    }
 }
 
 }  // namespace

@@ -173,3 +173,27 @@ TEST(SegmentedControl, ActsOnMouseDownWithTheSegmentHighlighted) {
     sendMouse(control, QEvent::MouseButtonDblClick, {3, 10});
     EXPECT_EQ(seen, (std::vector<long>{1, 0, 0})) << "a quick second press acts too";
 }
+
+TEST(SegmentedControl, SegmentsAreDarkOnlyWhilePressed) {
+    testApplication();
+    Window window(NSMakeSize(100, 40));
+    auto* control = new SegmentedControl(2, window.contentView());
+    control->setFrame(NSMakeRect(0, 0, 56, 20));
+    control->setWidth(28, 0);
+    control->setWidth(28, 1);
+    window.show();
+    const QImage rest = control->renderToImage();
+    const QPoint corner(3, 3);  // inside segment 0, clear of its label
+    for (bool onDown : {true, false}) {
+        control->setSendsActionOnMouseDown(onDown);
+        int selectedInAction = -2;
+        control->action = [&] { selectedInAction = control->selectedSegment(); };
+        sendMouse(control, QEvent::MouseButtonPress, {3, 10});
+        EXPECT_NE(control->renderToImage().pixel(corner), rest.pixel(corner)) << "dark while pressed";
+        sendMouse(control, QEvent::MouseButtonRelease, {3, 10});
+        EXPECT_EQ(selectedInAction, 0) << "the action sees the pressed segment, on down " << onDown;
+        EXPECT_EQ(control->selectedSegment(), -1) << "no segment stays selected, on down " << onDown;
+        EXPECT_EQ(control->renderToImage().pixel(corner), rest.pixel(corner))
+            << "light again, on down " << onDown;
+    }
+}

@@ -7,7 +7,9 @@
 
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
+#include "platform/AppKit/View.h"
 #include "platform/AppKit/Window.h"
+#include "platform/Foundation/VirtualScheduler.h"
 #include "tests/support/TestApplication.h"
 
 namespace {
@@ -63,7 +65,8 @@ TEST(FrameAutosave, DefaultsToCentred420By400ThenRestoresTheSavedFrame) {
         window.show();
         window.setFrameRect(NSMakeRect(50, 60, 500, 410));
         ASSERT_EQ(store.values.count("NSWindow Frame MainWindowPos"), 1u);
-        EXPECT_EQ(store.values["NSWindow Frame MainWindowPos"], "50 60 500 410");
+        EXPECT_EQ(store.values["NSWindow Frame MainWindowPos"].rfind("50 60 500 410 ", 0), 0u)
+            << "the window frame, then its screen's visible frame";
     }
     Window again(NSMakeSize(300, 200));
     again.placeWithFrameAutosaveName("MainWindowPos", NSMakeSize(420, 400));
@@ -72,6 +75,41 @@ TEST(FrameAutosave, DefaultsToCentred420By400ThenRestoresTheSavedFrame) {
     store.values["NSWindow Frame Broken"] = "12 x";
     Window broken(NSMakeSize(300, 200));
     EXPECT_FALSE(broken.setFrameAutosaveName("Broken")) << "an unreadable frame counts as none";
+}
+
+namespace {
+struct LiveResizeRecorder : View {
+    using View::View;
+    void viewWillStartLiveResize() override { calls.push_back("will"); }
+    void viewDidEndLiveResize() override { calls.push_back("did"); }
+    std::vector<std::string> calls;
+};
+}  // namespace
+
+TEST(LiveResize, AUserResizeReachesEveryViewOnceAtStartAndEnd) {
+    testApplication();
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    Window window(NSMakeSize(420, 400));
+    auto* outer = new View(NSMakeRect(0, 0, 200, 200), window.contentView());
+    auto* inner = new LiveResizeRecorder(NSMakeRect(10, 10, 36, 36), outer);
+    window.setContentMinSize(NSMakeSize(420, 400));
+    window.show();
+    window.setContentSize(NSMakeSize(500, 450));
+    EXPECT_TRUE(inner->calls.empty()) << "a size set by the program is no live resize";
+
+    // The window manager's resizes, one after another, are one live resize.
+    for (int step = 0; step < 5; ++step) {
+        window.resize(520 + 10 * step, 460);
+        scheduler.advance(Window::kLiveResizeQuietMs - 1);
+    }
+    EXPECT_EQ(inner->calls, std::vector<std::string>{"will"});
+    EXPECT_TRUE(window.inLiveResize());
+    scheduler.advance(1);
+    EXPECT_EQ(inner->calls, (std::vector<std::string>{"will", "did"}));
+    EXPECT_FALSE(window.inLiveResize());
+    window.resize(100, 100);
+    EXPECT_EQ(window.size(), QSize(420, 400)) << "the minimum holds";
 }
 
 TEST(WindowLevel, FloatingKeepsTheWindowOnTop) {
