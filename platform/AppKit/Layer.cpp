@@ -5,6 +5,7 @@
 
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/LayerRegistry.h"
+#include "platform/AppKit/View.h"
 #include "platform/AppKit/WidgetFrame.h"
 
 namespace {
@@ -19,6 +20,7 @@ CALayer::~CALayer() {
 }
 
 void CALayer::setAnchorPoint(NSPoint anchor) {
+    if (anchor.x == mAnchor.x && anchor.y == mAnchor.y) return;
     mAnchor = anchor;
     changed();
 }
@@ -30,17 +32,21 @@ NSPoint CALayer::position() const {
 }
 
 void CALayer::setPosition(NSPoint position) {
+    if (mPosition && mPosition->x == position.x && mPosition->y == position.y) return;
     mPosition = position;
     changed();
 }
 
 void CALayer::setTransform(CATransform3D transform) {
+    if (transform == mTransform) return;
     mTransform = transform;
     changed();
 }
 
 void CALayer::setOpacity(double opacity) {
-    mOpacity = std::clamp(opacity, 0.0, 1.0);
+    const double clamped = std::clamp(opacity, 0.0, 1.0);
+    if (clamped == mOpacity) return;
+    mOpacity = clamped;
     changed();
 }
 
@@ -54,11 +60,12 @@ void CALayer::addAnimation(CABasicAnimation animation, const std::string& key) {
 }
 
 void CALayer::removeAnimationForKey(const std::string& key) {
-    std::erase_if(mAnimations, [&](const auto& entry) { return entry.first == key; });
+    if (std::erase_if(mAnimations, [&](const auto& entry) { return entry.first == key; }) == 0) return;
     changed();
 }
 
 void CALayer::removeAllAnimations() {
+    if (mAnimations.empty()) return;
     mAnimations.clear();
     changed();
 }
@@ -115,6 +122,9 @@ void CALayer::tick(double now) {
     changed();
 }
 
+// Only the host is marked; a change made while the host or a view under which it lies draws is
+// already in that drawing, and marking it would schedule the same paint again.
 void CALayer::changed() {
+    if (View::isDrawing(mHost)) return;
     mHost.update();
 }

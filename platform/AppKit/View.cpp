@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#include <utility>
 
 #include "platform/AppKit/GraphicsContext.h"
 #include "platform/AppKit/WidgetFrame.h"
@@ -55,15 +56,22 @@ void View::removeFromSuperview() {
 }
 
 void View::setNeedsDisplay(bool flag) {
-    if (flag) update();
+    if (flag && !isDrawing(*this)) update();
 }
 
 void View::setNeedsDisplayInRect(const NSRect& rect) {
+    if (isDrawing(*this)) return;
     update(QRectF(rect.origin.x, height() - NSMaxY(rect), rect.size.width, rect.size.height).toAlignedRect());
 }
 
 void View::display() {
     repaint();
+}
+
+bool View::isDrawing(const QWidget& widget) {
+    for (const QWidget* w = &widget; w; w = w->parentWidget())
+        if (const auto* view = qobject_cast<const View*>(w); view && view->mDrawing) return true;
+    return false;
 }
 
 QImage View::renderToImage() {
@@ -161,7 +169,9 @@ void View::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     GraphicsContext context(painter, height());
     const QRect r = event->rect();
+    const bool wasDrawing = std::exchange(mDrawing, true);
     drawRect(NSMakeRect(r.x(), height() - r.y() - r.height(), r.width(), r.height()));
+    mDrawing = wasDrawing;
 }
 
 void View::press(QMouseEvent* event) {

@@ -49,6 +49,9 @@ public:
     void setNeedsDisplayInRect(const NSRect& rect);
     // Draws now.
     void display();
+    // Whether the widget or a view it lies in is inside its drawRect. Marks made then are dropped:
+    // that drawing covers them, and a drawing that asked for another would never come to rest.
+    static bool isDrawing(const QWidget& widget);
     // Draws the view and its visible subviews into an image of its size (for tests and snapshots).
     QImage renderToImage();
 
@@ -108,5 +111,6 @@ private:
     void updateInside(NSPoint local, const NSEvent& event, bool forceOutside);
 
     bool mPassedOn{false};
+    bool mDrawing{false};
     std::vector<TrackingArea> mTrackingAreas;
 };

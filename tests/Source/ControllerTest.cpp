@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -13,6 +15,7 @@
 #include "Source/TapView.h"
 #include "Source/TrackView.h"
 #include "platform/AppKit/Alert.h"
+#include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/SegmentedControl.h"
@@ -571,6 +574,48 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
+    }
+}
+
+// Counts the paint events of every widget while it lives.
+struct PaintCounter : QObject {
+    int paints{0};
+    PaintCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~PaintCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// A window at rest draws nothing, whatever the player does: no view's drawing may ask for more.
+TEST_F(ControllerTest, TheWindowAtRestPaintsNothing) {
+    const struct {
+        const char* name;
+        const char* state;  // nullptr: no track
+    } cases[] = {{"playing", "Playing"}, {"paused", "Paused"}, {"no track", nullptr}};
+    for (const auto& k : cases) {
+        ManualAnimationClock clock;
+        ScopedAnimationClock scopedClock(clock);
+        Controller& c = launch();
+        c.showMainWindow();
+        if (k.state)
+            post(0x500, k.state, 120, "Steady");
+        else {
+            player.track = nullptr;
+            environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, {}});
+        }
+        PaintCounter counter;
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();  // settles
+        ASSERT_GT(counter.paints, 0) << k.name << ": the window was drawn";
+        counter.paints = 0;
+        for (int ms = 0; ms < 1000; ms += 50) {
+            scheduler.advance(50);
+            clock.advance(0.05);
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(counter.paints, 0) << k.name;
+        controller.reset();
     }
 }
 
