@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QMenuBar>
+#include <QShortcut>
+#include <QWidget>
+
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/Menu.h"
+#include "platform/AppKit/MenuShortcuts.h"
 
 namespace {
 NSEvent keyDown(const std::string& chars, uint32_t mask) {
@@ -73,4 +78,28 @@ TEST(Menu, SeparatorStringBecomesSeparator) {
     EXPECT_TRUE(menu->itemAtIndex(2)->performAction());
     EXPECT_EQ(chosen, std::vector<size_t>{2});
     EXPECT_EQ(menu->itemWithTitle("Jazz")->tag(), 2);
+}
+
+TEST(MenuShortcuts, CommandIsCtrlAndControlIsSuper) {
+    EXPECT_EQ(keySequenceFor(Qt::Key_N, NSCommandKeyMask), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(keySequenceFor(Qt::Key_Right, NSControlKeyMask | NSShiftKeyMask),
+              QKeySequence(Qt::META | Qt::SHIFT | Qt::Key_Right));
+    EXPECT_EQ(keySequenceFor(Qt::Key_Space, 0), QKeySequence(Qt::Key_Space));
+}
+
+TEST(MenuShortcuts, BindsItemsOfSubmenusAndDropsOldBindings) {
+    QWidget owner;
+    NSMenu bar;
+    auto sub = std::make_unique<NSMenu>("Controls");
+    sub->addItemWithTitle("Play", [] {})->setShortcut(QKeySequence(Qt::Key_Space));
+    sub->addItemWithTitle("No key", [] {});
+    bar.addItemWithTitle("Controls", nullptr)->setSubmenu(std::move(sub));
+    MenuShortcuts shortcuts;
+    shortcuts.rebind(bar, owner);
+    EXPECT_EQ(shortcuts.count(), 1u);
+    shortcuts.rebind(bar, owner);
+    EXPECT_EQ(shortcuts.count(), 1u);
+    EXPECT_EQ(owner.findChildren<QShortcut*>().size(), 1);
+    QMenuBar* menuBar = makeMenuBar(bar, &owner);
+    EXPECT_EQ(menuBar->actions().size(), 1);
 }
