@@ -1,0 +1,54 @@
+#include "platform/AppKit/MenuShortcuts.h"
+
+#include <QMenuBar>
+#include <QPointer>
+#include <QShortcut>
+
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/Menu.h"
+
+QKeySequence keySequenceFor(int qtKey, uint32_t mask) {
+    int modifiers = 0;
+    if (mask & NSShiftKeyMask) modifiers |= Qt::ShiftModifier;
+    if (mask & NSCommandKeyMask) modifiers |= Qt::ControlModifier;
+    if (mask & NSControlKeyMask) modifiers |= Qt::MetaModifier;
+    if (mask & NSAlternateKeyMask) modifiers |= Qt::AltModifier;
+    if (mask & NSNumericPadKeyMask) modifiers |= Qt::KeypadModifier;
+    return QKeySequence(QKeyCombination(Qt::KeyboardModifiers(modifiers), Qt::Key(qtKey)));
+}
+
+MenuShortcuts::~MenuShortcuts() {
+    for (QShortcut* s : mShortcuts) delete s;
+}
+
+void MenuShortcuts::rebind(NSMenu& menu, QWidget& owner) {
+    for (QShortcut* s : mShortcuts) delete s;
+    mShortcuts.clear();
+    bindMenu(menu, owner);
+}
+
+void MenuShortcuts::bindMenu(NSMenu& menu, QWidget& owner) {
+    for (size_t i = 0; i < menu.numberOfItems(); ++i) {
+        NSMenuItem* item = menu.itemAtIndex(i);
+        if (item->submenu()) bindMenu(*item->submenu(), owner);
+        if (item->shortcut().isEmpty()) continue;
+        auto* shortcut = new QShortcut(item->shortcut(), &owner);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        shortcut->setAutoRepeat(false);
+        QObject::connect(shortcut, &QShortcut::activated, shortcut, [item] { item->performAction(); });
+        mShortcuts.push_back(shortcut);
+    }
+}
+
+QMenuBar* makeMenuBar(NSMenu& mainMenu, QWidget* parent) {
+    auto* bar = new QMenuBar(parent);
+    for (size_t i = 0; i < mainMenu.numberOfItems(); ++i) {
+        NSMenuItem* item = mainMenu.itemAtIndex(i);
+        if (!item->submenu()) continue;
+        QMenu* qmenu = bar->addMenu(QString::fromStdString(item->title()));
+        NSMenu* model = item->submenu();
+        QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, model] { model->fillQMenu(*qmenu); });
+        model->fillQMenu(*qmenu);
+    }
+    return bar;
+}
