@@ -19,6 +19,7 @@
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/SegmentedControl.h"
+#include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
@@ -54,6 +55,7 @@ struct FakeApplications : RunningApplicationSource {
 struct FakeEnvironment : ControllerEnvironment {
     bool launchSucceeds{true};
     int launches{0};
+    int plainLaunches{0};
     bool responding{true};
     int probes{0};
     SInt64 now{1'000'000'000};
@@ -66,6 +68,10 @@ struct FakeEnvironment : ControllerEnvironment {
 
     bool launchPlayerWithPlayEvent() override {
         ++launches;
+        return launchSucceeds;
+    }
+    bool launchPlayer() override {
+        ++plainLaunches;
         return launchSucceeds;
     }
     bool probePlayer(pid_t, UInt32) override {
@@ -518,6 +524,27 @@ TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
     EXPECT_EQ(c.tracker().displayBPM(), 60);
     QTest::mouseRelease(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
     EXPECT_EQ(c.tracker().displayBPM(), 60);
+}
+
+TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    player.position = 30;
+    Controller& c = launch();
+    player.commands.clear();
+    const SInt32 step = c.playerCommands().advanceSeconds();
+    for (Button* button : {c.backButton(), c.playPauseButton(), c.skipForwardButton(), c.forwardButton()})
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    environment.modifiers = NSAlternateKeyMask;  // Option: the window's Next skips tracks with a tempo
+    QTest::mouseClick(c.forwardButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    QTest::mouseClick(c.skipNextButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    c.volumeSlider()->setIntValue(20);
+    c.volumeSlider()->action();
+    EXPECT_EQ(player.commands,
+              (std::vector<std::string>{"back", "playpause", "position " + std::to_string(30 + step), "next",
+                                        "play Track 3", "play Track 3", "position " + std::to_string(step),
+                                        "volume 20"}));
+    EXPECT_EQ(c.playerStatus().playerVolume(), 20);
 }
 
 TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
