@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
@@ -15,6 +16,7 @@
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/WorkspaceAdditions.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
@@ -282,6 +284,7 @@ void Controller::observeNotifications() {
     auto on = [&](const char* name, void (Controller::*method)()) {
         center.addObserver(this, name, nullptr, [this, method](const NSNotification&) { (this->*method)(); });
     };
+    center.addObserver(this, "DoUIAlert", nullptr, [this](const NSNotification& n) { doUIAlert(n); });
     on("TapSoundUpdate", &Controller::updateTapSound);
     on("AlternateSoundUpdate", &Controller::updateAlternateSound);
     on("SkipChanged", &Controller::updateSkipChanged);
@@ -302,6 +305,19 @@ void Controller::observeNotifications() {
     connect(&application, &Application::didResignActive, this, [this] { appDidResignActive(); });
     fEnvironment.observeWorkspace([this](const NSRunningApplication& app) { appWasLaunched(app); },
                                   [this](const NSRunningApplication& app) { appWasTerminated(app); });
+}
+
+void Controller::doUIAlert(const NSNotification& notification) {
+    if (!notification.userInfo) return;
+    const auto entry = notification.userInfo->find(kUIAlertStructKey);
+    if (entry == notification.userInfo->end() || !entry->second.data()) return;
+    // Data of another length is no alert record: reading 4 bytes of it would run past it or
+    // take part of something else.
+    const auto alert = UIAlertStructFromBytes(*entry->second.data());
+    if (!alert) return;
+    AlertManager::sharedAlertManager().displayAlert(
+        alert->alertNumber, 1,
+        alert->style == kUIAlertInformational ? NSAlertStyle::Informational : NSAlertStyle::Warning, true);
 }
 
 void Controller::launchPlayerIfWanted() {

@@ -88,6 +88,8 @@ public:
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
     void trackChanged(const NSNotification& notification);
+    // "DoUIAlert" from the network worker: the numbered alert its record names.
+    void doUIAlert(const NSNotification& notification);
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;

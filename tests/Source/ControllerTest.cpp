@@ -14,6 +14,7 @@
 #include "Source/ControllerEnvironment.h"
 #include "Source/TapView.h"
 #include "Source/TrackView.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/Button.h"
@@ -98,8 +99,12 @@ struct FakeEnvironment : ControllerEnvironment {
 
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<NSAlertStyle> styles;
+    std::vector<std::vector<std::string>> buttons;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        styles.push_back(alert.alertStyle);
+        buttons.push_back(alert.buttonTitles());
         done(NSAlertFirstButtonReturn);
     }
 };
@@ -545,6 +550,27 @@ TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
                                         "play Track 3", "play Track 3", "position " + std::to_string(step),
                                         "volume 20"}));
     EXPECT_EQ(c.playerStatus().playerVolume(), 20);
+}
+
+// The network worker's "DoUIAlert": the numbered alert of its 4-byte record, informational for
+// flag 1 and a warning otherwise; anything but a 4-byte record is ignored.
+TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
+    launch();
+    auto post = [](std::optional<PropertyList::Dictionary> info) {
+        NSNotificationCenter::defaultCenter().postNotificationName("DoUIAlert", nullptr, std::move(info));
+    };
+    for (int16_t flag : {1, 0, 2})
+        post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(UIAlertStructBytes({65, flag}))}});
+    post(std::nullopt);
+    post(PropertyList::Dictionary{});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data{65, 0, 1})}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data(8, 0))}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(std::string("text"))}});
+    ASSERT_EQ(presenter.messages.size(), 3u);
+    EXPECT_EQ(presenter.messages[0], "The check for a new version failed.");
+    EXPECT_EQ(presenter.styles, (std::vector<NSAlertStyle>{NSAlertStyle::Informational, NSAlertStyle::Warning,
+                                                           NSAlertStyle::Warning}));
+    EXPECT_EQ(presenter.buttons[0], std::vector<std::string>{"OK"});
 }
 
 TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
