@@ -1,6 +1,8 @@
 #include "sockets/Exception.h"
 
-Exception::Exception(const std::string& message) : m_message(message), m_stack("Not available") {}
+#include "sockets/Utility.h"
+
+Exception::Exception(const std::string& message) : m_message(message), m_stack(Utility::Stack()) {}
 
 const std::string Exception::ToString() const {
     return m_message;
