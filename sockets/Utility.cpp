@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "sockets/Base64.h"
+#include "sockets/Ipv4Address.h"
+#include "sockets/Ipv6Address.h"
 #include "sockets/Parse.h"
 
 namespace {
@@ -413,6 +415,17 @@ std::string Utility::Sa2String(struct sockaddr* sa) {
         return text + ":" + l2string(ntohs(in6->sin6_port));
     }
     return "";
+}
+
+std::unique_ptr<SocketAddress> Utility::CreateAddress(struct sockaddr* sa, socklen_t sa_len) {
+    if (!sa) return nullptr;
+    if (sa->sa_family == AF_INET6 && sa_len == sizeof(struct sockaddr_in6)) {
+        return std::make_unique<Ipv6Address>(*reinterpret_cast<struct sockaddr_in6*>(sa));
+    }
+    if (sa->sa_family == AF_INET && sa_len == sizeof(struct sockaddr_in)) {
+        return std::make_unique<Ipv4Address>(*reinterpret_cast<struct sockaddr_in*>(sa));
+    }
+    return nullptr;
 }
 
 int Utility::in6_addr_compare(const struct in6_addr& a, const struct in6_addr& b) {

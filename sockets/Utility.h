@@ -112,6 +112,8 @@ public:
     static void l2ip(const struct in6_addr& ip, std::string& str, bool mixed = false);
     // Numeric address, ":" and the port; empty for other families.
     static std::string Sa2String(struct sockaddr* sa);
+    // An address object of the structure's family and length, or null.
+    static std::unique_ptr<SocketAddress> CreateAddress(struct sockaddr* sa, socklen_t sa_len);
     static int in6_addr_compare(const struct in6_addr& a, const struct in6_addr& b);
     static int u2service(const std::string& name, int& service, int flags = 0);
 
