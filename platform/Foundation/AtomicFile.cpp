@@ -1,6 +1,7 @@
 #include "platform/Foundation/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -87,4 +88,15 @@ Result<void> AtomicFile::write(const std::string& path, std::span<const uint8_t>
     fs.close(folderFd);
     if (synced != 0) return failure("flush folder", folder, syncError);
     return {};
+}
+
+Result<std::string> AtomicFile::setAside(const std::string& path, AtomicFileSystem& fs) {
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = path + ".corrupt-" + std::to_string(n);
+        struct stat info {};
+        if (::lstat(aside.c_str(), &info) == 0) continue;
+        if (fs.rename(path, aside) != 0) return failure("set aside", path, errno);
+        return aside;
+    }
+    return Failure{"set aside " + path + ": a thousand damaged copies are kept already"};
 }

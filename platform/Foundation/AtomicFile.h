@@ -39,4 +39,9 @@ public:
     // May be called from any thread; two writers of one path must not overlap.
     static Result<void> write(const std::string& path, std::span<const uint8_t> bytes, mode_t mode = 0644,
                               AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
+
+    // Moves a file that could not be read to the first free "<path>.corrupt-<n>", so that it is
+    // kept for the user and never written over; answers that name. May be called from any thread.
+    static Result<std::string> setAside(const std::string& path,
+                                        AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
 };
