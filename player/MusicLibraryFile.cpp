@@ -5,11 +5,14 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 #include "platform/Foundation/AtomicFile.h"
 #include "platform/Foundation/PropertyListSerialization.h"
+#include "player/OrderedPropertyList.h"
 #include "player/PlayerModel.h"
+#include "player/XMLPropertyListReader.h"
 
 namespace player {
 
@@ -18,20 +21,34 @@ namespace {
 // Seconds from 1970-01-01 to 2001-01-01, the epoch of property-list dates.
 constexpr SInt64 kSecondsFrom1970To2001 = 978307200;
 
-const PropertyList* field(const PropertyList::Dictionary& dictionary, const char* key) {
-    const auto found = dictionary.find(key);
-    return found == dictionary.end() ? nullptr : &found->second;
+// Library files of real players run to tens of megabytes; beyond this one is refused unread.
+constexpr std::uintmax_t kMaximumFileSize = std::uintmax_t{512} << 20;
+
+const OrderedPropertyList* field(const OrderedPropertyList& dictionary, const char* key) {
+    return dictionary.objectForKey(key);
 }
 
-std::optional<UInt64> persistentIDField(const PropertyList::Dictionary& dictionary, const char* key) {
-    const PropertyList* value = field(dictionary, key);
+std::optional<UInt64> persistentIDField(const OrderedPropertyList& dictionary, const char* key) {
+    const OrderedPropertyList* value = field(dictionary, key);
     if (!value || !value->string()) return std::nullopt;
     return ParsePersistentID(*value->string());
 }
 
-bool flagField(const PropertyList::Dictionary& dictionary, const char* key) {
-    const PropertyList* value = field(dictionary, key);
+bool flagField(const OrderedPropertyList& dictionary, const char* key) {
+    const OrderedPropertyList* value = field(dictionary, key);
     return value && value->boolean().value_or(false);
+}
+
+// Either form of property list: the XML form keeps its order, the binary one comes sorted.
+Result<OrderedPropertyList> readPropertyList(std::span<const uint8_t> bytes) {
+    static constexpr std::string_view kBinaryMagic = "bplist";
+    if (std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                         std::min(bytes.size(), kBinaryMagic.size())) == kBinaryMagic) {
+        Result<PropertyList> binary = PropertyListSerialization::propertyListWithData(bytes);
+        if (!binary) return Failure{binary.error()};
+        return OrderedPropertyList(binary.value());
+    }
+    return XMLPropertyListReader::read(bytes);
 }
 
 std::optional<std::vector<uint8_t>> readFile(const std::string& path) {
@@ -42,19 +59,19 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path) {
     return bytes;
 }
 
-std::optional<LibraryTrack> readTrack(const PropertyList& entry) {
-    const PropertyList::Dictionary* dictionary = entry.dictionary();
-    if (!dictionary) return std::nullopt;
-    const PropertyList* id = field(*dictionary, "Track ID");
+std::optional<LibraryTrack> readTrack(const OrderedPropertyList& entry) {
+    if (!entry.dictionary()) return std::nullopt;
+    const OrderedPropertyList& dictionary = entry;
+    const OrderedPropertyList* id = field(dictionary, "Track ID");
     const std::optional<int64_t> trackID = id ? id->integer() : std::nullopt;
     if (!trackID || *trackID <= 0 || *trackID > std::numeric_limits<SInt32>::max()) return std::nullopt;
     LibraryTrack track;
     track.trackID = static_cast<SInt32>(*trackID);
-    track.persistentID = persistentIDField(*dictionary, "Persistent ID").value_or(0);
-    if (const PropertyList* location = field(*dictionary, "Location"); location && location->string())
+    track.persistentID = persistentIDField(dictionary, "Persistent ID").value_or(0);
+    if (const OrderedPropertyList* location = field(dictionary, "Location"); location && location->string())
         track.location = *location->string();
     for (const TrackProperty& property : TrackProperties()) {
-        const PropertyList* value = field(*dictionary, property.key);
+        const OrderedPropertyList* value = field(dictionary, property.key);
         if (!value) continue;
         switch (property.type) {
             case TrackValueType::text:
@@ -75,24 +92,24 @@ std::optional<LibraryTrack> readTrack(const PropertyList& entry) {
     return track;
 }
 
-std::optional<LibraryPlaylist> readPlaylist(const PropertyList& entry) {
-    const PropertyList::Dictionary* dictionary = entry.dictionary();
-    if (!dictionary) return std::nullopt;
+std::optional<LibraryPlaylist> readPlaylist(const OrderedPropertyList& entry) {
+    if (!entry.dictionary()) return std::nullopt;
+    const OrderedPropertyList& dictionary = entry;
     LibraryPlaylist playlist;
-    if (const PropertyList* name = field(*dictionary, "Name"); name && name->string())
+    if (const OrderedPropertyList* name = field(dictionary, "Name"); name && name->string())
         playlist.name = *name->string();
-    if (const PropertyList* id = field(*dictionary, "Playlist ID")) {
+    if (const OrderedPropertyList* id = field(dictionary, "Playlist ID")) {
         const std::optional<int64_t> number = id->integer();
         if (number && *number > 0 && *number <= std::numeric_limits<SInt32>::max())
             playlist.playlistID = static_cast<SInt32>(*number);
     }
-    playlist.persistentID = persistentIDField(*dictionary, "Playlist Persistent ID").value_or(0);
-    playlist.parentPersistentID = persistentIDField(*dictionary, "Parent Persistent ID");
-    const PropertyList* distinguished = field(*dictionary, "Distinguished Kind");
-    const PropertyList* smartInfo = field(*dictionary, "Smart Info");
-    if (flagField(*dictionary, "Master")) {
+    playlist.persistentID = persistentIDField(dictionary, "Playlist Persistent ID").value_or(0);
+    playlist.parentPersistentID = persistentIDField(dictionary, "Parent Persistent ID");
+    const OrderedPropertyList* distinguished = field(dictionary, "Distinguished Kind");
+    const OrderedPropertyList* smartInfo = field(dictionary, "Smart Info");
+    if (flagField(dictionary, "Master")) {
         playlist.kind = PlaylistKind::library;
-    } else if (flagField(*dictionary, "Folder")) {
+    } else if (flagField(dictionary, "Folder")) {
         playlist.kind = PlaylistKind::folder;
     } else if (distinguished && distinguished->integer()) {
         playlist.kind = PlaylistKind::special;
@@ -101,11 +118,12 @@ std::optional<LibraryPlaylist> readPlaylist(const PropertyList& entry) {
         playlist.kind = PlaylistKind::smart;
     }
     if (smartInfo && smartInfo->data()) playlist.smartInfo = *smartInfo->data();
-    if (const PropertyList* criteria = field(*dictionary, "Smart Criteria"); criteria && criteria->data())
+    if (const OrderedPropertyList* criteria = field(dictionary, "Smart Criteria");
+        criteria && criteria->data())
         playlist.smartCriteria = *criteria->data();
-    if (const PropertyList* items = field(*dictionary, "Playlist Items"); items && items->array()) {
-        for (const PropertyList& item : *items->array()) {
-            const PropertyList* id = item.objectForKey("Track ID");
+    if (const OrderedPropertyList* items = field(dictionary, "Playlist Items"); items && items->array()) {
+        for (const OrderedPropertyList& item : *items->array()) {
+            const OrderedPropertyList* id = item.objectForKey("Track ID");
             const std::optional<int64_t> trackID = id ? id->integer() : std::nullopt;
             if (trackID && *trackID > 0 && *trackID <= std::numeric_limits<SInt32>::max())
                 playlist.items.push_back(static_cast<SInt32>(*trackID));
@@ -196,23 +214,23 @@ std::string MusicLibraryFile::artworkPath(UInt64 persistentID, size_t index) con
     return (folder / (name + ".png")).string();
 }
 
-Result<MusicLibrary> MusicLibraryFile::libraryWithPropertyList(const PropertyList& plist,
-                                                               const std::string& source) {
-    const PropertyList::Dictionary* root = plist.dictionary();
-    const PropertyList* tracks = root ? field(*root, "Tracks") : nullptr;
-    const PropertyList* playlists = root ? field(*root, "Playlists") : nullptr;
+Result<MusicLibrary> MusicLibraryFile::libraryWithContents(const OrderedPropertyList& contents,
+                                                           const std::string& source) {
+    const bool isDictionary = contents.dictionary() != nullptr;
+    const OrderedPropertyList* tracks = isDictionary ? field(contents, "Tracks") : nullptr;
+    const OrderedPropertyList* playlists = isDictionary ? field(contents, "Playlists") : nullptr;
     if (!tracks || !tracks->dictionary() || (playlists && !playlists->array()))
         return Failure{"Not a music library (no \"Tracks\" dictionary): " + source};
 
     MusicLibrary library;
-    library.libraryPersistentID = persistentIDField(*root, "Library Persistent ID").value_or(0);
-    if (const PropertyList* folder = field(*root, "Music Folder"); folder && folder->string())
+    library.libraryPersistentID = persistentIDField(contents, "Library Persistent ID").value_or(0);
+    if (const OrderedPropertyList* folder = field(contents, "Music Folder"); folder && folder->string())
         library.musicFolder = *folder->string();
     for (const auto& [key, entry] : *tracks->dictionary()) {
         if (std::optional<LibraryTrack> track = readTrack(entry)) library.addTrack(std::move(*track));
     }
     if (playlists) {
-        for (const PropertyList& entry : *playlists->array()) {
+        for (const OrderedPropertyList& entry : *playlists->array()) {
             if (std::optional<LibraryPlaylist> playlist = readPlaylist(entry))
                 library.addPlaylist(std::move(*playlist));
         }
@@ -221,16 +239,20 @@ Result<MusicLibrary> MusicLibraryFile::libraryWithPropertyList(const PropertyLis
 }
 
 Result<MusicLibrary> MusicLibraryFile::libraryWithData(std::span<const uint8_t> bytes) {
-    Result<PropertyList> read = PropertyListSerialization::propertyListWithData(bytes);
+    Result<OrderedPropertyList> read = readPropertyList(bytes);
     if (!read) return Failure{"Cannot read the music library: " + read.error()};
-    return libraryWithPropertyList(read.value(), "the data given");
+    return libraryWithContents(read.value(), "the data given");
 }
 
-Result<MusicLibrary> MusicLibraryFile::load() const {
-    Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(fPath);
-    if (!read) return Failure{"Cannot read the music library: " + read.error()};
-    Result<MusicLibrary> library = libraryWithPropertyList(read.value(), fPath);
-    if (!library) return library;
+Result<MusicLibrary> MusicLibraryFile::load() {
+    fReadOnly = false;
+    Result<MusicLibrary> library = read();
+    if (!library) {
+        // Whatever is there and could not be read is the user's, and stays as it is.
+        std::error_code error;
+        fReadOnly = std::filesystem::exists(fPath, error) || error;
+        return library;
+    }
     MusicLibrary& loaded = library.value();
     for (const SInt32 id : loaded.libraryPlaylist().items) {
         LibraryTrack& track = *loaded.track(id);
@@ -243,8 +265,25 @@ Result<MusicLibrary> MusicLibraryFile::load() const {
     return library;
 }
 
+Result<MusicLibrary> MusicLibraryFile::read() const {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fPath, error);
+    if (error) return Failure{"Cannot read the music library " + fPath + ": " + error.message()};
+    if (size > kMaximumFileSize)
+        return Failure{"Cannot read the music library " + fPath + ": the file is too large"};
+    std::optional<std::vector<uint8_t>> bytes = readFile(fPath);
+    if (!bytes) return Failure{"Cannot read the music library " + fPath};
+    Result<OrderedPropertyList> contents = readPropertyList(*bytes);
+    if (!contents) return Failure{"Cannot read the music library " + fPath + ": " + contents.error()};
+    return libraryWithContents(contents.value(), fPath);
+}
+
 Result<void> MusicLibraryFile::save(const MusicLibrary& library,
                                     const std::string& applicationVersion) const {
+    if (fReadOnly)
+        return Failure{
+            "The music library " + fPath +
+            " could not be read when it was loaded; it is left as it is and changes are not saved"};
     PropertyList::Dictionary root;
     root["Major Version"] = 1;
     root["Minor Version"] = 1;
@@ -292,6 +331,7 @@ Result<void> MusicLibraryFile::save(const MusicLibrary& library,
 void MusicLibraryFile::saveOnChange(PlayerModel& model,
                                     std::function<void(const std::string&)> onError) const {
     model.setLibraryChangedHandler([file = *this, onError = std::move(onError)](const PlayerModel& changed) {
+        if (file.readOnly()) return;  // said when it was loaded
         Result<void> saved = file.save(changed.library(), changed.profile().version());
         if (!saved && onError) onError(saved.error());
     });

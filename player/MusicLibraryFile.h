@@ -10,7 +10,8 @@
 // "Parent Persistent ID", "Playlist Items" as an array of dictionaries with "Track ID").
 // Saving replaces the file atomically. A file that is missing, not a property list, or not a
 // library is a Failure that says so; within a library, an entry that cannot be read is left out
-// and the rest is kept.
+// and the rest is kept. A file that is there but could not be loaded is never saved over: the
+// library file is then read-only.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/Result.h"
 #include "player/MusicLibrary.h"
+#include "player/OrderedPropertyList.h"
 
 namespace player {
 
@@ -41,18 +43,26 @@ public:
     static Result<MusicLibrary> libraryWithData(std::span<const uint8_t> bytes);
 
     const std::string& path() const { return fPath; }
-    Result<MusicLibrary> load() const;
-    // Writes the library, and the artwork files that differ from the library's artwork.
+    // Reads the library; when a file is there and cannot be read, this file becomes read-only.
+    Result<MusicLibrary> load();
+    // True after a load that failed on a file that is there (or that could not be looked at).
+    bool readOnly() const { return fReadOnly; }
+    // Writes the library, and the artwork files that differ from the library's artwork; a
+    // Failure, writing nothing, when read-only.
     Result<void> save(const MusicLibrary& library, const std::string& applicationVersion = {}) const;
 
     // Saves the model's library to this file after each change; a failure is passed to onError.
+    // A read-only file saves nothing.
     void saveOnChange(PlayerModel& model, std::function<void(const std::string&)> onError) const;
 
 private:
-    static Result<MusicLibrary> libraryWithPropertyList(const PropertyList& plist, const std::string& source);
+    static Result<MusicLibrary> libraryWithContents(const OrderedPropertyList& contents,
+                                                    const std::string& source);
+    Result<MusicLibrary> read() const;
     std::string artworkPath(UInt64 persistentID, size_t index) const;
 
     std::string fPath;
+    bool fReadOnly{false};
 };
 
 }  // namespace player

@@ -102,7 +102,7 @@ TEST_F(LibraryFileTest, TheSampleLibraryLoads) {
 }
 
 TEST_F(LibraryFileTest, ChangesAreSavedAndReadBack) {
-    const MusicLibraryFile file(copySample());
+    MusicLibraryFile file(copySample());
     Result<MusicLibrary> loaded = file.load();
     ASSERT_TRUE(loaded) << loaded.error();
     PlayerModel model(std::move(loaded.value()));
@@ -196,6 +196,54 @@ TEST_F(LibraryFileTest, FilesThatAreNoLibraryGiveAClearError) {
         EXPECT_FALSE(loaded) << c.name;
         EXPECT_NE(loaded.error().find(c.message), std::string::npos) << c.name << ": " << loaded.error();
     }
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(LibraryFileTest, AFileThatCannotBeLoadedIsNeverSavedOver) {
+    const std::string sample = contents((kSampleFolder / MusicLibraryFile::kFileName).string());
+    std::string lettered = sample;
+    const std::string id = "<key>Track ID</key><integer>1003</integer>";
+    ASSERT_NE(lettered.find(id), std::string::npos);
+    lettered.replace(lettered.find(id), id.size(), "<key>Track ID</key><integer>1003abc</integer>");
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"truncated", sample.substr(0, sample.size() / 2), "Cannot read the music library"},
+        {"a track id with letters", lettered, "<integer>1003abc</integer> is not an integer"},
+        {"no library", "<plist version=\"1.0\"><array/></plist>", "Not a music library"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write(MusicLibraryFile::kFileName, c.text);
+        MusicLibraryFile file(path);
+        Result<MusicLibrary> loaded = file.load();
+        ASSERT_FALSE(loaded) << c.name;
+        EXPECT_NE(loaded.error().find(c.message), std::string::npos) << c.name << ": " << loaded.error();
+        EXPECT_TRUE(file.readOnly()) << c.name;
+
+        PlayerModel model{MusicLibrary()};
+        file.saveOnChange(model, [&](const std::string& error) { ADD_FAILURE() << c.name << ": " << error; });
+        model.library().addTrack(LibraryTrack());
+        model.libraryChanged();
+        Result<void> saved = file.save(model.library(), "9.2.1");
+        EXPECT_FALSE(saved) << c.name;
+        EXPECT_NE(saved.error().find("left as it is"), std::string::npos) << saved.error();
+        EXPECT_EQ(contents(path), c.text) << c.name;
+    }
+
+    // A missing file is no one's: the library starts empty and is saved there.
+    MusicLibraryFile missing((fFolder / "new" / MusicLibraryFile::kFileName).string());
+    EXPECT_FALSE(missing.load());
+    EXPECT_FALSE(missing.readOnly());
+    Result<void> saved = missing.save(MusicLibrary());
+    EXPECT_TRUE(saved) << saved.error();
+    EXPECT_TRUE(MusicLibraryFile(missing.path()).load());
 }
 
 TEST_F(LibraryFileTest, UnreadableEntriesAreLeftOutAndTheRestKept) {
