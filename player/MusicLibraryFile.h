@@ -8,7 +8,9 @@
 // table) and "Playlists" (an array of dictionaries: "Name", "Playlist ID", "Playlist
 // Persistent ID", "Master", "Smart Info", "Smart Criteria", "Distinguished Kind", "Folder",
 // "Parent Persistent ID", "Playlist Items" as an array of dictionaries with "Track ID").
-// Saving replaces the file atomically. A file that is missing, not a property list, or not a
+// Saving replaces the file atomically and writes back what the library did not change as the
+// file had it: every key the stand-in does not model, untouched values, and the order of keys,
+// tracks, playlists and a folder's items. A file that is missing, not a property list, or not a
 // library is a Failure that says so; within a library, an entry that cannot be read is left out
 // and the rest is kept. A file that is there but could not be loaded is never saved over: the
 // library file is then read-only.
@@ -16,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -56,13 +59,18 @@ public:
     void saveOnChange(PlayerModel& model, std::function<void(const std::string&)> onError) const;
 
 private:
-    static Result<MusicLibrary> libraryWithContents(const OrderedPropertyList& contents,
-                                                    const std::string& source);
-    Result<MusicLibrary> read() const;
+    struct Contents;
+
+    static Result<MusicLibrary> libraryWithContents(OrderedPropertyList contents, const std::string& source,
+                                                    Contents* record);
+    Result<MusicLibrary> read(Contents& record) const;
+    OrderedPropertyList contentsOf(const MusicLibrary& library, const std::string& applicationVersion) const;
     std::string artworkPath(UInt64 persistentID, size_t index) const;
 
     std::string fPath;
     bool fReadOnly{false};
+    // What the last load read; shared by the copies that save after each change.
+    std::shared_ptr<const Contents> fContents;
 };
 
 }  // namespace player

@@ -116,7 +116,7 @@ public:
     }
 
     void save() {
-        if (Result<void> saved = fFile.save(fModel.library()); !saved)
+        if (Result<void> saved = fFile.save(fModel.library(), fModel.profile().version()); !saved)
             std::fprintf(stderr, "player-standin: %s\n", saved.error().c_str());
     }
 
