@@ -36,6 +36,7 @@
 #include "platform/Foundation/Scheduler.h"
 #include "platform/Foundation/Timer.h"
 #include "platform/Foundation/UserDefaults.h"
+#include "platform/Foundation/UserNotificationCenter.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ Controller::Controller(Services services)
       fClock(services.clock) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
+    fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fAudioQueueScrewedUp = false;
@@ -841,6 +843,30 @@ void Controller::rateCurrentTrack(int rating) {
 
 void Controller::ratingChanged(int rating) {
     fPlayerStatus->setTrackRating(rating);
+}
+
+SInt64 Controller::integerForKey(const std::string& key) {
+    return fDefaults.integerForKey(key);
+}
+
+bool Controller::applicationIsActive() {
+    return Application::sharedApplication().isActive();
+}
+
+void Controller::requestUserAttention(bool critical) {
+    Application::sharedApplication().requestUserAttention(
+        critical ? NSRequestUserAttentionType::CriticalRequest
+                 : NSRequestUserAttentionType::InformationalRequest);
+}
+
+void Controller::playSystemSound(const std::string& name) {
+    if (auto sound = NSSound::soundNamed(name)) sound->play();
+}
+
+void Controller::deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                         const std::string& informativeText) {
+    NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
+        {title, subtitle, informativeText});
 }
 
 void Controller::beep() {

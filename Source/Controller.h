@@ -15,6 +15,8 @@
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
 #include "Source/MetronomeHost.h"
+#include "Source/NoTempoNotifier.h"
+#include "Source/NoTempoNotifierHost.h"
 #include "Source/PlayerCommands.h"
 #include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
@@ -51,7 +53,8 @@ class Controller : public QObject,
                    public RatingViewHost,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
-                   public PlayerCommandsHost {
+                   public PlayerCommandsHost,
+                   public NoTempoNotifierHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -93,7 +96,7 @@ public:
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
-    bool iTunesIsActive();
+    bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
     void showMainWindow();
     Window* window() const { return fWindow.get(); }
@@ -121,7 +124,7 @@ public:
     bool trackPreviouslyAssigned() const override { return fTrackPreviouslyAssigned; }
     void setTrackPreviouslyAssigned(bool v) { fTrackPreviouslyAssigned = v; }
     bool didLaunchiTunes() const { return fDidLaunchiTunes; }
-    bool keepTrack() const { return fKeepTrack; }
+    bool keepTrack() const override { return fKeepTrack; }
     // nullptr while "KeepTrack" is off.
     const AssignedTracks* assignments() const { return fAssignments.get(); }
 
@@ -200,6 +203,20 @@ public:
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
 
+    // No-tempo notices.
+    void notify() { fNotifier->notify(); }
+    void showNotifyWindow() { fNotifier->showNotifyWindow(); }
+    void hideNotifyWindow() { fNotifier->hideNotifyWindow(); }
+    NoTempoNotifier& notifier() { return *fNotifier; }
+
+    // NoTempoNotifierHost.
+    SInt64 integerForKey(const std::string& key) override;
+    bool applicationIsActive() override;
+    void requestUserAttention(bool critical) override;
+    void playSystemSound(const std::string& name) override;
+    void deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                 const std::string& informativeText) override;
+
     // PlayerCommandsHost.
     void beep() override;
     UInt32 currentModifierFlags() override;
@@ -249,8 +266,6 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void notify() {}
-    void hideNotifyWindow() {}
     void getGenreList() {}
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -289,6 +304,7 @@ private:
     std::unique_ptr<PlayerStatus> fPlayerStatus;
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
+    std::unique_ptr<NoTempoNotifier> fNotifier;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -12,6 +12,7 @@
 #include "Source/BPMTracker.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/NotifyNoBPMWindow.h"
 #include "Source/TapView.h"
 #include "Source/TrackView.h"
 #include "network/UIAlert.h"
@@ -250,6 +251,21 @@ TEST_F(ControllerTest, TrackChangedMatrix) {
     post(0x500, "Stopped", 0, "Plain");
     EXPECT_EQ(c.tracker().accuracy(), 0);
     EXPECT_EQ(c.playerStatus().playState(), kPlayStateStopped);
+}
+
+// A new playing track without a tempo brings the notice window; the program coming forward
+// takes it away.
+TEST_F(ControllerTest, ANewPlayingTrackWithoutATempoIsNoticedUntilTheProgramIsActivated) {
+    defaults->setBool(true, "DoNotify");
+    defaults->setInteger(1, "NotifyType");
+    Controller& c = launch();
+    post(0x600, "Paused", 0, "Quiet");
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr) << "only a track that starts playing";
+    post(0x700, "Playing", 0, "Loud");
+    ASSERT_NE(c.notifier().notifyWindow(), nullptr);
+    EXPECT_EQ(c.notifier().notifyNameField()->stringValue(), "Loud");
+    c.appDidActivate();
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr);
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
