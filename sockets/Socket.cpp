@@ -13,7 +13,7 @@
 #include "sockets/Ipv6Address.h"
 #include "sockets/Utility.h"
 
-unsigned long Socket::m_next_uid = 0;
+std::atomic<unsigned long> Socket::m_next_uid{0};
 
 Socket::Socket(ISocketHandler& handler)
     : m_handler(handler),

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
+#include <atomic>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -164,8 +165,9 @@ public:
     bool SetSoTimestamp(bool x = true);
     int SoType();
 
-    // The class-wide counter of unique ids; the first socket gets 1.
-    static unsigned long m_next_uid;
+    // The class-wide counter of unique ids; the first socket gets 1. Handlers on different threads
+    // make sockets at the same time, so it is atomic.
+    static std::atomic<unsigned long> m_next_uid;
 
 private:
     bool SetOption(int level, int option, const char* text, const void* value, socklen_t length);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Carbon/Clock.h"
+#include "sockets/IMutex.h"
 #include "sockets/Socket.h"
 #include "sockets/SocketHandler.h"
 #include "tests/sockets/support/CapturingLog.h"
@@ -262,6 +263,38 @@ TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
     // Nothing pending: blocks until the descriptor is ready, which it is.
     EXPECT_EQ(handler.Select(), 0);
     EXPECT_EQ(events.reads, 1);
+}
+
+// Counts who holds it: the handler's thread, or nobody.
+class CountingMutex : public IMutex {
+public:
+    int Lock() override {
+        ++held;
+        return 0;
+    }
+    int Unlock() override {
+        if (waiting) ++releasedWhileWaiting;
+        --held;
+        return 0;
+    }
+    int held = 0;
+    bool waiting = false;
+    int releasedWhileWaiting = 0;
+};
+
+TEST(SocketHandlerMutex, HeldForTheHandlersLifeExceptInsideSelect) {
+    CountingMutex mutex;
+    {
+        SocketHandler handler(mutex);
+        EXPECT_EQ(mutex.held, 1);
+        EXPECT_EQ(&handler.GetMutex(), &mutex);
+        mutex.waiting = true;
+        handler.Select(0, 0);
+        mutex.waiting = false;
+        EXPECT_EQ(mutex.releasedWhileWaiting, 1);
+        EXPECT_EQ(mutex.held, 1);
+    }
+    EXPECT_EQ(mutex.held, 0);
 }
 
 }  // namespace

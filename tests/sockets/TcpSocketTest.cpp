@@ -7,6 +7,7 @@
 
 #include "platform/Carbon/Clock.h"
 #include "sockets/Ipv4Address.h"
+#include "sockets/Ipv6Address.h"
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/TcpSocket.h"
@@ -208,6 +209,45 @@ TEST_F(TcpSocketTest, ConnectTimeoutsRetryThenFail) {
     EXPECT_EQ(log.Count("connect", "connect timeout"), 3u);
     EXPECT_EQ(client.GetConnectionRetries(), 2);
     EXPECT_EQ(client.events, std::vector<std::string>{"failed"});
+}
+
+TEST_F(TcpSocketTest, EchoesOverIpv6Loopback) {
+    auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler), true);
+    listener->SetDeleteByHandler();
+    if (listener->Bind("::1", 0) != 0) {
+        delete listener;
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    handler.Add(listener);
+    ClientSocket client(handler);
+    client.SetIpv6();
+    ASSERT_TRUE(client.Open("::1", listener->GetPort()));
+    handler.Add(&client);
+    client.Send("six");
+    ASSERT_TRUE(Pump([&] { return client.received == "six"; }));
+    EXPECT_EQ(client.GetRemoteAddress(), "::1");
+}
+
+// A handler that turns every connection away.
+class RefusingHandler : public SocketHandler {
+public:
+    using SocketHandler::SocketHandler;
+    bool OkToAccept(Socket*) override { return false; }
+};
+
+TEST(ListenSocketRefusal, ConnectionsTheHandlerRefusesAreClosed) {
+    CapturingLog log;
+    RefusingHandler handler(&log);
+    auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler));
+    listener->SetDeleteByHandler();
+    ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    loopback::Fd peer = loopback::Connect(listener->GetPort());
+    ASSERT_TRUE(loopback::Pump(handler, [&] { return log.Count("accept", "Not OK to accept") == 1; }));
+    char c;
+    EXPECT_TRUE(loopback::WaitFor(peer.get(), POLLIN));
+    EXPECT_EQ(recv(peer.get(), &c, 1, 0), 0);  // closed at once
+    EXPECT_EQ(handler.GetCount(), 1u);         // only the listener
 }
 
 TEST_F(TcpSocketTest, OpenRefusesInvalidAddresses) {
