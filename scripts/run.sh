@@ -62,9 +62,24 @@ stop() {
   kill -KILL "$pid" 2>/dev/null || true
 }
 
+# Beatwick asked to quit over the bus ends as a quit from its menu does, so it writes its
+# preferences (the window's frame among them); a signal would end it before that.
+quit_beatwick() {
+  local pid=$1
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  if dbus-send --session --print-reply --dest=com.orvo.Beatwick /com/orvo/Application \
+    com.orvo.Application.Quit >/dev/null 2>&1; then
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || return 0
+      sleep 0.1
+    done
+  fi
+  stop "$pid"
+}
+
 cleanup() {
   trap - EXIT INT TERM HUP
-  stop "$app_pid"
+  quit_beatwick "$app_pid"
   # On our own bus every player is ours, also one Beatwick launched itself.
   if [ -n "$bus_pid" ]; then
     local owner
