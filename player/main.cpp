@@ -108,6 +108,10 @@ public:
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!fServer.publish()) return false;
         if (!bus.registerObject(kControlPath, this, QDBusConnection::ExportScriptableSlots)) return false;
+        // Without its bus the player serves no one: it quits (saving its library) when the bus goes.
+        bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                    QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                    SLOT(busDisconnected()));
         return fApplication.publish(kBundleIdentifier);
     }
 
@@ -146,6 +150,12 @@ public slots:
         }
         schedule();
         return answer;
+    }
+
+private slots:
+    void busDisconnected() {
+        std::fprintf(stderr, "player-standin: the session bus has gone; quitting\n");
+        QCoreApplication::quit();
     }
 
 private:
