@@ -1,5 +1,5 @@
-// The player-standin executable itself: its end with its session bus, on a private dbus-daemon
-// the test starts.
+// The player-standin executable itself: its usage texts, and its end with its session bus, on a
+// private dbus-daemon the test starts.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -20,6 +20,47 @@ namespace playertest {
 namespace {
 
 const QString kStandIn = QStringLiteral(BEATWICK_BINARY_DIR "/player-standin");
+
+struct Finished {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Finished run(const QStringList& arguments,
+             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(kStandIn, arguments);
+    EXPECT_TRUE(process.waitForFinished(15000)) << arguments.join(' ').toStdString();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+TEST(StandInProcessTest, UsageForHelpAndForAnUnknownCommand) {
+    // Usage needs no bus, and must not reach one.
+    QProcessEnvironment noBus = QProcessEnvironment::systemEnvironment();
+    noBus.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    for (const char* option : {"--help", "-h"}) {
+        const Finished help = run({option}, noBus);
+        EXPECT_EQ(help.exitCode, 0) << option;
+        EXPECT_TRUE(help.out.startsWith("usage: player-standin")) << option << ": " << help.out.toStdString();
+        for (const char* command : {"play", "pause", "next", "previous", "quit", "delay MS", "state"})
+            EXPECT_TRUE(help.out.contains(command)) << command;
+        EXPECT_FALSE(help.err.contains("taken")) << help.err.toStdString();
+    }
+    for (const QStringList& arguments : {QStringList{"--ctl", "bogus"}, QStringList{"--ctl"}}) {
+        const Finished unknown = run(arguments, noBus);
+        const std::string shown = arguments.join(' ').toStdString();
+        EXPECT_NE(unknown.exitCode, 0) << shown;
+        EXPECT_TRUE(unknown.err.contains("usage: player-standin"))
+            << shown << ": " << unknown.err.toStdString();
+        for (const char* command : {"play", "pause", "next", "previous", "quit", "delay MS", "state"})
+            EXPECT_TRUE(unknown.err.contains(command)) << shown << ": " << command;
+        EXPECT_FALSE(unknown.err.contains("no player answers")) << shown;
+    }
+}
 
 // A dbus-daemon of this test's own, killed when the test says.
 class PrivateDaemon {
