@@ -4,9 +4,9 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace player {
 
@@ -425,15 +425,20 @@ private:
             if (!value(entries.back().second, depth + 1)) return false;
         }
         // One value per key: which of two the file meant cannot be told.
-        if (entries.size() > 1) {
-            std::vector<size_t> order(entries.size());
-            std::iota(order.begin(), order.end(), size_t{0});
-            std::sort(order.begin(), order.end(),
-                      [&](size_t a, size_t b) { return entries[a].first < entries[b].first; });
-            for (size_t i = 1; i < order.size(); ++i) {
-                if (entries[order[i]].first == entries[order[i - 1]].first)
-                    return setError("the key \"" + entries[order[i]].first +
-                                    "\" appears twice in one dictionary");
+        const auto twice = [&](const std::string& key) {
+            return setError("the key \"" + key + "\" appears twice in one dictionary");
+        };
+        if (entries.size() <= 16) {
+            for (size_t i = 1; i < entries.size(); ++i) {
+                for (size_t j = 0; j < i; ++j) {
+                    if (entries[i].first == entries[j].first) return twice(entries[i].first);
+                }
+            }
+        } else {
+            std::unordered_set<std::string_view> keys;
+            keys.reserve(entries.size());
+            for (const auto& entry : entries) {
+                if (!keys.insert(entry.first).second) return twice(entry.first);
             }
         }
         out = std::move(entries);
