@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +19,24 @@ void AssignedTracks::log(const std::string& message) const {
         std::fprintf(stderr, "Beatwick: %s\n", message.c_str());
 }
 
+static PropertyList makeEntry(SInt64 persistentID, SInt32 bpm) {
+    return PropertyList(
+        PropertyList::Dictionary{{AssignedTracks::kTrackPersistentID, PropertyList(persistentID)},
+                                 {AssignedTracks::kBPM, PropertyList(bpm)}});
+}
+
+// An entry as this program writes it: exactly the two keys, both integers, the BPM in 32 bits.
+static bool isEntry(const PropertyList& item) {
+    const PropertyList* id = item.objectForKey(AssignedTracks::kTrackPersistentID);
+    const PropertyList* bpm = item.objectForKey(AssignedTracks::kBPM);
+    if (!id || !bpm || id->type() != PropertyList::Type::Integer ||
+        bpm->type() != PropertyList::Type::Integer)
+        return false;
+    const int64_t value = *bpm->integer();
+    if (value < INT32_MIN || value > INT32_MAX) return false;
+    return item == makeEntry(*id->integer(), static_cast<SInt32>(value));
+}
+
 void AssignedTracks::load() {
     mEntries.clear();
     mReadOnly = false;
@@ -30,12 +49,25 @@ void AssignedTracks::load() {
         return;
     }
     auto read = PropertyListSerialization::propertyListWithContentsOfFile(mPath);
-    if (read && read.value().array()) {
-        mEntries = std::move(*read.value().array());
-        return;
+    std::string why;
+    if (!read) {
+        why = read.error();
+    } else if (!read.value().array()) {
+        why = "its top level is not an array";
+    } else {
+        // An entry of another shape matches no track, and one holding a value no list can store
+        // would make every later save fail: only proper entries are kept.
+        size_t odd = 0;
+        for (PropertyList& item : *read.value().array()) {
+            if (isEntry(item))
+                mEntries.push_back(std::move(item));
+            else
+                ++odd;
+        }
+        if (odd == 0) return;
+        why = std::to_string(odd) + " of its entries are not a track's ID and BPM";
     }
-    // The list starts empty, but the old file is kept for the user, never saved over.
-    const std::string why = read ? "its top level is not an array" : read.error();
+    // The list keeps what could be read, and the old file is kept for the user, never saved over.
     auto aside = AtomicFile::setAside(mPath, mFileSystem);
     if (aside) {
         log("The assigned tracks in " + mPath + " were unreadable (" + why + ") and were moved to " +
@@ -61,12 +93,6 @@ bool AssignedTracks::lookup(SInt64 persistentID, SInt32 bpm) const {
         if (stored != nullptr && stored->integer() == bpm) return true;
     }
     return false;
-}
-
-static PropertyList makeEntry(SInt64 persistentID, SInt32 bpm) {
-    return PropertyList(
-        PropertyList::Dictionary{{AssignedTracks::kTrackPersistentID, PropertyList(persistentID)},
-                                 {AssignedTracks::kBPM, PropertyList(bpm)}});
 }
 
 bool AssignedTracks::update(SInt64 persistentID, SInt32 bpm) {

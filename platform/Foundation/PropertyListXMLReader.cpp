@@ -268,14 +268,14 @@ bool PropertyListXMLReader::scalar(const Tag& open, PropertyList& out) {
     const std::optional<Element> element = elementNamed(open.name);
     std::string content;
     if (!open.empty && !text(open.name, content)) return false;
-    const std::string where = " in <" + std::string(open.name) + ">";
+    auto where = [&open] { return " in <" + std::string(open.name) + ">"; };
     switch (*element) {
         case Element::String:
             out = PropertyList(std::move(content));
             return true;
         case Element::True:
         case Element::False:
-            if (!trimmed(content).empty()) return fail("text" + where);
+            if (!trimmed(content).empty()) return fail("text" + where());
             out = PropertyList(*element == Element::True);
             return true;
         case Element::Integer:
@@ -283,30 +283,30 @@ bool PropertyListXMLReader::scalar(const Tag& open, PropertyList& out) {
                 out = std::move(*n);
                 return true;
             }
-            return fail("not an integer" + where);
+            return fail("not an integer" + where());
         case Element::Real:
             if (auto r = parseReal(content)) {
                 out = PropertyList(*r);
                 return true;
             }
-            return fail("not a number" + where);
+            return fail("not a number" + where());
         case Element::Date:
             if (auto d = parseDate(content)) {
                 out = PropertyList(*d);
                 return true;
             }
-            return fail("not a date" + where);
+            return fail("not a date" + where());
         case Element::Data:
             if (auto d = parseBase64(content)) {
                 out = PropertyList(std::move(*d));
                 return true;
             }
-            return fail("not Base64" + where);
+            return fail("not Base64" + where());
         case Element::Dictionary:
         case Element::Array:
             break;
     }
-    return fail("unexpected element" + where);
+    return fail("unexpected element" + where());
 }
 
 // At '<': reads "<name attributes>", "<name/>" or "</name>".

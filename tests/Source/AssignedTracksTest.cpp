@@ -122,6 +122,29 @@ TEST_F(AssignedTracksTest, AnUnreadableFileIsSetAsideReportedAndNeverSavedOver) 
     }
 }
 
+TEST_F(AssignedTracksTest, OddEntriesAreLeftInTheSetAsideFileSoTheRestCanBeSaved) {
+    // An ID above the signed range could never be written back, so every later save would fail.
+    const std::string contents = R"(<plist version="1.0"><array>
+<dict><key>BPM</key><integer>120</integer><key>TrackPersistentID</key><integer>5</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><integer>18446744073709551615</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><string>6</string></dict>
+<dict><key>BPM</key><integer>4294967296</integer><key>TrackPersistentID</key><integer>7</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><integer>8</integer><key>X</key><true/></dict>
+<string>9</string>
+</array></plist>)";
+    std::ofstream(path()) << contents;
+    AssignedTracks store(path(), log());
+    store.load();
+    EXPECT_EQ(store.entries(), PropertyList::Array{entry(5, 120)});
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("5 of its entries"), std::string::npos) << logged[0];
+    std::ifstream in(path() + ".corrupt-1");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), contents);
+    store.record(10, 100);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(onDisk(), (PropertyList::Array{entry(5, 120), entry(10, 100)}));
+}
+
 TEST_F(AssignedTracksTest, AnUnreadableFileThatCannotBeSetAsideIsKept) {
     std::ofstream(path()) << "not a plist";
     FailingRename fileSystem;
