@@ -410,7 +410,7 @@ namespace {
 void StorePString(StringPtr destination, std::string_view text) {
     if (!destination) return;
     const size_t length = std::min<size_t>(text.size(), 255);
-    std::memcpy(destination + 1, text.data(), length);
+    if (length > 0) std::memcpy(destination + 1, text.data(), length);
     destination[0] = static_cast<unsigned char>(length);
 }
 
