@@ -2,3 +2,4 @@
 # the stream readers that take their lengths from the stream.
 beatwick_fuzzer(core_text_encoder TextEncoderFuzzer.cpp LIBS beatwick_core)
 beatwick_fuzzer(core_stream_readers StreamReadersFuzzer.cpp LIBS beatwick_core)
+beatwick_fuzzer(core_line_readers LineReadersFuzzer.cpp LIBS beatwick_core)

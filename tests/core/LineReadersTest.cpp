@@ -161,7 +161,8 @@ TEST(LineReaders, ResponsesLongerThanTheBufferReadOnWithoutLosingOrFakingTheEnd)
         std::vector<std::pair<bool, std::string>> calls;  // each call's answer and text
     };
     const Case cases[] = {
-        {"end line across the buffer's end", "abcdefgh\r\n.\r\n", {{false, "abcdefgh"}, {true, ""}}},
+        {"end line from the buffer's last byte", "abcdefghi\r\n.\r\n", {{true, "abcdefghi"}}},
+        {"end line after the buffer's last byte", "abcdefghij\r\n.\r\n", {{false, "abcdefghi"}, {true, "j"}}},
         {"dot that does not start a line", "abcdefghi.\r\n", {{false, "abcdefghi"}, {false, ".\r\n"}}},
     };
     for (const Case& c : cases) {
