@@ -231,7 +231,7 @@ void LoadPStrFromCStr(StringPtr destination, const char* source) {
     if (!destination) return;
     size_t n = 0;
     while (source && n < 255 && source[n]) ++n;
-    std::memmove(destination + 1, source, n);
+    if (n > 0) std::memmove(destination + 1, source, n);
     destination[0] = static_cast<unsigned char>(n);
 }
 

@@ -8,6 +8,7 @@
 
 #include "TestFolder.h"
 #include "core/ULineReaders.h"
+#include "core/streams/TFileStream.h"
 #include "core/streams/THandleStream.h"
 #include "platform/Carbon/MacMemory.h"
 
@@ -101,6 +102,17 @@ TEST(LineReaders, SplitLinesAlikeFromEverySource) {
                   c.lines)
             << "stream: " << c.name;
         EXPECT_EQ(stream.GetMarker(), stream.GetLength()) << "stream: " << c.name;
+
+        TestFolder folder;
+        std::ofstream(folder / "lines", std::ios::binary) << c.input;
+        FSRef ref;
+        ASSERT_EQ(FSPathMakeRef(folder / "lines", &ref), noErr);
+        TFileStream fileStream(ref);
+        fileStream.OpenFile(fsRdPerm);
+        EXPECT_EQ(
+            ReadAll([&](char* b, size_t n) { return ReadLineFromStream(fileStream, b, n); }, c.bufferSize),
+            c.lines)
+            << "file stream: " << c.name;
     }
 }
 
