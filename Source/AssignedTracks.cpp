@@ -1,6 +1,10 @@
 #include "Source/AssignedTracks.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/Foundation/PropertyListSerialization.h"
 
@@ -16,10 +20,31 @@ void AssignedTracks::log(const std::string& message) const {
 
 void AssignedTracks::load() {
     mEntries.clear();
+    mReadOnly = false;
     if (mPath.empty()) return;
+    if (::access(mPath.c_str(), F_OK) != 0 && errno == ENOENT) return;
+    if (::access(mPath.c_str(), R_OK) != 0) {
+        mReadOnly = true;
+        log("The assigned tracks in " + mPath + " cannot be read (" + std::strerror(errno) +
+            "); they will not be saved");
+        return;
+    }
     auto read = PropertyListSerialization::propertyListWithContentsOfFile(mPath);
-    if (!read.ok()) return;  // missing or unreadable: an empty list, nothing reported
-    if (const auto* array = read.value().array()) mEntries = *array;
+    if (read && read.value().array()) {
+        mEntries = std::move(*read.value().array());
+        return;
+    }
+    // The list starts empty, but the old file is kept for the user, never saved over.
+    const std::string why = read ? "its top level is not an array" : read.error();
+    auto aside = AtomicFile::setAside(mPath, mFileSystem);
+    if (aside) {
+        log("The assigned tracks in " + mPath + " were unreadable (" + why + ") and were moved to " +
+            aside.value());
+        return;
+    }
+    mReadOnly = true;
+    log("The assigned tracks in " + mPath + " are unreadable (" + why + ") and could not be set aside (" +
+        aside.error() + "); they will not be saved");
 }
 
 SInt64 AssignedTracks::entryID(const PropertyList& entry) {
@@ -64,6 +89,10 @@ bool AssignedTracks::save() {
     mSavePending = true;
     if (mPath.empty()) {
         log(std::string("Could not save ") + kFileName + ": no Application Support folder");
+        return false;
+    }
+    if (mReadOnly) {
+        log("Could not save " + mPath + ": the file there could not be read or set aside");
         return false;
     }
     auto bytes =

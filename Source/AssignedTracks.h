@@ -29,7 +29,8 @@ public:
                             AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
 
     // Reads the list at path; a missing or unreadable file, or one that holds no array, gives an
-    // empty list.
+    // empty list. A file that is there but holds no list is set aside as "<path>.corrupt-<n>"
+    // and logged; when it cannot be read or set aside, the list is never saved over it.
     void load();
 
     static bool isRealID(SInt64 persistentID) { return persistentID != 0 && persistentID != -1; }
@@ -58,4 +59,5 @@ private:
     AtomicFileSystem& mFileSystem;
     PropertyList::Array mEntries;
     bool mSavePending{false};
+    bool mReadOnly{false};
 };

@@ -85,8 +85,8 @@ class StandInPlayer : public QObject {
     Q_CLASSINFO("D-Bus Interface", "com.orvo.StandIn")
 
 public:
-    StandInPlayer(player::MusicLibrary library, std::string libraryPath)
-        : fFile(std::move(libraryPath)),
+    StandInPlayer(player::MusicLibrary library, player::MusicLibraryFile file)
+        : fFile(std::move(file)),
           fModel(std::move(library), player::VersionProfile::current(),
                  std::make_shared<player::SteadyPlaybackClock>()),
           fDispatcher(fModel),
@@ -116,7 +116,7 @@ public:
     }
 
     void save() {
-        if (Result<void> saved = fFile.save(fModel.library()); !saved)
+        if (Result<void> saved = fFile.save(fModel.library(), fModel.profile().version()); !saved)
             std::fprintf(stderr, "player-standin: %s\n", saved.error().c_str());
     }
 
@@ -251,16 +251,21 @@ int main(int argc, char** argv) {
 
     const std::string path = player::MusicLibraryFile::defaultPath();
     provideLibrary(path);
-    const player::MusicLibraryFile file(path);
+    player::MusicLibraryFile file(path);
     Result<player::MusicLibrary> loaded = file.load();
-    if (!loaded)
+    if (!loaded && file.readOnly())
+        std::fprintf(stderr,
+                     "player-standin: %s; running read-only with an empty library: the file is left as it is "
+                     "and no change is saved\n",
+                     loaded.error().c_str());
+    else if (!loaded)
         std::fprintf(stderr, "player-standin: %s; starting with an empty library\n", loaded.error().c_str());
     if (!CFPreferencesCopyAppValue("allow-half-stars", kBundleIdentifier)) {
         CFPreferencesSetAppValue("allow-half-stars", PropertyList(false), kBundleIdentifier);
         CFPreferencesAppSynchronize(kBundleIdentifier);
     }
 
-    StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), path);
+    StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), std::move(file));
     if (!standIn.publish()) {
         std::fprintf(stderr, "player-standin: \"%s\" is taken or the bus is unreachable\n",
                      kBundleIdentifier);

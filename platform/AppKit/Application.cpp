@@ -55,3 +55,7 @@ void Application::activateIgnoringOtherApps(bool) {
 uint32_t Application::currentModifierFlags() const {
     return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
 }
+
+void NSBeep() {
+    QApplication::beep();
+}

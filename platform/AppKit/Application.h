@@ -37,3 +37,6 @@ private:
     bool mSettlePending{false};
     Qt::ApplicationState mReported{Qt::ApplicationInactive};
 };
+
+// The system beep: a bound was reached and nothing was done.
+void NSBeep();
