@@ -231,7 +231,7 @@ void LoadPStrFromCStr(StringPtr destination, const char* source) {
     if (!destination) return;
     size_t n = 0;
     while (source && n < 255 && source[n]) ++n;
-    std::memmove(destination + 1, source, n);
+    if (n > 0) std::memmove(destination + 1, source, n);
     destination[0] = static_cast<unsigned char>(n);
 }
 
@@ -410,7 +410,7 @@ namespace {
 void StorePString(StringPtr destination, std::string_view text) {
     if (!destination) return;
     const size_t length = std::min<size_t>(text.size(), 255);
-    std::memcpy(destination + 1, text.data(), length);
+    if (length > 0) std::memcpy(destination + 1, text.data(), length);
     destination[0] = static_cast<unsigned char>(length);
 }
 

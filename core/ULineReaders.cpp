@@ -164,36 +164,31 @@ bool ReadResponseFromStream(TStream& stream, char* buffer, size_t size) {
         atLineStart = one == 1 && previous == '\n';
         stream.SetMarker(start, kStreamFromStart);
     }
-    SInt32 count = StreamCount(size);
-    stream.GetBytes(buffer, count);
-    const std::string_view text(buffer, static_cast<size_t>(std::max<SInt32>(count, 0)));
-
+    // Read an end line's length beyond what the buffer holds, so that one starting right after
+    // the text that fits is seen.
     constexpr std::string_view kEnd = "\r\n.\r\n";
-    size_t end = std::string_view::npos;
-    size_t after = 0;
+    const size_t capacity = std::min<size_t>(size - 1, INT32_MAX - kEnd.size());
+    std::string ahead(capacity + kEnd.size(), '\0');
+    SInt32 count = static_cast<SInt32>(ahead.size());
+    stream.GetBytes(ahead.data(), count);
+    const std::string_view text(ahead.data(), static_cast<size_t>(std::max<SInt32>(count, 0)));
+
+    size_t length = std::min(text.size(), capacity);
+    size_t after = length;
+    bool ended = false;
     if (atLineStart && text.starts_with(kEnd.substr(2))) {
-        end = 0;
+        length = 0;
         after = 3;
-    } else if (const size_t found = text.find(kEnd); found != std::string_view::npos) {
-        end = found;
+        ended = true;
+    } else if (const size_t found = text.find(kEnd); found <= capacity) {
+        length = found;
         after = found + kEnd.size();
+        ended = true;
     }
-    if (end != std::string_view::npos) {
-        buffer[end] = '\0';
-        stream.SetMarker(start + static_cast<SInt64>(after), kStreamFromStart);
-        return true;
-    }
-    // A full buffer may end inside the end line: leave that tail to be read with the rest.
-    size_t keep = text.size();
-    if (text.size() == size - 1)
-        for (size_t tail = kEnd.size() - 1; tail > 0; --tail)
-            if (tail < text.size() && text.ends_with(kEnd.substr(0, tail))) {
-                keep = text.size() - tail;
-                break;
-            }
-    buffer[keep] = '\0';
-    stream.SetMarker(start + static_cast<SInt64>(keep), kStreamFromStart);
-    return false;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    stream.SetMarker(start + static_cast<SInt64>(after), kStreamFromStart);
+    return ended;
 }
 
 size_t ReadChunkFromFile(std::FILE* file, char* buffer, size_t size) {

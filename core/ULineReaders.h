@@ -4,7 +4,8 @@
 // returned; the last line needs no end. A line is copied without its end into a buffer of `size`
 // bytes and NUL-terminated. A line longer than size - 1 bytes comes back in pieces of size - 1
 // bytes, the rest staying for the next read, so nothing is lost and nothing overruns. A buffer
-// of fewer than 2 bytes reads nothing. None of these is safe for two threads on one source.
+// of fewer than 2 bytes reads nothing. Errors a stream throws pass through. None of these is
+// safe for two threads on one source.
 #pragma once
 
 #include <cstdio>

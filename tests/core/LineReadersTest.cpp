@@ -8,6 +8,7 @@
 
 #include "TestFolder.h"
 #include "core/ULineReaders.h"
+#include "core/streams/TFileStream.h"
 #include "core/streams/THandleStream.h"
 #include "platform/Carbon/MacMemory.h"
 
@@ -101,6 +102,17 @@ TEST(LineReaders, SplitLinesAlikeFromEverySource) {
                   c.lines)
             << "stream: " << c.name;
         EXPECT_EQ(stream.GetMarker(), stream.GetLength()) << "stream: " << c.name;
+
+        TestFolder folder;
+        std::ofstream(folder / "lines", std::ios::binary) << c.input;
+        FSRef ref;
+        ASSERT_EQ(FSPathMakeRef(folder / "lines", &ref), noErr);
+        TFileStream fileStream(ref);
+        fileStream.OpenFile(fsRdPerm);
+        EXPECT_EQ(
+            ReadAll([&](char* b, size_t n) { return ReadLineFromStream(fileStream, b, n); }, c.bufferSize),
+            c.lines)
+            << "file stream: " << c.name;
     }
 }
 
@@ -161,7 +173,8 @@ TEST(LineReaders, ResponsesLongerThanTheBufferReadOnWithoutLosingOrFakingTheEnd)
         std::vector<std::pair<bool, std::string>> calls;  // each call's answer and text
     };
     const Case cases[] = {
-        {"end line across the buffer's end", "abcdefgh\r\n.\r\n", {{false, "abcdefgh"}, {true, ""}}},
+        {"end line from the buffer's last byte", "abcdefghi\r\n.\r\n", {{true, "abcdefghi"}}},
+        {"end line after the buffer's last byte", "abcdefghij\r\n.\r\n", {{false, "abcdefghi"}, {true, "j"}}},
         {"dot that does not start a line", "abcdefghi.\r\n", {{false, "abcdefghi"}, {false, ".\r\n"}}},
     };
     for (const Case& c : cases) {
