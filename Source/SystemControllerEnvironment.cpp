@@ -38,6 +38,11 @@ bool SystemControllerEnvironment::launchPlayerWithPlayEvent() {
         kPlayerBundleIdentifier, NSWorkspaceLaunchAsync | NSWorkspaceLaunchWithoutActivation, configuration);
 }
 
+bool SystemControllerEnvironment::launchPlayer() {
+    return NSWorkspace::sharedWorkspace().launchApplication(kPlayerBundleIdentifier, NSWorkspaceLaunchAsync,
+                                                            NSWorkspaceLaunchConfiguration{});
+}
+
 bool SystemControllerEnvironment::probePlayer(pid_t processIdentifier, UInt32 ticks) {
     AppleEvent event;
     const SInt32 pid = processIdentifier;
