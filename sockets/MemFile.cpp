@@ -19,9 +19,9 @@ struct MemFile::Contents {
     Contents() { blocks.push_back(std::make_unique<Block>()); }
 };
 
-MemFile::MemFile() : m_temporary(true), m_contents(std::make_shared<Contents>()) {}
+MemFile::MemFile() : m_contents(std::make_shared<Contents>()) {}
 
-MemFile::MemFile(const std::string& path) : m_path(path), m_temporary(false) {
+MemFile::MemFile(const std::string& path) : m_path(path) {
     // Never destroyed, so named contents outlive every static that might still write to them.
     static std::mutex namedMutex;
     static auto* named = new std::map<std::string, std::shared_ptr<Contents>>;

@@ -40,7 +40,6 @@ private:
     struct Contents;
 
     std::string m_path;
-    bool m_temporary;
     std::shared_ptr<Contents> m_contents;
     size_t m_read_ptr{0};
     bool m_b_read_caused_eof{false};

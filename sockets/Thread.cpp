@@ -32,18 +32,16 @@ Thread::~Thread() {
 }
 
 void Thread::SetRunning(bool running) {
-    {
-        std::lock_guard<std::mutex> guard(m_wait_mutex);
-        m_running = running;
-    }
+    // Notified under the lock: a thread that deletes itself on exit cannot be gone before this
+    // call has finished with the object.
+    std::lock_guard<std::mutex> guard(m_wait_mutex);
+    m_running = running;
     m_wake.notify_all();
 }
 
 void Thread::SetRelease(bool released) {
-    {
-        std::lock_guard<std::mutex> guard(m_wait_mutex);
-        m_released = released;
-    }
+    std::lock_guard<std::mutex> guard(m_wait_mutex);
+    m_released = released;
     m_wake.notify_all();
 }
 

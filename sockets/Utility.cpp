@@ -287,16 +287,20 @@ bool Utility::u2ip(const std::string& host, struct sockaddr_in6& sa, int flags) 
         sa.sin6_addr = found.sin6_addr;
         return true;
     }
-    // Cut at every colon; a dotted tail stands for two groups.
+    // Cut at every colon. A "::" at either end cuts out one empty part too many: it stands for
+    // the zero groups once, like a "::" inside.
     std::vector<std::string> parts;
-    size_t groupsNamed = 0;
     for (size_t start = 0;;) {
         const size_t colon = host.find(':', start);
         parts.push_back(host.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        groupsNamed += parts.back().find('.') != std::string::npos ? 2 : 1;
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
+    if (host.starts_with("::")) parts.erase(parts.begin());
+    if (host.ends_with("::") && parts.size() > 1) parts.pop_back();
+    // A dotted tail stands for two groups.
+    size_t groupsNamed = 0;
+    for (const std::string& part : parts) groupsNamed += part.find('.') != std::string::npos ? 2 : 1;
     std::array<unsigned, 8> groups{};
     size_t index = 0;
     bool skipped = false;

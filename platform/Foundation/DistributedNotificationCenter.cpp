@@ -11,7 +11,7 @@ NSDistributedNotificationCenter::NSDistributedNotificationCenter(QDBusConnection
                         QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"),
                         this, SLOT(posted(QString, QString, QByteArray)));
     // A round trip to the daemon, so the subscription is in place before anything is posted.
-    SessionBus::processOfConnection(fConnection, "org.freedesktop.DBus");
+    SessionBus::askDaemon(fConnection, "GetId", {});
 }
 
 NSDistributedNotificationCenter& NSDistributedNotificationCenter::defaultCenter() {

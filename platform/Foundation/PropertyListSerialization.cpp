@@ -13,6 +13,9 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/Foundation/PropertyListBinaryWriter.h"
+#include "platform/Foundation/PropertyListXMLReader.h"
+
 namespace {
 
 constexpr std::string_view kBinaryMagic = "bplist00";
@@ -234,38 +237,6 @@ private:
     std::vector<uint64_t> mExpanded;
 };
 
-bool isSpace(uint8_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// An XML list must start like one; libplist 2.2 accepts much that is not. The nesting depth is
-// bounded here because the parser recurses.
-std::string checkXML(std::span<const uint8_t> bytes) {
-    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    size_t start = 0;
-    while (start < text.size() && isSpace(static_cast<uint8_t>(text[start]))) ++start;
-    text.remove_prefix(start);
-    if (!(text.starts_with("<?xml") || text.starts_with("<!DOCTYPE plist") || text.starts_with("<plist")))
-        return "not a property list";
-    if (text.find("<plist") == std::string_view::npos) return "not a property list";
-    if (text.find('\0') != std::string_view::npos) return "XML property list holds a NUL byte";
-    int depth = 0;
-    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-        std::string_view tag = text.substr(at + 1);
-        const bool closing = tag.starts_with('/');
-        if (closing) tag.remove_prefix(1);
-        if (!(tag.starts_with("dict") || tag.starts_with("array"))) continue;
-        const size_t end = tag.find('>');
-        const bool empty = end != std::string_view::npos && end > 0 && tag[end - 1] == '/';
-        if (closing)
-            --depth;
-        else if (!empty && ++depth > PropertyListSerialization::kMaximumDepth)
-            return "XML property list nested too deeply";
-    }
-    return {};
-}
-
 bool isValidUTF8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
@@ -465,26 +436,28 @@ Result<PropertyList> PropertyListSerialization::propertyListWithData(std::span<c
         plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
                        &root);
     } else {
-        if (std::string error = checkXML(bytes); !error.empty()) return fail(error);
-        plist_from_xml(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
-                       &root);
+        // libplist 2.2 chains a dictionary's keys in a fixed 4096 buckets, so reading a list of
+        // many keys through it grows with the square of their number.
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        Result<PropertyList> read = PropertyListXMLReader(text, kMaximumValues, kMaximumDepth).read();
+        if (read && format) *format = PropertyListFormat::XML;
+        return read;
     }
-    if (!root) return fail(binary ? "malformed binary property list" : "malformed XML property list");
+    if (!root) return fail("malformed binary property list");
     UniquePlist owner(root);
-    if (format) *format = binary ? PropertyListFormat::Binary : PropertyListFormat::XML;
+    if (format) *format = PropertyListFormat::Binary;
     return fromNode(root, 0);
 }
 
 Result<PropertyList::Data> PropertyListSerialization::dataWithPropertyList(const PropertyList& plist,
                                                                            PropertyListFormat format) {
+    // libplist's binary writer finds shared objects through the same fixed table: quadratic.
+    if (format == PropertyListFormat::Binary) return PropertyListBinaryWriter(kMaximumDepth).write(plist);
     Result<UniquePlist> root = toNode(plist, 0);
     if (!root) return fail(root.error());
     char* bytes = nullptr;
     uint32_t length = 0;
-    if (format == PropertyListFormat::XML)
-        plist_to_xml(root.value().get(), &bytes, &length);
-    else
-        plist_to_bin(root.value().get(), &bytes, &length);
+    plist_to_xml(root.value().get(), &bytes, &length);
     if (!bytes) return fail("property list could not be written");
     std::unique_ptr<char, decltype(&std::free)> owner(bytes, &std::free);
     const auto* begin = reinterpret_cast<const uint8_t*>(bytes);

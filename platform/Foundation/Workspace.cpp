@@ -35,7 +35,7 @@ NSWorkspace::NSWorkspace(QDBusConnection connection) : fConnection(std::move(con
                         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
                         SLOT(nameOwnerChanged(QString, QString, QString)));
     // A round trip to the daemon, so the subscription is in place before anything else is asked.
-    SessionBus::processOfConnection(fConnection, "org.freedesktop.DBus");
+    SessionBus::askDaemon(fConnection, "GetId", {});
 }
 
 NSWorkspace& NSWorkspace::sharedWorkspace() {
