@@ -38,9 +38,13 @@ bool WouldBlock(int err) {
 
 }  // namespace
 
+SslContextMap::~SslContextMap() {
+    for (auto& [name, ctx] : *this) SSL_CTX_free(ctx);
+}
+
 Mutex TcpSocket::m_server_ssl_mutex;
-std::map<std::string, SSL_CTX*> TcpSocket::m_client_contexts;
-std::map<std::string, SSL_CTX*> TcpSocket::m_server_contexts;
+SslContextMap TcpSocket::m_client_contexts;
+SslContextMap TcpSocket::m_server_contexts;
 TMutex TcpSocket::sSSLMutex;
 
 // --- CircularBuffer -----------------------------------------------------------------------------

@@ -21,6 +21,15 @@ typedef struct ssl_method_st SSL_METHOD;
 
 class SSLInitializer;
 
+// Shared TLS contexts by name. They live as long as the process; the map frees them at exit.
+class SslContextMap : public std::map<std::string, SSL_CTX*> {
+public:
+    SslContextMap() = default;
+    ~SslContextMap();
+    SslContextMap(const SslContextMap&) = delete;
+    SslContextMap& operator=(const SslContextMap&) = delete;
+};
+
 // OnDisconnect(info, code): which side failed, as bits.
 constexpr short TCP_DISCONNECT_WRITE = 1;
 constexpr short TCP_DISCONNECT_ERROR = 2;
@@ -140,8 +149,8 @@ public:
     static SSLInitializer& SSLInit();
 
     static Mutex m_server_ssl_mutex;
-    static std::map<std::string, SSL_CTX*> m_client_contexts;
-    static std::map<std::string, SSL_CTX*> m_server_contexts;
+    static SslContextMap m_client_contexts;
+    static SslContextMap m_server_contexts;
     static TMutex sSSLMutex;
 
 protected:
