@@ -271,17 +271,21 @@ TEST(Workspace, NameOwnerChangesBecomeLaunchAndQuitNoticesWithTheApplication) {
     workspace.notificationCenter().removeObserver(&owner);
 }
 
-TEST(Workspace, TerminateAsksTheApplicationThatStillOwnsTheName) {
+TEST(Workspace, TerminateAndActivateAskTheApplicationThatStillOwnsTheName) {
     OtherApplication other("quitting-app");
     std::atomic<int> quits{0};
-    BusApplication application([&] { ++quits; }, {}, other.connection());
+    std::atomic<int> activations{0};
+    BusApplication application([&] { ++quits; }, [&] { ++activations; }, other.connection());
     ASSERT_TRUE(application.publish("com.example.Quitting"));
     BusRunningApplications source;
     EXPECT_FALSE(source.terminate(NSRunningApplication{"com.example.Quitting", getpid() + 1, ""}))
         << "another process than the one asked about";
     EXPECT_FALSE(source.terminate(NSRunningApplication{"com.example.Absent", getpid(), ""}));
+    ASSERT_TRUE(source.activate(NSRunningApplication{"com.example.Quitting", getpid(), ""}, 0));
+    EXPECT_TRUE(WaitFor([&] { return activations == 1; }));
     ASSERT_TRUE(source.terminate(NSRunningApplication{"com.example.Quitting", getpid(), ""}));
     EXPECT_TRUE(WaitFor([&] { return quits == 1; }));
+    EXPECT_EQ(activations, 1);
 }
 
 TEST(Workspace, FirstAppleEventTravelsAsHexadecimalArgument) {
