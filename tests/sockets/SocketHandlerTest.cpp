@@ -174,6 +174,24 @@ TEST_F(SocketHandlerTest, DestroyedSocketLeavesTheActiveListSoAReusedNumberIsSer
     EXPECT_TRUE(handler.CheckSanity());
 }
 
+TEST_F(SocketHandlerTest, DetachedSocketIsForgottenQuietly) {
+    auto events = std::make_shared<Events>();
+    Pair pair;
+    auto p = std::make_unique<ProbeSocket>(handler, events, pair.take());
+    handler.Add(p.get());
+    Pass();
+    p->SetCloseAndDelete();
+    handler.Detach(p.get());
+    EXPECT_FALSE(handler.Valid(p.get()));
+    EXPECT_TRUE(handler.CheckSanity());
+    pair.poke();
+    for (int i = 0; i < 5; ++i) handler.Select(0, 1000);
+    EXPECT_EQ(events->reads, 0);
+    EXPECT_EQ(events->deletes, 0);  // the close list forgot it too
+    p.reset();
+    EXPECT_EQ(log.Count("Remove"), 0u);
+}
+
 TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber) {
     auto first = std::make_shared<Events>();
     Pair pairA;
