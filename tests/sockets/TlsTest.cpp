@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,6 +168,17 @@ TEST_F(TlsTest, CloseSaysGoodbyeInTlsBeforeTheTcpSideGoes) {
     ASSERT_TRUE(Pump([&] { return client.deleted && TlsServerSocket::disconnectInfo != -1; }));
     EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);
     EXPECT_TRUE(TlsServerSocket::closeNotify);
+}
+
+TEST_F(TlsTest, PeerThatClosesWithoutAGoodbyeHasClosed) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    handler.Detach(&client);
+    shutdown(client.GetSocket(), SHUT_WR);  // TCP goes, TLS never said goodbye
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::disconnectInfo != -1; }));
+    EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);
 }
 
 TEST_F(TlsTest, WritingToAVanishedPeerEndsTheConnectionNotTheProcess) {
