@@ -392,7 +392,8 @@ void Controller::applicationWillTerminate() {
 }
 
 bool Controller::applicationShouldHandleReopen(bool) {
-    if (!(fWindow && fWindow->isVisible())) showMainWindow();
+    // A minimized window is not visible on the desktop.
+    if (!(fWindow && fWindow->isVisible() && !fWindow->isMinimized())) showMainWindow();
     return false;
 }
 

@@ -12,11 +12,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
-    static const fs::path folder = [] {
+    // Removed again when the fuzzer exits.
+    static const struct ScratchFolder {
         fs::path path = fs::temp_directory_path() / ("assigned-tracks-fuzz-" + std::to_string(::getpid()));
-        fs::create_directories(path);
-        return path;
-    }();
+        ScratchFolder() { fs::create_directories(path); }
+        ~ScratchFolder() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    } scratch;
+    const fs::path& folder = scratch.path;
     const fs::path file = folder / AssignedTracks::kFileName;
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(folder)) fs::remove(entry.path(), ignored);

@@ -30,11 +30,16 @@ void readAll(const NSUserDefaults& defaults, std::string_view key) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
-    static const fs::path folder = [] {
+    // Removed again when the fuzzer exits.
+    static const struct ScratchFolder {
         fs::path path = fs::temp_directory_path() / ("user-defaults-fuzz-" + std::to_string(::getpid()));
-        fs::create_directories(path);
-        return path;
-    }();
+        ScratchFolder() { fs::create_directories(path); }
+        ~ScratchFolder() {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    } scratch;
+    const fs::path& folder = scratch.path;
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(folder)) fs::remove(entry.path(), ignored);
     const std::string domain = "com.orvo.Beatwick";

@@ -118,6 +118,8 @@ void Window::setTitle(const std::string& title) {
 }
 
 void Window::makeKeyAndOrderFront() {
+    // A minimized window comes back, as ordering it front does on the desktop.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     if (mCanBecomeKey) activateWindow();

@@ -41,6 +41,7 @@ public:
     View* contentView() const { return mContentView; }
 
     void setTitle(const std::string& title);
+    // Also brings a minimized window back.
     void makeKeyAndOrderFront();
     void orderFront();
     // Shows the window without taking the keyboard from the active window.

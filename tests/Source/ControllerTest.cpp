@@ -10,6 +10,7 @@
 
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
+#include "Source/BeatwickApplication.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/NotifyNoBPMWindow.h"
@@ -643,6 +644,34 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
+    }
+}
+
+// A request to come forward shows a hidden or minimized main window, key, with the tap area
+// taking the keys; a window in sight keeps the view that has the keys.
+TEST_F(ControllerTest, ReopenShowsTheMainWindowKeyWithTheTapAreaFirstResponder) {
+    Controller& c = launch();
+    Window& window = *c.window();
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        bool tapAreaAfter;
+    } cases[] = {
+        {"hidden", [&] { window.orderOut(); }, true},
+        {"minimized", [&] { window.showMinimized(); }, true},
+        {"visible", [] {}, false},
+    };
+    for (const auto& k : cases) {
+        window.makeKeyAndOrderFront();
+        window.makeFirstResponder(nullptr);
+        k.before();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(c.applicationShouldHandleReopen(false)) << k.name;
+        BeatwickApplication::reopen(c);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << k.name;
+        EXPECT_EQ(window.firstResponder() == c.tapView(), k.tapAreaAfter) << k.name;
+        EXPECT_TRUE(!k.tapAreaAfter || window.isKeyWindow()) << k.name;
     }
 }
 

@@ -78,14 +78,13 @@ TEST(Volumes, NetworkFileSystemsByTypeAndFuseByMountType) {
     EXPECT_EQ(MountTypeFromMountInfo(mountInfo, 0, 5), "");
     EXPECT_EQ(MountTypeFromMountInfo("garbage\n\n1 2\n", 0, 5), "");
 
-    TestFolder folder;
-    FSRef local;
-    ASSERT_EQ(FSPathMakeRef(folder.path(), &local), noErr);
+    FSRef proc;
+    ASSERT_EQ(FSPathMakeRef("/proc", &proc), noErr);
     bool network = true;
-    EXPECT_EQ(IsNetworkVolume(local, network), noErr);
-    EXPECT_FALSE(network) << "a folder under the temporary folder";
-    FSRef gone = local;
-    gone.path += "/missing";
+    EXPECT_EQ(IsNetworkVolume(proc, network), noErr);
+    EXPECT_FALSE(network) << "the process file system is always local";
+    FSRef gone = proc;
+    gone.path = "/nonexistent-volume/missing";
     EXPECT_EQ(IsNetworkVolume(gone, network), fnfErr);
     EXPECT_EQ(IsNetworkVolume(FSRef(), network), nsvErr);
 }

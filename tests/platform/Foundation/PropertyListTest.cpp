@@ -354,3 +354,34 @@ TEST(PropertyListSerialization, BinaryWriterStoresEqualScalarsOnceAndLongCountsR
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(read.value(), value);
 }
+
+TEST(PropertyListSerialization, XMLIsWrittenInTheLayoutOtherToolsWrite) {
+    PropertyList::Dictionary value;
+    value.emplace("a<&>", "x > y");
+    value.emplace("data", PropertyList::Data(60, 0xFF));
+    value.emplace("date", PropertyList::Date{86401.9});
+    value.emplace("empty", PropertyList::Array{});
+    value.emplace("real", 0.1);
+    value.emplace("zero", -0.0);
+    const auto bytes = PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::XML);
+    ASSERT_TRUE(bytes) << bytes.error();
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>a&lt;&amp;&gt;</key>\n\t<string>x &gt; y</string>\n"
+        "\t<key>data</key>\n\t<data>\n"
+        "\t" +
+        std::string(68, '/') + "\n\t" + std::string(12, '/') +
+        "\n\t</data>\n"
+        "\t<key>date</key>\n\t<date>2001-01-02T00:00:01Z</date>\n"
+        "\t<key>empty</key>\n\t<array/>\n"
+        "\t<key>real</key>\n\t<real>0.10000000000000001</real>\n"
+        "\t<key>zero</key>\n\t<real>-0.0</real>\n"
+        "</dict>\n</plist>\n";
+    EXPECT_EQ(std::string(bytes.value().begin(), bytes.value().end()), expected);
+    const auto read = PropertyListSerialization::propertyListWithData(bytes.value());
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_TRUE(std::signbit(*read.value().objectForKey("zero")->real())) << "the sign of zero is kept";
+}
