@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
@@ -15,6 +16,7 @@
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/WorkspaceAdditions.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
@@ -34,6 +36,7 @@
 #include "platform/Foundation/Scheduler.h"
 #include "platform/Foundation/Timer.h"
 #include "platform/Foundation/UserDefaults.h"
+#include "platform/Foundation/UserNotificationCenter.h"
 
 namespace {
 
@@ -77,6 +80,8 @@ Controller::Controller(Services services)
       fPreferences(services.preferences),
       fClock(services.clock) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
+    fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
+    fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fAudioQueueScrewedUp = false;
@@ -249,7 +254,12 @@ void Controller::awakeFromNib() {
     fHalveDoubleBPMButton->setSendsActionOnMouseDown(true);
     fMetronomeButton->setSendsActionOnMouseDown(true);
     fApplyBPMButton->action = [this] { applyBPM(); };
-    fForwardButton->action = [this] { nextTrack(); };
+    fBackButton->action = [this] { previousTrack(); };
+    fForwardButton->action = [this] { nextTrack(PlayerCommands::Sender::Control); };
+    fPlayPauseButton->action = [this] { pausePlayTrack(); };
+    fSkipForwardButton->action = [this] { skipForward(); };
+    fSkipNextButton->action = [this] { nextPlusSkipForward(PlayerCommands::Sender::Control); };
+    fVolumeSlider->action = [this] { volumeChanged(); };
 
     // 8
     observeNotifications();
@@ -276,6 +286,7 @@ void Controller::observeNotifications() {
     auto on = [&](const char* name, void (Controller::*method)()) {
         center.addObserver(this, name, nullptr, [this, method](const NSNotification&) { (this->*method)(); });
     };
+    center.addObserver(this, "DoUIAlert", nullptr, [this](const NSNotification& n) { doUIAlert(n); });
     on("TapSoundUpdate", &Controller::updateTapSound);
     on("AlternateSoundUpdate", &Controller::updateAlternateSound);
     on("SkipChanged", &Controller::updateSkipChanged);
@@ -296,6 +307,19 @@ void Controller::observeNotifications() {
     connect(&application, &Application::didResignActive, this, [this] { appDidResignActive(); });
     fEnvironment.observeWorkspace([this](const NSRunningApplication& app) { appWasLaunched(app); },
                                   [this](const NSRunningApplication& app) { appWasTerminated(app); });
+}
+
+void Controller::doUIAlert(const NSNotification& notification) {
+    if (!notification.userInfo) return;
+    const auto entry = notification.userInfo->find(kUIAlertStructKey);
+    if (entry == notification.userInfo->end() || !entry->second.data()) return;
+    // Data of another length is no alert record: reading 4 bytes of it would run past it or
+    // take part of something else.
+    const auto alert = UIAlertStructFromBytes(*entry->second.data());
+    if (!alert) return;
+    AlertManager::sharedAlertManager().displayAlert(
+        alert->alertNumber, 1,
+        alert->style == kUIAlertInformational ? NSAlertStyle::Informational : NSAlertStyle::Warning, true);
 }
 
 void Controller::launchPlayerIfWanted() {
@@ -784,7 +808,8 @@ void Controller::updateMetronome() {
 }
 
 void Controller::setupSkipTooltips() {
-    const std::string seconds = fDefaults.stringForKey("AdvanceSeconds").value_or("");
+    // The seconds the commands will use, not the text as stored: "abc" would promise no seek.
+    const std::string seconds = std::to_string(fPlayerCommands->advanceSeconds());
     auto fill = [&](const char* format) {
         std::string text = localized(format);
         if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, seconds);
@@ -813,22 +838,73 @@ void Controller::hotKey1Action() {
     showMainWindow();
 }
 
-void Controller::nextTrack() {
-    fPlayer.nextTrack();
-}
-
-void Controller::nextPlusSkipForward() {
-    fPlayer.nextTrack();
-    fPlayer.setPlayerPosition(static_cast<SInt32>(fDefaults.integerForKey("AdvanceSeconds")));
-}
-
 void Controller::rateCurrentTrack(int rating) {
     if (auto track = fPlayer.currentTrack()) track->setRating(rating);
 }
 
 void Controller::ratingChanged(int rating) {
-    fPlayerStatus->setTrackOldRating(fPlayerStatus->trackRating());
     fPlayerStatus->setTrackRating(rating);
+}
+
+SInt64 Controller::integerForKey(const std::string& key) {
+    return fDefaults.integerForKey(key);
+}
+
+bool Controller::applicationIsActive() {
+    return Application::sharedApplication().isActive();
+}
+
+void Controller::requestUserAttention(bool critical) {
+    Application::sharedApplication().requestUserAttention(
+        critical ? NSRequestUserAttentionType::CriticalRequest
+                 : NSRequestUserAttentionType::InformationalRequest);
+}
+
+void Controller::playSystemSound(const std::string& name) {
+    if (auto sound = NSSound::soundNamed(name)) sound->play();
+}
+
+void Controller::deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                         const std::string& informativeText) {
+    NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
+        {title, subtitle, informativeText});
+}
+
+void Controller::beep() {
+    NSBeep();
+}
+
+UInt32 Controller::currentModifierFlags() {
+    return fEnvironment.currentModifierFlags();
+}
+
+std::optional<std::string> Controller::stringForKey(const std::string& key) {
+    return fDefaults.stringForKey(key);
+}
+
+bool Controller::ratingViewHasHalfStars() {
+    return fRatingView && fRatingView->halfStars();
+}
+
+void Controller::showRating(SInt32 rating) {
+    if (fRatingView) fRatingView->setRating(rating);
+}
+
+SInt32 Controller::volumeSliderValue() {
+    return fVolumeSlider ? fVolumeSlider->intValue() : fPlayerStatus->playerVolume();
+}
+
+void Controller::setVolumeSliderValue(SInt32 value) {
+    if (fVolumeSlider) fVolumeSlider->setIntValue(value);
+}
+
+void Controller::launchPlayer() {
+    fEnvironment.launchPlayer();
+}
+
+void Controller::activatePlayer() {
+    if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
+        player->activateWithOptions(NSApplicationActivateIgnoringOtherApps);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,10 @@
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
 #include "Source/MetronomeHost.h"
+#include "Source/NoTempoNotifier.h"
+#include "Source/NoTempoNotifierHost.h"
+#include "Source/PlayerCommands.h"
+#include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
 #include "Source/RatingViewHost.h"
@@ -48,7 +52,9 @@ class Controller : public QObject,
                    public TapViewHost,
                    public RatingViewHost,
                    public BPMBadgeViewHost,
-                   public PlayerStatusHost {
+                   public PlayerStatusHost,
+                   public PlayerCommandsHost,
+                   public NoTempoNotifierHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -85,10 +91,12 @@ public:
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
     void trackChanged(const NSNotification& notification);
+    // "DoUIAlert" from the network worker: the numbered alert its record names.
+    void doUIAlert(const NSNotification& notification);
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
-    bool iTunesIsActive();
+    bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
     void showMainWindow();
     Window* window() const { return fWindow.get(); }
@@ -116,7 +124,7 @@ public:
     bool trackPreviouslyAssigned() const override { return fTrackPreviouslyAssigned; }
     void setTrackPreviouslyAssigned(bool v) { fTrackPreviouslyAssigned = v; }
     bool didLaunchiTunes() const { return fDidLaunchiTunes; }
-    bool keepTrack() const { return fKeepTrack; }
+    bool keepTrack() const override { return fKeepTrack; }
     // nullptr while "KeepTrack" is off.
     const AssignedTracks* assignments() const { return fAssignments.get(); }
 
@@ -170,13 +178,56 @@ public:
     void hotKey2Action() {}
     const std::optional<NSRunningApplication>& runningApplication() const { return fRunningApplication; }
 
-    // Player commands the assignment moves on with.
-    void nextTrack();
-    void nextPlusSkipForward();
+    // Player commands: the window's buttons, the menus and their shortcuts send them with a
+    // sender; the assignment moves on without one.
+    PlayerCommands& playerCommands() { return *fPlayerCommands; }
+    void previousTrack() { fPlayerCommands->previousTrack(); }
+    void pausePlayTrack() { fPlayerCommands->pausePlayTrack(); }
+    void nextTrack(PlayerCommands::Sender sender = PlayerCommands::Sender::None) {
+        fPlayerCommands->nextTrack(sender);
+    }
+    void nextPlusSkipForward(PlayerCommands::Sender sender = PlayerCommands::Sender::None) {
+        fPlayerCommands->nextPlusSkipForward(sender);
+    }
+    void skipForward() { fPlayerCommands->skipForward(); }
+    void skipBack() { fPlayerCommands->skipBack(); }
+    void ratingUp() { fPlayerCommands->ratingUp(); }
+    void ratingDown() { fPlayerCommands->ratingDown(); }
+    void volumeUp() { fPlayerCommands->volumeUp(); }
+    void volumeDown() { fPlayerCommands->volumeDown(); }
+    void volumeChanged() { fPlayerCommands->volumeChanged(); }
+    void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
+    Slider* volumeSlider() const { return fVolumeSlider; }
 
-    // RatingViewHost.
+    // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
+
+    // No-tempo notices.
+    void notify() { fNotifier->notify(); }
+    void showNotifyWindow() { fNotifier->showNotifyWindow(); }
+    void hideNotifyWindow() { fNotifier->hideNotifyWindow(); }
+    NoTempoNotifier& notifier() { return *fNotifier; }
+
+    // NoTempoNotifierHost.
+    SInt64 integerForKey(const std::string& key) override;
+    bool applicationIsActive() override;
+    void requestUserAttention(bool critical) override;
+    void playSystemSound(const std::string& name) override;
+    void deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                 const std::string& informativeText) override;
+
+    // PlayerCommandsHost.
+    void beep() override;
+    UInt32 currentModifierFlags() override;
+    std::optional<std::string> stringForKey(const std::string& key) override;
+    bool ratingViewHasHalfStars() override;
+    void showRating(SInt32 rating) override;
+    SInt32 volumeSliderValue() override;
+    void setVolumeSliderValue(SInt32 value) override;
+    bool playerIsRunning() override { return iTunesIsRunning(); }
+    void launchPlayer() override;
+    void activatePlayer() override;
 
     // MetronomeHost.
     void performOnMainThread(std::function<void()> work) override;
@@ -189,6 +240,11 @@ public:
     TrackView* trackView() const { return fTrackView; }
     Button* applyBPMButton() const { return fApplyBPMButton; }
     Button* metronomeButton() const { return fMetronomeButton; }
+    Button* backButton() const { return fBackButton; }
+    Button* forwardButton() const { return fForwardButton; }
+    Button* playPauseButton() const { return fPlayPauseButton; }
+    Button* skipForwardButton() const { return fSkipForwardButton; }
+    Button* skipNextButton() const { return fSkipNextButton; }
     SegmentedControl* halveDoubleBPMButton() const { return fHalveDoubleBPMButton; }
     SegmentedControl* plusMinusBPMButton() const { return fPlusMinusBPMButton; }
     TextField* nameField() const { return fNameField; }
@@ -210,8 +266,6 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void notify() {}
-    void hideNotifyWindow() {}
     void getGenreList() {}
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -249,6 +303,8 @@ private:
 
     std::unique_ptr<PlayerStatus> fPlayerStatus;
     std::unique_ptr<BPMTracker> fBPMTracker;
+    std::unique_ptr<PlayerCommands> fPlayerCommands;
+    std::unique_ptr<NoTempoNotifier> fNotifier;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -1,5 +1,6 @@
 #include "platform/AudioToolbox/AudioOutput.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -31,7 +32,9 @@ std::shared_ptr<AudioOutput> chooseOutput() {
     if (choice != "device")
         std::fprintf(stderr, "Beatwick: unknown BEATWICK_AUDIO \"%s\"; using the sound device.\n",
                      choice.c_str());
-    if (auto device = DeviceOutput::open()) return device;
+    std::string why;
+    if (auto device = DeviceOutput::open(&why)) return device;
+    qWarning("Beatwick: sound is off: no sound device could be opened (%s).", why.c_str());
     return NullOutput::create();
 }
 

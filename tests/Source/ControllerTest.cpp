@@ -13,13 +13,16 @@
 #include "Source/BeatwickApplication.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/NotifyNoBPMWindow.h"
 #include "Source/TapView.h"
 #include "Source/TrackView.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/SegmentedControl.h"
+#include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
@@ -55,6 +58,7 @@ struct FakeApplications : RunningApplicationSource {
 struct FakeEnvironment : ControllerEnvironment {
     bool launchSucceeds{true};
     int launches{0};
+    int plainLaunches{0};
     bool responding{true};
     int probes{0};
     SInt64 now{1'000'000'000};
@@ -67,6 +71,10 @@ struct FakeEnvironment : ControllerEnvironment {
 
     bool launchPlayerWithPlayEvent() override {
         ++launches;
+        return launchSucceeds;
+    }
+    bool launchPlayer() override {
+        ++plainLaunches;
         return launchSucceeds;
     }
     bool probePlayer(pid_t, UInt32) override {
@@ -93,8 +101,12 @@ struct FakeEnvironment : ControllerEnvironment {
 
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<NSAlertStyle> styles;
+    std::vector<std::vector<std::string>> buttons;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        styles.push_back(alert.alertStyle);
+        buttons.push_back(alert.buttonTitles());
         done(NSAlertFirstButtonReturn);
     }
 };
@@ -240,6 +252,21 @@ TEST_F(ControllerTest, TrackChangedMatrix) {
     post(0x500, "Stopped", 0, "Plain");
     EXPECT_EQ(c.tracker().accuracy(), 0);
     EXPECT_EQ(c.playerStatus().playState(), kPlayStateStopped);
+}
+
+// A new playing track without a tempo brings the notice window; the program coming forward
+// takes it away.
+TEST_F(ControllerTest, ANewPlayingTrackWithoutATempoIsNoticedUntilTheProgramIsActivated) {
+    defaults->setBool(true, "DoNotify");
+    defaults->setInteger(1, "NotifyType");
+    Controller& c = launch();
+    post(0x600, "Paused", 0, "Quiet");
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr) << "only a track that starts playing";
+    post(0x700, "Playing", 0, "Loud");
+    ASSERT_NE(c.notifier().notifyWindow(), nullptr);
+    EXPECT_EQ(c.notifier().notifyNameField()->stringValue(), "Loud");
+    c.appDidActivate();
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr);
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
@@ -519,6 +546,48 @@ TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
     EXPECT_EQ(c.tracker().displayBPM(), 60);
     QTest::mouseRelease(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
     EXPECT_EQ(c.tracker().displayBPM(), 60);
+}
+
+TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    player.position = 30;
+    Controller& c = launch();
+    player.commands.clear();
+    const SInt32 step = c.playerCommands().advanceSeconds();
+    for (Button* button : {c.backButton(), c.playPauseButton(), c.skipForwardButton(), c.forwardButton()})
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    environment.modifiers = NSAlternateKeyMask;  // Option: the window's Next skips tracks with a tempo
+    QTest::mouseClick(c.forwardButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    QTest::mouseClick(c.skipNextButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    c.volumeSlider()->setIntValue(20);
+    c.volumeSlider()->action();
+    EXPECT_EQ(player.commands,
+              (std::vector<std::string>{"back", "playpause", "position " + std::to_string(30 + step), "next",
+                                        "play Track 3", "play Track 3", "position " + std::to_string(step),
+                                        "volume 20"}));
+    EXPECT_EQ(c.playerStatus().playerVolume(), 20);
+}
+
+// The network worker's "DoUIAlert": the numbered alert of its 4-byte record, informational for
+// flag 1 and a warning otherwise; anything but a 4-byte record is ignored.
+TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
+    launch();
+    auto post = [](std::optional<PropertyList::Dictionary> info) {
+        NSNotificationCenter::defaultCenter().postNotificationName("DoUIAlert", nullptr, std::move(info));
+    };
+    for (int16_t flag : {1, 0, 2})
+        post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(UIAlertStructBytes({65, flag}))}});
+    post(std::nullopt);
+    post(PropertyList::Dictionary{});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data{65, 0, 1})}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data(8, 0))}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(std::string("text"))}});
+    ASSERT_EQ(presenter.messages.size(), 3u);
+    EXPECT_EQ(presenter.messages[0], "The check for a new version failed.");
+    EXPECT_EQ(presenter.styles, (std::vector<NSAlertStyle>{NSAlertStyle::Informational, NSAlertStyle::Warning,
+                                                           NSAlertStyle::Warning}));
+    EXPECT_EQ(presenter.buttons[0], std::vector<std::string>{"OK"});
 }
 
 TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
