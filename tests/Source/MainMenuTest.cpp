@@ -82,7 +82,9 @@ TEST_F(MainMenuTest, ValidationTitlesAndStates) {
         NSMenuItem& validated = item(c.command);
         menu.mainMenu().update();
         EXPECT_EQ(validated.isEnabled(), c.enabled) << c.what;
-        if (c.title) EXPECT_EQ(validated.title(), c.title) << c.what;
+        if (c.title) {
+            EXPECT_EQ(validated.title(), c.title) << c.what;
+        }
     }
     host = FakeHost{};
     menu.mainMenu().update();
