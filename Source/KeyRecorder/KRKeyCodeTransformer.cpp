@@ -51,6 +51,7 @@ KRKeyCodeTransformer& KRKeyCodeTransformer::shared() {
 KRKeyCodeTransformer::KRKeyCodeTransformer() : mPadFormat(KRLocalizedString("Pad %@")) {
     for (const NamedKey& key : kNamedKeys) mNamedKeys.emplace(key.keyCode, key.text);
     mNamedKeys.emplace(kKeyCodeSpace, KRLocalizedString("Space"));
+    KeyboardLayout::followLayoutChanges();
 }
 
 std::optional<std::string> KRKeyCodeTransformer::transformedValue(const PropertyList& value) {

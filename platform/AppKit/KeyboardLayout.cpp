@@ -3,6 +3,7 @@
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QString>
 #include <mutex>
@@ -80,6 +81,17 @@ CurrentLayout& currentLayout() {
     return current;
 }
 
+// Sees every event of the application, so it hears the layout change whichever widget gets it.
+class LayoutChangeFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        // The change goes to each window; reading the keymap once per window costs little.
+        if (event->type() == QEvent::KeyboardLayoutChange) KeyboardLayout::reloadCurrent();
+        return false;
+    }
+};
+
 std::string utf8(char32_t c) {
     return QString::fromUcs4(&c, 1).toStdString();
 }
@@ -133,6 +145,14 @@ void KeyboardLayout::setCurrent(std::shared_ptr<const KeyboardLayout> layout) {
     current.layout = std::move(layout);
     current.loaded = true;
     ++current.generation;
+}
+
+void KeyboardLayout::followLayoutChanges() {
+    QCoreApplication* app = QCoreApplication::instance();
+    static QObject* filter = nullptr;
+    if (filter || !app) return;
+    filter = new LayoutChangeFilter(app);
+    app->installEventFilter(filter);
 }
 
 uint64_t KeyboardLayout::generation() {

@@ -28,6 +28,9 @@ public:
     static void reloadCurrent();
     // Replaces the layout in use (nullptr: no layout data), as a layout change does.
     static void setCurrent(std::shared_ptr<const KeyboardLayout> layout);
+    // Reads the layout again whenever the application hears of a layout change; once is enough,
+    // later calls do nothing. Needs the application object.
+    static void followLayoutChanges();
     // Counts the changes of the layout in use, so caches built from it know when to rebuild.
     static uint64_t generation();
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyboardLayout.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 
@@ -70,4 +73,22 @@ TEST(KeyboardLayout, WithoutADisplayTheCurrentLayoutIsUsAndChangesAreCounted) {
     KeyboardLayout::reloadCurrent();
     EXPECT_EQ(KeyboardLayout::current()->textForKeyCode(16, 0), "y");
     EXPECT_EQ(KeyboardLayout::generation(), before + 3);
+}
+
+TEST(KeyboardLayout, ALayoutChangeEventReadsTheLayoutAgain) {
+    testApplication();
+    KeyboardLayout::followLayoutChanges();
+    KeyboardLayout::followLayoutChanges();  // a second call adds no second reading
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
+    const uint64_t before = KeyboardLayout::generation();
+
+    QWidget window;
+    QEvent change(QEvent::KeyboardLayoutChange);
+    QCoreApplication::sendEvent(&window, &change);
+    EXPECT_EQ(KeyboardLayout::generation(), before + 1);
+    EXPECT_EQ(KeyboardLayout::current()->textForKeyCode(16, 0), "y");  // the display-less "us" again
+
+    QEvent other(QEvent::LocaleChange);
+    QCoreApplication::sendEvent(&window, &other);
+    EXPECT_EQ(KeyboardLayout::generation(), before + 1);
 }
