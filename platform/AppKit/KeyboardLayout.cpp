@@ -46,13 +46,9 @@ xkb_context* sharedContext() {
     return context;
 }
 
-// Called with xkbMutex held. The display's keymap when the application runs on X11.
-xkb_keymap* liveKeymap() {
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection() || !sharedContext()) return nullptr;
-    xcb_connection_t* connection = x11->connection();
+// Called with xkbMutex held.
+xkb_keymap* keymapOfDisplay(xcb_connection_t* connection) {
+    if (!connection || !sharedContext()) return nullptr;
     if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                      XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
                                      nullptr))
@@ -60,6 +56,14 @@ xkb_keymap* liveKeymap() {
     const int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
     if (device < 0) return nullptr;
     return xkb_x11_keymap_new_from_device(sharedContext(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+// Called with xkbMutex held. The display's keymap when the application runs on X11.
+xkb_keymap* liveKeymap() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? keymapOfDisplay(x11->connection()) : nullptr;
 }
 
 // Called with xkbMutex held.
@@ -111,6 +115,16 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromNames(const std::strin
     {
         std::lock_guard lock(xkbMutex());
         keymap = keymapFromNames(layout, variant);
+    }
+    if (!keymap) return nullptr;
+    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));
+}
+
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromDisplay(xcb_connection_t* connection) {
+    xkb_keymap* keymap = nullptr;
+    {
+        std::lock_guard lock(xkbMutex());
+        keymap = keymapOfDisplay(connection);
     }
     if (!keymap) return nullptr;
     return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));

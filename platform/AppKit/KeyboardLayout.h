@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+struct xcb_connection_t;
 struct xkb_keymap;
 
 class KeyboardLayout {
@@ -21,6 +22,9 @@ public:
     // the data is missing or names no layout.
     static std::shared_ptr<const KeyboardLayout> fromNames(const std::string& layout,
                                                            const std::string& variant = {});
+
+    // The live keymap of an X display's core keyboard; nullptr when the server has no XKB.
+    static std::shared_ptr<const KeyboardLayout> fromDisplay(xcb_connection_t* connection);
 
     // The layout in use, made on first use; nullptr when there is no layout data at all.
     static std::shared_ptr<const KeyboardLayout> current();

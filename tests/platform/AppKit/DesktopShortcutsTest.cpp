@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -9,43 +6,9 @@
 
 #include "platform/AppKit/DesktopShortcuts.h"
 #include "platform/AppKit/KeyCodes.h"
+#include "tests/platform/AppKit/PrivateXServer.h"
 
 namespace {
-
-// A private X server for the test; its display name comes back once it accepts clients.
-class PrivateXServer {
-public:
-    PrivateXServer() {
-        if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        mPid = fork();
-        if (mPid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                  "320x240x24", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) mDisplay = ":" + number;
-    }
-    ~PrivateXServer() {
-        if (mPid > 0) {
-            kill(mPid, SIGTERM);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
-    const std::string& display() const { return mDisplay; }
-
-private:
-    pid_t mPid{-1};
-    std::string mDisplay;
-};
 
 // Another client of the server, holding one passive grab as a desktop's key daemon does.
 struct GrabbingClient {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 
 #include <QWidget>
 
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyboardLayout.h"
+#include "tests/platform/AppKit/PrivateXServer.h"
 #include "tests/support/TestApplication.h"
 
 namespace {
@@ -91,4 +93,19 @@ TEST(KeyboardLayout, ALayoutChangeEventReadsTheLayoutAgain) {
     QEvent other(QEvent::LocaleChange);
     QCoreApplication::sendEvent(&window, &other);
     EXPECT_EQ(KeyboardLayout::generation(), before + 1);
+}
+
+TEST(KeyboardLayout, TheLiveKeymapIsReadFromTheDisplay) {
+    PrivateXServer server;
+    if (server.display().empty()) GTEST_SKIP() << "no X server to start";
+    xcb_connection_t* connection = xcb_connect(server.display().c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    const auto live = KeyboardLayout::fromDisplay(connection);
+    xcb_disconnect(connection);
+    // The server's own keymap, "us" as it starts; no fall-back is involved here.
+    ASSERT_TRUE(live);
+    EXPECT_EQ(live->textForKeyCode(0, 0), "a");
+    EXPECT_EQ(live->textForKeyCode(19, NSShiftKeyMask), "@");
+    EXPECT_EQ(live->textForKeyCode(83, 0), "1");
+    EXPECT_FALSE(KeyboardLayout::fromDisplay(nullptr));
 }
