@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
@@ -31,6 +32,7 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -936,6 +938,22 @@ std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
 
 void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::showAboutWindow() {
+    AboutWindowController::aboutController().showWindow();
+}
+
+void Controller::linkHomepage() {
+    URLOpener::openURL(kHomepageURL);
+}
+
+void Controller::linkSupport() {
+    URLOpener::openURL(kSupportURL);
+}
+
+void Controller::linkAppStore() {
+    URLOpener::openURL(kAppStoreURL);
 }
 
 void Controller::terminate() {

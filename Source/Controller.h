@@ -218,14 +218,21 @@ public:
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
-    void showAboutWindow() {}
+
     void checkForNewVersion() {}
     void showPreferenceWindow() {}
     void showFeedbackWindow() {}
     void showSupportWindow() {}
-    void linkHomepage() {}
-    void linkSupport() {}
+
     void getTrackInfo() {}
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
     // Ends the program as the window's close button does.
     void terminate();
 

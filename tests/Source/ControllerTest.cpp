@@ -25,6 +25,7 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
 #include "platform/Foundation/Preferences.h"
@@ -291,6 +292,19 @@ TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
     QTest::keyClick(c.tapView(), ' ');
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
+}
+
+TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
+    Controller& c = launch();
+    std::vector<std::string> opened;
+    URLOpener::setOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    for (MenuCommand command : {MenuCommand::LinkHomepage, MenuCommand::LinkSupport})
+        c.mainMenu().itemForCommand(command)->performAction();
+    URLOpener::setOpener(nullptr);
+    EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
