@@ -1,9 +1,12 @@
 #include "Source/Controller.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QMenuBar>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
@@ -28,6 +31,7 @@
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/Image.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
@@ -216,6 +220,9 @@ void Controller::buildMainWindow() {
     };
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
+    fMainMenu = std::make_unique<MainMenu>(*this);
+    fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
+    fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -891,6 +898,71 @@ void Controller::deliverUserNotification(const std::string& title, const std::st
                                          const std::string& informativeText) {
     NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
         {title, subtitle, informativeText});
+}
+
+void Controller::performMenuCommand(MenuCommand command) {
+    using enum MenuCommand;
+    using Sender = PlayerCommands::Sender;
+    static const std::map<MenuCommand, std::function<void(Controller&)>> commands = {
+        {ShowAboutWindow, &Controller::showAboutWindow},
+        {CheckForNewVersion, &Controller::checkForNewVersion},
+        {ShowPreferenceWindow, &Controller::showPreferenceWindow},
+        {Quit, &Controller::terminate},
+        {ApplyBPM, &Controller::applyBPM},
+        {HalveBPM, &Controller::halveBPM},
+        {DoubleBPM, &Controller::doubleBPM},
+        {IncrementBPM, &Controller::incrementBPM},
+        {DecrementBPM, &Controller::decrementBPM},
+        {StartStopMetronome, &Controller::startStopMetronome},
+        {PausePlayTrack, &Controller::pausePlayTrack},
+        {NextTrack, [](Controller& c) { c.nextTrack(Sender::Control); }},
+        {PreviousTrack, &Controller::previousTrack},
+        {SkipForward, &Controller::skipForward},
+        {SkipBack, &Controller::skipBack},
+        {NextPlusSkipForward, [](Controller& c) { c.nextPlusSkipForward(Sender::Control); }},
+        {GetTrackInfo, &Controller::getTrackInfo},
+        {SwitchToiTunes, &Controller::switchToiTunes},
+        {RatingUp, &Controller::ratingUp},
+        {RatingDown, &Controller::ratingDown},
+        {VolumeUp, &Controller::volumeUp},
+        {VolumeDown, &Controller::volumeDown},
+        {ShowMainWindow, &Controller::showMainWindow},
+        {ShowFeedbackWindow, &Controller::showFeedbackWindow},
+        {ShowSupportWindow, &Controller::showSupportWindow},
+        {LinkHomepage, &Controller::linkHomepage},
+        {LinkSupport, &Controller::linkSupport},
+    };
+    if (auto found = commands.find(command); found != commands.end()) found->second(*this);
+}
+
+bool Controller::metronomeIsPlaying() {
+    return fBPMTracker->metronomeIsPlaying();
+}
+
+int Controller::menuDisplayedBPM() {
+    return fBPMTracker->displayBPM();
+}
+
+int Controller::menuTrackerBPM() {
+    return fBPMTracker->bpm();
+}
+
+bool Controller::mainWindowIsVisible() {
+    return fWindow && fWindow->isVisible();
+}
+
+std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
+    auto value = fDefaults.objectForKey("Shortcuts");
+    if (!value || !value->dictionary()) return std::nullopt;
+    return *value->dictionary();
+}
+
+void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
+    fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::terminate() {
+    fEnvironment.terminateApplication();
 }
 
 void Controller::beep() {

@@ -14,6 +14,8 @@
 #include "Source/AssignedTracks.h"
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
+#include "Source/MainMenu.h"
+#include "Source/MainMenuHost.h"
 #include "Source/MetronomeHost.h"
 #include "Source/NoTempoNotifier.h"
 #include "Source/NoTempoNotifierHost.h"
@@ -23,6 +25,7 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
 
@@ -55,7 +58,8 @@ class Controller : public QObject,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
-                   public NoTempoNotifierHost {
+                   public NoTempoNotifierHost,
+                   public MainMenuHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -204,6 +208,28 @@ public:
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
 
+    // Menus.
+    MainMenu& mainMenu() { return *fMainMenu; }
+    void performMenuCommand(MenuCommand command) override;
+    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
+    bool metronomeIsPlaying() override;
+    int menuDisplayedBPM() override;
+    int menuTrackerBPM() override;
+    bool mainWindowIsVisible() override;
+    std::optional<PropertyList::Dictionary> storedShortcuts() override;
+    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
+    // Commands whose windows come later.
+    void showAboutWindow() {}
+    void checkForNewVersion() {}
+    void showPreferenceWindow() {}
+    void showFeedbackWindow() {}
+    void showSupportWindow() {}
+    void linkHomepage() {}
+    void linkSupport() {}
+    void getTrackInfo() {}
+    // Ends the program as the window's close button does.
+    void terminate();
+
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
     void showNotifyWindow() { fNotifier->showNotifyWindow(); }
@@ -268,6 +294,7 @@ private:
     // Least bodies of operations that later work fills in.
     void applyRules() {}
     void getGenreList() {}
+    // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
 
@@ -306,6 +333,8 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    std::unique_ptr<MainMenu> fMainMenu;
+    MenuShortcuts fMenuShortcuts;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -21,6 +21,7 @@
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
+#include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/SegmentedControl.h"
@@ -61,6 +62,7 @@ struct FakeEnvironment : ControllerEnvironment {
     bool launchSucceeds{true};
     int launches{0};
     int plainLaunches{0};
+    int terminations{0};
     bool responding{true};
     int probes{0};
     SInt64 now{1'000'000'000};
@@ -99,6 +101,7 @@ struct FakeEnvironment : ControllerEnvironment {
     std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
     std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
     std::optional<std::string> applicationSupportDirectory() override { return supportFolder; }
+    void terminateApplication() override { ++terminations; }
 };
 
 struct RecordingPresenter : AlertPresenter {
@@ -262,6 +265,10 @@ TEST_F(ControllerTest, ANewPlayingTrackWithoutATempoIsNoticedUntilTheProgramIsAc
     defaults->setBool(true, "DoNotify");
     defaults->setInteger(1, "NotifyType");
     Controller& c = launch();
+    // Another program is in front, whatever windows earlier tests made active.
+    Application::sharedApplication().applicationStateChanged(Qt::ApplicationInactive);
+    QTest::qWait(0);
+    ASSERT_FALSE(Application::sharedApplication().isActive());
     post(0x600, "Paused", 0, "Quiet");
     EXPECT_EQ(c.notifier().notifyWindow(), nullptr) << "only a track that starts playing";
     post(0x700, "Playing", 0, "Loud");
@@ -269,6 +276,23 @@ TEST_F(ControllerTest, ANewPlayingTrackWithoutATempoIsNoticedUntilTheProgramIsAc
     EXPECT_EQ(c.notifier().notifyNameField()->stringValue(), "Loud");
     c.appDidActivate();
     EXPECT_EQ(c.notifier().notifyWindow(), nullptr);
+}
+
+// Quit ends the program as the close button does, from any view that has the keys, and the
+// key is never a tap.
+TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
+    player.track->mBpm = 120;  // loaded with accuracy 10; the first tap starts afresh
+    Controller& c = launch();
+    c.window()->show();
+    QApplication::setActiveWindow(c.window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
+    c.window()->makeFirstResponder(c.tapView());
+    const int accuracy = c.tracker().accuracy();
+    QTest::keyClick(c.tapView(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(environment.terminations, 1);
+    EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
+    QTest::keyClick(c.tapView(), ' ');
+    EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
@@ -648,7 +672,11 @@ TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
 TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
     const std::string key = "NSWindow Frame MainWindowPos";
     launch();
-    EXPECT_EQ(controller->window()->size(), QSize(420, 400)) << "no saved frame: the default size";
+    EXPECT_EQ(controller->window()->contentView()->size(), QSize(420, 400))
+        << "no saved frame: the default size";
+    EXPECT_NE(controller->window()->menuBar(), nullptr);
+    EXPECT_EQ(controller->window()->size().height(), 400 + controller->window()->menuBar()->height())
+        << "the menu bar lies outside the content";
     controller->window()->setFrameRect(NSMakeRect(30, 40, 460, 420));
     controller->applicationWillTerminate();
     controller.reset();
@@ -682,10 +710,12 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
                  {{420, 400}, {420, 400}},
                  {{300, 200}, {420, 400}},
                  {{700, 500}, {700, 500}}};
+    // The sizes are the content's: the menu bar lies above it.
+    const QSize bar(0, window.height() - window.contentView()->height());
     for (const auto& size : sizes) {
-        window.resize(size.asked);
+        window.resize(size.asked + bar);
         const int w = size.got.width(), h = size.got.height();
-        ASSERT_EQ(window.size(), size.got) << "never smaller than 420 x 400";
+        ASSERT_EQ(window.contentView()->size(), size.got) << "never smaller than 420 x 400";
         const NSRect track = c.trackView()->frame();
         EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
         EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
