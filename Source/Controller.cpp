@@ -17,6 +17,11 @@
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/ClickAndHoldButtonCell.h"
+#include "Source/Toolkit/GenrePopupButtonCell.h"
+#include "Source/Toolkit/GradientButtonCell.h"
+#include "Source/Toolkit/GradientSegmentedCell.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/WorkspaceAdditions.h"
@@ -140,37 +145,50 @@ void Controller::buildMainWindow() {
     }
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
-    fGenreButton = new PopUpButton(false, content);
+    fGenreButton = new GenrePopupButtonCell(content);
     fGenreButton->setFrame(NSRect{{230, 290}, {180, 22}});
     fGenreButton->addItemWithTitle(localized("Genre not specified"));
 
     fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
 
-    auto button = [&](NSRect frame, const char* image, const char* pressed) {
-        auto* b = new Button(frame, content);
+    auto button = [&](auto* b, const char* image, const char* pressed) {
         b->setBordered(false);
         b->setImage(NSImage::imageNamed(image));
         b->setAlternateImage(NSImage::imageNamed(pressed));
         return b;
     };
-    fBackButton = button(NSRect{{10, 18}, {28, 28}}, "back_active_s.png", "back_pressed_s.png");
-    fPlayPauseButton = button(NSRect{{40, 18}, {28, 28}}, "pause_active_s.png", "pause_pressed_s.png");
-    fForwardButton = button(NSRect{{70, 18}, {28, 28}}, "forward_active_s.png", "forward_pressed_s.png");
-    fSkipForwardButton = button(NSRect{{100, 18}, {28, 28}}, "skip_active.png", "skip_pressed.png");
-    fSkipNextButton = button(NSRect{{130, 18}, {28, 28}}, "skipnext_active.png", "skipnext_pressed.png");
-    fMetronomeButton = button(NSRect{{162, 18}, {28, 28}}, "metronome_startc.png", "metronome_startc.png");
+    auto plain = [&](NSRect frame) { return new Button(frame, content); };
+    // Held, back and forward scan through the track; released, the player plays on.
+    auto held = [&](NSRect frame, void (PlayerCommands::*down)()) {
+        auto* b = new ClickAndHoldButtonCell(frame, content);
+        b->mouseDownAction = [this, down] { (playerCommands().*down)(); };
+        b->mouseUpAction = [this] { playerCommands().resume(); };
+        return b;
+    };
+    // The bottom row sits above the volume slider, whose speaker buttons widen it to 200.
+    constexpr CGFloat kRowY = 24;
+    fBackButton = button(held(NSRect{{10, kRowY}, {28, 28}}, &PlayerCommands::rewind), "back_active_s.png",
+                         "back_pressed_s.png");
+    fPlayPauseButton =
+        button(plain(NSRect{{40, kRowY}, {28, 28}}), "pause_active_s.png", "pause_pressed_s.png");
+    fForwardButton = button(held(NSRect{{70, kRowY}, {28, 28}}, &PlayerCommands::fastForward),
+                            "forward_active_s.png", "forward_pressed_s.png");
+    fSkipForwardButton = button(plain(NSRect{{100, kRowY}, {28, 28}}), "skip_active.png", "skip_pressed.png");
+    fSkipNextButton =
+        button(plain(NSRect{{130, kRowY}, {28, 28}}), "skipnext_active.png", "skipnext_pressed.png");
+    fMetronomeButton =
+        button(plain(NSRect{{162, kRowY}, {28, 28}}), "metronome_startc.png", "metronome_startc.png");
 
-    fVolumeSlider = new Slider(content);
+    fVolumeSlider = new TexturedSlider(content);
     fVolumeSlider->setMinValue(0);
     fVolumeSlider->setMaxValue(100);
-    fVolumeSlider->setFrame(NSRect{{10, 2}, {150, 14}});
+    // Its indicator adds 25 on each side: 10 to 210 once the speakers are in.
+    fVolumeSlider->setFrame(NSRect{{35, 2}, {150, 20}});
 
-    fHalveDoubleBPMButton = new SegmentedControl(2, content);
-    fHalveDoubleBPMButton->setFrame(NSRect{{196, 20}, {68, 24}});
+    fHalveDoubleBPMButton = new GradientSegmentedCell(NSRect{{196, kRowY + 2}, {68, 24}}, content);
     fHalveDoubleBPMButton->setLabel("\u00BD", 0);
     fHalveDoubleBPMButton->setLabel("\u00D72", 1);
-    fPlusMinusBPMButton = new SegmentedControl(2, content);
-    fPlusMinusBPMButton->setFrame(NSRect{{268, 20}, {56, 24}});
+    fPlusMinusBPMButton = new GradientSegmentedCell(NSRect{{268, kRowY + 2}, {56, 24}}, content);
     fPlusMinusBPMButton->setLabel("\u2212", 0);
     fPlusMinusBPMButton->setLabel("+", 1);
     for (SegmentedControl* control : {fHalveDoubleBPMButton, fPlusMinusBPMButton}) {
@@ -178,7 +196,7 @@ void Controller::buildMainWindow() {
         control->setTag(1, 1);
     }
 
-    fApplyBPMButton = new Button(NSRect{{330, 18}, {80, 28}}, content);
+    fApplyBPMButton = new GradientButtonCell(NSRect{{330, kRowY}, {80, 28}}, content);
     fApplyBPMButton->setTitle(localized("Apply"));
 
     fAddToPlaylistButton = new PopUpButton(true, content);
@@ -212,6 +230,10 @@ void Controller::buildMainWindow() {
 // ---------------------------------------------------------------------------------------------
 // Launch.
 
+Slider* Controller::volumeSlider() const {
+    return fVolumeSlider;
+}
+
 void Controller::awakeFromNib() {
     buildMainWindow();
     fTapView->setController(this);
@@ -222,6 +244,7 @@ void Controller::awakeFromNib() {
 
     // 1-2
     fPlayerCanPause = true;
+    fVolumeSlider->setIndicatorIndex(TexturedSlider::kSpeakerIndicator);
     for (TextField* field : {fNameField, fArtistField, fAlbumField}) field->setBackgroundStyle(3);
     // The list is read before the first refresh, so the first track's assigned flag is right.
     if (fKeepTrack) {

@@ -44,6 +44,7 @@ class SegmentedControl;
 class Slider;
 class TapView;
 class TextField;
+class TexturedSlider;
 class TrackView;
 class UKSound;
 class Window;
@@ -201,7 +202,7 @@ public:
     void volumeDown() { fPlayerCommands->volumeDown(); }
     void volumeChanged() { fPlayerCommands->volumeChanged(); }
     void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
-    Slider* volumeSlider() const { return fVolumeSlider; }
+    Slider* volumeSlider() const;
 
     // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
@@ -318,7 +319,7 @@ private:
     TextField* fNameField{nullptr};
     TextField* fArtistField{nullptr};
     TextField* fAlbumField{nullptr};
-    Slider* fVolumeSlider{nullptr};
+    TexturedSlider* fVolumeSlider{nullptr};
     TrackView* fTrackView{nullptr};
     TapView* fTapView{nullptr};
     RatingView* fRatingView{nullptr};

@@ -15,7 +15,9 @@
 #include "Source/ControllerEnvironment.h"
 #include "Source/NotifyNoBPMWindow.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
+#include "ViewTestApplication.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
@@ -415,6 +417,10 @@ TEST_F(ControllerTest, UpdateBPMButtonsTable) {
         EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
         EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
         EXPECT_EQ(c.window()->defaultButton() == c.applyBPMButton(), k.isDefault) << k.name;
+        // Left of the title: blue for the default button, grey otherwise.
+        const QColor face = pixelAt(c.applyBPMButton()->renderToImage(), 8, 14);
+        EXPECT_EQ(face.blue() > face.red() + 60, k.isDefault) << k.name << ": Return's button is drawn blue";
+        EXPECT_EQ(face.alpha(), 255) << k.name;
         EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
@@ -607,6 +613,55 @@ TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
     EXPECT_EQ(c.playerStatus().playerVolume(), 20);
 }
 
+TEST_F(ControllerTest, HeldTransportButtonsScanAndResume) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    Controller& c = launch();
+    const struct {
+        const char* name;
+        Button* button;
+        int64_t heldMs;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"forward held", c.forwardButton(), 400, {"ff", "resume"}},
+        {"back held", c.backButton(), 1500, {"rew", "resume"}},
+        {"back clicked", c.backButton(), 390, {"back"}},
+    };
+    for (const auto& k : cases) {
+        player.commands.clear();
+        QTest::mousePress(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        scheduler.advance(k.heldMs);
+        QTest::mouseRelease(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        EXPECT_EQ(player.commands, k.commands) << k.name;
+    }
+}
+
+TEST_F(ControllerTest, VolumeSpeakersAndTheBottomRowFitTheWindow) {
+    Controller& c = launch();
+    auto& slider = static_cast<TexturedSlider&>(*c.volumeSlider());
+    ASSERT_EQ(slider.indicatorIndex(), TexturedSlider::kSpeakerIndicator);
+    player.commands.clear();
+    QTest::mouseClick(slider.maxButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    QTest::mouseClick(slider.minButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    EXPECT_EQ(player.commands, (std::vector<std::string>{"volume 100", "volume 0"}));
+
+    const QWidget* row[] = {c.backButton(),           c.playPauseButton(),    c.forwardButton(),
+                            c.skipForwardButton(),    c.skipNextButton(),     c.metronomeButton(),
+                            c.halveDoubleBPMButton(), c.plusMinusBPMButton(), c.applyBPMButton(),
+                            c.volumeSlider()};
+    const QRect content = c.window()->contentView()->rect();
+    const QRect tapArea = c.tapView()->geometry();
+    for (const QWidget* a : row) {
+        EXPECT_TRUE(content.contains(a->geometry())) << a->metaObject()->className() << " inside the window";
+        EXPECT_FALSE(a->geometry().intersects(tapArea)) << a->metaObject()->className();
+        for (const QWidget* b : row) {
+            if (a == b) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className() << " overlap";
+        }
+    }
+}
+
 // The network worker's "DoUIAlert": the numbered alert of its 4-byte record, informational for
 // flag 1 and a warning otherwise; anything but a 4-byte record is ignored.
 TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
@@ -679,7 +734,7 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
         EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
             << "the tap area takes the growth";
-        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 18, 28, 28)) << "controls along the bottom";
+        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 24, 28, 28)) << "controls along the bottom";
         EXPECT_EQ(NSMaxX(c.applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
         const NSRect name = c.nameField()->frameRect();
         EXPECT_EQ(NSMaxY(name), h - 16);
