@@ -11,6 +11,7 @@ TThread::~TThread() {
 }
 
 void TThread::Start() {
+    SMutexLock state(fStateMutex);
     if (fJoinable) return;
     fStopRequested = false;
     fRunning = true;
@@ -30,13 +31,24 @@ void TThread::Start() {
 }
 
 void TThread::Stop() {
-    if (!fJoinable) return;
-    fStopRequested = true;
-    if (SameThread(fThread, GetCurrentThreadID())) return;
+    pthread_t thread;
+    {
+        SMutexLock state(fStateMutex);
+        if (!fJoinable) return;
+        fStopRequested = true;
+        if (SameThread(fThread, GetCurrentThreadID())) return;
+        // Claimed here, so a second caller does not join as well.
+        thread = fThread;
+        fJoinable = false;
+        fThread = NULLID;
+    }
     WakeForStop();
-    pthread_join(fThread, nullptr);
-    fJoinable = false;
-    fThread = NULLID;
+    pthread_join(thread, nullptr);
+}
+
+pthread_t TThread::GetThreadID() {
+    SMutexLock state(fStateMutex);
+    return fThread;
 }
 
 void TThread::SetMainThread() {

@@ -26,7 +26,7 @@ public:
 
     bool IsRunning() const { return fRunning; }
     bool StopRequested() const { return fStopRequested; }
-    pthread_t GetThreadID() const { return fThread; }
+    pthread_t GetThreadID();
 
     static pthread_t GetCurrentThreadID() { return pthread_self(); }
     static bool SameThread(pthread_t a, pthread_t b) { return pthread_equal(a, b) != 0; }
@@ -44,6 +44,8 @@ protected:
 private:
     static void* GetOnWithIt(void* self);
 
+    // Guards the handle, so Start and a Stop from the new thread itself do not race.
+    TMutex fStateMutex;
     pthread_t fThread{NULLID};
     bool fJoinable{false};
     std::atomic<bool> fRunning{false};
