@@ -17,11 +17,14 @@ public:
     static constexpr double kSampleRate = 44100.0;
     static constexpr UInt32 kPeriodFrames = 256;
 
+    void stopPlaying() override { stopRendering(); }
+
 protected:
     ClockedOutput(Clock& clock, double sampleRate, UInt32 periodFrames);
     // Starts the thread; called by the most derived constructor.
     void startRendering();
     // Stops and joins the thread; the most derived destructor calls it before its members go.
+    // Main thread (the thread that owns the output), once or more.
     void stopRendering();
     // Takes one rendered period (stereo, interleaved) and the clock time it was rendered at.
     // Runs on the output's thread.

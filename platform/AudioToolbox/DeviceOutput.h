@@ -13,6 +13,8 @@ public:
     // nullptr when there is no sound device (or SDL cannot open one).
     static std::shared_ptr<DeviceOutput> open();
     ~DeviceOutput() override;
+    // Closes the device: SDL joins its audio thread.
+    void stopPlaying() override;
 
     static constexpr UInt32 kRequestedPeriodFrames = 256;
 
