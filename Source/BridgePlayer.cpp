@@ -1,5 +1,6 @@
 #include "Source/BridgePlayer.h"
 
+#include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
 
@@ -21,6 +22,12 @@ void BridgePlayer::nextTrack() const {
 }
 void BridgePlayer::setPlayerPosition(SInt32 seconds) const {
     PlayerBridge::sharedInstance().setPlayerPosition(seconds);
+}
+
+bool BridgePlayer::refreshAnswered(const std::function<void()>& refresh) {
+    const PBRequestBatch batch;
+    refresh();
+    return !batch.unanswered();
 }
 
 std::optional<std::string> BridgeTrack::name() const {

@@ -13,6 +13,7 @@ public:
     std::shared_ptr<PlayerTrack> currentTrack() const override;
     void nextTrack() const override;
     void setPlayerPosition(SInt32 seconds) const override;
+    bool refreshAnswered(const std::function<void()>& refresh) override;
 };
 
 // One of the bridge's tracks as the model sees it.

@@ -49,10 +49,25 @@ struct FakePlayer : PlayerAccess {
     std::shared_ptr<FakeTrack> track;
     mutable int nextCount{0};
     mutable std::vector<SInt32> positions;
+    // A hung player: the current track goes unanswered, each refresh that asks costing a
+    // time-out (timeouts counts them).
+    bool answering{true};
+    mutable bool unanswered{false};
+    int timeouts{0};
 
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
-    std::shared_ptr<PlayerTrack> currentTrack() const override { return track; }
+    std::shared_ptr<PlayerTrack> currentTrack() const override {
+        if (answering) return track;
+        unanswered = true;
+        return nullptr;
+    }
+    bool refreshAnswered(const std::function<void()>& refresh) override {
+        unanswered = false;
+        refresh();
+        if (unanswered) ++timeouts;
+        return !unanswered;
+    }
     void nextTrack() const override { ++nextCount; }
     void setPlayerPosition(SInt32 seconds) const override { positions.push_back(seconds); }
 };
