@@ -67,6 +67,10 @@ public:
 
     static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
     static constexpr SInt64 kUpdateCheckInterval = 604800;
+    // After a notice whose refresh the player left unanswered, the main thread does not wait on
+    // the player again for this long, a request's time-out: the notices of that time are kept,
+    // the latest refreshed at its end.
+    static constexpr int64_t kUnansweredHoldMs = 2000;
 
     // None is owned; all must outlive the controller.
     struct Services {
@@ -95,9 +99,12 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
+    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // Notices are being held because the player left a refresh unanswered.
+    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
@@ -288,6 +295,9 @@ public:
     BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
 
 private:
+    void refreshForNotification(const NSNotification& notification);
+    void holdPlayerNotices();
+    void dropHeldPlayerNotices();
     void buildMainWindow();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
@@ -342,6 +352,10 @@ private:
     std::unique_ptr<NoTempoNotifier> fNotifier;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+
+    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
+    uint64_t fHoldTask{0};
+    std::optional<NSNotification> fHeldNotice;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -5,6 +5,7 @@
 // Main thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,4 +78,12 @@ public:
     virtual void playTrack(const PlayerTrack& track) const = 0;
     virtual void setPlayerPosition(SInt32 seconds) const = 0;
     virtual void setPlayerVolume(SInt32 volume) const = 0;
+
+    // Runs one refresh's requests; false when the player left one of them unanswered (no reply
+    // within its time-out), in which case the refresh's later requests failed at once instead
+    // of each waiting again.
+    virtual bool refreshAnswered(const std::function<void()>& refresh) {
+        refresh();
+        return true;
+    }
 };
