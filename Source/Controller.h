@@ -21,6 +21,8 @@
 #include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
+#include "Source/PlaylistMenus.h"
+#include "Source/PlaylistMenusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -30,6 +32,7 @@ class ArtworkImageView;
 class BPMBadgeView;
 class BPMTracker;
 class Button;
+class NSMenu;
 class ControllerEnvironment;
 class NSSound;
 class NSUserDefaults;
@@ -54,6 +57,7 @@ class Controller : public QObject,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
+                   public PlaylistMenusHost,
                    public NoTempoNotifierHost {
     Q_OBJECT
 public:
@@ -98,7 +102,7 @@ public:
     bool iTunesIsRunning() override;
     bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
-    void showMainWindow();
+    void showMainWindow() override;
     Window* window() const { return fWindow.get(); }
 
     // Track display.
@@ -203,6 +207,29 @@ public:
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
 
+    // Playlists, genres and Get Info.
+    PlaylistMenus& playlistMenus() { return *fPlaylistMenus; }
+    std::vector<std::string> playlists() { return fPlaylistMenus->playlists(); }
+    std::vector<SInt64> playlistIDs() { return fPlaylistMenus->playlistIDs(); }
+    void menuNeedsUpdate(NSMenu& menu) { fPlaylistMenus->menuNeedsUpdate(menu); }
+    void addToPlaylistFromMenu(long tag) { fPlaylistMenus->addToPlaylistFromMenu(tag); }
+    void addToPlaylist() { fPlaylistMenus->addToPlaylist(); }
+    void addToPlaylistFailed() { fPlaylistMenus->addToPlaylistFailed(); }
+    std::vector<std::string> genres() { return fPlaylistMenus->genres(); }
+    // Rebuilds the list from the player and refills the genre pop-up.
+    void getGenreList();
+    void getGenreListFailed() { fPlaylistMenus->getGenreListFailed(); }
+    void selectGenre();
+    void getTrackInfo() { fPlaylistMenus->getTrackInfo(); }
+    void getTrackInfoFailed() { fPlaylistMenus->getTrackInfoFailed(); }
+    void openUniversalAccessPrefs() { fPlaylistMenus->openUniversalAccessPrefs(); }
+
+    // PlaylistMenusHost. The accessibility check has no counterpart here: it answers yes.
+    bool accessibilityEnabled() override { return true; }
+    Window* sheetWindow() override;
+    void openFile(const std::string& path) override;
+    void genresChanged() override;
+
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
     void showNotifyWindow() { fNotifier->showNotifyWindow(); }
@@ -252,6 +279,8 @@ public:
     TextField* albumField() const { return fAlbumField; }
     RatingView* ratingView() const { return fRatingView; }
     BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
+    PopUpButton* genreButton() const { return fGenreButton; }
+    PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
     void buildMainWindow();
@@ -259,6 +288,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The genre pop-up from the genre list, the model's genre selected.
+    void fillGenreButton();
+    void showTrackGenre();
     void checkForUpdates();
     void placeMainWindow();
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
@@ -266,7 +298,6 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void getGenreList() {}
     void initMenus() {}
     void establishKeyEquivalents() {}
 
@@ -305,6 +336,7 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};
