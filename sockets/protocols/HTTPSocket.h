@@ -77,6 +77,7 @@ public:
         __attribute__((format(printf, 3, 4)));
     void AppendResponseHeader(const std::string& name, const std::string& value);
     bool ResponseHeaderIsSet(const std::string& name);
+    const string_m& ResponseHeaders() const { return headers_out; }
     void SendRequest();
     void SendResponse();
 

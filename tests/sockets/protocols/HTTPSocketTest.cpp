@@ -158,9 +158,9 @@ TEST(HTTPSocket, MalformedFramingIsRefusedAndNothingAfterItIsParsed) {
 
 TEST(HTTPSocket, ChunkStateStartsAfreshForEachMessage) {
     // A chunked message whose last chunk ended mid-trailer must not leak state into the next one.
-    const Events got =
-        Frame("POST /1 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"
-            "POST /2 HTTP/1.1\r\nContent-Length: 5\r\n\r\n0\r\n\r\n");
+    const Events got = Frame(
+        "POST /1 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"
+        "POST /2 HTTP/1.1\r\nContent-Length: 5\r\n\r\n0\r\n\r\n");
     EXPECT_EQ(got, (Events{"request POST /1  HTTP/1.1", "Transfer-Encoding=chunked", "headers done",
                            "complete[abc]", "request POST /2  HTTP/1.1", "Content-Length=5", "headers done",
                            "complete[0\r\n\r\n]"}));
