@@ -34,6 +34,18 @@ int HexValue(char c) {
     return -1;
 }
 
+struct StatusText {
+    int code;
+    const char* text;
+};
+
+constexpr StatusText kRefusals[] = {
+    {400, "Bad Request"},
+    {405, "Method not allowed"},
+    {408, "Request Timeout"},
+    {413, "Payload Too Large"},
+};
+
 }  // namespace
 
 HTTPSocket::HTTPSocket(ISocketHandler& handler) : TcpSocket(handler) {
@@ -413,4 +425,14 @@ void HTTPSocket::url_this(const std::string& url_in, std::string& protocol, std:
     path = "/" + pa.getrest();
     Parse pa3(path, "/");
     for (std::string segment = pa3.getword(); !segment.empty(); segment = pa3.getword()) file = segment;
+}
+
+void HTTPSocket::SendRefusal(int code) {
+    const char* text = "Bad Request";
+    for (const StatusText& s : kRefusals)
+        if (s.code == code) text = s.text;
+    Send("HTTP/1.1 " + std::to_string(code) + " " + text +
+         "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+    IgnoreInput();
+    SetCloseAndDelete();
 }

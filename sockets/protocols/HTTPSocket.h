@@ -90,6 +90,8 @@ protected:
     // Further input is dropped: the connection carries no more messages.
     void IgnoreInput() { ignore_input = true; }
     void Fail(const std::string& reason);
+    // A bodiless answer with the status and "Connection: close"; the socket then closes.
+    void SendRefusal(int status);
 
 private:
     enum class Body { None, Length, Chunked, UntilClose };

@@ -8,23 +8,6 @@
 
 namespace {
 
-struct StatusText {
-    int code;
-    const char* text;
-};
-
-constexpr StatusText kRefusals[] = {
-    {400, "Bad Request"},
-    {408, "Request Timeout"},
-    {413, "Payload Too Large"},
-};
-
-const char* RefusalText(int code) {
-    for (const StatusText& s : kRefusals)
-        if (s.code == code) return s.text;
-    return "Bad Request";
-}
-
 std::string WithoutLineBreaks(std::string text) {
     for (char& c : text)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
@@ -151,9 +134,10 @@ void HttpBaseSocket::Refuse(int status, const std::string& reason) {
 void HttpBaseSocket::OnFramingError(const std::string& reason) {
     Handler().LogError(this, "HttpBaseSocket", m_refusal, reason, LOG_LEVEL_WARNING);
     // Mid-response the head is out already; only closing is left.
-    if (!m_responding)
-        Send("HTTP/1.1 " + std::to_string(m_refusal) + " " + RefusalText(m_refusal) +
-             "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
-    m_responding = false;
-    SetCloseAndDelete();
+    if (m_responding) {
+        m_responding = false;
+        SetCloseAndDelete();
+        return;
+    }
+    SendRefusal(m_refusal);
 }
