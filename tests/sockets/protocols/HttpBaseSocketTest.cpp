@@ -29,6 +29,7 @@ protected:
             std::make_unique<ListenSocket>(handler, std::make_unique<HttpTestServer>(handler, &app));
         ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
         port = listener->GetPort();
+        listener->SetDeleteByHandler();
         handler.Add(listener.release());
     }
 

@@ -49,6 +49,7 @@ public:
         auto listener = std::make_unique<ListenSocket>(handler, std::make_unique<Server>(handler, args...));
         listener->Bind("127.0.0.1", 0);
         port = listener->GetPort();
+        listener->SetDeleteByHandler();
         handler.Add(listener.release());
     }
     // The bytes that come back until the server closes, and whether it did.
