@@ -17,6 +17,7 @@
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
 #include "Source/TapView.h"
@@ -93,7 +94,8 @@ Controller::Controller(Services services)
       fPlayer(services.player),
       fDefaults(services.defaults),
       fPreferences(services.preferences),
-      fClock(services.clock) {
+      fClock(services.clock),
+      fHotKeys(services.hotKeys) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
@@ -404,6 +406,11 @@ void Controller::applicationWillFinishLaunching() {
 }
 
 void Controller::applicationDidFinishLaunching() {
+    // 2: the services provider of step 1 has no counterpart on this desktop.
+    if (fHotKeys) {
+        fHotKeys->setHotKey1Listener(this, [this] { hotKey1Action(); });
+        fHotKeys->setHotKey2Listener(this, [this] { hotKey2Action(); });
+    }
     checkForUpdates();
 }
 

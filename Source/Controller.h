@@ -52,6 +52,7 @@ class TrackView;
 class UKSound;
 class Window;
 class Clock;
+class HotKeyController;
 
 class Controller : public QObject,
                    public BPMTrackerHost,
@@ -81,8 +82,9 @@ public:
         ControllerEnvironment& environment;
         PlayerAccess& player;
         NSUserDefaults& defaults;
-        PreferencesStore& preferences;  // "LastUpdateCheck", the player's "allow-half-stars"
-        Clock& clock;                   // the metronome's
+        PreferencesStore& preferences;       // "LastUpdateCheck", the player's "allow-half-stars"
+        Clock& clock;                        // the metronome's
+        HotKeyController* hotKeys{nullptr};  // the application's global hot keys, if any
     };
 
     // Registers the factory defaults from the bundle's "Defaults.plist".
@@ -348,6 +350,7 @@ private:
     NSUserDefaults& fDefaults;
     PreferencesStore& fPreferences;
     Clock& fClock;
+    HotKeyController* fHotKeys;
 
     std::unique_ptr<AssignedTracks> fAssignments;
     std::optional<NSRunningApplication> fRunningApplication;
