@@ -14,6 +14,8 @@
 #include "Source/AssignedTracks.h"
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
+#include "Source/MainMenu.h"
+#include "Source/MainMenuHost.h"
 #include "Source/MetronomeHost.h"
 #include "Source/NoTempoNotifier.h"
 #include "Source/NoTempoNotifierHost.h"
@@ -21,8 +23,11 @@
 #include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
+#include "Source/PlaylistMenus.h"
+#include "Source/PlaylistMenusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
 
@@ -30,6 +35,7 @@ class ArtworkImageView;
 class BPMBadgeView;
 class BPMTracker;
 class Button;
+class NSMenu;
 class ControllerEnvironment;
 class NSSound;
 class NSUserDefaults;
@@ -41,6 +47,7 @@ class SegmentedControl;
 class Slider;
 class TapView;
 class TextField;
+class TexturedSlider;
 class TrackView;
 class UKSound;
 class Window;
@@ -54,7 +61,9 @@ class Controller : public QObject,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
-                   public NoTempoNotifierHost {
+                   public PlaylistMenusHost,
+                   public NoTempoNotifierHost,
+                   public MainMenuHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -62,6 +71,10 @@ public:
 
     static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
     static constexpr SInt64 kUpdateCheckInterval = 604800;
+    // After a notice whose refresh the player left unanswered, the main thread does not wait on
+    // the player again for this long, a request's time-out: the notices of that time are kept,
+    // the latest refreshed at its end.
+    static constexpr int64_t kUnansweredHoldMs = 2000;
 
     // None is owned; all must outlive the controller.
     struct Services {
@@ -90,15 +103,18 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
+    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // Notices are being held because the player left a refresh unanswered.
+    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
     bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
-    void showMainWindow();
+    void showMainWindow() override;
     Window* window() const { return fWindow.get(); }
 
     // Track display.
@@ -197,11 +213,60 @@ public:
     void volumeDown() { fPlayerCommands->volumeDown(); }
     void volumeChanged() { fPlayerCommands->volumeChanged(); }
     void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
-    Slider* volumeSlider() const { return fVolumeSlider; }
+    Slider* volumeSlider() const;
 
     // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
+
+    // Menus.
+    MainMenu& mainMenu() { return *fMainMenu; }
+    void performMenuCommand(MenuCommand command) override;
+    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
+    bool metronomeIsPlaying() override;
+    int menuDisplayedBPM() override;
+    int menuTrackerBPM() override;
+    bool mainWindowIsVisible() override;
+    std::optional<PropertyList::Dictionary> storedShortcuts() override;
+    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
+    // Commands whose windows come later.
+    void checkForNewVersion() {}
+    void showPreferenceWindow() {}
+    void showFeedbackWindow() {}
+    void showSupportWindow() {}
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
+    // Ends the program as the window's close button does.
+    void terminate();
+
+    // Playlists, genres and Get Info.
+    PlaylistMenus& playlistMenus() { return *fPlaylistMenus; }
+    std::vector<std::string> playlists() { return fPlaylistMenus->playlists(); }
+    std::vector<SInt64> playlistIDs() { return fPlaylistMenus->playlistIDs(); }
+    void menuNeedsUpdate(NSMenu& menu) { fPlaylistMenus->menuNeedsUpdate(menu); }
+    void addToPlaylistFromMenu(long tag) { fPlaylistMenus->addToPlaylistFromMenu(tag); }
+    void addToPlaylist() { fPlaylistMenus->addToPlaylist(); }
+    void addToPlaylistFailed() { fPlaylistMenus->addToPlaylistFailed(); }
+    std::vector<std::string> genres() { return fPlaylistMenus->genres(); }
+    // Rebuilds the list from the player and refills the genre pop-up.
+    void getGenreList();
+    void getGenreListFailed() { fPlaylistMenus->getGenreListFailed(); }
+    void selectGenre();
+    void getTrackInfo() { fPlaylistMenus->getTrackInfo(); }
+    void getTrackInfoFailed() { fPlaylistMenus->getTrackInfoFailed(); }
+    void openUniversalAccessPrefs() { fPlaylistMenus->openUniversalAccessPrefs(); }
+
+    // PlaylistMenusHost. The accessibility check has no counterpart here: it answers yes.
+    bool accessibilityEnabled() override { return true; }
+    Window* sheetWindow() override;
+    void openFile(const std::string& path) override;
+    void genresChanged() override;
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -252,13 +317,21 @@ public:
     TextField* albumField() const { return fAlbumField; }
     RatingView* ratingView() const { return fRatingView; }
     BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
+    PopUpButton* genreButton() const { return fGenreButton; }
+    PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
+    void refreshForNotification(const NSNotification& notification);
+    void holdPlayerNotices();
+    void dropHeldPlayerNotices();
     void buildMainWindow();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The genre pop-up from the genre list, the model's genre selected.
+    void fillGenreButton();
+    void showTrackGenre();
     void checkForUpdates();
     void placeMainWindow();
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
@@ -266,7 +339,7 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void getGenreList() {}
+    // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
 
@@ -284,7 +357,7 @@ private:
     TextField* fNameField{nullptr};
     TextField* fArtistField{nullptr};
     TextField* fAlbumField{nullptr};
-    Slider* fVolumeSlider{nullptr};
+    TexturedSlider* fVolumeSlider{nullptr};
     TrackView* fTrackView{nullptr};
     TapView* fTapView{nullptr};
     RatingView* fRatingView{nullptr};
@@ -305,6 +378,14 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    std::unique_ptr<MainMenu> fMainMenu;
+    MenuShortcuts fMenuShortcuts;
+
+    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
+    uint64_t fHoldTask{0};
+    std::optional<NSNotification> fHeldNotice;
+
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

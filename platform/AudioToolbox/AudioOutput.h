@@ -22,10 +22,18 @@ public:
     AudioOutput& operator=(const AudioOutput&) = delete;
     virtual ~AudioOutput();
 
-    // The output queues are created on. Any thread.
+    // The output queues are created on; nullptr once the process's audio has been shut down.
+    // Any thread.
     static std::shared_ptr<AudioOutput> current();
     // Replaces the current output (tests); nullptr makes the next current() choose again.
     static void setCurrent(std::shared_ptr<AudioOutput> output);
+    // At quit: stops the current output's audio thread and joins it, whoever still holds the
+    // output (its queues play nothing from then on), and makes no other. The output's thread
+    // sleeps on a clock that is itself a static object, so it must end before static objects go.
+    static void shutdown();
+
+    // Stops rendering for good and joins the audio thread; queues stay attached and silent.
+    virtual void stopPlaying() = 0;
 
     double sampleRate() const { return mSampleRate; }
     UInt32 periodFrames() const { return mPeriodFrames; }
@@ -51,6 +59,13 @@ protected:
     // Before the first period, when the driver grants another period than the one asked for.
     void setPeriodFrames(UInt32 frames) { mPeriodFrames = frames; }
     void setSampleRate(double rate) { mSampleRate = rate; }
+    // Whether any attached queue runs (is playing or waiting for its first sample). Any thread.
+    bool hasRunningQueue();
+    // For an output that stops rendering: a queue started meanwhile begins one latency after
+    // the next period, whenever that comes.
+    void forgetTiming();
+    // A queue of this output started running; on the thread that started it, no lock held.
+    virtual void queueStarted() {}
 
 private:
     friend class AudioQueue;
@@ -71,4 +86,14 @@ private:
     bool mTimed{false};
     SInt64 mPeriodSample{0};
     SInt64 mPeriodTime{0};
+};
+
+// Shuts the process's audio down when it goes. Made first in main, so that it goes after
+// everything that plays and before static objects.
+class ScopedAudioShutdown {
+public:
+    ScopedAudioShutdown() = default;
+    ~ScopedAudioShutdown() { AudioOutput::shutdown(); }
+    ScopedAudioShutdown(const ScopedAudioShutdown&) = delete;
+    ScopedAudioShutdown& operator=(const ScopedAudioShutdown&) = delete;
 };

@@ -369,6 +369,52 @@ TEST_F(CurrentOutput, NSSoundFindsThemeSoundsByName) {
     unsetenv("XDG_DATA_DIRS");
 }
 
+// The null output renders nothing while no queue runs, so a silent program sleeps; a queue
+// started after a rest plays from one latency after its start, not from where the rest began.
+TEST(NullOutput, RestsWhileNoQueueRunsAndPlaysAQueueStartedLater) {
+    VirtualClock clock;
+    auto output = NullOutput::create(clock);
+    const SInt64 latency = output->latencyFrames();
+    SInt64 atRest = output->renderedFrames();
+    for (int play = 1; play <= 2; ++play) {
+        SCOPED_TRACE(play);
+        clock.sleepFor(1'000'000);
+        EXPECT_EQ(output->renderedFrames(), atRest) << "a second without a queue";
+        EXPECT_EQ(output->startSampleFor(clock.now()), atRest + latency);
+        Tone tone = makeTone(output, 0.5f, 1000);
+        ASSERT_EQ(tone.queue->start(), noErr);
+        clock.sleepFor(100'000);
+        EXPECT_FALSE(tone.queue->isRunning()) << "played its buffer and stopped";
+        const SInt64 played = output->renderedFrames();
+        EXPECT_GE(played, atRest + 1000 + latency);
+        EXPECT_LT(played, atRest + 1000 + 4 * latency) << "only the periods the tone needed, and a few";
+        atRest = played;
+    }
+}
+
+// At quit the output's thread must end before static objects go, also while sounds still hold
+// the output.
+TEST_F(CurrentOutput, ShutdownStopsTheAudioThreadAndMakesNoOtherOutput) {
+    Tone tone = makeTone(AudioOutput::current(), 0.5f, 44100);
+    ASSERT_EQ(tone.queue->start(), noErr);
+    clock.sleepFor(periodMicros(4));
+    const SInt64 before = output->renderedFrames();
+    EXPECT_GT(before, 0);
+
+    AudioOutput::shutdown();
+    EXPECT_EQ(AudioOutput::current(), nullptr);
+    clock.sleepFor(periodMicros(20));  // time moves on at once: no thread of the output sleeps on it
+    EXPECT_EQ(output->renderedFrames(), before);
+    std::unique_ptr<AudioQueue> late;
+    EXPECT_EQ(AudioQueue::newOutput(FloatStreamDescription(kRate, 1), {}, late), kAudioQueueNoOutputErr);
+
+    const soundfiles::Sound written = soundfiles::read(output->path());
+    EXPECT_EQ(static_cast<SInt64>(written.frames()), before) << "the file is complete";
+    tone.queue.reset();
+    AudioOutput::setCurrent(nullptr);
+    EXPECT_NE(AudioOutput::current(), nullptr) << "a new output can be chosen again";
+}
+
 TEST(AudioOutputChoice, FollowsTheEnvironment) {
     soundfiles::TempFolder folder;
     struct Case {
