@@ -13,6 +13,7 @@
 
 #include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
+#include "Source/ApplescriptController.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
@@ -20,6 +21,7 @@
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/ClickAndHoldButtonCell.h"
 #include "Source/Toolkit/GenrePopupButtonCell.h"
@@ -1100,6 +1102,54 @@ void Controller::setVolumeSliderValue(SInt32 value) {
 
 void Controller::launchPlayer() {
     fEnvironment.launchPlayer();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rules.
+
+RulesController& Controller::rulesController() {
+    if (!fRules) fRules = std::make_unique<RulesController>(fDefaults, NSNotificationCenter::defaultCenter());
+    return *fRules;
+}
+
+void Controller::applyRules() {
+    rulesController().applyRules(*fPlayerStatus, *this);
+}
+
+std::shared_ptr<PlayerPlaylist> Controller::playlistWithPersistentId(SInt64 persistentId) {
+    return fPlayer.playlistWithPersistentId(persistentId);
+}
+
+std::shared_ptr<PlayerTrack> Controller::trackInPlaylist(const PlayerPlaylist& playlist,
+                                                         SInt64 trackPersistentId) {
+    return playlist.trackWithPersistentId(trackPersistentId);
+}
+
+std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
+    return track.path();
+}
+
+void Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
+    fPlayer.addTrackPath(path, &playlist);
+}
+
+void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {
+    fPlayer.removeTrack(track, &playlist);
+}
+
+void Controller::runGetInfoScript() {
+    // A rule's Get Info is best effort: the script logs its own failures.
+    try {
+        ApplescriptController::withResource("GetInfo").run();
+    } catch (...) {
+    }
+}
+
+std::vector<UserPlaylist> Controller::userPlaylists() {
+    std::vector<UserPlaylist> playlists;
+    for (const PlaylistEntry& entry : fPlaylistMenus->playlistEntries())
+        playlists.push_back({entry.name, entry.persistentID});
+    return playlists;
 }
 
 void Controller::activatePlayer() {

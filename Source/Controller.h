@@ -25,7 +25,9 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/PlaylistMenusHost.h"
+#include "Source/Preferences/RulesPrefsControllerHost.h"
 #include "Source/RatingViewHost.h"
+#include "Source/RulesControllerHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -42,6 +44,7 @@ class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class RulesController;
 class RatingView;
 class SegmentedControl;
 class Slider;
@@ -64,7 +67,9 @@ class Controller : public QObject,
                    public PlayerCommandsHost,
                    public PlaylistMenusHost,
                    public NoTempoNotifierHost,
-                   public MainMenuHost {
+                   public MainMenuHost,
+                   public RulesControllerHost,
+                   public RulesPrefsControllerHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -270,6 +275,23 @@ public:
     void openFile(const std::string& path) override;
     void genresChanged() override;
 
+    // The rule store over this controller's defaults, made on first use; the engine runs it
+    // after each assignment and the rules pane edits it.
+    RulesController& rulesController();
+
+    // RulesControllerHost.
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
+    std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
+                                                 SInt64 trackPersistentId) override;
+    std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
+    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
+    void runGetInfoScript() override;
+
+    // RulesPrefsControllerHost (with accessibilityEnabled above).
+    std::vector<UserPlaylist> userPlaylists() override;
+    void openAccessibilitySettings() override { openUniversalAccessPrefs(); }
+
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
     void showNotifyWindow() { fNotifier->showNotifyWindow(); }
@@ -339,8 +361,8 @@ private:
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
                    const std::atomic<std::shared_ptr<NSSound>>& copy);
     std::optional<std::string> soundPath(const char* key) const;
+    void applyRules();
     // Least bodies of operations that later work fills in.
-    void applyRules() {}
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -389,6 +411,7 @@ private:
     std::optional<NSNotification> fHeldNotice;
 
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
+    std::unique_ptr<RulesController> fRules;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};
