@@ -1,12 +1,16 @@
 #include "Source/Controller.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFontMetricsF>
+#include <QMenuBar>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
+#include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
@@ -15,6 +19,11 @@
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/ClickAndHoldButtonCell.h"
+#include "Source/Toolkit/GenrePopupButtonCell.h"
+#include "Source/Toolkit/GradientButtonCell.h"
+#include "Source/Toolkit/GradientSegmentedCell.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/UserPlaylists.h"
@@ -26,10 +35,12 @@
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/Image.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -139,38 +150,51 @@ void Controller::buildMainWindow() {
     }
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
-    fGenreButton = new PopUpButton(false, content);
+    fGenreButton = new GenrePopupButtonCell(content);
     // Leaves room on its right for the add-to-playlist button.
     fGenreButton->setFrame(NSRect{{230, 290}, {146, 22}});
     fGenreButton->addItemWithTitle(localized("Genre not specified"));
 
     fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
 
-    auto button = [&](NSRect frame, const char* image, const char* pressed) {
-        auto* b = new Button(frame, content);
+    auto button = [&](auto* b, const char* image, const char* pressed) {
         b->setBordered(false);
         b->setImage(NSImage::imageNamed(image));
         b->setAlternateImage(NSImage::imageNamed(pressed));
         return b;
     };
-    fBackButton = button(NSRect{{10, 18}, {28, 28}}, "back_active_s.png", "back_pressed_s.png");
-    fPlayPauseButton = button(NSRect{{40, 18}, {28, 28}}, "pause_active_s.png", "pause_pressed_s.png");
-    fForwardButton = button(NSRect{{70, 18}, {28, 28}}, "forward_active_s.png", "forward_pressed_s.png");
-    fSkipForwardButton = button(NSRect{{100, 18}, {28, 28}}, "skip_active.png", "skip_pressed.png");
-    fSkipNextButton = button(NSRect{{130, 18}, {28, 28}}, "skipnext_active.png", "skipnext_pressed.png");
-    fMetronomeButton = button(NSRect{{162, 18}, {28, 28}}, "metronome_startc.png", "metronome_startc.png");
+    auto plain = [&](NSRect frame) { return new Button(frame, content); };
+    // Held, back and forward scan through the track; released, the player plays on.
+    auto held = [&](NSRect frame, void (PlayerCommands::*down)()) {
+        auto* b = new ClickAndHoldButtonCell(frame, content);
+        b->mouseDownAction = [this, down] { (playerCommands().*down)(); };
+        b->mouseUpAction = [this] { playerCommands().resume(); };
+        return b;
+    };
+    // The bottom row sits above the volume slider, whose speaker buttons widen it to 200.
+    constexpr CGFloat kRowY = 24;
+    fBackButton = button(held(NSRect{{10, kRowY}, {28, 28}}, &PlayerCommands::rewind), "back_active_s.png",
+                         "back_pressed_s.png");
+    fPlayPauseButton =
+        button(plain(NSRect{{40, kRowY}, {28, 28}}), "pause_active_s.png", "pause_pressed_s.png");
+    fForwardButton = button(held(NSRect{{70, kRowY}, {28, 28}}, &PlayerCommands::fastForward),
+                            "forward_active_s.png", "forward_pressed_s.png");
+    fSkipForwardButton = button(plain(NSRect{{100, kRowY}, {28, 28}}), "skip_active.png", "skip_pressed.png");
+    fSkipNextButton =
+        button(plain(NSRect{{130, kRowY}, {28, 28}}), "skipnext_active.png", "skipnext_pressed.png");
+    fMetronomeButton =
+        button(plain(NSRect{{162, kRowY}, {28, 28}}), "metronome_startc.png", "metronome_startc.png");
 
-    fVolumeSlider = new Slider(content);
+    fVolumeSlider = new TexturedSlider(content);
     fVolumeSlider->setMinValue(0);
     fVolumeSlider->setMaxValue(100);
-    fVolumeSlider->setFrame(NSRect{{10, 2}, {150, 14}});
+    // Its indicator adds 25 on each side: 10 to 210 once the speakers are in.
+    fVolumeSlider->setFrame(NSRect{{35, 2}, {150, 20}});
 
-    fHalveDoubleBPMButton = new SegmentedControl(2, content);
-    fHalveDoubleBPMButton->setFrame(NSRect{{196, 20}, {68, 24}});
+    fHalveDoubleBPMButton = new GradientSegmentedCell(NSRect{{196, kRowY + 2}, {68, 24}}, content);
     fHalveDoubleBPMButton->setLabel("\u00BD", 0);
     fHalveDoubleBPMButton->setLabel("\u00D72", 1);
-    fPlusMinusBPMButton = new SegmentedControl(2, content);
-    fPlusMinusBPMButton->setFrame(NSRect{{268, 20}, {56, 24}});
+    fPlusMinusBPMButton = new GradientSegmentedCell(NSRect{{268, kRowY + 2}, {56, 24}}, content);
     fPlusMinusBPMButton->setLabel("\u2212", 0);
     fPlusMinusBPMButton->setLabel("+", 1);
     for (SegmentedControl* control : {fHalveDoubleBPMButton, fPlusMinusBPMButton}) {
@@ -178,7 +202,7 @@ void Controller::buildMainWindow() {
         control->setTag(1, 1);
     }
 
-    fApplyBPMButton = new Button(NSRect{{330, 18}, {80, 28}}, content);
+    fApplyBPMButton = new GradientButtonCell(NSRect{{330, kRowY}, {80, 28}}, content);
     fApplyBPMButton->setTitle(localized("Apply"));
 
     fAddToPlaylistButton = new PopUpButton(true, content);
@@ -206,10 +230,29 @@ void Controller::buildMainWindow() {
     };
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
+    fMainMenu = std::make_unique<MainMenu>(*this);
+    attachAddToPlaylistMenu();
+    fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
+    fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+}
+
+void Controller::attachAddToPlaylistMenu() {
+    NSMenu* controls = fMainMenu->controlsMenu();
+    if (!controls) return;
+    size_t at = controls->numberOfItems();
+    for (size_t i = 0; i < controls->numberOfItems(); ++i)
+        if (controls->itemAtIndex(i)->tag() == kGetInfoMenuTag) at = i + 1;
+    auto item = std::make_unique<NSMenuItem>(localized("Add to Playlist"), nullptr, "");
+    item->setSubmenu(fPlaylistMenus->makeAddToPlaylistMenu());
+    controls->insertItem(std::move(item), at);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Launch.
+
+Slider* Controller::volumeSlider() const {
+    return fVolumeSlider;
+}
 
 void Controller::awakeFromNib() {
     buildMainWindow();
@@ -221,6 +264,7 @@ void Controller::awakeFromNib() {
 
     // 1-2
     fPlayerCanPause = true;
+    fVolumeSlider->setIndicatorIndex(TexturedSlider::kSpeakerIndicator);
     for (TextField* field : {fNameField, fArtistField, fAlbumField}) field->setBackgroundStyle(3);
     // The list is read before the first refresh, so the first track's assigned flag is right.
     if (fKeepTrack) {
@@ -550,12 +594,8 @@ void Controller::getGenreList() {
 void Controller::fillGenreButton() {
     if (!fWindow) return;
     fGenreButton->removeAllItems();
-    for (const std::string& genre : fPlaylistMenus->genres()) {
-        if (genre == PlaylistMenus::kGenreSeparator)
-            fGenreButton->addSeparatorItem();
-        else
-            fGenreButton->addItemWithTitle(genre);
-    }
+    // The genre cell turns the list's "•••" into a separator.
+    for (const std::string& genre : fPlaylistMenus->genres()) fGenreButton->addItemWithTitle(genre);
     showTrackGenre();
 }
 
@@ -920,6 +960,87 @@ void Controller::deliverUserNotification(const std::string& title, const std::st
                                          const std::string& informativeText) {
     NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
         {title, subtitle, informativeText});
+}
+
+void Controller::performMenuCommand(MenuCommand command) {
+    using enum MenuCommand;
+    using Sender = PlayerCommands::Sender;
+    static const std::map<MenuCommand, std::function<void(Controller&)>> commands = {
+        {ShowAboutWindow, &Controller::showAboutWindow},
+        {CheckForNewVersion, &Controller::checkForNewVersion},
+        {ShowPreferenceWindow, &Controller::showPreferenceWindow},
+        {Quit, &Controller::terminate},
+        {ApplyBPM, &Controller::applyBPM},
+        {HalveBPM, &Controller::halveBPM},
+        {DoubleBPM, &Controller::doubleBPM},
+        {IncrementBPM, &Controller::incrementBPM},
+        {DecrementBPM, &Controller::decrementBPM},
+        {StartStopMetronome, &Controller::startStopMetronome},
+        {PausePlayTrack, &Controller::pausePlayTrack},
+        {NextTrack, [](Controller& c) { c.nextTrack(Sender::Control); }},
+        {PreviousTrack, &Controller::previousTrack},
+        {SkipForward, &Controller::skipForward},
+        {SkipBack, &Controller::skipBack},
+        {NextPlusSkipForward, [](Controller& c) { c.nextPlusSkipForward(Sender::Control); }},
+        {GetTrackInfo, &Controller::getTrackInfo},
+        {SwitchToiTunes, &Controller::switchToiTunes},
+        {RatingUp, &Controller::ratingUp},
+        {RatingDown, &Controller::ratingDown},
+        {VolumeUp, &Controller::volumeUp},
+        {VolumeDown, &Controller::volumeDown},
+        {ShowMainWindow, &Controller::showMainWindow},
+        {ShowFeedbackWindow, &Controller::showFeedbackWindow},
+        {ShowSupportWindow, &Controller::showSupportWindow},
+        {LinkHomepage, &Controller::linkHomepage},
+        {LinkSupport, &Controller::linkSupport},
+    };
+    if (auto found = commands.find(command); found != commands.end()) found->second(*this);
+}
+
+bool Controller::metronomeIsPlaying() {
+    return fBPMTracker->metronomeIsPlaying();
+}
+
+int Controller::menuDisplayedBPM() {
+    return fBPMTracker->displayBPM();
+}
+
+int Controller::menuTrackerBPM() {
+    return fBPMTracker->bpm();
+}
+
+bool Controller::mainWindowIsVisible() {
+    return fWindow && fWindow->isVisible();
+}
+
+std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
+    auto value = fDefaults.objectForKey("Shortcuts");
+    if (!value || !value->dictionary()) return std::nullopt;
+    return *value->dictionary();
+}
+
+void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
+    fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::showAboutWindow() {
+    AboutWindowController::aboutController().showWindow();
+}
+
+void Controller::linkHomepage() {
+    URLOpener::openURL(kHomepageURL);
+}
+
+void Controller::linkSupport() {
+    URLOpener::openURL(kSupportURL);
+}
+
+void Controller::linkAppStore() {
+    URLOpener::openURL(kAppStoreURL);
+}
+
+void Controller::terminate() {
+    fEnvironment.terminateApplication();
 }
 
 void Controller::beep() {

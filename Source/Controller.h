@@ -14,6 +14,8 @@
 #include "Source/AssignedTracks.h"
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
+#include "Source/MainMenu.h"
+#include "Source/MainMenuHost.h"
 #include "Source/MetronomeHost.h"
 #include "Source/NoTempoNotifier.h"
 #include "Source/NoTempoNotifierHost.h"
@@ -25,6 +27,7 @@
 #include "Source/PlaylistMenusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
 
@@ -44,6 +47,7 @@ class SegmentedControl;
 class Slider;
 class TapView;
 class TextField;
+class TexturedSlider;
 class TrackView;
 class UKSound;
 class Window;
@@ -58,7 +62,8 @@ class Controller : public QObject,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
                    public PlaylistMenusHost,
-                   public NoTempoNotifierHost {
+                   public NoTempoNotifierHost,
+                   public MainMenuHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -201,7 +206,7 @@ public:
     void volumeDown() { fPlayerCommands->volumeDown(); }
     void volumeChanged() { fPlayerCommands->volumeChanged(); }
     void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
-    Slider* volumeSlider() const { return fVolumeSlider; }
+    Slider* volumeSlider() const;
 
     // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
@@ -229,6 +234,34 @@ public:
     Window* sheetWindow() override;
     void openFile(const std::string& path) override;
     void genresChanged() override;
+
+    // Menus.
+    MainMenu& mainMenu() { return *fMainMenu; }
+    void performMenuCommand(MenuCommand command) override;
+    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
+    bool metronomeIsPlaying() override;
+    int menuDisplayedBPM() override;
+    int menuTrackerBPM() override;
+    bool mainWindowIsVisible() override;
+    std::optional<PropertyList::Dictionary> storedShortcuts() override;
+    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
+    // Commands whose windows come later.
+
+    void checkForNewVersion() {}
+    void showPreferenceWindow() {}
+    void showFeedbackWindow() {}
+    void showSupportWindow() {}
+
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
+    // Ends the program as the window's close button does.
+    void terminate();
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -288,6 +321,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The playlists' submenu goes after Get Info in the commands menu.
+    static constexpr long kGetInfoMenuTag = 209;
+    void attachAddToPlaylistMenu();
     // The genre pop-up from the genre list, the model's genre selected.
     void fillGenreButton();
     void showTrackGenre();
@@ -298,6 +334,7 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
+    // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
 
@@ -315,7 +352,7 @@ private:
     TextField* fNameField{nullptr};
     TextField* fArtistField{nullptr};
     TextField* fAlbumField{nullptr};
-    Slider* fVolumeSlider{nullptr};
+    TexturedSlider* fVolumeSlider{nullptr};
     TrackView* fTrackView{nullptr};
     TapView* fTapView{nullptr};
     RatingView* fRatingView{nullptr};
@@ -337,6 +374,8 @@ private:
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
+    std::unique_ptr<MainMenu> fMainMenu;
+    MenuShortcuts fMenuShortcuts;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

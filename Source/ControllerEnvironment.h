@@ -52,4 +52,6 @@ public:
     virtual std::shared_ptr<NSSound> makeNSSound(const std::string& path) = 0;
 
     virtual std::optional<std::string> applicationSupportDirectory() = 0;
+    // Ends the event loop, so the program quits as after its last window closed.
+    virtual void terminateApplication() = 0;
 };

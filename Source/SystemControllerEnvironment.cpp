@@ -1,5 +1,6 @@
 #include "Source/SystemControllerEnvironment.h"
 
+#include <QCoreApplication>
 #include <ctime>
 #include <filesystem>
 
@@ -36,6 +37,10 @@ bool SystemControllerEnvironment::launchPlayerWithPlayEvent() {
     configuration.appleEvent = AEFlattenEvent(play, kAENoReply, kAEDefaultTimeout);
     return NSWorkspace::sharedWorkspace().launchApplication(
         kPlayerBundleIdentifier, NSWorkspaceLaunchAsync | NSWorkspaceLaunchWithoutActivation, configuration);
+}
+
+void SystemControllerEnvironment::terminateApplication() {
+    QCoreApplication::quit();
 }
 
 bool SystemControllerEnvironment::launchPlayer() {

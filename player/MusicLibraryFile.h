@@ -12,8 +12,8 @@
 // file had it: every key the stand-in does not model, untouched values, and the order of keys,
 // tracks, playlists and a folder's items. A file that is missing, not a property list, or not a
 // library is a Failure that says so; within a library, an entry that cannot be read is left out
-// and the rest is kept. A file that is there but could not be loaded is never saved over: the
-// library file is then read-only.
+// of the library (and written back as it was) and the rest is kept. A file that is there but
+// could not be loaded is never saved over: the library file is then read-only.
 #pragma once
 
 #include <cstdint>

@@ -54,17 +54,13 @@ TcpSocket::CircularBuffer::CircularBuffer(size_t size) : m_buf(new char[2 * size
 bool TcpSocket::CircularBuffer::Write(const char* s, size_t l) {
     if (m_q + l > m_max) return false;
     m_count += l;
-    if (m_t + l > m_max) {
-        const size_t l1 = m_max - m_t;
-        memcpy(m_buf.get() + m_t, s, l);
-        memcpy(m_buf.get(), s + l1, l - l1);
-        m_t = l - l1;
-    } else {
-        memcpy(m_buf.get() + m_t, s, l);
-        memcpy(m_buf.get() + m_max + m_t, s, l);
-        m_t += l;
-        if (m_t >= m_max) m_t -= m_max;
-    }
+    // Every byte goes to its place and to the mirror half, so the held bytes read contiguously.
+    const size_t first = std::min(l, m_max - m_t);
+    memcpy(m_buf.get() + m_t, s, first);
+    memcpy(m_buf.get() + m_max + m_t, s, first);
+    memcpy(m_buf.get(), s + first, l - first);
+    memcpy(m_buf.get() + m_max, s + first, l - first);
+    m_t = (m_t + l) % m_max;
     m_q += l;
     return true;
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+class NSMenu;
+
 // Critical asks for attention until the application is activated; informational asks once.
 enum class NSRequestUserAttentionType { CriticalRequest = 0, InformationalRequest = 10 };
 
@@ -30,6 +32,10 @@ public:
     // The kind of the last request made, for the program's own checks.
     std::optional<NSRequestUserAttentionType> lastAttentionRequest() const { return mLastAttention; }
 
+    // The menu bar's model; not owned. nullptr until the application sets one.
+    NSMenu* mainMenu() const { return mMainMenu; }
+    void setMainMenu(NSMenu* menu) { mMainMenu = menu; }
+
     // The platform's mask of the modifier keys held at this moment.
     uint32_t currentModifierFlags() const;
 
@@ -45,6 +51,7 @@ private:
     void settle();
 
     bool mActive{false};
+    NSMenu* mMainMenu{nullptr};
     int mAttentionRequests{0};
     std::optional<NSRequestUserAttentionType> mLastAttention;
     bool mSettlePending{false};

@@ -85,6 +85,17 @@ void AudioOutput::renderPeriod(float* out, UInt32 frames, SInt64 microseconds) {
     mRenderedFrames.store(first + frames, std::memory_order_release);
 }
 
+bool AudioOutput::hasRunningQueue() {
+    std::lock_guard lock(mQueuesLock);
+    return std::any_of(mQueues.begin(), mQueues.end(),
+                       [](const AudioQueue* queue) { return queue->isRunning(); });
+}
+
+void AudioOutput::forgetTiming() {
+    std::lock_guard lock(mTimingLock);
+    mTimed = false;
+}
+
 void AudioOutput::attach(AudioQueue* queue) {
     std::lock_guard lock(mQueuesLock);
     mQueues.push_back(queue);

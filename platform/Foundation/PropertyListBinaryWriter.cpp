@@ -1,5 +1,6 @@
 #include "platform/Foundation/PropertyListBinaryWriter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -106,6 +107,20 @@ bool appendString(std::string& out, const std::string& text) {
     appendHeader(out, kMarkerUTF16, units.size());
     for (char16_t unit : units) appendBigEndian(out, unit, 2);
     return true;
+}
+
+// Values and dictionary keys, an upper bound of the objects written; nesting past the bound is
+// refused later anyway.
+uint64_t countValues(const PropertyList& value, int depth, int maximumDepth) {
+    if (depth > maximumDepth) return 1;
+    uint64_t count = 1;
+    if (const PropertyList::Dictionary* dictionary = value.dictionary()) {
+        count += dictionary->size();
+        for (const auto& [key, item] : *dictionary) count += countValues(item, depth + 1, maximumDepth);
+    } else if (const PropertyList::Array* array = value.array()) {
+        for (const PropertyList& item : *array) count += countValues(item, depth + 1, maximumDepth);
+    }
+    return count;
 }
 
 }  // namespace
@@ -229,9 +244,12 @@ bool PropertyListBinaryWriter::add(const PropertyList& value, int depth, uint64_
 Result<PropertyList::Data> PropertyListBinaryWriter::write(const PropertyList& plist) {
     mBytes.clear();
     mObjects.clear();
-    mSlots.clear();
     mScalarCount = 0;
     mError.clear();
+    // Sized once for every object: growing the table on the way costs as much as filling it.
+    const uint64_t most = countValues(plist, 0, mMaximumDepth);
+    mObjects.reserve(most);
+    mSlots.assign(std::bit_ceil(std::max<uint64_t>(most * 2, 64)), Slot{});
     uint64_t top = 0;
     if (!add(plist, 0, top)) return Failure{mError};
 

@@ -181,6 +181,7 @@ TEST_F(PlayerStandIn, WarmRequestsAskTheDaemonNothingAndARestartedPlayerIsReache
         AppleEvent reply;
         return AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
     };
+    control({"play"});
     const auto first = static_cast<UInt32>(PBRunningPlayerProcessID());
     ASSERT_EQ(send(typeKernelProcessID, first), noErr);
     struct Case {
@@ -194,6 +195,11 @@ TEST_F(PlayerStandIn, WarmRequestsAskTheDaemonNothingAndARestartedPlayerIsReache
         EXPECT_EQ(send(c.addressType, c.address), noErr) << c.name;
         EXPECT_EQ(SessionBus::daemonCalls(), before) << c.name;
     }
+    const uint64_t beforeBridge = SessionBus::daemonCalls();
+    const std::shared_ptr<PBTrack> track = PlayerBridge::sharedInstance().currentTrack();
+    ASSERT_TRUE(track);
+    EXPECT_TRUE(track->name());
+    EXPECT_EQ(SessionBus::daemonCalls(), beforeBridge) << "the bridge finds the player in the table too";
 
     // The player goes and a new one takes its name while this process hears nothing of it: the
     // table still names the old owner.

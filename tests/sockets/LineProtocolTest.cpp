@@ -129,3 +129,35 @@ TEST(LineProtocol, LeavingLineModeKeepsTheInputBufferOff) {
 }
 
 }  // namespace
+
+namespace {
+
+// The input ring against a plain queue, over writes and reads that wrap at every offset.
+TEST(CircularBuffer, HeldBytesReadBackContiguouslyAcrossTheWrap) {
+    TcpSocket::CircularBuffer ring(97);
+    std::string model;
+    unsigned seed = 7;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    char c = 0;
+    for (int step = 0; step < 5000; ++step) {
+        if (next() % 2) {
+            std::string bytes(next() % 60, '\0');
+            for (char& b : bytes) b = ++c;
+            const bool fits = model.size() + bytes.size() <= 97;
+            ASSERT_EQ(ring.Write(bytes.data(), bytes.size()), fits) << step;
+            if (fits) model += bytes;
+        } else {
+            ASSERT_EQ(std::string(ring.GetStart(), ring.GetLength()), model) << step;
+            const size_t n = next() % 60;
+            std::string out(n, '\0');
+            ASSERT_EQ(ring.Read(out.data(), n), n <= model.size()) << step;
+            if (n <= model.size()) {
+                EXPECT_EQ(out, model.substr(0, n)) << step;
+                model.erase(0, n);
+            }
+        }
+        ASSERT_EQ(ring.Space(), 97 - model.size());
+    }
+}
+
+}  // namespace

@@ -24,26 +24,28 @@ struct Events {
 
 class ProbeSocket : public Socket {
 public:
-    ProbeSocket(ISocketHandler& handler, Events& events, int fd) : Socket(handler), m_events(events) {
+    // The events outlive the socket, which the handler may delete after the test body.
+    ProbeSocket(ISocketHandler& handler, std::shared_ptr<Events> events, int fd)
+        : Socket(handler), m_events(std::move(events)) {
         Attach(fd);
     }
-    ~ProbeSocket() override { m_events.destroyed = true; }
+    ~ProbeSocket() override { m_events->destroyed = true; }
     void OnOptions(int, int, int, int) override {}
     void OnRead() override {
-        ++m_events.reads;
+        ++m_events->reads;
         char buf[64];
         if (read(GetSocket(), buf, sizeof(buf)) <= 0) SetCloseAndDelete();
         if (throwOnRead) throw std::runtime_error("from OnRead");
     }
     void OnDelete() override {
-        ++m_events.deletes;
+        ++m_events->deletes;
         if (throwOnDelete) throw std::runtime_error("from OnDelete");
     }
     bool throwOnRead = false;
     bool throwOnDelete = false;
 
 private:
-    Events& m_events;
+    std::shared_ptr<Events> m_events;
 };
 
 // A connected pair of local stream descriptors: the socket under test takes one end.
@@ -67,7 +69,7 @@ protected:
         handler.RegStdLog(&log);
         handler.SetClock(clock);
     }
-    ProbeSocket* Owned(Events& events, Pair& pair) {
+    ProbeSocket* Owned(const std::shared_ptr<Events>& events, Pair& pair) {
         auto* p = new ProbeSocket(handler, events, pair.take());
         p->SetDeleteByHandler();
         return p;
@@ -80,7 +82,7 @@ protected:
 };
 
 TEST_F(SocketHandlerTest, AdmitsQueuedSocketsAndDispatchesReadiness) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     handler.Add(p);
@@ -90,33 +92,33 @@ TEST_F(SocketHandlerTest, AdmitsQueuedSocketsAndDispatchesReadiness) {
     EXPECT_TRUE(handler.Valid(p));
     EXPECT_TRUE(handler.Valid(p->UniqueIdentifier()));
     pair.poke();
-    EXPECT_TRUE(loopback::Pump(handler, [&] { return events.reads == 1; }));
+    EXPECT_TRUE(loopback::Pump(handler, [&] { return events->reads == 1; }));
     EXPECT_TRUE(handler.CheckSanity());
 }
 
 TEST_F(SocketHandlerTest, SocketAddedTwiceIsDeletedOnceWithoutStayingQueued) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     handler.Add(p);
     handler.Add(p);
     EXPECT_EQ(log.Count("Add", "Attempt to add socket already in add queue"), 1u);
     Pass();
-    EXPECT_EQ(events.deletes, 1);
-    EXPECT_TRUE(events.destroyed);
+    EXPECT_EQ(events->deletes, 1);
+    EXPECT_TRUE(events->destroyed);
     EXPECT_EQ(handler.GetCount(), 0u);
 }
 
 TEST_F(SocketHandlerTest, CloseAndDeleteBeforeAdmissionClosesOnTheSamePass) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     p->SetCloseAndDelete();
     handler.Add(p);
     Pass();
     EXPECT_EQ(log.Count("Add", "Trying to add socket with SetCloseAndDelete() true"), 1u);
-    EXPECT_EQ(events.deletes, 1);
-    EXPECT_TRUE(events.destroyed);
+    EXPECT_EQ(events->deletes, 1);
+    EXPECT_TRUE(events->destroyed);
     EXPECT_EQ(handler.GetCount(), 0u);
 }
 
@@ -130,7 +132,7 @@ TEST_F(SocketHandlerTest, DescriptorAboveFdSetSizeIsRefusedWithoutTouchingTheSet
     Pair pair;
     const int high = dup2(pair.fds[0], 1500);
     if (high != 1500) GTEST_SKIP() << "no descriptor 1500 here";
-    Events events;
+    auto events = std::make_shared<Events>();
     auto* p = new ProbeSocket(handler, events, high);
     p->SetDeleteByHandler();
     handler.Add(p);
@@ -145,13 +147,13 @@ TEST_F(SocketHandlerTest, DescriptorAboveFdSetSizeIsRefusedWithoutTouchingTheSet
     EXPECT_TRUE(r && w && x);
 
     Pass();
-    EXPECT_EQ(events.deletes, 1);
-    EXPECT_TRUE(events.destroyed);  // and its destructor closed 1500
+    EXPECT_EQ(events->deletes, 1);
+    EXPECT_TRUE(events->destroyed);  // and its destructor closed 1500
     EXPECT_EQ(fcntl(1500, F_GETFD), -1);
 }
 
 TEST_F(SocketHandlerTest, DestroyedSocketLeavesTheActiveListSoAReusedNumberIsServedOnce) {
-    Events first;
+    auto first = std::make_shared<Events>();
     Pair pairA;
     auto a = std::make_unique<ProbeSocket>(handler, first, pairA.take());
     const int fd = a->GetSocket();
@@ -161,19 +163,37 @@ TEST_F(SocketHandlerTest, DestroyedSocketLeavesTheActiveListSoAReusedNumberIsSer
     EXPECT_EQ(log.Count("Remove", "Socket destructor called while still in use"), 1u);
 
     Pair pairB;  // the lowest free number: the one just released
-    Events second;
+    auto second = std::make_shared<Events>();
     ProbeSocket* b = Owned(second, pairB);
     ASSERT_EQ(b->GetSocket(), fd);
     handler.Add(b);
     pairB.poke();
-    EXPECT_TRUE(loopback::Pump(handler, [&] { return second.reads == 1; }));
+    EXPECT_TRUE(loopback::Pump(handler, [&] { return second->reads == 1; }));
     EXPECT_EQ(log.Count("Add", "Attempt to add socket already in controlled queue"), 0u);
-    EXPECT_EQ(first.reads, 0);
+    EXPECT_EQ(first->reads, 0);
     EXPECT_TRUE(handler.CheckSanity());
 }
 
+TEST_F(SocketHandlerTest, DetachedSocketIsForgottenQuietly) {
+    auto events = std::make_shared<Events>();
+    Pair pair;
+    auto p = std::make_unique<ProbeSocket>(handler, events, pair.take());
+    handler.Add(p.get());
+    Pass();
+    p->SetCloseAndDelete();
+    handler.Detach(p.get());
+    EXPECT_FALSE(handler.Valid(p.get()));
+    EXPECT_TRUE(handler.CheckSanity());
+    pair.poke();
+    for (int i = 0; i < 5; ++i) handler.Select(0, 1000);
+    EXPECT_EQ(events->reads, 0);
+    EXPECT_EQ(events->deletes, 0);  // the close list forgot it too
+    p.reset();
+    EXPECT_EQ(log.Count("Remove"), 0u);
+}
+
 TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber) {
-    Events first;
+    auto first = std::make_shared<Events>();
     Pair pairA;
     ProbeSocket* a = Owned(first, pairA);
     const int fd = a->GetSocket();
@@ -182,19 +202,19 @@ TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber)
     a->Close();
 
     Pair pairB;
-    Events second;
+    auto second = std::make_shared<Events>();
     ProbeSocket* b = Owned(second, pairB);
     ASSERT_EQ(b->GetSocket(), fd);
     handler.Add(b);
     EXPECT_EQ(log.Count("Add", "Attempt to add socket already in add queue"), 0u);
     Pass();
-    EXPECT_TRUE(first.destroyed);
+    EXPECT_TRUE(first->destroyed);
     EXPECT_TRUE(handler.Valid(b));
     EXPECT_TRUE(handler.CheckSanity());
 }
 
 TEST_F(SocketHandlerTest, DescriptorClosedBehindTheHandlersBackIsDropped) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     handler.Add(p);
@@ -209,7 +229,7 @@ TEST_F(SocketHandlerTest, DescriptorClosedBehindTheHandlersBackIsDropped) {
 }
 
 TEST_F(SocketHandlerTest, ExceptionFromACallbackLeavesConsistentLists) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     p->throwOnRead = true;
@@ -235,14 +255,14 @@ TEST_F(SocketHandlerTest, ExceptionFromACallbackLeavesConsistentLists) {
     EXPECT_THROW(Pass(), std::runtime_error);
     Pass();
     EXPECT_FALSE(handler.Valid(p));
-    EXPECT_TRUE(events.destroyed);
-    EXPECT_EQ(events.deletes, 1);
+    EXPECT_TRUE(events->destroyed);
+    EXPECT_EQ(events->deletes, 1);
     EXPECT_EQ(handler.GetCount(), 0u);
     EXPECT_TRUE(handler.CheckSanity());
 }
 
 TEST_F(SocketHandlerTest, DestroyingTheHandlerClosesAndDeletesItsOwnedSockets) {
-    Events owned;
+    auto owned = std::make_shared<Events>();
     Pair pair;
     auto handler2 = std::make_unique<SocketHandler>(&log);
     auto* a = new ProbeSocket(*handler2, owned, pair.take());
@@ -250,11 +270,11 @@ TEST_F(SocketHandlerTest, DestroyingTheHandlerClosesAndDeletesItsOwnedSockets) {
     handler2->Add(a);
     handler2->Select(0, 0);
     handler2.reset();
-    EXPECT_TRUE(owned.destroyed);
+    EXPECT_TRUE(owned->destroyed);
 }
 
 TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
-    Events events;
+    auto events = std::make_shared<Events>();
     Pair pair;
     ProbeSocket* p = Owned(events, pair);
     handler.Add(p);
@@ -262,7 +282,7 @@ TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
     pair.poke();
     // Nothing pending: blocks until the descriptor is ready, which it is.
     EXPECT_EQ(handler.Select(), 0);
-    EXPECT_EQ(events.reads, 1);
+    EXPECT_EQ(events->reads, 1);
 }
 
 // Counts who holds it: the handler's thread, or nobody.

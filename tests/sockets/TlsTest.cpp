@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,8 @@ TEST_F(TlsTest, ClientAndServerEchoOverNonBlockingDescriptors) {
     ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
     EXPECT_EQ(log.Count("SSLNegotiate/SSL_connect", "Connection established"), 1u);
     EXPECT_EQ(log.Count("SSLNegotiate/SSL_accept", "Connection established"), 1u);
+    // Handshake steps that wait for more data report nothing.
+    EXPECT_EQ(log.Entries().size(), 2u);
     EXPECT_TRUE(fcntl(client.GetSocket(), F_GETFL) & O_NONBLOCK);
 
     std::string big(200000, 'q');
@@ -134,6 +137,15 @@ TEST_F(TlsTest, ClientAndServerEchoOverNonBlockingDescriptors) {
     EXPECT_TRUE(client.received.substr(4) == big);
     client.SetCloseAndDelete();
     ASSERT_TRUE(Pump([&] { return client.deleted; }));
+}
+
+TEST_F(TlsTest, PlainTextAtATlsServerFailsTheHandshake) {
+    const port_t port = Listen();
+    loopback::Fd peer = loopback::Connect(port);
+    loopback::WriteAll(peer.get(), "GET / HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(Pump([&] { return log.Count("SSLNegotiate/SSL_accept", "Connection failed") == 1; }));
+    EXPECT_EQ(TlsServerSocket::accepted, 0);
+    ASSERT_TRUE(Pump([&] { return handler.GetCount() == 1; }));  // only the listener is left
 }
 
 TEST_F(TlsTest, ClientsShareOneContext) {
@@ -156,6 +168,17 @@ TEST_F(TlsTest, CloseSaysGoodbyeInTlsBeforeTheTcpSideGoes) {
     ASSERT_TRUE(Pump([&] { return client.deleted && TlsServerSocket::disconnectInfo != -1; }));
     EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);
     EXPECT_TRUE(TlsServerSocket::closeNotify);
+}
+
+TEST_F(TlsTest, PeerThatClosesWithoutAGoodbyeHasClosed) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    handler.Detach(&client);
+    shutdown(client.GetSocket(), SHUT_WR);  // TCP goes, TLS never said goodbye
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::disconnectInfo != -1; }));
+    EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);
 }
 
 TEST_F(TlsTest, WritingToAVanishedPeerEndsTheConnectionNotTheProcess) {

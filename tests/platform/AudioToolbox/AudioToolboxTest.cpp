@@ -369,6 +369,29 @@ TEST_F(CurrentOutput, NSSoundFindsThemeSoundsByName) {
     unsetenv("XDG_DATA_DIRS");
 }
 
+// The null output renders nothing while no queue runs, so a silent program sleeps; a queue
+// started after a rest plays from one latency after its start, not from where the rest began.
+TEST(NullOutput, RestsWhileNoQueueRunsAndPlaysAQueueStartedLater) {
+    VirtualClock clock;
+    auto output = NullOutput::create(clock);
+    const SInt64 latency = output->latencyFrames();
+    SInt64 atRest = output->renderedFrames();
+    for (int play = 1; play <= 2; ++play) {
+        SCOPED_TRACE(play);
+        clock.sleepFor(1'000'000);
+        EXPECT_EQ(output->renderedFrames(), atRest) << "a second without a queue";
+        EXPECT_EQ(output->startSampleFor(clock.now()), atRest + latency);
+        Tone tone = makeTone(output, 0.5f, 1000);
+        ASSERT_EQ(tone.queue->start(), noErr);
+        clock.sleepFor(100'000);
+        EXPECT_FALSE(tone.queue->isRunning()) << "played its buffer and stopped";
+        const SInt64 played = output->renderedFrames();
+        EXPECT_GE(played, atRest + 1000 + latency);
+        EXPECT_LT(played, atRest + 1000 + 4 * latency) << "only the periods the tone needed, and a few";
+        atRest = played;
+    }
+}
+
 TEST(AudioOutputChoice, FollowsTheEnvironment) {
     soundfiles::TempFolder folder;
     struct Case {
