@@ -177,6 +177,13 @@ TEST_F(PlaylistMenusTest, WithoutThePlayersListTheLibraryFilesPlainPlaylistsAreO
     host.running = false;
     EXPECT_EQ(menus->playlists(), fromFile);
     EXPECT_EQ(menus->playlistIDs(), (std::vector<SInt64>{0xBB}));
+    PopUpButton popUp(true);
+    popUp.addItemWithTitle("");
+    menus->setAddToPlaylistPopUp(&popUp);
+    menus->popUpNeedsUpdate();
+    ASSERT_EQ(popUp.itemTitles(), (Strings{"", "From the file"}));
+    EXPECT_FALSE(popUp.itemAtIndex(1)->enabled) << "the pop-up adds only while the player runs";
+
     host.running = true;
     player.userLists.clear();
     EXPECT_EQ(menus->playlists(), fromFile) << "a running player that lists none";
