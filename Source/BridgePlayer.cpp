@@ -1,6 +1,7 @@
 #include "Source/BridgePlayer.h"
 
 #include "Source/PlayerBridge/PBPlaylist.h"
+#include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PBTrackEnumerator.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
@@ -128,6 +129,12 @@ std::unique_ptr<PlayerTrackCursor> BridgePlaylist::tracksFromIndex(SInt32 index)
     auto tracks = mPlaylist->trackEnumeratorFromIndex(index);
     if (!tracks) return nullptr;
     return std::make_unique<BridgeTrackCursor>(std::move(tracks));
+}
+
+bool BridgePlayer::refreshAnswered(const std::function<void()>& refresh) {
+    const PBRequestBatch batch;
+    refresh();
+    return !batch.unanswered();
 }
 
 std::optional<std::string> BridgeTrack::name() const {

@@ -22,6 +22,7 @@ public:
     void resume() const override;
     void playTrack(const PlayerTrack& track) const override;
     void setPlayerPosition(SInt32 seconds) const override;
+    bool refreshAnswered(const std::function<void()>& refresh) override;
     void setPlayerVolume(SInt32 volume) const override;
     std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const override;
     std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const override;

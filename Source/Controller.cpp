@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 #include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
@@ -109,6 +110,7 @@ Controller::Controller(Services services)
 }
 
 Controller::~Controller() {
+    dropHeldPlayerNotices();
     NSNotificationCenter::defaultCenter().removeObserver(this);
     // The environment may outlive this object: no notice of the player may reach it afterwards.
     fEnvironment.stopObservingPlayerInfo();
@@ -435,8 +437,10 @@ void Controller::checkForUpdates() {
 }
 
 void Controller::applicationWillTerminate() {
+    fNotifier->dismissAtOnce();
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
+    dropHeldPlayerNotices();
     fAssignments.reset();
     fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
@@ -472,7 +476,31 @@ void Controller::showMainWindow() {
 // ---------------------------------------------------------------------------------------------
 // The player monitor.
 
+// A player that does not answer costs each refresh a time-out; notices keep coming (and pile
+// up while the main thread waits), so after one unanswered refresh they are held and coalesced
+// into one refresh at the end of the hold. A notice after the hold is refreshed at once again.
 void Controller::trackChanged(const NSNotification& notification) {
+    if (holdingPlayerNotices()) {
+        fHeldNotice = notification;
+        return;
+    }
+    if (!fPlayer.refreshAnswered([&] { refreshForNotification(notification); })) holdPlayerNotices();
+}
+
+void Controller::holdPlayerNotices() {
+    fHoldTask = Scheduler::current().scheduleAfter(kUnansweredHoldMs, [this] {
+        fHoldTask = 0;
+        if (auto held = std::exchange(fHeldNotice, std::nullopt)) trackChanged(*held);
+    });
+}
+
+void Controller::dropHeldPlayerNotices() {
+    if (fHoldTask != 0) Scheduler::current().cancel(fHoldTask);
+    fHoldTask = 0;
+    fHeldNotice.reset();
+}
+
+void Controller::refreshForNotification(const NSNotification& notification) {
     static const PropertyList::Dictionary empty;
     const auto& info = notification.userInfo ? *notification.userInfo : empty;
     const SInt64 old = fPlayerStatus->persistentID();

@@ -71,6 +71,10 @@ public:
 
     static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
     static constexpr SInt64 kUpdateCheckInterval = 604800;
+    // After a notice whose refresh the player left unanswered, the main thread does not wait on
+    // the player again for this long, a request's time-out: the notices of that time are kept,
+    // the latest refreshed at its end.
+    static constexpr int64_t kUnansweredHoldMs = 2000;
 
     // None is owned; all must outlive the controller.
     struct Services {
@@ -99,9 +103,12 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
+    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // Notices are being held because the player left a refresh unanswered.
+    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
@@ -212,6 +219,32 @@ public:
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
 
+    // Menus.
+    MainMenu& mainMenu() { return *fMainMenu; }
+    void performMenuCommand(MenuCommand command) override;
+    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
+    bool metronomeIsPlaying() override;
+    int menuDisplayedBPM() override;
+    int menuTrackerBPM() override;
+    bool mainWindowIsVisible() override;
+    std::optional<PropertyList::Dictionary> storedShortcuts() override;
+    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
+    // Commands whose windows come later.
+    void checkForNewVersion() {}
+    void showPreferenceWindow() {}
+    void showFeedbackWindow() {}
+    void showSupportWindow() {}
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
+    // Ends the program as the window's close button does.
+    void terminate();
+
     // Playlists, genres and Get Info.
     PlaylistMenus& playlistMenus() { return *fPlaylistMenus; }
     std::vector<std::string> playlists() { return fPlaylistMenus->playlists(); }
@@ -234,34 +267,6 @@ public:
     Window* sheetWindow() override;
     void openFile(const std::string& path) override;
     void genresChanged() override;
-
-    // Menus.
-    MainMenu& mainMenu() { return *fMainMenu; }
-    void performMenuCommand(MenuCommand command) override;
-    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
-    bool metronomeIsPlaying() override;
-    int menuDisplayedBPM() override;
-    int menuTrackerBPM() override;
-    bool mainWindowIsVisible() override;
-    std::optional<PropertyList::Dictionary> storedShortcuts() override;
-    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
-    // Commands whose windows come later.
-
-    void checkForNewVersion() {}
-    void showPreferenceWindow() {}
-    void showFeedbackWindow() {}
-    void showSupportWindow() {}
-
-    // About and the maker's web pages.
-    void showAboutWindow();
-    void linkHomepage();
-    void linkSupport();
-    void linkAppStore();
-    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
-    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
-    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
-    // Ends the program as the window's close button does.
-    void terminate();
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -316,6 +321,9 @@ public:
     PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
+    void refreshForNotification(const NSNotification& notification);
+    void holdPlayerNotices();
+    void dropHeldPlayerNotices();
     void buildMainWindow();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
@@ -373,9 +381,14 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    // Before the menus: the commands menu's playlists submenu calls back into it.
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+
+    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
+    uint64_t fHoldTask{0};
+    std::optional<NSNotification> fHeldNotice;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -5,6 +5,7 @@
 // for a track. Main thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,6 +86,13 @@ public:
     virtual void setPlayerPosition(SInt32 seconds) const = 0;
     virtual void setPlayerVolume(SInt32 volume) const = 0;
 
+    // Runs one refresh's requests; false when the player left one of them unanswered (no reply
+    // within its time-out), in which case the refresh's later requests failed at once instead
+    // of each waiting again.
+    virtual bool refreshAnswered(const std::function<void()>& refresh) {
+        refresh();
+        return true;
+    }
     // The user's plain playlists (neither special nor smart), in the player's order; empty when
     // the player does not answer.
     virtual std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const = 0;

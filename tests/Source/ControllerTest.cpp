@@ -188,6 +188,53 @@ struct ControllerTest : ::testing::Test {
     }
 };
 
+// Ten notices of a player that does not answer cost one time-out and one coalesced refresh, not
+// ten time-outs; once the player answers, the latest notice is shown and notices are refreshed
+// at once again.
+TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefresh) {
+    Controller& c = launch();
+    player.answering = false;
+    for (int i = 1; i <= 10; ++i) post(0x200 + i, "Playing", 0, "Song " + std::to_string(i));
+    EXPECT_EQ(player.timeouts, 1) << "only the first notice waited";
+    EXPECT_TRUE(c.holdingPlayerNotices());
+
+    scheduler.advance(Controller::kUnansweredHoldMs - 1);
+    EXPECT_EQ(player.timeouts, 1) << "nothing waits during the hold";
+    scheduler.advance(1);
+    EXPECT_EQ(player.timeouts, 2) << "the held notices made one refresh";
+    EXPECT_TRUE(c.holdingPlayerNotices()) << "still unanswered: held again";
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 2) << "no notice came: no refresh";
+    EXPECT_FALSE(c.holdingPlayerNotices());
+
+    // A player that answers again: the next notice is refreshed at once, as before the hang.
+    player.answering = true;
+    post(0x20B, "Playing", 120, "Eleventh");
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x20B);
+    EXPECT_EQ(c.nameField()->stringValue(), "Eleventh");
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+
+    // The player answers by the end of a hold: the latest held notice is the one shown.
+    player.answering = false;
+    post(0x20C, "Playing", 0, "Lost");
+    post(0x20D, "Paused", 0, "Held");
+    post(0x20E, "Playing", 90, "Latest");
+    player.answering = true;
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 3);
+    EXPECT_FALSE(c.holdingPlayerNotices());
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x20E);
+    EXPECT_EQ(c.nameField()->stringValue(), "Latest");
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
+
+    // Quitting drops a hold in progress.
+    player.answering = false;
+    post(0x20F, "Playing", 0);
+    post(0x210, "Playing", 0);
+    c.applicationWillTerminate();
+    EXPECT_EQ(scheduler.scheduledCount(), 0u);
+}
+
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
     writeAssigned({entry(0x100, 128)});
     player.track->mBpm = 128;

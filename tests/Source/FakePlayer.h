@@ -105,10 +105,25 @@ struct FakePlayer : PlayerAccess {
     // "play <track name>", "position N", "volume N", "add <path> to <playlist id>",
     // "remove <track id> from <playlist id>".
     mutable std::vector<std::string> commands;
+    // A hung player: the current track goes unanswered, each refresh that asks costing a
+    // time-out (timeouts counts them).
+    bool answering{true};
+    mutable bool unanswered{false};
+    int timeouts{0};
 
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
-    std::shared_ptr<PlayerTrack> currentTrack() const override { return track; }
+    std::shared_ptr<PlayerTrack> currentTrack() const override {
+        if (answering) return track;
+        unanswered = true;
+        return nullptr;
+    }
+    bool refreshAnswered(const std::function<void()>& refresh) override {
+        unanswered = false;
+        refresh();
+        if (unanswered) ++timeouts;
+        return !unanswered;
+    }
     std::shared_ptr<PlayerPlaylist> currentPlaylist() const override { return playlist; }
     SInt32 playerPosition() const override { return position; }
     void nextTrack() const override {
