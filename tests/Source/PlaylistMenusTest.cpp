@@ -215,6 +215,23 @@ TEST_F(PlaylistMenusTest, TracksThatCannotBeAddedAddNothingAndOnlyASilentPlayerI
     EXPECT_TRUE(player.commands.empty());
 }
 
+TEST_F(PlaylistMenusTest, AnAddThatDoesNotReachThePlayerIsReported) {
+    auto menu = menus->makeAddToPlaylistMenu();
+    menus->menuNeedsUpdate(*menu);
+    player.addStatus = errAETimeout;
+    menus->addToPlaylistFromMenu(0);
+    EXPECT_EQ(alertMessages(), (Strings{"Add to playlist failed"})) << "the player's answer did not come";
+
+    // The playlist is gone: only a silent player is worth an alert.
+    player.addStatus = 0;
+    player.userLists.clear();
+    menus->addToPlaylistFromMenu(1);
+    EXPECT_EQ(presenter.alerts.size(), 1u);
+    host.responding = false;
+    menus->addToPlaylistFromMenu(1);
+    EXPECT_EQ(presenter.alerts.size(), 2u);
+}
+
 TEST_F(PlaylistMenusTest, PlaylistPositionLookUps) {
     const std::vector<SInt64> ids{5, 9, 5};
     EXPECT_EQ(PlaylistMenus::playlistIndexForPersistentID(ids, 5), 0u);
