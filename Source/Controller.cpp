@@ -237,8 +237,20 @@ void Controller::buildMainWindow() {
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
     fMainMenu = std::make_unique<MainMenu>(*this);
+    attachAddToPlaylistMenu();
     fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+}
+
+void Controller::attachAddToPlaylistMenu() {
+    NSMenu* controls = fMainMenu->controlsMenu();
+    if (!controls) return;
+    size_t at = controls->numberOfItems();
+    for (size_t i = 0; i < controls->numberOfItems(); ++i)
+        if (controls->itemAtIndex(i)->tag() == kGetInfoMenuTag) at = i + 1;
+    auto item = std::make_unique<NSMenuItem>(localized("Add to Playlist"), nullptr, "");
+    item->setSubmenu(fPlaylistMenus->makeAddToPlaylistMenu());
+    controls->insertItem(std::move(item), at);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -619,12 +631,8 @@ void Controller::getGenreList() {
 void Controller::fillGenreButton() {
     if (!fWindow) return;
     fGenreButton->removeAllItems();
-    for (const std::string& genre : fPlaylistMenus->genres()) {
-        if (genre == PlaylistMenus::kGenreSeparator)
-            fGenreButton->addSeparatorItem();
-        else
-            fGenreButton->addItemWithTitle(genre);
-    }
+    // The genre cell turns the list's "•••" into a separator.
+    for (const std::string& genre : fPlaylistMenus->genres()) fGenreButton->addItemWithTitle(genre);
     showTrackGenre();
 }
 

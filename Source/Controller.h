@@ -353,6 +353,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The playlists' submenu goes after Get Info in the commands menu.
+    static constexpr long kGetInfoMenuTag = 209;
+    void attachAddToPlaylistMenu();
     // The genre pop-up from the genre list, the model's genre selected.
     void fillGenreButton();
     void showTrackGenre();
@@ -403,6 +406,8 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    // Before the menus: the commands menu's playlists submenu calls back into it.
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
 
@@ -410,7 +415,6 @@ private:
     uint64_t fHoldTask{0};
     std::optional<NSNotification> fHeldNotice;
 
-    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<RulesController> fRules;
 
     bool fKeepTrack{true};

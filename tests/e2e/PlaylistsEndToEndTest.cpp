@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QThread>
 #include <functional>
@@ -19,6 +20,7 @@
 #include "EndToEndHome.h"
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
+#include "Source/MainMenu.h"
 #include "Source/PlayerBridge/PBPlaylist.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
@@ -220,6 +222,15 @@ TEST_F(PlaylistsEndToEnd, WithoutThePlayerTheLibraryFilesPlaylistsAndTheDefaultG
     EXPECT_EQ(shown[0], "Genre not specified");
     EXPECT_EQ(shown[2], "Alternative") << "the bundle's genres after the separator";
     EXPECT_TRUE(c.genreButton()->itemAtIndex(1)->separator);
+
+    // The commands menu's submenu is rebuilt as it shows.
+    NSMenuItem* add = c.mainMenu().controlsMenu()->itemWithTitle("Add to Playlist");
+    ASSERT_TRUE(add && add->submenu());
+    QMenu qmenu;
+    add->submenu()->fillQMenu(qmenu);
+    ASSERT_EQ(add->submenu()->numberOfItems(), 2u);
+    EXPECT_EQ(add->submenu()->itemAtIndex(1)->title(), "Calm");
+    EXPECT_EQ(qmenu.actions().size(), 2);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
 
