@@ -29,7 +29,9 @@ public:
                             AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
 
     // Reads the list at path; a missing or unreadable file, or one that holds no array, gives an
-    // empty list.
+    // empty list. A file that is there but holds no list, or entries other than an integer ID and
+    // BPM, is set aside as "<path>.corrupt-<n>" and logged, and the list keeps the proper
+    // entries; when it cannot be read or set aside, the list is never saved over it.
     void load();
 
     static bool isRealID(SInt64 persistentID) { return persistentID != 0 && persistentID != -1; }
@@ -58,4 +60,5 @@ private:
     AtomicFileSystem& mFileSystem;
     PropertyList::Array mEntries;
     bool mSavePending{false};
+    bool mReadOnly{false};
 };

@@ -1,6 +1,9 @@
 #include "Source/BeatwickApplication.h"
 
+#include <QWidget>
+
 #include "Source/Controller.h"
+#include "platform/AppKit/Application.h"
 
 BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Beatwick");
@@ -14,7 +17,25 @@ int BeatwickApplication::run(Controller& controller) {
     controller.awakeFromNib();
     controller.applicationWillFinishLaunching();
     controller.applicationDidFinishLaunching();
+    fDelegate = &controller;
     const int result = exec();
+    fDelegate = nullptr;
     controller.applicationWillTerminate();
     return result;
+}
+
+void BeatwickApplication::reopen() {
+    if (fDelegate)
+        reopen(*fDelegate);
+    else
+        Application::sharedApplication().activateIgnoringOtherApps(true);
+}
+
+void BeatwickApplication::reopen(Controller& delegate) {
+    Application::sharedApplication().activateIgnoringOtherApps(true);
+    bool hasVisibleWindows = false;
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        hasVisibleWindows = hasVisibleWindows || (window->isVisible() && !window->isMinimized());
+    // The answer asks for the desktop's own handling, which has nothing to add here.
+    delegate.applicationShouldHandleReopen(hasVisibleWindows);
 }

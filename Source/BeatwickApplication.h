@@ -24,4 +24,13 @@ public:
     // Launches the controller (factory defaults, init, awakeFromNib, will and did finish
     // launching), runs the event loop, and tells the controller the program is ending.
     int run(Controller& controller);
+
+    // A request to come forward, handled as the desktop's reopen: the application becomes
+    // active, then the running controller handles the reopen, told whether any window of the
+    // application is visible. Before and after run() only the activation happens.
+    void reopen();
+    static void reopen(Controller& delegate);
+
+private:
+    Controller* fDelegate{nullptr};  // while run() runs
 };

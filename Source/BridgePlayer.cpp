@@ -1,7 +1,9 @@
 #include "Source/BridgePlayer.h"
 
+#include "Source/PlayerBridge/PBPlaylist.h"
 #include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PBTrack.h"
+#include "Source/PlayerBridge/PBTrackEnumerator.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
 
 UInt32 BridgePlayer::playerState() const {
@@ -17,11 +19,71 @@ std::shared_ptr<PlayerTrack> BridgePlayer::currentTrack() const {
     return std::make_shared<BridgeTrack>(std::move(track));
 }
 
+std::shared_ptr<PlayerPlaylist> BridgePlayer::currentPlaylist() const {
+    auto playlist = PlayerBridge::sharedInstance().currentPlaylist();
+    if (!playlist) return nullptr;
+    return std::make_shared<BridgePlaylist>(std::move(playlist));
+}
+SInt32 BridgePlayer::playerPosition() const {
+    return PlayerBridge::sharedInstance().playerPosition();
+}
+
 void BridgePlayer::nextTrack() const {
     PlayerBridge::sharedInstance().nextTrack();
 }
+void BridgePlayer::backTrack() const {
+    PlayerBridge::sharedInstance().backTrack();
+}
+void BridgePlayer::playPause() const {
+    PlayerBridge::sharedInstance().playPause();
+}
+void BridgePlayer::fastForward() const {
+    PlayerBridge::sharedInstance().fastForward();
+}
+void BridgePlayer::rewind() const {
+    PlayerBridge::sharedInstance().rewind();
+}
+void BridgePlayer::resume() const {
+    PlayerBridge::sharedInstance().resume();
+}
+void BridgePlayer::playTrack(const PlayerTrack& track) const {
+    if (auto* bridged = dynamic_cast<const BridgeTrack*>(&track))
+        PlayerBridge::sharedInstance().playTrack(*bridged->pbTrack());
+}
 void BridgePlayer::setPlayerPosition(SInt32 seconds) const {
     PlayerBridge::sharedInstance().setPlayerPosition(seconds);
+}
+void BridgePlayer::setPlayerVolume(SInt32 volume) const {
+    PlayerBridge::sharedInstance().setPlayerVolume(volume);
+}
+
+namespace {
+
+class BridgeTrackCursor : public PlayerTrackCursor {
+public:
+    explicit BridgeTrackCursor(std::unique_ptr<PBTrackEnumerator> tracks) : mTracks(std::move(tracks)) {}
+    std::shared_ptr<PlayerTrack> nextTrack() override {
+        auto track = mTracks->nextObject();
+        if (!track) return nullptr;
+        return std::make_shared<BridgeTrack>(std::move(track));
+    }
+
+private:
+    std::unique_ptr<PBTrackEnumerator> mTracks;
+};
+
+}  // namespace
+
+SInt64 BridgePlaylist::persistentId() const {
+    return mPlaylist->persistentId();
+}
+SInt32 BridgePlaylist::trackCount() const {
+    return mPlaylist->trackCount();
+}
+std::unique_ptr<PlayerTrackCursor> BridgePlaylist::tracksFromIndex(SInt32 index) const {
+    auto tracks = mPlaylist->trackEnumeratorFromIndex(index);
+    if (!tracks) return nullptr;
+    return std::make_unique<BridgeTrackCursor>(std::move(tracks));
 }
 
 bool BridgePlayer::refreshAnswered(const std::function<void()>& refresh) {
@@ -68,4 +130,7 @@ std::optional<std::string> BridgeTrack::location() const {
 }
 std::vector<std::shared_ptr<NSImage>> BridgeTrack::artwork() const {
     return mTrack->artwork();
+}
+SInt32 BridgeTrack::trackIndex() const {
+    return mTrack->trackIndex();
 }

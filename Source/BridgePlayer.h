@@ -3,6 +3,7 @@
 
 #include "Source/PlayerAccess.h"
 
+class PBPlaylist;
 class PBTrack;
 
 // Main thread only.
@@ -11,9 +12,31 @@ public:
     UInt32 playerState() const override;
     SInt32 playerVolume() const override;
     std::shared_ptr<PlayerTrack> currentTrack() const override;
+    std::shared_ptr<PlayerPlaylist> currentPlaylist() const override;
+    SInt32 playerPosition() const override;
     void nextTrack() const override;
+    void backTrack() const override;
+    void playPause() const override;
+    void fastForward() const override;
+    void rewind() const override;
+    void resume() const override;
+    void playTrack(const PlayerTrack& track) const override;
     void setPlayerPosition(SInt32 seconds) const override;
+    void setPlayerVolume(SInt32 volume) const override;
     bool refreshAnswered(const std::function<void()>& refresh) override;
+};
+
+// One of the bridge's playlists as the commands see it.
+class BridgePlaylist : public PlayerPlaylist {
+public:
+    explicit BridgePlaylist(std::shared_ptr<PBPlaylist> playlist) : mPlaylist(std::move(playlist)) {}
+
+    SInt64 persistentId() const override;
+    SInt32 trackCount() const override;
+    std::unique_ptr<PlayerTrackCursor> tracksFromIndex(SInt32 index) const override;
+
+private:
+    std::shared_ptr<PBPlaylist> mPlaylist;
 };
 
 // One of the bridge's tracks as the model sees it.
@@ -34,6 +57,7 @@ public:
     SInt64 persistentId() const override;
     std::optional<std::string> location() const override;
     std::vector<std::shared_ptr<NSImage>> artwork() const override;
+    SInt32 trackIndex() const override;
 
     const std::shared_ptr<PBTrack>& pbTrack() const { return mTrack; }
 

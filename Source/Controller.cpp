@@ -1,11 +1,16 @@
 #include "Source/Controller.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QMenuBar>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <utility>
 
+#include "Source/AboutWindowController.h"
+#include "Source/AlertManager.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
@@ -13,19 +18,27 @@
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/ClickAndHoldButtonCell.h"
+#include "Source/Toolkit/GenrePopupButtonCell.h"
+#include "Source/Toolkit/GradientButtonCell.h"
+#include "Source/Toolkit/GradientSegmentedCell.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/WorkspaceAdditions.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/Image.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -35,6 +48,7 @@
 #include "platform/Foundation/Scheduler.h"
 #include "platform/Foundation/Timer.h"
 #include "platform/Foundation/UserDefaults.h"
+#include "platform/Foundation/UserNotificationCenter.h"
 
 namespace {
 
@@ -78,6 +92,8 @@ Controller::Controller(Services services)
       fPreferences(services.preferences),
       fClock(services.clock) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
+    fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
+    fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fAudioQueueScrewedUp = false;
@@ -131,37 +147,50 @@ void Controller::buildMainWindow() {
     }
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
-    fGenreButton = new PopUpButton(false, content);
+    fGenreButton = new GenrePopupButtonCell(content);
     fGenreButton->setFrame(NSRect{{230, 290}, {180, 22}});
     fGenreButton->addItemWithTitle(localized("Genre not specified"));
 
     fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
 
-    auto button = [&](NSRect frame, const char* image, const char* pressed) {
-        auto* b = new Button(frame, content);
+    auto button = [&](auto* b, const char* image, const char* pressed) {
         b->setBordered(false);
         b->setImage(NSImage::imageNamed(image));
         b->setAlternateImage(NSImage::imageNamed(pressed));
         return b;
     };
-    fBackButton = button(NSRect{{10, 18}, {28, 28}}, "back_active_s.png", "back_pressed_s.png");
-    fPlayPauseButton = button(NSRect{{40, 18}, {28, 28}}, "pause_active_s.png", "pause_pressed_s.png");
-    fForwardButton = button(NSRect{{70, 18}, {28, 28}}, "forward_active_s.png", "forward_pressed_s.png");
-    fSkipForwardButton = button(NSRect{{100, 18}, {28, 28}}, "skip_active.png", "skip_pressed.png");
-    fSkipNextButton = button(NSRect{{130, 18}, {28, 28}}, "skipnext_active.png", "skipnext_pressed.png");
-    fMetronomeButton = button(NSRect{{162, 18}, {28, 28}}, "metronome_startc.png", "metronome_startc.png");
+    auto plain = [&](NSRect frame) { return new Button(frame, content); };
+    // Held, back and forward scan through the track; released, the player plays on.
+    auto held = [&](NSRect frame, void (PlayerCommands::*down)()) {
+        auto* b = new ClickAndHoldButtonCell(frame, content);
+        b->mouseDownAction = [this, down] { (playerCommands().*down)(); };
+        b->mouseUpAction = [this] { playerCommands().resume(); };
+        return b;
+    };
+    // The bottom row sits above the volume slider, whose speaker buttons widen it to 200.
+    constexpr CGFloat kRowY = 24;
+    fBackButton = button(held(NSRect{{10, kRowY}, {28, 28}}, &PlayerCommands::rewind), "back_active_s.png",
+                         "back_pressed_s.png");
+    fPlayPauseButton =
+        button(plain(NSRect{{40, kRowY}, {28, 28}}), "pause_active_s.png", "pause_pressed_s.png");
+    fForwardButton = button(held(NSRect{{70, kRowY}, {28, 28}}, &PlayerCommands::fastForward),
+                            "forward_active_s.png", "forward_pressed_s.png");
+    fSkipForwardButton = button(plain(NSRect{{100, kRowY}, {28, 28}}), "skip_active.png", "skip_pressed.png");
+    fSkipNextButton =
+        button(plain(NSRect{{130, kRowY}, {28, 28}}), "skipnext_active.png", "skipnext_pressed.png");
+    fMetronomeButton =
+        button(plain(NSRect{{162, kRowY}, {28, 28}}), "metronome_startc.png", "metronome_startc.png");
 
-    fVolumeSlider = new Slider(content);
+    fVolumeSlider = new TexturedSlider(content);
     fVolumeSlider->setMinValue(0);
     fVolumeSlider->setMaxValue(100);
-    fVolumeSlider->setFrame(NSRect{{10, 2}, {150, 14}});
+    // Its indicator adds 25 on each side: 10 to 210 once the speakers are in.
+    fVolumeSlider->setFrame(NSRect{{35, 2}, {150, 20}});
 
-    fHalveDoubleBPMButton = new SegmentedControl(2, content);
-    fHalveDoubleBPMButton->setFrame(NSRect{{196, 20}, {68, 24}});
+    fHalveDoubleBPMButton = new GradientSegmentedCell(NSRect{{196, kRowY + 2}, {68, 24}}, content);
     fHalveDoubleBPMButton->setLabel("\u00BD", 0);
     fHalveDoubleBPMButton->setLabel("\u00D72", 1);
-    fPlusMinusBPMButton = new SegmentedControl(2, content);
-    fPlusMinusBPMButton->setFrame(NSRect{{268, 20}, {56, 24}});
+    fPlusMinusBPMButton = new GradientSegmentedCell(NSRect{{268, kRowY + 2}, {56, 24}}, content);
     fPlusMinusBPMButton->setLabel("\u2212", 0);
     fPlusMinusBPMButton->setLabel("+", 1);
     for (SegmentedControl* control : {fHalveDoubleBPMButton, fPlusMinusBPMButton}) {
@@ -169,7 +198,7 @@ void Controller::buildMainWindow() {
         control->setTag(1, 1);
     }
 
-    fApplyBPMButton = new Button(NSRect{{330, 18}, {80, 28}}, content);
+    fApplyBPMButton = new GradientButtonCell(NSRect{{330, kRowY}, {80, 28}}, content);
     fApplyBPMButton->setTitle(localized("Apply"));
 
     fAddToPlaylistButton = new PopUpButton(true, content);
@@ -195,10 +224,17 @@ void Controller::buildMainWindow() {
     };
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
+    fMainMenu = std::make_unique<MainMenu>(*this);
+    fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
+    fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Launch.
+
+Slider* Controller::volumeSlider() const {
+    return fVolumeSlider;
+}
 
 void Controller::awakeFromNib() {
     buildMainWindow();
@@ -210,6 +246,7 @@ void Controller::awakeFromNib() {
 
     // 1-2
     fPlayerCanPause = true;
+    fVolumeSlider->setIndicatorIndex(TexturedSlider::kSpeakerIndicator);
     for (TextField* field : {fNameField, fArtistField, fAlbumField}) field->setBackgroundStyle(3);
     // The list is read before the first refresh, so the first track's assigned flag is right.
     if (fKeepTrack) {
@@ -251,7 +288,12 @@ void Controller::awakeFromNib() {
     fHalveDoubleBPMButton->setSendsActionOnMouseDown(true);
     fMetronomeButton->setSendsActionOnMouseDown(true);
     fApplyBPMButton->action = [this] { applyBPM(); };
-    fForwardButton->action = [this] { nextTrack(); };
+    fBackButton->action = [this] { previousTrack(); };
+    fForwardButton->action = [this] { nextTrack(PlayerCommands::Sender::Control); };
+    fPlayPauseButton->action = [this] { pausePlayTrack(); };
+    fSkipForwardButton->action = [this] { skipForward(); };
+    fSkipNextButton->action = [this] { nextPlusSkipForward(PlayerCommands::Sender::Control); };
+    fVolumeSlider->action = [this] { volumeChanged(); };
 
     // 8
     observeNotifications();
@@ -278,6 +320,7 @@ void Controller::observeNotifications() {
     auto on = [&](const char* name, void (Controller::*method)()) {
         center.addObserver(this, name, nullptr, [this, method](const NSNotification&) { (this->*method)(); });
     };
+    center.addObserver(this, "DoUIAlert", nullptr, [this](const NSNotification& n) { doUIAlert(n); });
     on("TapSoundUpdate", &Controller::updateTapSound);
     on("AlternateSoundUpdate", &Controller::updateAlternateSound);
     on("SkipChanged", &Controller::updateSkipChanged);
@@ -298,6 +341,19 @@ void Controller::observeNotifications() {
     connect(&application, &Application::didResignActive, this, [this] { appDidResignActive(); });
     fEnvironment.observeWorkspace([this](const NSRunningApplication& app) { appWasLaunched(app); },
                                   [this](const NSRunningApplication& app) { appWasTerminated(app); });
+}
+
+void Controller::doUIAlert(const NSNotification& notification) {
+    if (!notification.userInfo) return;
+    const auto entry = notification.userInfo->find(kUIAlertStructKey);
+    if (entry == notification.userInfo->end() || !entry->second.data()) return;
+    // Data of another length is no alert record: reading 4 bytes of it would run past it or
+    // take part of something else.
+    const auto alert = UIAlertStructFromBytes(*entry->second.data());
+    if (!alert) return;
+    AlertManager::sharedAlertManager().displayAlert(
+        alert->alertNumber, 1,
+        alert->style == kUIAlertInformational ? NSAlertStyle::Informational : NSAlertStyle::Warning, true);
 }
 
 void Controller::launchPlayerIfWanted() {
@@ -371,7 +427,8 @@ void Controller::applicationWillTerminate() {
 }
 
 bool Controller::applicationShouldHandleReopen(bool) {
-    if (!(fWindow && fWindow->isVisible())) showMainWindow();
+    // A minimized window is not visible on the desktop.
+    if (!(fWindow && fWindow->isVisible() && !fWindow->isMinimized())) showMainWindow();
     return false;
 }
 
@@ -810,7 +867,8 @@ void Controller::updateMetronome() {
 }
 
 void Controller::setupSkipTooltips() {
-    const std::string seconds = fDefaults.stringForKey("AdvanceSeconds").value_or("");
+    // The seconds the commands will use, not the text as stored: "abc" would promise no seek.
+    const std::string seconds = std::to_string(fPlayerCommands->advanceSeconds());
     auto fill = [&](const char* format) {
         std::string text = localized(format);
         if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, seconds);
@@ -839,22 +897,154 @@ void Controller::hotKey1Action() {
     showMainWindow();
 }
 
-void Controller::nextTrack() {
-    fPlayer.nextTrack();
-}
-
-void Controller::nextPlusSkipForward() {
-    fPlayer.nextTrack();
-    fPlayer.setPlayerPosition(static_cast<SInt32>(fDefaults.integerForKey("AdvanceSeconds")));
-}
-
 void Controller::rateCurrentTrack(int rating) {
     if (auto track = fPlayer.currentTrack()) track->setRating(rating);
 }
 
 void Controller::ratingChanged(int rating) {
-    fPlayerStatus->setTrackOldRating(fPlayerStatus->trackRating());
     fPlayerStatus->setTrackRating(rating);
+}
+
+SInt64 Controller::integerForKey(const std::string& key) {
+    return fDefaults.integerForKey(key);
+}
+
+bool Controller::applicationIsActive() {
+    return Application::sharedApplication().isActive();
+}
+
+void Controller::requestUserAttention(bool critical) {
+    Application::sharedApplication().requestUserAttention(
+        critical ? NSRequestUserAttentionType::CriticalRequest
+                 : NSRequestUserAttentionType::InformationalRequest);
+}
+
+void Controller::playSystemSound(const std::string& name) {
+    if (auto sound = NSSound::soundNamed(name)) sound->play();
+}
+
+void Controller::deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                         const std::string& informativeText) {
+    NSUserNotificationCenter::defaultUserNotificationCenter().deliverNotification(
+        {title, subtitle, informativeText});
+}
+
+void Controller::performMenuCommand(MenuCommand command) {
+    using enum MenuCommand;
+    using Sender = PlayerCommands::Sender;
+    static const std::map<MenuCommand, std::function<void(Controller&)>> commands = {
+        {ShowAboutWindow, &Controller::showAboutWindow},
+        {CheckForNewVersion, &Controller::checkForNewVersion},
+        {ShowPreferenceWindow, &Controller::showPreferenceWindow},
+        {Quit, &Controller::terminate},
+        {ApplyBPM, &Controller::applyBPM},
+        {HalveBPM, &Controller::halveBPM},
+        {DoubleBPM, &Controller::doubleBPM},
+        {IncrementBPM, &Controller::incrementBPM},
+        {DecrementBPM, &Controller::decrementBPM},
+        {StartStopMetronome, &Controller::startStopMetronome},
+        {PausePlayTrack, &Controller::pausePlayTrack},
+        {NextTrack, [](Controller& c) { c.nextTrack(Sender::Control); }},
+        {PreviousTrack, &Controller::previousTrack},
+        {SkipForward, &Controller::skipForward},
+        {SkipBack, &Controller::skipBack},
+        {NextPlusSkipForward, [](Controller& c) { c.nextPlusSkipForward(Sender::Control); }},
+        {GetTrackInfo, &Controller::getTrackInfo},
+        {SwitchToiTunes, &Controller::switchToiTunes},
+        {RatingUp, &Controller::ratingUp},
+        {RatingDown, &Controller::ratingDown},
+        {VolumeUp, &Controller::volumeUp},
+        {VolumeDown, &Controller::volumeDown},
+        {ShowMainWindow, &Controller::showMainWindow},
+        {ShowFeedbackWindow, &Controller::showFeedbackWindow},
+        {ShowSupportWindow, &Controller::showSupportWindow},
+        {LinkHomepage, &Controller::linkHomepage},
+        {LinkSupport, &Controller::linkSupport},
+    };
+    if (auto found = commands.find(command); found != commands.end()) found->second(*this);
+}
+
+bool Controller::metronomeIsPlaying() {
+    return fBPMTracker->metronomeIsPlaying();
+}
+
+int Controller::menuDisplayedBPM() {
+    return fBPMTracker->displayBPM();
+}
+
+int Controller::menuTrackerBPM() {
+    return fBPMTracker->bpm();
+}
+
+bool Controller::mainWindowIsVisible() {
+    return fWindow && fWindow->isVisible();
+}
+
+std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
+    auto value = fDefaults.objectForKey("Shortcuts");
+    if (!value || !value->dictionary()) return std::nullopt;
+    return *value->dictionary();
+}
+
+void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
+    fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::showAboutWindow() {
+    AboutWindowController::aboutController().showWindow();
+}
+
+void Controller::linkHomepage() {
+    URLOpener::openURL(kHomepageURL);
+}
+
+void Controller::linkSupport() {
+    URLOpener::openURL(kSupportURL);
+}
+
+void Controller::linkAppStore() {
+    URLOpener::openURL(kAppStoreURL);
+}
+
+void Controller::terminate() {
+    fEnvironment.terminateApplication();
+}
+
+void Controller::beep() {
+    NSBeep();
+}
+
+UInt32 Controller::currentModifierFlags() {
+    return fEnvironment.currentModifierFlags();
+}
+
+std::optional<std::string> Controller::stringForKey(const std::string& key) {
+    return fDefaults.stringForKey(key);
+}
+
+bool Controller::ratingViewHasHalfStars() {
+    return fRatingView && fRatingView->halfStars();
+}
+
+void Controller::showRating(SInt32 rating) {
+    if (fRatingView) fRatingView->setRating(rating);
+}
+
+SInt32 Controller::volumeSliderValue() {
+    return fVolumeSlider ? fVolumeSlider->intValue() : fPlayerStatus->playerVolume();
+}
+
+void Controller::setVolumeSliderValue(SInt32 value) {
+    if (fVolumeSlider) fVolumeSlider->setIntValue(value);
+}
+
+void Controller::launchPlayer() {
+    fEnvironment.launchPlayer();
+}
+
+void Controller::activatePlayer() {
+    if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
+        player->activateWithOptions(NSApplicationActivateIgnoringOtherApps);
 }
 
 // ---------------------------------------------------------------------------------------------

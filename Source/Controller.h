@@ -14,11 +14,18 @@
 #include "Source/AssignedTracks.h"
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
+#include "Source/MainMenu.h"
+#include "Source/MainMenuHost.h"
 #include "Source/MetronomeHost.h"
+#include "Source/NoTempoNotifier.h"
+#include "Source/NoTempoNotifierHost.h"
+#include "Source/PlayerCommands.h"
+#include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
 
@@ -37,6 +44,7 @@ class SegmentedControl;
 class Slider;
 class TapView;
 class TextField;
+class TexturedSlider;
 class TrackView;
 class UKSound;
 class Window;
@@ -48,7 +56,10 @@ class Controller : public QObject,
                    public TapViewHost,
                    public RatingViewHost,
                    public BPMBadgeViewHost,
-                   public PlayerStatusHost {
+                   public PlayerStatusHost,
+                   public PlayerCommandsHost,
+                   public NoTempoNotifierHost,
+                   public MainMenuHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -92,10 +103,12 @@ public:
     void trackChanged(const NSNotification& notification);
     // Notices are being held because the player left a refresh unanswered.
     bool holdingPlayerNotices() const { return fHoldTask != 0; }
+    // "DoUIAlert" from the network worker: the numbered alert its record names.
+    void doUIAlert(const NSNotification& notification);
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
-    bool iTunesIsActive();
+    bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
     void showMainWindow();
     Window* window() const { return fWindow.get(); }
@@ -123,7 +136,7 @@ public:
     bool trackPreviouslyAssigned() const override { return fTrackPreviouslyAssigned; }
     void setTrackPreviouslyAssigned(bool v) { fTrackPreviouslyAssigned = v; }
     bool didLaunchiTunes() const { return fDidLaunchiTunes; }
-    bool keepTrack() const { return fKeepTrack; }
+    bool keepTrack() const override { return fKeepTrack; }
     // nullptr while "KeepTrack" is off.
     const AssignedTracks* assignments() const { return fAssignments.get(); }
 
@@ -177,13 +190,85 @@ public:
     void hotKey2Action() {}
     const std::optional<NSRunningApplication>& runningApplication() const { return fRunningApplication; }
 
-    // Player commands the assignment moves on with.
-    void nextTrack();
-    void nextPlusSkipForward();
+    // Player commands: the window's buttons, the menus and their shortcuts send them with a
+    // sender; the assignment moves on without one.
+    PlayerCommands& playerCommands() { return *fPlayerCommands; }
+    void previousTrack() { fPlayerCommands->previousTrack(); }
+    void pausePlayTrack() { fPlayerCommands->pausePlayTrack(); }
+    void nextTrack(PlayerCommands::Sender sender = PlayerCommands::Sender::None) {
+        fPlayerCommands->nextTrack(sender);
+    }
+    void nextPlusSkipForward(PlayerCommands::Sender sender = PlayerCommands::Sender::None) {
+        fPlayerCommands->nextPlusSkipForward(sender);
+    }
+    void skipForward() { fPlayerCommands->skipForward(); }
+    void skipBack() { fPlayerCommands->skipBack(); }
+    void ratingUp() { fPlayerCommands->ratingUp(); }
+    void ratingDown() { fPlayerCommands->ratingDown(); }
+    void volumeUp() { fPlayerCommands->volumeUp(); }
+    void volumeDown() { fPlayerCommands->volumeDown(); }
+    void volumeChanged() { fPlayerCommands->volumeChanged(); }
+    void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
+    Slider* volumeSlider() const;
 
-    // RatingViewHost.
+    // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
     void ratingChanged(int rating) override;
+
+    // Menus.
+    MainMenu& mainMenu() { return *fMainMenu; }
+    void performMenuCommand(MenuCommand command) override;
+    PlayState menuPlayState() override { return fPlayerStatus->playState(); }
+    bool metronomeIsPlaying() override;
+    int menuDisplayedBPM() override;
+    int menuTrackerBPM() override;
+    bool mainWindowIsVisible() override;
+    std::optional<PropertyList::Dictionary> storedShortcuts() override;
+    void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
+    // Commands whose windows come later.
+
+    void checkForNewVersion() {}
+    void showPreferenceWindow() {}
+    void showFeedbackWindow() {}
+    void showSupportWindow() {}
+
+    void getTrackInfo() {}
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
+    // Ends the program as the window's close button does.
+    void terminate();
+
+    // No-tempo notices.
+    void notify() { fNotifier->notify(); }
+    void showNotifyWindow() { fNotifier->showNotifyWindow(); }
+    void hideNotifyWindow() { fNotifier->hideNotifyWindow(); }
+    NoTempoNotifier& notifier() { return *fNotifier; }
+
+    // NoTempoNotifierHost.
+    SInt64 integerForKey(const std::string& key) override;
+    bool applicationIsActive() override;
+    void requestUserAttention(bool critical) override;
+    void playSystemSound(const std::string& name) override;
+    void deliverUserNotification(const std::string& title, const std::string& subtitle,
+                                 const std::string& informativeText) override;
+
+    // PlayerCommandsHost.
+    void beep() override;
+    UInt32 currentModifierFlags() override;
+    std::optional<std::string> stringForKey(const std::string& key) override;
+    bool ratingViewHasHalfStars() override;
+    void showRating(SInt32 rating) override;
+    SInt32 volumeSliderValue() override;
+    void setVolumeSliderValue(SInt32 value) override;
+    bool playerIsRunning() override { return iTunesIsRunning(); }
+    void launchPlayer() override;
+    void activatePlayer() override;
 
     // MetronomeHost.
     void performOnMainThread(std::function<void()> work) override;
@@ -196,6 +281,11 @@ public:
     TrackView* trackView() const { return fTrackView; }
     Button* applyBPMButton() const { return fApplyBPMButton; }
     Button* metronomeButton() const { return fMetronomeButton; }
+    Button* backButton() const { return fBackButton; }
+    Button* forwardButton() const { return fForwardButton; }
+    Button* playPauseButton() const { return fPlayPauseButton; }
+    Button* skipForwardButton() const { return fSkipForwardButton; }
+    Button* skipNextButton() const { return fSkipNextButton; }
     SegmentedControl* halveDoubleBPMButton() const { return fHalveDoubleBPMButton; }
     SegmentedControl* plusMinusBPMButton() const { return fPlusMinusBPMButton; }
     TextField* nameField() const { return fNameField; }
@@ -220,9 +310,8 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void notify() {}
-    void hideNotifyWindow() {}
     void getGenreList() {}
+    // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
 
@@ -240,7 +329,7 @@ private:
     TextField* fNameField{nullptr};
     TextField* fArtistField{nullptr};
     TextField* fAlbumField{nullptr};
-    Slider* fVolumeSlider{nullptr};
+    TexturedSlider* fVolumeSlider{nullptr};
     TrackView* fTrackView{nullptr};
     TapView* fTapView{nullptr};
     RatingView* fRatingView{nullptr};
@@ -259,6 +348,10 @@ private:
 
     std::unique_ptr<PlayerStatus> fPlayerStatus;
     std::unique_ptr<BPMTracker> fBPMTracker;
+    std::unique_ptr<PlayerCommands> fPlayerCommands;
+    std::unique_ptr<NoTempoNotifier> fNotifier;
+    std::unique_ptr<MainMenu> fMainMenu;
+    MenuShortcuts fMenuShortcuts;
 
     // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
     uint64_t fHoldTask{0};

@@ -26,6 +26,8 @@ public:
     // Launches the player ("com.apple.iTunes") without activating it, with its play event.
     // true when the launch was started.
     virtual bool launchPlayerWithPlayEvent() = 0;
+    // Launches the player without waiting for it and without a launch event.
+    virtual bool launchPlayer() = 0;
     // Sends the player's process the probe event (get its position), waiting at most `ticks`
     // (1/60 s) for the reply. true exactly when the send returned no error.
     virtual bool probePlayer(pid_t processIdentifier, UInt32 ticks) = 0;
@@ -50,4 +52,6 @@ public:
     virtual std::shared_ptr<NSSound> makeNSSound(const std::string& path) = 0;
 
     virtual std::optional<std::string> applicationSupportDirectory() = 0;
+    // Ends the event loop, so the program quits as after its last window closed.
+    virtual void terminateApplication() = 0;
 };

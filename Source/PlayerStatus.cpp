@@ -195,3 +195,40 @@ void PlayerStatus::updateForNotification(const std::optional<PropertyList::Dicti
     }
     finishRefresh(id, fetchArtwork);
 }
+
+std::shared_ptr<PlayerTrack> PlayerStatus::getNextTrack(bool onlyConfirmed, bool& noneLeft) {
+    noneLeft = false;
+    if (!mTrack) return nullptr;
+    auto playlist = mPlayer.currentPlaylist();
+    if (!playlist) return nullptr;
+    if (mNoNextPlaylistID != 0) {
+        if (mNoNextPlaylistID == playlist->persistentId()) return nullptr;
+        mNoNextPlaylistID = 0;
+    }
+    const SInt32 index = mTrack->trackIndex();
+    const SInt32 count = playlist->trackCount();
+    // An index past the end (or unreadable) would start the walk elsewhere in the list.
+    if (index <= 0 || count <= 0 || index >= count) return nullptr;
+    auto tracks = playlist->tracksFromIndex(index);
+    if (!tracks || !tracks->nextTrack()) return nullptr;
+    auto candidate = tracks->nextTrack();
+    if (!candidate) return nullptr;
+
+    auto done = [&](const PlayerTrack& track) {
+        const SInt32 bpm = track.bpm();
+        if (bpm <= 0) return false;
+        if (!onlyConfirmed) return true;
+        const SInt64 id = track.persistentId();
+        return id != 0 && id != -1 && mController.trackAssigned(id, bpm, false);
+    };
+    if (!done(*candidate)) return nullptr;
+    for (;;) {
+        auto next = tracks->nextTrack();
+        if (!next) {
+            noneLeft = true;
+            return candidate;
+        }
+        candidate = std::move(next);
+        if (!done(*candidate)) return candidate;
+    }
+}

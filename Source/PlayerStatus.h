@@ -43,6 +43,12 @@ public:
 
     PlayState eyeTunesState() const;
 
+    // The skip walk through the current playlist after the current track: the first track whose
+    // tempo is not done yet when some were skipped; when every later track is done, the last one
+    // with `noneLeft` set; null when the next track is not done anyway or nothing can be decided.
+    // A track is done when it has a BPM and, with `onlyConfirmed`, this program recorded it.
+    std::shared_ptr<PlayerTrack> getNextTrack(bool onlyConfirmed, bool& noneLeft);
+
     std::shared_ptr<PlayerTrack> track() const { return mTrack; }
     const std::string& oldTrackName() const { return mOldTrackName; }
     void setOldTrackName(const std::optional<std::string>& v) { mOldTrackName = v.value_or(""); }

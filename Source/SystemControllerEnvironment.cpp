@@ -1,6 +1,8 @@
 #include "Source/SystemControllerEnvironment.h"
 
+#include <QCoreApplication>
 #include <ctime>
+#include <filesystem>
 
 #include "Source/DirectoryLocations.h"
 #include "Source/UKSound.h"
@@ -10,6 +12,7 @@
 #include "platform/AppleEvents/AEFlatten.h"
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AudioToolbox/NSSound.h"
+#include "platform/Carbon/FileReference.h"
 #include "platform/Foundation/DistributedNotificationCenter.h"
 #include "platform/Foundation/Workspace.h"
 
@@ -34,6 +37,15 @@ bool SystemControllerEnvironment::launchPlayerWithPlayEvent() {
     configuration.appleEvent = AEFlattenEvent(play, kAENoReply, kAEDefaultTimeout);
     return NSWorkspace::sharedWorkspace().launchApplication(
         kPlayerBundleIdentifier, NSWorkspaceLaunchAsync | NSWorkspaceLaunchWithoutActivation, configuration);
+}
+
+void SystemControllerEnvironment::terminateApplication() {
+    QCoreApplication::quit();
+}
+
+bool SystemControllerEnvironment::launchPlayer() {
+    return NSWorkspace::sharedWorkspace().launchApplication(kPlayerBundleIdentifier, NSWorkspaceLaunchAsync,
+                                                            NSWorkspaceLaunchConfiguration{});
 }
 
 bool SystemControllerEnvironment::probePlayer(pid_t processIdentifier, UInt32 ticks) {
@@ -109,7 +121,10 @@ std::shared_ptr<UKSound> SystemControllerEnvironment::makeUKSound(const std::str
     context.post = [](const std::string& name) {
         NSNotificationCenter::defaultCenter().postNotificationName(name);
     };
-    return std::make_shared<UKSound>("file://" + path, context);
+    // Escaped, so a path holding "%" or a space names the same file once the URL is read back.
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return std::make_shared<UKSound>(FileURLFromPath(error ? path : absolute.string()), context);
 }
 
 std::shared_ptr<NSSound> SystemControllerEnvironment::makeNSSound(const std::string& path) {

@@ -15,6 +15,8 @@ public:
     SystemControllerEnvironment& operator=(const SystemControllerEnvironment&) = delete;
 
     bool launchPlayerWithPlayEvent() override;
+    bool launchPlayer() override;
+    void terminateApplication() override;
     bool probePlayer(pid_t processIdentifier, UInt32 ticks) override;
     void observePlayerInfo(std::function<void(const NSNotification&)> observer) override;
     void stopObservingPlayerInfo() override;

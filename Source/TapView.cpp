@@ -8,12 +8,14 @@
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/GraphicsContext.h"
 #include "platform/AppKit/Image.h"
+#include "platform/Foundation/Bundle.h"
 
 namespace {
 
 constexpr const char* kMinRunningBPMKey = "MinRunningBPM";
 constexpr const char* kMaxRunningBPMKey = "MaxRunningBPM";
 
+// Keys of the "Localizable" table.
 constexpr const char* kClickHere = "Click Here";
 constexpr const char* kOrTapAnyKey = "Or Tap Any Key";
 constexpr const char* kContinueClicking = "Continue clicking";
@@ -138,10 +140,14 @@ void TapView::drawRect(const NSRect&) {
     if (d == 0) {
         const TextAttributes attributes = promptAttributes(24);
         if (a == 0) {
-            drawCentred(*context, kClickHere, w, h * 2 / 3 + 4, attributes);
-            drawCentred(*context, kOrTapAnyKey, w, h / 3 - 4, attributes);
+            drawCentred(*context, NSLocalizedString(kClickHere, "tap area, first line before any tap"), w,
+                        h * 2 / 3 + 4, attributes);
+            drawCentred(*context, NSLocalizedString(kOrTapAnyKey, "tap area, second line before any tap"), w,
+                        h / 3 - 4, attributes);
         } else {
-            drawCentred(*context, mUserIsClicking ? kContinueClicking : kKeepTapping, w, h / 2, attributes);
+            const char* prompt = mUserIsClicking ? kContinueClicking : kKeepTapping;
+            drawCentred(*context, NSLocalizedString(prompt, "tap area, while measuring"), w, h / 2,
+                        attributes);
         }
         mMetronomeView->hide();
         return;

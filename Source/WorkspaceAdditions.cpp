@@ -2,10 +2,7 @@
 
 std::optional<NSRunningApplication> WorkspaceAdditions::runningApplicationWithIdentifier(
     std::string_view bundleIdentifier) {
-    for (NSRunningApplication& app : RunningApplicationSource::shared()->runningApplications()) {
-        if (app.bundleIdentifier == bundleIdentifier) return std::move(app);
-    }
-    return std::nullopt;
+    return RunningApplicationSource::shared()->runningApplicationWithBundleIdentifier(bundleIdentifier);
 }
 
 bool WorkspaceAdditions::applicationWithIdentifierRunning(std::string_view bundleIdentifier) {

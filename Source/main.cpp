@@ -8,7 +8,6 @@
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
 #include "Source/SystemControllerEnvironment.h"
-#include "platform/AppKit/Application.h"
 #include "platform/AppleEvents/DBusTransport.h"
 #include "platform/AudioToolbox/AudioOutput.h"
 #include "platform/Carbon/Clock.h"
@@ -23,8 +22,7 @@ int main(int argc, char** argv) {
     DBusTransport::install();
     BusRunningApplications::install();
     // A quit request ends the event loop, so the controller's termination runs as for any quit.
-    BusApplication busApplication([] { QCoreApplication::quit(); },
-                                  [] { Application::sharedApplication().activateIgnoringOtherApps(true); });
+    BusApplication busApplication([] { QCoreApplication::quit(); }, [&application] { application.reopen(); });
     if (!busApplication.publish("com.orvo.Beatwick"))
         std::fprintf(stderr,
                      "Beatwick: the bus name \"com.orvo.Beatwick\" is taken or the bus is unreachable\n");

@@ -1,14 +1,18 @@
 // File helpers of the core library: valid file names, the free-name search, opening and
-// deleting files by URL, and the Temporary Items and Application Support folders.
+// deleting files by URL, the Temporary Items and Application Support folders, volumes, creators
+// and applications, and names in the system's text encoding.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Carbon/FileReference.h"
+#include "platform/Carbon/Files.h"
 #include "platform/Carbon/Folders.h"
 #include "platform/Carbon/MacTypes.h"
+#include "platform/Carbon/TextEncoding.h"
 
 // Make a name valid in place: a leading '.' becomes '_', ':' and '/' become '-'.
 void MakeMacFileName(StringPtr name);
@@ -58,8 +62,38 @@ OSStatus GetMirthvaneFolderInAppSupport(FSRef& folder, unsigned char create);
 // Creates a folder named `name` (made a valid file name) in `parent`, and answers it in `created`.
 OSStatus CreateUnicodeDirectory(const std::string& name, const FSRef& parent, FSRef* created);
 
+// Whether the volume holding `onVolume` is reached over a network: a network file system (NFS,
+// SMB and CIFS, 9P, AFS, Coda, NCP, Ceph) or a FUSE one that is (sshfs and the like).
+OSStatus IsNetworkVolume(const FSRef& onVolume, bool& isNetwork);
+// The decision IsNetworkVolume makes from the statfs type and, for FUSE, the mount's type as
+// /proc/self/mountinfo names it ("fuse.sshfs").
+bool IsNetworkFileSystem(UInt32 statfsType, std::string_view mountType);
+// The file-system type of the mount of device major:minor in mountinfo text; empty for none.
+std::string MountTypeFromMountInfo(std::string_view mountInfo, unsigned major, unsigned minor);
+
+// Writes at the fork's mark through to the disk, leaving nothing in the cache; `count` is the
+// bytes to write and becomes the bytes written.
+OSStatus FSWriteNoCache(FSIORefNum forkRefNum, ByteCount* count, const void* buffer);
+// The file's creator, '????' for 'ttxt'; 0 when none is stored, as files here carry none.
+OSStatus GetFileCreator(const FSRef& file, OSType& creator);
+// The application with the signature `creator`, as registered to be launched;
+// kLSApplicationNotFoundErr when there is none. No document type is bound to an application
+// here, so `type` does not change the answer.
+OSStatus GetFSRef(OSType creator, OSType type, FSRef& application);
+
+// The system's text encoding: the current locale's character set; kTextEncodingUnknown for one
+// the table does not hold.
+TextEncoding My_Get_System_Encoding();
+// Converts text of the system's encoding to a name record, cut at 255 units (never inside a
+// surrogate pair); text that does not convert has each byte copied to a unit of its value.
+void My_Text2Unicode(const unsigned char* bytes, size_t count, HFSUniStr255* name);
+
 // 1 for "http..." or "www...", 2 for "mailto:", 3 for "news:" or "nntp:", else 0; case-insensitive,
 // a leading '<' skipped.
 int GetURLType(ConstStr255Param text);
 // Copies a C string into a length-byte string of at most 255 characters.
 void LoadPStrFromCStr(StringPtr destination, const char* source);
+// The server (empty when the URL names none) and newsgroup of a "news:" or "nntp:" URL, as
+// length-byte strings; false with both empty for another URL or one that names no group (an
+// article's message id).
+bool GetNewsURLParams(ConstStr255Param url, StringPtr server, StringPtr group);

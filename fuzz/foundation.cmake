@@ -1,2 +1,3 @@
 beatwick_fuzzer(PropertyListFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/PropertyListFuzzer.cpp LIBS beatwick_foundation)
 beatwick_fuzzer(StringsTableFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/StringsTableFuzzer.cpp LIBS beatwick_foundation)
+beatwick_fuzzer(UserDefaultsFuzzer ${CMAKE_CURRENT_SOURCE_DIR}/UserDefaultsFuzzer.cpp LIBS beatwick_foundation)

@@ -28,7 +28,13 @@ MusicLibrary::MusicLibrary() {
     library->persistentID = mix(kLibraryPlaylistSeed);
     library->name = "Library";
     library->kind = PlaylistKind::library;
+    indexPlaylist(*library);
     fPlaylists.push_back(std::move(library));
+}
+
+void MusicLibrary::indexPlaylist(LibraryPlaylist& playlist) {
+    fPlaylistsByID[playlist.playlistID] = &playlist;
+    fPlaylistsByPersistentID[playlist.persistentID] = &playlist;
 }
 
 const LibraryTrack* MusicLibrary::track(SInt32 trackID) const {
@@ -42,10 +48,8 @@ LibraryTrack* MusicLibrary::track(SInt32 trackID) {
 }
 
 const LibraryTrack* MusicLibrary::trackWithPersistentID(UInt64 persistentID) const {
-    for (const auto& [id, track] : fTracks) {
-        if (track->persistentID == persistentID) return track.get();
-    }
-    return nullptr;
+    const auto found = fTracksByPersistentID.find(persistentID);
+    return found == fTracksByPersistentID.end() ? nullptr : found->second;
 }
 
 const LibraryTrack* MusicLibrary::trackWithLocation(const std::string& location) const {
@@ -62,10 +66,8 @@ const LibraryTrack* MusicLibrary::trackWithLocation(const std::string& location)
 }
 
 const LibraryPlaylist* MusicLibrary::playlist(SInt32 playlistID) const {
-    for (const auto& playlist : fPlaylists) {
-        if (playlist->playlistID == playlistID) return playlist.get();
-    }
-    return nullptr;
+    const auto found = fPlaylistsByID.find(playlistID);
+    return found == fPlaylistsByID.end() ? nullptr : found->second;
 }
 
 LibraryPlaylist* MusicLibrary::playlist(SInt32 playlistID) {
@@ -73,10 +75,8 @@ LibraryPlaylist* MusicLibrary::playlist(SInt32 playlistID) {
 }
 
 const LibraryPlaylist* MusicLibrary::playlistWithPersistentID(UInt64 persistentID) const {
-    for (const auto& playlist : fPlaylists) {
-        if (playlist->persistentID == persistentID) return playlist.get();
-    }
-    return nullptr;
+    const auto found = fPlaylistsByPersistentID.find(persistentID);
+    return found == fPlaylistsByPersistentID.end() ? nullptr : found->second;
 }
 
 std::vector<const LibraryPlaylist*> MusicLibrary::playlists() const {
@@ -140,12 +140,16 @@ LibraryTrack& MusicLibrary::addTrack(LibraryTrack track) {
     const SInt32 id = track.trackID;
     auto& stored = fTracks[id];
     stored = std::make_unique<LibraryTrack>(std::move(track));
+    fTracksByPersistentID[stored->persistentID] = stored.get();
     fPlaylists.front()->items.push_back(id);
     return *stored;
 }
 
 bool MusicLibrary::removeTrack(SInt32 trackID) {
-    if (!fTracks.erase(trackID)) return false;
+    const auto found = fTracks.find(trackID);
+    if (found == fTracks.end()) return false;
+    fTracksByPersistentID.erase(found->second->persistentID);
+    fTracks.erase(found);
     for (const auto& playlist : fPlaylists) std::erase(playlist->items, trackID);
     return true;
 }
@@ -161,9 +165,15 @@ LibraryPlaylist& MusicLibrary::addPlaylist(LibraryPlaylist playlist) {
         for (const SInt32 id : library.items) {
             if (!listed.count(id)) order.push_back(id);
         }
+        fPlaylistsByID.erase(library.playlistID);
+        fPlaylistsByPersistentID.erase(library.persistentID);
         if (playlist.playlistID > 0 && !this->playlist(playlist.playlistID))
             library.playlistID = playlist.playlistID;
-        if (playlist.persistentID != 0) library.persistentID = playlist.persistentID;
+        // A persistent ID another playlist or a track has stays theirs.
+        if (playlist.persistentID != 0 && !playlistWithPersistentID(playlist.persistentID) &&
+            !trackWithPersistentID(playlist.persistentID))
+            library.persistentID = playlist.persistentID;
+        indexPlaylist(library);
         if (!playlist.name.empty()) library.name = playlist.name;
         library.items = std::move(order);
         fNextPlaylistID = std::max(fNextPlaylistID, library.playlistID + 1);
@@ -180,6 +190,7 @@ LibraryPlaylist& MusicLibrary::addPlaylist(LibraryPlaylist playlist) {
     if (playlist.isFolder()) playlist.items.clear();
     std::erase_if(playlist.items, [this](SInt32 id) { return !track(id); });
     fPlaylists.push_back(std::make_unique<LibraryPlaylist>(std::move(playlist)));
+    indexPlaylist(*fPlaylists.back());
     return *fPlaylists.back();
 }
 
@@ -197,7 +208,10 @@ bool MusicLibrary::removePlaylist(SInt32 playlistID) {
         }
     }
     std::erase_if(fPlaylists, [&](const std::unique_ptr<LibraryPlaylist>& p) {
-        return p->kind != PlaylistKind::library && doomed.count(p->persistentID);
+        if (p->kind == PlaylistKind::library || !doomed.count(p->persistentID)) return false;
+        fPlaylistsByID.erase(p->playlistID);
+        fPlaylistsByPersistentID.erase(p->persistentID);
+        return true;
     });
     return true;
 }

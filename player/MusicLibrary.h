@@ -1,13 +1,15 @@
 // The stand-in's library: its tracks and its playlists, with the library playlist first.
 //
 // The library playlist holds every track, in library order; removing a track from the library
-// removes it from every playlist. Folders hold no items of their own. Not thread-safe: the model
-// that owns it is used from one thread.
+// removes it from every playlist. Folders hold no items of their own. Tracks and playlists are
+// found by id and persistent ID through indexes, so their ids stay as they were added. Not
+// thread-safe: the model that owns it is used from one thread.
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/LibraryPlaylist.h"
@@ -60,8 +62,13 @@ public:
 private:
     UInt64 newPersistentID(UInt64 seed) const;
 
-    std::map<SInt32, std::unique_ptr<LibraryTrack>> fTracks;
+    void indexPlaylist(LibraryPlaylist& playlist);
+
+    std::unordered_map<SInt32, std::unique_ptr<LibraryTrack>> fTracks;
     std::vector<std::unique_ptr<LibraryPlaylist>> fPlaylists;
+    std::unordered_map<UInt64, LibraryTrack*> fTracksByPersistentID;
+    std::unordered_map<SInt32, LibraryPlaylist*> fPlaylistsByID;
+    std::unordered_map<UInt64, LibraryPlaylist*> fPlaylistsByPersistentID;
     SInt32 fNextTrackID{1000};
     SInt32 fNextPlaylistID{5000};
 };

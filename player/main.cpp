@@ -4,6 +4,7 @@
 //   player-standin --ctl COMMAND [ARG]    asks the running player: play, pause, next,
 //                                         previous, quit, delay MS (the next reply leaves MS
 //                                         milliseconds late), state (prints track and state)
+//   player-standin --help                 prints the usage
 //
 // The player answers Apple events one at a time in arrival order on its main loop, and never
 // calls another application while it answers; its broadcasts leave after the answer.
@@ -20,6 +21,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -85,8 +87,8 @@ class StandInPlayer : public QObject {
     Q_CLASSINFO("D-Bus Interface", "com.orvo.StandIn")
 
 public:
-    StandInPlayer(player::MusicLibrary library, std::string libraryPath)
-        : fFile(std::move(libraryPath)),
+    StandInPlayer(player::MusicLibrary library, player::MusicLibraryFile file)
+        : fFile(std::move(file)),
           fModel(std::move(library), player::VersionProfile::current(),
                  std::make_shared<player::SteadyPlaybackClock>()),
           fDispatcher(fModel),
@@ -108,6 +110,10 @@ public:
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!fServer.publish()) return false;
         if (!bus.registerObject(kControlPath, this, QDBusConnection::ExportScriptableSlots)) return false;
+        // Without its bus the player serves no one: it quits (saving its library) when the bus goes.
+        bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                    QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                    SLOT(busDisconnected()));
         return fApplication.publish(kBundleIdentifier);
     }
 
@@ -116,7 +122,7 @@ public:
     }
 
     void save() {
-        if (Result<void> saved = fFile.save(fModel.library()); !saved)
+        if (Result<void> saved = fFile.save(fModel.library(), fModel.profile().version()); !saved)
             std::fprintf(stderr, "player-standin: %s\n", saved.error().c_str());
     }
 
@@ -146,6 +152,12 @@ public slots:
         }
         schedule();
         return answer;
+    }
+
+private slots:
+    void busDisconnected() {
+        std::fprintf(stderr, "player-standin: the session bus has gone; quitting\n");
+        QCoreApplication::quit();
     }
 
 private:
@@ -216,9 +228,46 @@ private:
 
 namespace {
 
+struct ControlCommand {
+    const char* name;
+    const char* argument;  // nullptr: none
+    const char* description;
+};
+
+// What --ctl asks of the running player; StandInPlayer::Control answers each.
+constexpr ControlCommand kControlCommands[] = {
+    {"play", nullptr, "plays"},
+    {"pause", nullptr, "pauses"},
+    {"next", nullptr, "goes to the next track"},
+    {"previous", nullptr, "goes to the previous track"},
+    {"quit", nullptr, "quits the player"},
+    {"delay", "MS", "the next reply leaves MS milliseconds late"},
+    {"state", nullptr, "prints the play state and the current track"},
+};
+
+void printUsage(FILE* to) {
+    std::fprintf(to,
+                 "usage: player-standin [--apple-event HEX]\n"
+                 "       player-standin --ctl COMMAND [ARG]\n"
+                 "\n"
+                 "Serves the stand-in music player as \"%s\" on the session bus (HEX: a first Apple\n"
+                 "event to answer), or asks the running one with a command:\n",
+                 kBundleIdentifier);
+    for (const ControlCommand& command : kControlCommands) {
+        const std::string shown =
+            std::string(command.name) + (command.argument ? std::string(" ") + command.argument : "");
+        std::fprintf(to, "  %-10s %s\n", shown.c_str(), command.description);
+    }
+}
+
 int control(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: player-standin --ctl play|pause|next|previous|quit|delay MS|state\n");
+    const bool known = argc >= 3 && std::any_of(std::begin(kControlCommands), std::end(kControlCommands),
+                                                [&](const ControlCommand& command) {
+                                                    return std::string(argv[2]) == command.name;
+                                                });
+    if (!known) {
+        if (argc >= 3) std::fprintf(stderr, "player-standin: unknown command \"%s\"\n", argv[2]);
+        printUsage(stderr);
         return 2;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(kBundleIdentifier, kControlPath, kControlInterface,
@@ -238,6 +287,10 @@ int control(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        printUsage(stdout);
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     if (argc >= 2 && std::string(argv[1]) == "--ctl") return control(argc, argv);
 
@@ -251,16 +304,21 @@ int main(int argc, char** argv) {
 
     const std::string path = player::MusicLibraryFile::defaultPath();
     provideLibrary(path);
-    const player::MusicLibraryFile file(path);
+    player::MusicLibraryFile file(path);
     Result<player::MusicLibrary> loaded = file.load();
-    if (!loaded)
+    if (!loaded && file.readOnly())
+        std::fprintf(stderr,
+                     "player-standin: %s; running read-only with an empty library: the file is left as it is "
+                     "and no change is saved\n",
+                     loaded.error().c_str());
+    else if (!loaded)
         std::fprintf(stderr, "player-standin: %s; starting with an empty library\n", loaded.error().c_str());
     if (!CFPreferencesCopyAppValue("allow-half-stars", kBundleIdentifier)) {
         CFPreferencesSetAppValue("allow-half-stars", PropertyList(false), kBundleIdentifier);
         CFPreferencesAppSynchronize(kBundleIdentifier);
     }
 
-    StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), path);
+    StandInPlayer standIn(loaded ? std::move(loaded).value() : player::MusicLibrary(), std::move(file));
     if (!standIn.publish()) {
         std::fprintf(stderr, "player-standin: \"%s\" is taken or the bus is unreachable\n",
                      kBundleIdentifier);

@@ -138,14 +138,14 @@ void transport(QPainter& p, int w, int h, int kind, const QColor& colour) {
     }
 }
 
-void metronomeCase(QPainter& p, int w, int h, const QColor& colour) {
+void metronomeCase(QPainter& p, int w, int h, const QColor& colour, double penWidth = 1.4) {
     QPainterPath body;
     body.moveTo(w * 0.38, h * 0.12);
     body.lineTo(w * 0.62, h * 0.12);
     body.lineTo(w * 0.82, h * 0.9);
     body.lineTo(w * 0.18, h * 0.9);
     body.closeSubpath();
-    p.setPen(QPen(colour, 1.4));
+    p.setPen(QPen(colour, penWidth));
     p.setBrush(Qt::NoBrush);
     p.drawPath(body);
     p.drawLine(QPointF(w * 0.5, h * 0.78), QPointF(w * 0.68, h * 0.22));
@@ -287,6 +287,19 @@ const ImageSpec kImages[] = {
          p.setPen(QPen(grey(0.6), 1));
          p.setBrush(g);
          p.drawEllipse(QRectF(5, 5, w - 10, h - 10));
+     }},
+    // The application's icon: a metronome on a rounded blue tile.
+    {"Beatwick.png", 128, 128,
+     [](QPainter& p, int w, int h) {
+         QPainterPath tile;
+         tile.addRoundedRect(QRectF(4, 4, w - 8, h - 8), 24, 24);
+         QLinearGradient g(0, 0, 0, h);
+         g.setColorAt(0, QColor::fromRgbF(0.35, 0.6, 0.95));
+         g.setColorAt(1, QColor::fromRgbF(0.1, 0.3, 0.7));
+         p.fillPath(tile, g);
+         p.translate(w * 0.15, h * 0.12);
+         p.scale(0.7, 0.76);
+         metronomeCase(p, w, h, grey(1.0), 9);
      }},
     {"metronome_startc.png", 20, 20,
      [](QPainter& p, int w, int h) {

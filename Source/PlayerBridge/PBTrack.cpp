@@ -1,5 +1,7 @@
 #include "Source/PlayerBridge/PBTrack.h"
 
+#include <algorithm>
+
 #include "Source/PlayerBridge/PBLog.h"
 #include "Source/PlayerBridge/PersistentID.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
@@ -82,7 +84,10 @@ std::optional<std::string> PBTrack::persistentIdAsString() const {
 
 std::vector<std::shared_ptr<NSImage>> PBTrack::artwork() const {
     std::vector<std::shared_ptr<NSImage>> images;
-    const SInt32 count = getCountOfElementsOfClass(kArtworkClass);
+    // The count is the player's word: a player that claims millions would hold the caller in
+    // this loop for as many round trips. No track carries anywhere near this many.
+    constexpr SInt32 kMostArtworks = 100;
+    const SInt32 count = std::min(getCountOfElementsOfClass(kArtworkClass), kMostArtworks);
     for (SInt32 index = 0; index < count; ++index) {
         const auto element = getElementOfClass(kArtworkClass, index);
         if (!element) {

@@ -15,9 +15,9 @@ PlayerProcessLookup& lookup() {
 
 SInt32 PBRunningPlayerProcessID() {
     if (lookup()) return lookup()();
-    for (const NSRunningApplication& application : RunningApplicationSource::shared()->runningApplications())
-        if (application.bundleIdentifier == kPlayerBundleIdentifier) return application.processIdentifier;
-    return 0;
+    const std::optional<NSRunningApplication> player =
+        RunningApplicationSource::shared()->runningApplicationWithBundleIdentifier(kPlayerBundleIdentifier);
+    return player ? player->processIdentifier : 0;
 }
 
 void PBSetPlayerProcessLookup(PlayerProcessLookup replacement) {

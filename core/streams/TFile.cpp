@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kDeleteTries = 3;
+constexpr int kFreeNameAttempts = 100;
 
 // A new handle of `size` bytes; the Memory Manager error is thrown.
 UniqueHandle newBlock(SInt64 size) {
@@ -69,15 +70,18 @@ void TFile::CreateFile(OSType creator, OSType type) {
     info.fileCreator = creator;
     OSStatus err =
         FSCreateFileUnicode(&fParentRef, fName.length, fName.unicode, kFSCatInfoFinderInfo, &info, &fFileRef);
-    if (err == dupFNErr) {
-        std::string name = HFSUniStr255ToUTF8(fName);
+    // Another process can take the free name between the search and the creation (temporary files
+    // of two processes named after the same tick): search again until the creation wins.
+    const std::string wanted = HFSUniStr255ToUTF8(fName);
+    for (int attempt = 0; err == dupFNErr && attempt < kFreeNameAttempts; ++attempt) {
+        std::string name = wanted;
         HFSUniStr255 freeName;
-        if (AppendUnicodeNameWithFiletype(&fParentRef, &name) == fnfErr &&
-            UTF8ToHFSUniStr255(name, &freeName) == noErr) {
-            fName = freeName;
-            err = FSCreateFileUnicode(&fParentRef, fName.length, fName.unicode, kFSCatInfoFinderInfo, &info,
-                                      &fFileRef);
-        }
+        if (AppendUnicodeNameWithFiletype(&fParentRef, &name) != fnfErr ||
+            UTF8ToHFSUniStr255(name, &freeName) != noErr)
+            break;
+        fName = freeName;
+        err = FSCreateFileUnicode(&fParentRef, fName.length, fName.unicode, kFSCatInfoFinderInfo, &info,
+                                  &fFileRef);
     }
     if (err == noErr) fExists = true;
 }

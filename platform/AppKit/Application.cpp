@@ -52,6 +52,21 @@ void Application::activateIgnoringOtherApps(bool) {
     target->activateWindow();
 }
 
+int Application::requestUserAttention(NSRequestUserAttentionType type) {
+    if (mActive) return 0;
+    // An informational request highlights the windows for a moment; a critical one until the
+    // application is activated (a duration of 0).
+    const int duration = type == NSRequestUserAttentionType::CriticalRequest ? 0 : 1500;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) QApplication::alert(w, duration);
+    mLastAttention = type;
+    return ++mAttentionRequests;
+}
+
 uint32_t Application::currentModifierFlags() const {
     return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
+}
+
+void NSBeep() {
+    QApplication::beep();
 }

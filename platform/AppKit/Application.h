@@ -6,6 +6,12 @@
 
 #include <QObject>
 #include <cstdint>
+#include <optional>
+
+class NSMenu;
+
+// Critical asks for attention until the application is activated; informational asks once.
+enum class NSRequestUserAttentionType { CriticalRequest = 0, InformationalRequest = 10 };
 
 class Application : public QObject {
     Q_OBJECT
@@ -19,6 +25,17 @@ public:
     bool isActive() const { return mActive; }
     // Brings the application's active or first visible window to the front with the keyboard.
     void activateIgnoringOtherApps(bool ignoringOtherApps);
+    // Marks the application's windows as wanting attention (the desktop highlights them): a
+    // critical request lasts until the application is activated, an informational one a moment.
+    // Nothing while the application is active. Answers the request's number, 0 when none was made.
+    int requestUserAttention(NSRequestUserAttentionType type);
+    // The kind of the last request made, for the program's own checks.
+    std::optional<NSRequestUserAttentionType> lastAttentionRequest() const { return mLastAttention; }
+
+    // The menu bar's model; not owned. nullptr until the application sets one.
+    NSMenu* mainMenu() const { return mMainMenu; }
+    void setMainMenu(NSMenu* menu) { mMainMenu = menu; }
+
     // The platform's mask of the modifier keys held at this moment.
     uint32_t currentModifierFlags() const;
 
@@ -34,6 +51,12 @@ private:
     void settle();
 
     bool mActive{false};
+    NSMenu* mMainMenu{nullptr};
+    int mAttentionRequests{0};
+    std::optional<NSRequestUserAttentionType> mLastAttention;
     bool mSettlePending{false};
     Qt::ApplicationState mReported{Qt::ApplicationInactive};
 };
+
+// The system beep: a bound was reached and nothing was done.
+void NSBeep();

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/AppKit/KeyCodes.h"
+
 namespace {
 
 struct SpecialKey {
@@ -105,6 +107,9 @@ NSEvent NSEvent::keyEvent(const QKeyEvent& event, NSEventType type) {
     e.isARepeat = event.isAutoRepeat();
     e.qtKey = key;
     e.nativeScanCode = event.nativeScanCode();
+    // Synthetic events carry no scan code; their Qt key still names the position.
+    e.keyCode = keyCodeForNativeScanCode(e.nativeScanCode);
+    if (e.keyCode == kNoKeyCode) e.keyCode = keyCodeForQtKey(key, event.modifiers());
     e.timestamp = event.timestamp() / 1000.0;
     return e;
 }

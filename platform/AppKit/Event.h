@@ -61,6 +61,9 @@ struct NSEvent {
     bool isARepeat{false};
     int qtKey{0};
     uint32_t nativeScanCode{0};
+    // The virtual key code of KeyCodes.h: from the scan code, else from the Qt key; -1 when the
+    // key has none.
+    int keyCode{-1};
     CGFloat deltaX{0};
     CGFloat deltaY{0};
     double timestamp{0};                        // seconds, as the window system stamped it

@@ -18,6 +18,10 @@ bool isFile(const std::string& path) {
 }  // namespace
 
 std::string NSImage::pathForImageResource(const std::string& name) {
+    if (name == NSImageNameApplicationIcon) {
+        const auto icon = NSBundle::mainBundle().objectForInfoDictionaryKey("CFBundleIconFile");
+        return icon && *icon != name ? pathForImageResource(*icon) : std::string();
+    }
     if (name.empty() || name.find('/') != std::string::npos) return {};
     const std::string folder = NSBundle::mainBundle().resourcePath() + "/";
     if (isFile(folder + name)) return folder + name;

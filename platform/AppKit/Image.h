@@ -10,6 +10,9 @@
 #include "platform/AppKit/Geometry.h"
 #include "platform/AppKit/GraphicsContext.h"
 
+// The name under which the application's own icon is found (the bundle's "CFBundleIconFile").
+inline constexpr const char* NSImageNameApplicationIcon = "NSApplicationIcon";
+
 class NSImage {
 public:
     // The image of that name in the resources folder, loaded once and shared; nullptr when there is

@@ -27,6 +27,12 @@ void PopUpButton::addSeparatorItem() {
     mItems.push_back({"", 0, nullptr, false, true});
 }
 
+void PopUpButton::insertSeparatorItem(int index) {
+    index = std::clamp(index, 0, numberOfItems());
+    mItems.insert(mItems.begin() + index, {"", 0, nullptr, false, true});
+    if (mSelected >= index) ++mSelected;
+}
+
 void PopUpButton::insertItemWithTitle(const std::string& title, int index) {
     index = std::clamp(index, 0, numberOfItems());
     mItems.insert(mItems.begin() + index, {title, 0, nullptr, true, false});

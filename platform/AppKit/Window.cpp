@@ -118,6 +118,8 @@ void Window::setTitle(const std::string& title) {
 }
 
 void Window::makeKeyAndOrderFront() {
+    // A minimized window comes back, as ordering it front does on the desktop.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     if (mCanBecomeKey) activateWindow();
@@ -193,21 +195,50 @@ void Window::setFrameRect(const NSRect& frame) {
     setGeometry(static_cast<int>(std::lround(frame.origin.x)),
                 primaryScreenHeight() - static_cast<int>(std::lround(frame.origin.y)) - h, w, h);
     mSettingFrame = wasSetting;
-    mContentView->setGeometry(rect());
+    layoutContent();
     keepYUpOrigins(*mContentView);
 }
 
 void Window::setContentSize(NSSize size) {
     const bool wasSetting = std::exchange(mSettingFrame, true);
-    resize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+    resize(static_cast<int>(std::lround(size.width)),
+           static_cast<int>(std::lround(size.height)) + menuBarHeight());
     mSettingFrame = wasSetting;
     // A hidden window hears of its size only when shown; its views are placed from it before that.
-    mContentView->setGeometry(rect());
+    layoutContent();
+    keepYUpOrigins(*mContentView);
+}
+
+int Window::menuBarHeight() const {
+    return mMenuBar ? mMenuBar->sizeHint().height() : 0;
+}
+
+void Window::layoutContent() {
+    const int bar = menuBarHeight();
+    if (mMenuBar) mMenuBar->setGeometry(0, 0, width(), bar);
+    mContentView->setGeometry(0, bar, width(), std::max(0, height() - bar));
+}
+
+void Window::setMenuBar(QWidget* bar) {
+    if (bar == mMenuBar) return;
+    const QSize content = mContentView->size();
+    const QSize minimum = minimumSize() - QSize(0, menuBarHeight());
+    mMenuBar = bar;
+    if (bar) {
+        bar->setParent(this);
+        bar->show();
+    }
+    const bool wasSetting = std::exchange(mSettingFrame, true);
+    if (minimum.height() > 0) setMinimumSize(minimum.width(), minimum.height() + menuBarHeight());
+    resize(content.width(), content.height() + menuBarHeight());
+    mSettingFrame = wasSetting;
+    layoutContent();
     keepYUpOrigins(*mContentView);
 }
 
 void Window::setContentMinSize(NSSize size) {
-    setMinimumSize(static_cast<int>(std::lround(size.width)), static_cast<int>(std::lround(size.height)));
+    setMinimumSize(static_cast<int>(std::lround(size.width)),
+                   static_cast<int>(std::lround(size.height)) + menuBarHeight());
 }
 
 void Window::noteLiveResize() {
@@ -348,7 +379,7 @@ void Window::moveEvent(QMoveEvent* event) {
 
 void Window::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    mContentView->setGeometry(rect());
+    layoutContent();
     // Sizes set by the program are no live resize; the user's (through the window manager) are.
     if (isVisible() && !mSettingFrame && !mRestoring && event->oldSize().isValid()) noteLiveResize();
     autosave();

@@ -39,8 +39,13 @@ public:
     ~Window() override;
 
     View* contentView() const { return mContentView; }
+    // A menu bar along the top, outside the content: the content keeps its size and the window
+    // is taller by the bar. The window takes the bar as its child.
+    void setMenuBar(QWidget* bar);
+    QWidget* menuBar() const { return mMenuBar; }
 
     void setTitle(const std::string& title);
+    // Also brings a minimized window back.
     void makeKeyAndOrderFront();
     void orderFront();
     // Shows the window without taking the keyboard from the active window.
@@ -119,11 +124,15 @@ protected:
 
 private:
     void autosave() const;
+    int menuBarHeight() const;
+    // The bar along the top, the content view below it.
+    void layoutContent();
     const FrameStore& store() const;
     void noteLiveResize();
     void endLiveResize();
 
     View* mContentView;
+    QWidget* mMenuBar{nullptr};
     NSWindowLevel mLevel{NSNormalWindowLevel};
     bool mExcludedFromWindowsMenu{false};
     bool mCanBecomeKey{true};

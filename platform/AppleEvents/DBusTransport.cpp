@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/Foundation/BusNameOwners.h"
 #include "platform/Foundation/SessionBus.h"
 
 namespace {
@@ -31,6 +32,12 @@ constexpr std::array kErrorStatuses{
     ErrorStatus{"NoReply", errAETimeout},        ErrorStatus{"Timeout", errAETimeout},
     ErrorStatus{"TimedOut", errAETimeout},       ErrorStatus{"InvalidArgs", errAECorruptData},
 };
+
+// A destination that left the bus: the owner the table named may have changed since.
+bool isGoneError(const QString& name) {
+    return name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+           name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
 
 OSStatus statusOfError(const QString& name) {
     constexpr std::string_view kPrefix = "org.freedesktop.DBus.Error.";
@@ -66,45 +73,59 @@ std::shared_ptr<DBusTransport> DBusTransport::install() {
     return transport;
 }
 
-std::optional<std::string> DBusTransport::destination(const AETarget& target) const {
+std::optional<BusNameOwner> DBusTransport::destination(const AETarget& target) const {
     if (target.addressType == typeApplSignature) {
         const std::optional<std::string> name = AEBusNameForSignature(target.value);
         if (!name) return std::nullopt;
-        const std::optional<BusNameOwner> owner = SessionBus::ownerOfName(fConnection, *name);
-        if (!owner) return std::nullopt;
-        return owner->connection;
+        return SessionBus::ownerOfName(fConnection, *name);
     }
     if (target.addressType != typeKernelProcessID) return std::nullopt;
     const auto pid = static_cast<pid_t>(target.value);
-    // The applications of the signature table first: one question each instead of one per connection.
+    // The applications of the signature table first: known to the table, where any other
+    // process costs a question per connection on the bus.
     for (const SignatureName& entry : kSignatureNames) {
-        const std::optional<BusNameOwner> owner = SessionBus::ownerOfName(fConnection, entry.busName);
-        if (owner && owner->processIdentifier == pid) return owner->connection;
+        std::optional<BusNameOwner> owner = SessionBus::ownerOfName(fConnection, entry.busName);
+        if (owner && owner->processIdentifier == pid) return owner;
     }
-    return SessionBus::connectionOfProcess(fConnection, pid);
+    const std::optional<std::string> connection = SessionBus::connectionOfProcess(fConnection, pid);
+    if (!connection) return std::nullopt;
+    return BusNameOwner{{}, *connection, pid};
 }
 
 OSStatus DBusTransport::send(const AETarget& target, const std::vector<uint8_t>& event, AESendMode mode,
                              SInt32 timeoutTicks, std::vector<uint8_t>* reply) {
     if (!fConnection.isConnected()) return procNotFound;
-    const std::optional<std::string> connection = destination(target);
-    if (!connection) return procNotFound;
+    std::optional<BusNameOwner> owner = destination(target);
+    if (!owner) return procNotFound;
 
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromStdString(*connection), QString::fromLatin1(kAppleEventsPath),
-        QString::fromLatin1(kAppleEventsInterface), QStringLiteral("Send"));
-    call.setAutoStartService(false);
-    call << QByteArray(reinterpret_cast<const char*>(event.data()), static_cast<qsizetype>(event.size()));
+    const QByteArray bytes(reinterpret_cast<const char*>(event.data()), static_cast<qsizetype>(event.size()));
+    auto callTo = [&](const BusNameOwner& destination) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QString::fromStdString(destination.connection), QString::fromLatin1(kAppleEventsPath),
+            QString::fromLatin1(kAppleEventsInterface), QStringLiteral("Send"));
+        call.setAutoStartService(false);
+        call << bytes;
+        return call;
+    };
     const bool waits = reply != nullptr && (mode & kAEReplyModeMask) == kAEWaitReply;
-    if (!waits) return fConnection.send(call) ? noErr : procNotFound;
+    if (!waits) return fConnection.send(callTo(*owner)) ? noErr : procNotFound;
 
     const int timeout = AEBusTimeoutMilliseconds(timeoutTicks);
     fLastTimeout.store(timeout);
-    const QDBusMessage answer = fConnection.call(call, QDBus::Block, timeout);
+    QDBusMessage answer = fConnection.call(callTo(*owner), QDBus::Block, timeout);
+    if (answer.type() == QDBusMessage::ErrorMessage && isGoneError(answer.errorName()) &&
+        !owner->name.empty()) {
+        // The owner left before its leaving reached the table: ask the daemon who owns the name now.
+        if (BusNameOwners* table = BusNameOwners::shared()) table->forgetOwner(owner->name);
+        const std::string gone = owner->connection;
+        owner = destination(target);
+        if (!owner) return procNotFound;
+        if (owner->connection != gone) answer = fConnection.call(callTo(*owner), QDBus::Block, timeout);
+    }
     if (answer.type() == QDBusMessage::ErrorMessage) return statusOfError(answer.errorName());
     if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().size() != 1)
         return errAECorruptData;
-    const QByteArray bytes = answer.arguments().constFirst().toByteArray();
-    reply->assign(bytes.begin(), bytes.end());
+    const QByteArray replyBytes = answer.arguments().constFirst().toByteArray();
+    reply->assign(replyBytes.begin(), replyBytes.end());
     return noErr;
 }

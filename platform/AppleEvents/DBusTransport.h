@@ -7,6 +7,10 @@
 // answers to fails at once with procNotFound (-600). The time-out in ticks becomes the call's
 // time-out in milliseconds (120 ticks = 2000 ms); no reply in that time gives errAETimeout
 // (-1712). No-reply modes hand the event to the bus and do not wait.
+//
+// Owners come from the session bus's table (BusNameOwners.h), so a send is one call; when the
+// owner found there has left the bus, the name is asked of the daemon and the event goes once
+// more, to the new owner.
 #pragma once
 
 #include <QDBusConnection>
@@ -15,6 +19,7 @@
 #include <string>
 
 #include "platform/AppleEvents/AETransport.h"
+#include "platform/Foundation/SessionBus.h"
 
 inline constexpr const char* kAppleEventsPath = "/com/orvo/AppleEvents";
 inline constexpr const char* kAppleEventsInterface = "com.orvo.AppleEvents";
@@ -42,7 +47,8 @@ public:
     int lastTimeoutMilliseconds() const { return fLastTimeout.load(); }
 
 private:
-    std::optional<std::string> destination(const AETarget& target) const;
+    // The connection the target names; the well-known name it was found by, if any.
+    std::optional<BusNameOwner> destination(const AETarget& target) const;
 
     QDBusConnection fConnection;
     std::atomic<int> fLastTimeout{0};

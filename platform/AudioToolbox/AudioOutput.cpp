@@ -1,5 +1,6 @@
 #include "platform/AudioToolbox/AudioOutput.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,7 +33,9 @@ std::shared_ptr<AudioOutput> chooseOutput() {
     if (choice != "device")
         std::fprintf(stderr, "Beatwick: unknown BEATWICK_AUDIO \"%s\"; using the sound device.\n",
                      choice.c_str());
-    if (auto device = DeviceOutput::open()) return device;
+    std::string why;
+    if (auto device = DeviceOutput::open(&why)) return device;
+    qWarning("Beatwick: sound is off: no sound device could be opened (%s).", why.c_str());
     return NullOutput::create();
 }
 
@@ -93,6 +96,17 @@ void AudioOutput::renderPeriod(float* out, UInt32 frames, SInt64 microseconds) {
     }
     std::lock_guard lock(mTimingLock);
     mRenderedFrames.store(first + frames, std::memory_order_release);
+}
+
+bool AudioOutput::hasRunningQueue() {
+    std::lock_guard lock(mQueuesLock);
+    return std::any_of(mQueues.begin(), mQueues.end(),
+                       [](const AudioQueue* queue) { return queue->isRunning(); });
+}
+
+void AudioOutput::forgetTiming() {
+    std::lock_guard lock(mTimingLock);
+    mTimed = false;
 }
 
 void AudioOutput::attach(AudioQueue* queue) {

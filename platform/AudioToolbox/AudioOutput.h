@@ -59,6 +59,13 @@ protected:
     // Before the first period, when the driver grants another period than the one asked for.
     void setPeriodFrames(UInt32 frames) { mPeriodFrames = frames; }
     void setSampleRate(double rate) { mSampleRate = rate; }
+    // Whether any attached queue runs (is playing or waiting for its first sample). Any thread.
+    bool hasRunningQueue();
+    // For an output that stops rendering: a queue started meanwhile begins one latency after
+    // the next period, whenever that comes.
+    void forgetTiming();
+    // A queue of this output started running; on the thread that started it, no lock held.
+    virtual void queueStarted() {}
 
 private:
     friend class AudioQueue;

@@ -89,6 +89,7 @@ OSStatus AudioQueue::start() {
         mRunning = true;
         mStartSample = mOutput->startSampleFor(mOutput->clock().now());
     }
+    mOutput->queueStarted();
     notifyRunning();
     return noErr;
 }

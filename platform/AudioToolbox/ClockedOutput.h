@@ -1,10 +1,14 @@
 // An output with no sound device behind it: a thread of its own renders one period whenever
 // its clock reaches the period's time, so queues play in real time (or in virtual time, on a
-// virtual clock). The null output throws the samples away; FileOutput keeps them.
+// virtual clock). The null output throws the samples away, and its thread sleeps while no queue
+// runs, so a silent program is not woken hundreds of times a second; FileOutput keeps every
+// period, silent ones included.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -20,7 +24,8 @@ public:
     void stopPlaying() override { stopRendering(); }
 
 protected:
-    ClockedOutput(Clock& clock, double sampleRate, UInt32 periodFrames);
+    enum class Silence { rendered, skipped };
+    ClockedOutput(Clock& clock, double sampleRate, UInt32 periodFrames, Silence silence = Silence::rendered);
     // Starts the thread; called by the most derived constructor.
     void startRendering();
     // Stops and joins the thread; the most derived destructor calls it before its members go.
@@ -32,10 +37,23 @@ protected:
 
 private:
     void run();
+    void queueStarted() override;
+    // With silence skipped and no queue running: waits, off the clock, for a queue to start or
+    // for the stop; true when it waited.
+    bool waitForAQueue();
+    // Wakes the waiting thread, announcing it on the clock again; mIdleLock held.
+    void wakeLocked();
 
+    const Silence mSilence;
     std::vector<float> mPeriod;
     std::atomic<bool> mStop{false};
     std::atomic<bool> mFinished{false};
+
+    std::mutex mIdleLock;
+    std::condition_variable mIdleWake;
+    bool mWaiting{false};      // asleep in waitForAQueue, left the clock
+    bool mWakePending{false};  // a queue started or the stop came since the last look
+
     std::thread mThread;
 };
 

@@ -210,6 +210,11 @@ OSStatus FSWriteFork(FSIORefNum forkRefNum, UInt16 positionMode, SInt64 position
         done += static_cast<ByteCount>(put);
     }
     if (actualCount) *actualCount = done;
+    if (positionMode & noCacheMask) {
+        if (::fdatasync(forkRefNum) != 0) return lastError();
+        // Only clean pages can be dropped, hence after the sync.
+        ::posix_fadvise(forkRefNum, position, static_cast<off_t>(done), POSIX_FADV_DONTNEED);
+    }
     return noErr;
 }
 

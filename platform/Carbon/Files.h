@@ -14,7 +14,6 @@
 using ByteCount = unsigned long;
 using FSIORefNum = SInt32;
 using FSCatalogInfoBitmap = UInt32;
-using TextEncoding = UInt32;
 
 enum : OSStatus {
     rfNumErr = -51,
@@ -29,7 +28,8 @@ enum : SInt8 {
     fsRdWrPerm = 3,
 };
 
-// Position modes of the fork calls; noCacheMask may be or-ed in and is ignored.
+// Position modes of the fork calls. noCacheMask may be or-ed in: a write then reaches the disk
+// and leaves nothing in the cache; reads ignore it.
 enum : UInt16 {
     fsAtMark = 0,
     fsFromStart = 1,

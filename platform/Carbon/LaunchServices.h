@@ -6,6 +6,7 @@
 #include "platform/Carbon/MacTypes.h"
 
 constexpr size_t kLSInvalidExtensionIndex = static_cast<size_t>(-1);
+constexpr OSStatus kLSApplicationNotFoundErr = -10814;
 
 // Finds the extension of a UTF-8 file name: the text after its last '.', when that dot is not
 // the first character, the text after it is not empty and holds no blank or '/'.

@@ -8,6 +8,29 @@
 
 using UniChar = UInt16;
 using UniCharCount = unsigned long;
+using TextEncoding = UInt32;
+
+// Text encodings by their platform codes.
+enum : TextEncoding {
+    kTextEncodingMacRoman = 0x0000,
+    kTextEncodingISOLatin1 = 0x0201,
+    kTextEncodingISOLatin2 = 0x0202,
+    kTextEncodingISOLatinCyrillic = 0x0205,
+    kTextEncodingISOLatinGreek = 0x0207,
+    kTextEncodingISOLatin9 = 0x020F,
+    kTextEncodingWindowsLatin1 = 0x0500,
+    kTextEncodingWindowsCyrillic = 0x0502,
+    kTextEncodingUS_ASCII = 0x0600,
+    kTextEncodingGB_18030_2000 = 0x0632,
+    kTextEncodingEUC_JP = 0x0920,
+    kTextEncodingEUC_CN = 0x0930,
+    kTextEncodingEUC_KR = 0x0940,
+    kTextEncodingShiftJIS = 0x0A01,
+    kTextEncodingKOI8_R = 0x0A02,
+    kTextEncodingBig5 = 0x0A03,
+    kTextEncodingUnknown = 0xFFFF,
+    kTextEncodingUTF8 = 0x08000100,
+};
 
 // A name of at most 255 UTF-16 units, as file-system calls take it.
 struct HFSUniStr255 {

@@ -36,7 +36,14 @@ public:
     // Replaces (or creates) the file at path with bytes. On failure before the rename the old
     // file is untouched and the temporary file is removed; a failure to flush the folder after
     // the rename leaves the new file in place and is reported too. The folder must exist.
+    // The temporary file's name carries the writer's process id: temporary files of the same
+    // path whose writer no longer runs (killed while writing) are removed first.
     // May be called from any thread; two writers of one path must not overlap.
     static Result<void> write(const std::string& path, std::span<const uint8_t> bytes, mode_t mode = 0644,
                               AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
+
+    // Moves a file that could not be read to the first free "<path>.corrupt-<n>", so that it is
+    // kept for the user and never written over; answers that name. May be called from any thread.
+    static Result<std::string> setAside(const std::string& path,
+                                        AtomicFileSystem& fileSystem = AtomicFileSystem::posix());
 };

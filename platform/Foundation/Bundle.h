@@ -43,3 +43,9 @@ private:
     mutable std::map<std::string, PropertyList::Dictionary, std::less<>> mInfo;
     mutable std::map<std::string, StringsTable, std::less<>> mTables;
 };
+
+// A user-visible text of the main bundle's "Localizable" table, keyed by its English text; the
+// key itself when the table has no entry. The comment is for translators only. Any thread.
+inline std::string NSLocalizedString(std::string_view key, std::string_view /*comment*/) {
+    return NSBundle::mainBundle().localizedStringForKey(key, "", "");
+}

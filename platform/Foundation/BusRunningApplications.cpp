@@ -24,6 +24,14 @@ std::vector<NSRunningApplication> BusRunningApplications::runningApplications() 
     return applications;
 }
 
+std::optional<NSRunningApplication> BusRunningApplications::runningApplicationWithBundleIdentifier(
+    std::string_view bundleIdentifier) const {
+    const std::optional<BusNameOwner> owner = SessionBus::ownerOfName(fConnection, bundleIdentifier);
+    if (!owner) return std::nullopt;
+    return NSRunningApplication{owner->name, owner->processIdentifier,
+                                ApplicationRegistry::shared().localizedName(owner->name)};
+}
+
 bool BusRunningApplications::request(const NSRunningApplication& application, const char* method) {
     const std::optional<BusNameOwner> owner =
         SessionBus::ownerOfName(fConnection, application.bundleIdentifier);

@@ -19,6 +19,9 @@ public:
     static std::shared_ptr<BusRunningApplications> install();
 
     std::vector<NSRunningApplication> runningApplications() const override;
+    // From the owner table (SessionBus.h): no call to the bus daemon once the owner is known.
+    std::optional<NSRunningApplication> runningApplicationWithBundleIdentifier(
+        std::string_view bundleIdentifier) const override;
     // Both ask the application over the bus (BusApplication.h) without waiting for it, and
     // only while the process still owns its name; false otherwise.
     bool activate(const NSRunningApplication& application, unsigned options) override;

@@ -7,18 +7,20 @@
 
 NSDistributedNotificationCenter::NSDistributedNotificationCenter(QDBusConnection connection)
     : fConnection(std::move(connection)) {
-    fConnection.connect(QString(), QString::fromLatin1(kDistributedNotificationsPath),
-                        QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"),
-                        this, SLOT(posted(QString, QString, QByteArray)));
-    // A round trip to the daemon, so the subscription is in place before anything is posted.
-    SessionBus::processOfConnection(fConnection, "org.freedesktop.DBus");
+    SessionBus::subscribe(QString(), QString::fromLatin1(kDistributedNotificationsPath),
+                          QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"),
+                          this, SLOT(posted(QString, QString, QByteArray)));
+}
+
+NSDistributedNotificationCenter::~NSDistributedNotificationCenter() {
+    SessionBus::unsubscribe(QString(), QString::fromLatin1(kDistributedNotificationsPath),
+                            QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"),
+                            this, SLOT(posted(QString, QString, QByteArray)));
 }
 
 NSDistributedNotificationCenter& NSDistributedNotificationCenter::defaultCenter() {
     static NSDistributedNotificationCenter* center =
-        new NSDistributedNotificationCenter(  // lives as long as the process
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                          QString::fromLatin1(kDistributedNotificationsInterface)));
+        new NSDistributedNotificationCenter;  // lives as long as the process
     return *center;
 }
 

@@ -24,16 +24,14 @@ public:
     using Observer = NSNotificationCenter::Observer;
     using ObserverToken = NSNotificationCenter::ObserverToken;
 
-    // The connection must deliver signals from the start. One made by
-    // QDBusConnection::sessionBus() on the main thread holds back what arrives until the event
-    // loop first runs, and when it lets them go, signals arriving meanwhile may overtake them;
-    // a connection of its own (QDBusConnection::connectToBus) has no such hold.
-    explicit NSDistributedNotificationCenter(QDBusConnection connection);
+    // Posts on the connection; receives through the process's subscription connection
+    // (SessionBus::subscribe), so notifications keep their order from the first one on,
+    // whenever and wherever the connection was made.
+    explicit NSDistributedNotificationCenter(QDBusConnection connection = QDBusConnection::sessionBus());
+    ~NSDistributedNotificationCenter() override;
     NSDistributedNotificationCenter(const NSDistributedNotificationCenter&) = delete;
     NSDistributedNotificationCenter& operator=(const NSDistributedNotificationCenter&) = delete;
 
-    // On a session-bus connection of its own, so that notifications keep their order from the
-    // first one on, whenever the process's shared session-bus connection was made.
     static NSDistributedNotificationCenter& defaultCenter();
 
     // Observes the name from any sender and with any object; the notification's object is

@@ -71,16 +71,10 @@ PreferencesStore::Domain PreferencesStore::load(const std::string& name) {
         return domain;
     }
     const std::string why = read ? "its top level is not a dictionary" : read.error();
-    // Keep the damaged file for the user under the first free name.
-    for (int n = 1; n < 1000; ++n) {
-        const std::string aside = path + ".corrupt-" + std::to_string(n);
-        std::error_code ignored;
-        if (std::filesystem::exists(aside, ignored)) continue;
-        if (mFileSystem.rename(path, aside) == 0) {
-            report("Preferences " + path + " were unreadable (" + why + ") and were moved to " + aside);
-            return domain;
-        }
-        break;
+    Result<std::string> aside = AtomicFile::setAside(path, mFileSystem);
+    if (aside) {
+        report("Preferences " + path + " were unreadable (" + why + ") and were moved to " + aside.value());
+        return domain;
     }
     domain.readOnly = true;
     report("Preferences " + path + " are unreadable (" + why +

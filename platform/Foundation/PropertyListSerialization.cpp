@@ -13,6 +13,10 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/Foundation/PropertyListBinaryWriter.h"
+#include "platform/Foundation/PropertyListXMLReader.h"
+#include "platform/Foundation/PropertyListXMLWriter.h"
+
 namespace {
 
 constexpr std::string_view kBinaryMagic = "bplist00";
@@ -234,73 +238,6 @@ private:
     std::vector<uint64_t> mExpanded;
 };
 
-bool isSpace(uint8_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// An XML list must start like one; libplist 2.2 accepts much that is not. The nesting depth is
-// bounded here because the parser recurses.
-std::string checkXML(std::span<const uint8_t> bytes) {
-    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    size_t start = 0;
-    while (start < text.size() && isSpace(static_cast<uint8_t>(text[start]))) ++start;
-    text.remove_prefix(start);
-    if (!(text.starts_with("<?xml") || text.starts_with("<!DOCTYPE plist") || text.starts_with("<plist")))
-        return "not a property list";
-    if (text.find("<plist") == std::string_view::npos) return "not a property list";
-    if (text.find('\0') != std::string_view::npos) return "XML property list holds a NUL byte";
-    int depth = 0;
-    for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
-        std::string_view tag = text.substr(at + 1);
-        const bool closing = tag.starts_with('/');
-        if (closing) tag.remove_prefix(1);
-        if (!(tag.starts_with("dict") || tag.starts_with("array"))) continue;
-        const size_t end = tag.find('>');
-        const bool empty = end != std::string_view::npos && end > 0 && tag[end - 1] == '/';
-        if (closing)
-            --depth;
-        else if (!empty && ++depth > PropertyListSerialization::kMaximumDepth)
-            return "XML property list nested too deeply";
-    }
-    return {};
-}
-
-bool isValidUTF8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const uint8_t c = static_cast<uint8_t>(text[i]);
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c == 0) return false;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 // libplist 2.2 keeps integers as 64 unsigned bits; whether one above INT64_MAX is negative only
 // shows in how it writes the value back, so ask its XML writer.
 bool writesAsNegative(plist_t node) {
@@ -392,65 +329,6 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
     }
 }
 
-Result<UniquePlist> toNode(const PropertyList& value, int depth) {
-    if (depth > PropertyListSerialization::kMaximumDepth) return fail("property list nested too deeply");
-    using Type = PropertyList::Type;
-    switch (value.type()) {
-        case Type::Dictionary: {
-            UniquePlist node(plist_new_dict());
-            for (const auto& [key, item] : *value.dictionary()) {
-                if (!isValidUTF8(key)) return fail("dictionary key is not UTF-8 text");
-                Result<UniquePlist> child = toNode(item, depth + 1);
-                if (!child) return child;
-                plist_dict_set_item(node.get(), key.c_str(), child.value().release());
-            }
-            return node;
-        }
-        case Type::Array: {
-            UniquePlist node(plist_new_array());
-            for (const PropertyList& item : *value.array()) {
-                Result<UniquePlist> child = toNode(item, depth + 1);
-                if (!child) return child;
-                plist_array_append_item(node.get(), child.value().release());
-            }
-            return node;
-        }
-        case Type::String:
-            if (!isValidUTF8(*value.string())) return fail("string is not UTF-8 text");
-            return UniquePlist(plist_new_string(value.string()->c_str()));
-        case Type::Integer:
-            return UniquePlist(plist_new_uint(static_cast<uint64_t>(*value.integer())));
-        case Type::UnsignedInteger:
-            // libplist 2.2 would write it as a negative 8-byte integer.
-            return fail("unsigned integer " + std::to_string(*value.unsignedInteger()) +
-                        " is above the range a property list stores exactly");
-        case Type::Real:
-            return UniquePlist(plist_new_real(*value.real()));
-        case Type::Boolean:
-            return UniquePlist(plist_new_bool(*value.boolean() ? 1 : 0));
-        case Type::Date: {
-            const double seconds = value.date()->seconds;
-            if (!std::isfinite(seconds) || seconds < std::numeric_limits<int32_t>::min() ||
-                seconds >= static_cast<double>(std::numeric_limits<int32_t>::max()) + 1.0)
-                return fail("date out of range");
-            const double whole = std::floor(seconds);
-            int32_t microseconds = static_cast<int32_t>(std::lround((seconds - whole) * 1e6));
-            int32_t wholeSeconds = static_cast<int32_t>(whole);
-            if (microseconds >= 1000000) {
-                if (wholeSeconds == std::numeric_limits<int32_t>::max()) return fail("date out of range");
-                ++wholeSeconds;
-                microseconds -= 1000000;
-            }
-            return UniquePlist(plist_new_date(wholeSeconds, microseconds));
-        }
-        case Type::Data: {
-            const PropertyList::Data& data = *value.data();
-            return UniquePlist(plist_new_data(reinterpret_cast<const char*>(data.data()), data.size()));
-        }
-    }
-    return fail("unsupported property-list value");
-}
-
 }  // namespace
 
 Result<PropertyList> PropertyListSerialization::propertyListWithData(std::span<const uint8_t> bytes,
@@ -465,30 +343,25 @@ Result<PropertyList> PropertyListSerialization::propertyListWithData(std::span<c
         plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
                        &root);
     } else {
-        if (std::string error = checkXML(bytes); !error.empty()) return fail(error);
-        plist_from_xml(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
-                       &root);
+        // libplist 2.2 chains a dictionary's keys in a fixed 4096 buckets, so reading a list of
+        // many keys through it grows with the square of their number.
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        Result<PropertyList> read = PropertyListXMLReader(text, kMaximumValues, kMaximumDepth).read();
+        if (read && format) *format = PropertyListFormat::XML;
+        return read;
     }
-    if (!root) return fail(binary ? "malformed binary property list" : "malformed XML property list");
+    if (!root) return fail("malformed binary property list");
     UniquePlist owner(root);
-    if (format) *format = binary ? PropertyListFormat::Binary : PropertyListFormat::XML;
+    if (format) *format = PropertyListFormat::Binary;
     return fromNode(root, 0);
 }
 
 Result<PropertyList::Data> PropertyListSerialization::dataWithPropertyList(const PropertyList& plist,
                                                                            PropertyListFormat format) {
-    Result<UniquePlist> root = toNode(plist, 0);
-    if (!root) return fail(root.error());
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    if (format == PropertyListFormat::XML)
-        plist_to_xml(root.value().get(), &bytes, &length);
-    else
-        plist_to_bin(root.value().get(), &bytes, &length);
-    if (!bytes) return fail("property list could not be written");
-    std::unique_ptr<char, decltype(&std::free)> owner(bytes, &std::free);
-    const auto* begin = reinterpret_cast<const uint8_t*>(bytes);
-    return PropertyList::Data(begin, begin + length);
+    // libplist's writers find keys and shared objects through its fixed table, which makes
+    // them quadratic in the number of keys; ours are linear.
+    if (format == PropertyListFormat::Binary) return PropertyListBinaryWriter(kMaximumDepth).write(plist);
+    return PropertyListXMLWriter(kMaximumDepth).write(plist);
 }
 
 Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(const std::string& path,

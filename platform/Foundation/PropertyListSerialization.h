@@ -21,7 +21,8 @@ public:
     static constexpr size_t kMaximumLength = size_t{64} << 20;
     // Dictionaries and arrays nested deeper than this are refused.
     static constexpr int kMaximumDepth = 512;
-    // A binary list may share objects; expanded beyond this many values it is refused.
+    // Lists holding more values than this are refused: XML ones as written, binary ones once
+    // their shared objects are expanded.
     static constexpr uint64_t kMaximumValues = uint64_t{1} << 24;
 
     // Parses either format (found from the bytes; stored in *format when given).

@@ -41,6 +41,13 @@ bool NSRunningApplication::terminate() const {
     return RunningApplicationSource::shared()->terminate(*this);
 }
 
+std::optional<NSRunningApplication> RunningApplicationSource::runningApplicationWithBundleIdentifier(
+    std::string_view bundleIdentifier) const {
+    for (NSRunningApplication& app : runningApplications())
+        if (app.bundleIdentifier == bundleIdentifier) return std::move(app);
+    return std::nullopt;
+}
+
 std::optional<NSRunningApplication> NSRunningApplication::runningApplicationWithProcessIdentifier(pid_t pid) {
     for (NSRunningApplication& app : RunningApplicationSource::shared()->runningApplications()) {
         if (app.processIdentifier == pid) return std::move(app);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Options of activateWithOptions.
@@ -34,6 +35,10 @@ public:
     virtual ~RunningApplicationSource() = default;
 
     virtual std::vector<NSRunningApplication> runningApplications() const = 0;
+    // The first running application with the identifier; a source may answer it without
+    // listing them all.
+    virtual std::optional<NSRunningApplication> runningApplicationWithBundleIdentifier(
+        std::string_view bundleIdentifier) const;
     virtual bool activate(const NSRunningApplication& application, unsigned options) = 0;
     virtual bool terminate(const NSRunningApplication& application) = 0;
 

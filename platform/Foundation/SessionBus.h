@@ -4,12 +4,17 @@
 
 #include <sys/types.h>
 
+#include <QVariantList>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class QDBusConnection;
+class QDBusMessage;
+class QObject;
+class QString;
 
 struct BusNameOwner {
     std::string name;        // the well-known name
@@ -17,15 +22,35 @@ struct BusNameOwner {
     pid_t processIdentifier{0};
 };
 
-// Every call asks the bus daemon afresh (nothing is cached, so a name that changed hands is
-// seen at once) and may be called from any thread. Calls on a connection that is not
-// connected answer nothing.
+// Owners of names and processes of connections come from the table that name-owner changes
+// keep current (BusNameOwners.h), asked of the bus daemon the first time; listings ask the
+// daemon for the names at every call. All may be called from any thread. Calls on a connection
+// that is not connected answer nothing.
 class SessionBus {
 public:
     SessionBus() = delete;
 
     // The process's session-bus connection.
     static QDBusConnection connection();
+
+    // The process's connection for signals: one of its own, made on first use. The shared
+    // session-bus connection, when made on the main thread, holds back what arrives until the
+    // event loop first runs and then lets later signals overtake the held ones; this one
+    // delivers every signal in the order the bus sent it, from the first on.
+    static QDBusConnection subscriptionConnection();
+    // Connects the receiver's slot to a signal on the subscription connection and returns once
+    // the daemon has the match, so that every signal sent after the call reaches the slot.
+    // Receivers of the same thread see the signals of all subscriptions in the order sent.
+    static bool subscribe(const QString& service, const QString& path, const QString& interface,
+                          const QString& name, QObject* receiver, const char* slot);
+    static void unsubscribe(const QString& service, const QString& path, const QString& interface,
+                            const QString& name, QObject* receiver, const char* slot);
+
+    // A method call to the bus daemon, waiting for its answer; counted.
+    static QDBusMessage askDaemon(const QDBusConnection& connection, const char* method,
+                                  const QVariantList& arguments);
+    // How many calls this process made to the bus daemon so far.
+    static uint64_t daemonCalls();
 
     // Owns the well-known name for as long as the connection lives, unless released; false
     // when another connection owns it (the name is not queued for).

@@ -6,6 +6,7 @@
 
 #include "platform/Foundation/ActiveWindow.h"
 #include "platform/Foundation/ApplicationRegistry.h"
+#include "platform/Foundation/BusNameOwners.h"
 #include "platform/Foundation/SessionBus.h"
 
 namespace {
@@ -29,13 +30,12 @@ PropertyList::Dictionary applicationDictionary(const std::string& bundleIdentifi
 }  // namespace
 
 NSWorkspace::NSWorkspace(QDBusConnection connection) : fConnection(std::move(connection)) {
+    // The changes come through the owner table, which took them in first and subscribed once,
+    // before this listing: a launch after it is noticed.
+    if (BusNameOwners* owners = BusNameOwners::shared())
+        connect(owners, &BusNameOwners::ownerChanged, this, &NSWorkspace::nameOwnerChanged);
     for (const BusNameOwner& owner : SessionBus::namedConnections(fConnection))
         fProcesses[owner.name] = owner.processIdentifier;
-    fConnection.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
-                        SLOT(nameOwnerChanged(QString, QString, QString)));
-    // A round trip to the daemon, so the subscription is in place before anything else is asked.
-    SessionBus::processOfConnection(fConnection, "org.freedesktop.DBus");
 }
 
 NSWorkspace& NSWorkspace::sharedWorkspace() {

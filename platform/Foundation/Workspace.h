@@ -1,8 +1,9 @@
 // The workspace: launching applications by bundle identifier, the launch and quit notices of
 // running applications, and the application the user is working in.
 //
-// Notices come from the session bus's name-owner changes: a well-known name that gains an
-// owner is a launch, one that loses it a quit. They are posted on the workspace's own
+// Notices come from the session bus's name-owner changes, as the owner table (BusNameOwners.h)
+// takes them in, in the order the bus sent them from the first one on: a well-known name that
+// gains an owner is a launch, one that loses it a quit. They are posted on the workspace's own
 // notification centre, on the main thread, with the user info "NSWorkspaceApplicationKey"
 // holding a dictionary of the application ("NSApplicationBundleIdentifier",
 // "NSApplicationProcessIdentifier", "NSApplicationName"); applicationFromNotification reads it.

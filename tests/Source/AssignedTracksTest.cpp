@@ -86,21 +86,77 @@ TEST_F(AssignedTracksTest, SavesXmlAndReadsItBack) {
     EXPECT_TRUE(again.lookup(0x7FFFFFFFFFFFFFF0, 128));
 }
 
-TEST_F(AssignedTracksTest, MissingOrUnreadableFileIsAnEmptyList) {
+TEST_F(AssignedTracksTest, AMissingFileIsAnEmptyListWithoutAWord) {
+    AssignedTracks store(path(), log());
+    store.load();
+    EXPECT_TRUE(store.entries().empty());
+    EXPECT_TRUE(logged.empty());
+    store.record(1, 100);
+    EXPECT_TRUE(store.save());
+}
+
+TEST_F(AssignedTracksTest, AnUnreadableFileIsSetAsideReportedAndNeverSavedOver) {
     const struct {
         const char* name;
         const char* contents;
-    } cases[] = {{"missing", nullptr},
-                 {"garbage", "not a plist"},
+    } cases[] = {{"garbage", "not a plist"},
+                 {"truncated", "<plist version=\"1.0\"><array><dict><key>BPM</key><integer>1"},
                  {"not an array", "<plist version=\"1.0\"><dict/></plist>"}};
+    int n = 0;
     for (const auto& c : cases) {
-        fs::remove(path());
-        if (c.contents) std::ofstream(path()) << c.contents;
+        ++n;
+        std::ofstream(path()) << c.contents;
         AssignedTracks store(path(), log());
         store.load();
         EXPECT_TRUE(store.entries().empty()) << c.name;
+        const std::string aside = path() + ".corrupt-" + std::to_string(n);
+        std::ifstream in(aside);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), c.contents) << c.name;
+        ASSERT_EQ(logged.size(), static_cast<size_t>(n)) << c.name;
+        EXPECT_NE(logged.back().find(aside), std::string::npos) << logged.back();
+
+        store.record(7, 120);
+        EXPECT_TRUE(store.save()) << c.name;
+        EXPECT_EQ(onDisk(), PropertyList::Array{entry(7, 120)}) << c.name;
+        fs::remove(path());
     }
-    EXPECT_TRUE(logged.empty());
+}
+
+TEST_F(AssignedTracksTest, OddEntriesAreLeftInTheSetAsideFileSoTheRestCanBeSaved) {
+    // An ID above the signed range could never be written back, so every later save would fail.
+    const std::string contents = R"(<plist version="1.0"><array>
+<dict><key>BPM</key><integer>120</integer><key>TrackPersistentID</key><integer>5</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><integer>18446744073709551615</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><string>6</string></dict>
+<dict><key>BPM</key><integer>4294967296</integer><key>TrackPersistentID</key><integer>7</integer></dict>
+<dict><key>BPM</key><integer>90</integer><key>TrackPersistentID</key><integer>8</integer><key>X</key><true/></dict>
+<string>9</string>
+</array></plist>)";
+    std::ofstream(path()) << contents;
+    AssignedTracks store(path(), log());
+    store.load();
+    EXPECT_EQ(store.entries(), PropertyList::Array{entry(5, 120)});
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("5 of its entries"), std::string::npos) << logged[0];
+    std::ifstream in(path() + ".corrupt-1");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), contents);
+    store.record(10, 100);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(onDisk(), (PropertyList::Array{entry(5, 120), entry(10, 100)}));
+}
+
+TEST_F(AssignedTracksTest, AnUnreadableFileThatCannotBeSetAsideIsKept) {
+    std::ofstream(path()) << "not a plist";
+    FailingRename fileSystem;
+    AssignedTracks store(path(), log(), fileSystem);
+    store.load();
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find("will not be saved"), std::string::npos) << logged[0];
+    store.record(1, 100);
+    EXPECT_FALSE(store.save());
+    std::ifstream in(path());
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "not a plist");
+    EXPECT_TRUE(store.lookup(1, 100)) << "the list in memory stays current";
 }
 
 TEST_F(AssignedTracksTest, FailedWriteKeepsTheListLogsAndIsRetried) {

@@ -10,16 +10,24 @@
 
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
+#include "Source/BeatwickApplication.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/NotifyNoBPMWindow.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
+#include "ViewTestApplication.h"
+#include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
+#include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/SegmentedControl.h"
+#include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
 #include "platform/Foundation/Preferences.h"
@@ -54,6 +62,8 @@ struct FakeApplications : RunningApplicationSource {
 struct FakeEnvironment : ControllerEnvironment {
     bool launchSucceeds{true};
     int launches{0};
+    int plainLaunches{0};
+    int terminations{0};
     bool responding{true};
     int probes{0};
     SInt64 now{1'000'000'000};
@@ -66,6 +76,10 @@ struct FakeEnvironment : ControllerEnvironment {
 
     bool launchPlayerWithPlayEvent() override {
         ++launches;
+        return launchSucceeds;
+    }
+    bool launchPlayer() override {
+        ++plainLaunches;
         return launchSucceeds;
     }
     bool probePlayer(pid_t, UInt32) override {
@@ -88,12 +102,17 @@ struct FakeEnvironment : ControllerEnvironment {
     std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
     std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
     std::optional<std::string> applicationSupportDirectory() override { return supportFolder; }
+    void terminateApplication() override { ++terminations; }
 };
 
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<NSAlertStyle> styles;
+    std::vector<std::vector<std::string>> buttons;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        styles.push_back(alert.alertStyle);
+        buttons.push_back(alert.buttonTitles());
         done(NSAlertFirstButtonReturn);
     }
 };
@@ -212,8 +231,11 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     player.answering = false;
     post(0x20F, "Playing", 0);
     post(0x210, "Playing", 0);
+    EXPECT_EQ(player.timeouts, 4);
     c.applicationWillTerminate();
-    EXPECT_EQ(scheduler.scheduledCount(), 0u);
+    EXPECT_FALSE(c.holdingPlayerNotices());
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 4) << "the held notice is not refreshed after quitting";
 }
 
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
@@ -286,6 +308,55 @@ TEST_F(ControllerTest, TrackChangedMatrix) {
     post(0x500, "Stopped", 0, "Plain");
     EXPECT_EQ(c.tracker().accuracy(), 0);
     EXPECT_EQ(c.playerStatus().playState(), kPlayStateStopped);
+}
+
+// A new playing track without a tempo brings the notice window; the program coming forward
+// takes it away.
+TEST_F(ControllerTest, ANewPlayingTrackWithoutATempoIsNoticedUntilTheProgramIsActivated) {
+    defaults->setBool(true, "DoNotify");
+    defaults->setInteger(1, "NotifyType");
+    Controller& c = launch();
+    // Another program is in front, whatever windows earlier tests made active.
+    Application::sharedApplication().applicationStateChanged(Qt::ApplicationInactive);
+    QTest::qWait(0);
+    ASSERT_FALSE(Application::sharedApplication().isActive());
+    post(0x600, "Paused", 0, "Quiet");
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr) << "only a track that starts playing";
+    post(0x700, "Playing", 0, "Loud");
+    ASSERT_NE(c.notifier().notifyWindow(), nullptr);
+    EXPECT_EQ(c.notifier().notifyNameField()->stringValue(), "Loud");
+    c.appDidActivate();
+    EXPECT_EQ(c.notifier().notifyWindow(), nullptr);
+}
+
+// Quit ends the program as the close button does, from any view that has the keys, and the
+// key is never a tap.
+TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
+    player.track->mBpm = 120;  // loaded with accuracy 10; the first tap starts afresh
+    Controller& c = launch();
+    c.window()->show();
+    QApplication::setActiveWindow(c.window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
+    c.window()->makeFirstResponder(c.tapView());
+    const int accuracy = c.tracker().accuracy();
+    QTest::keyClick(c.tapView(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(environment.terminations, 1);
+    EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
+    QTest::keyClick(c.tapView(), ' ');
+    EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
+}
+
+TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
+    Controller& c = launch();
+    std::vector<std::string> opened;
+    URLOpener::setOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    for (MenuCommand command : {MenuCommand::LinkHomepage, MenuCommand::LinkSupport})
+        c.mainMenu().itemForCommand(command)->performAction();
+    URLOpener::setOpener(nullptr);
+    EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
@@ -396,6 +467,10 @@ TEST_F(ControllerTest, UpdateBPMButtonsTable) {
         EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
         EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
         EXPECT_EQ(c.window()->defaultButton() == c.applyBPMButton(), k.isDefault) << k.name;
+        // Left of the title: blue for the default button, grey otherwise.
+        const QColor face = pixelAt(c.applyBPMButton()->renderToImage(), 8, 14);
+        EXPECT_EQ(face.blue() > face.red() + 60, k.isDefault) << k.name << ": Return's button is drawn blue";
+        EXPECT_EQ(face.alpha(), 255) << k.name;
         EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
@@ -567,10 +642,105 @@ TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
     EXPECT_EQ(c.tracker().displayBPM(), 60);
 }
 
+TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    player.position = 30;
+    Controller& c = launch();
+    player.commands.clear();
+    const SInt32 step = c.playerCommands().advanceSeconds();
+    for (Button* button : {c.backButton(), c.playPauseButton(), c.skipForwardButton(), c.forwardButton()})
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    environment.modifiers = NSAlternateKeyMask;  // Option: the window's Next skips tracks with a tempo
+    QTest::mouseClick(c.forwardButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    QTest::mouseClick(c.skipNextButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    c.volumeSlider()->setIntValue(20);
+    c.volumeSlider()->action();
+    EXPECT_EQ(player.commands,
+              (std::vector<std::string>{"back", "playpause", "position " + std::to_string(30 + step), "next",
+                                        "play Track 3", "play Track 3", "position " + std::to_string(step),
+                                        "volume 20"}));
+    EXPECT_EQ(c.playerStatus().playerVolume(), 20);
+}
+
+TEST_F(ControllerTest, HeldTransportButtonsScanAndResume) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    Controller& c = launch();
+    const struct {
+        const char* name;
+        Button* button;
+        int64_t heldMs;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"forward held", c.forwardButton(), 400, {"ff", "resume"}},
+        {"back held", c.backButton(), 1500, {"rew", "resume"}},
+        {"back clicked", c.backButton(), 390, {"back"}},
+    };
+    for (const auto& k : cases) {
+        player.commands.clear();
+        QTest::mousePress(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        scheduler.advance(k.heldMs);
+        QTest::mouseRelease(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        EXPECT_EQ(player.commands, k.commands) << k.name;
+    }
+}
+
+TEST_F(ControllerTest, VolumeSpeakersAndTheBottomRowFitTheWindow) {
+    Controller& c = launch();
+    auto& slider = static_cast<TexturedSlider&>(*c.volumeSlider());
+    ASSERT_EQ(slider.indicatorIndex(), TexturedSlider::kSpeakerIndicator);
+    player.commands.clear();
+    QTest::mouseClick(slider.maxButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    QTest::mouseClick(slider.minButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    EXPECT_EQ(player.commands, (std::vector<std::string>{"volume 100", "volume 0"}));
+
+    const QWidget* row[] = {c.backButton(),           c.playPauseButton(),    c.forwardButton(),
+                            c.skipForwardButton(),    c.skipNextButton(),     c.metronomeButton(),
+                            c.halveDoubleBPMButton(), c.plusMinusBPMButton(), c.applyBPMButton(),
+                            c.volumeSlider()};
+    const QRect content = c.window()->contentView()->rect();
+    const QRect tapArea = c.tapView()->geometry();
+    for (const QWidget* a : row) {
+        EXPECT_TRUE(content.contains(a->geometry())) << a->metaObject()->className() << " inside the window";
+        EXPECT_FALSE(a->geometry().intersects(tapArea)) << a->metaObject()->className();
+        for (const QWidget* b : row) {
+            if (a == b) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className() << " overlap";
+        }
+    }
+}
+
+// The network worker's "DoUIAlert": the numbered alert of its 4-byte record, informational for
+// flag 1 and a warning otherwise; anything but a 4-byte record is ignored.
+TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
+    launch();
+    auto post = [](std::optional<PropertyList::Dictionary> info) {
+        NSNotificationCenter::defaultCenter().postNotificationName("DoUIAlert", nullptr, std::move(info));
+    };
+    for (int16_t flag : {1, 0, 2})
+        post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(UIAlertStructBytes({65, flag}))}});
+    post(std::nullopt);
+    post(PropertyList::Dictionary{});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data{65, 0, 1})}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(PropertyList::Data(8, 0))}});
+    post(PropertyList::Dictionary{{"UIAlertStruct", PropertyList(std::string("text"))}});
+    ASSERT_EQ(presenter.messages.size(), 3u);
+    EXPECT_EQ(presenter.messages[0], "The check for a new version failed.");
+    EXPECT_EQ(presenter.styles, (std::vector<NSAlertStyle>{NSAlertStyle::Informational, NSAlertStyle::Warning,
+                                                           NSAlertStyle::Warning}));
+    EXPECT_EQ(presenter.buttons[0], std::vector<std::string>{"OK"});
+}
+
 TEST_F(ControllerTest, MainWindowFrameIsKeptInThePreferencesAcrossAQuit) {
     const std::string key = "NSWindow Frame MainWindowPos";
     launch();
-    EXPECT_EQ(controller->window()->size(), QSize(420, 400)) << "no saved frame: the default size";
+    EXPECT_EQ(controller->window()->contentView()->size(), QSize(420, 400))
+        << "no saved frame: the default size";
+    EXPECT_NE(controller->window()->menuBar(), nullptr);
+    EXPECT_EQ(controller->window()->size().height(), 400 + controller->window()->menuBar()->height())
+        << "the menu bar lies outside the content";
     controller->window()->setFrameRect(NSMakeRect(30, 40, 460, 420));
     controller->applicationWillTerminate();
     controller.reset();
@@ -604,15 +774,17 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
                  {{420, 400}, {420, 400}},
                  {{300, 200}, {420, 400}},
                  {{700, 500}, {700, 500}}};
+    // The sizes are the content's: the menu bar lies above it.
+    const QSize bar(0, window.height() - window.contentView()->height());
     for (const auto& size : sizes) {
-        window.resize(size.asked);
+        window.resize(size.asked + bar);
         const int w = size.got.width(), h = size.got.height();
-        ASSERT_EQ(window.size(), size.got) << "never smaller than 420 x 400";
+        ASSERT_EQ(window.contentView()->size(), size.got) << "never smaller than 420 x 400";
         const NSRect track = c.trackView()->frame();
         EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
         EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
             << "the tap area takes the growth";
-        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 18, 28, 28)) << "controls along the bottom";
+        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 24, 28, 28)) << "controls along the bottom";
         EXPECT_EQ(NSMaxX(c.applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
         const NSRect name = c.nameField()->frameRect();
         EXPECT_EQ(NSMaxY(name), h - 16);
@@ -621,6 +793,34 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
+    }
+}
+
+// A request to come forward shows a hidden or minimized main window, key, with the tap area
+// taking the keys; a window in sight keeps the view that has the keys.
+TEST_F(ControllerTest, ReopenShowsTheMainWindowKeyWithTheTapAreaFirstResponder) {
+    Controller& c = launch();
+    Window& window = *c.window();
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        bool tapAreaAfter;
+    } cases[] = {
+        {"hidden", [&] { window.orderOut(); }, true},
+        {"minimized", [&] { window.showMinimized(); }, true},
+        {"visible", [] {}, false},
+    };
+    for (const auto& k : cases) {
+        window.makeKeyAndOrderFront();
+        window.makeFirstResponder(nullptr);
+        k.before();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(c.applicationShouldHandleReopen(false)) << k.name;
+        BeatwickApplication::reopen(c);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << k.name;
+        EXPECT_EQ(window.firstResponder() == c.tapView(), k.tapAreaAfter) << k.name;
+        EXPECT_TRUE(!k.tapAreaAfter || window.isKeyWindow()) << k.name;
     }
 }
 

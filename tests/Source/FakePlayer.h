@@ -11,7 +11,7 @@
 
 struct FakeTrack : PlayerTrack {
     std::optional<std::string> mName, mArtist, mAlbum, mGenre, mLocation;
-    SInt32 mNumber{1}, mDuration{200}, mRating{0}, mBpm{0};
+    SInt32 mNumber{1}, mDuration{200}, mRating{0}, mBpm{0}, mIndex{-1};
     SInt64 mId{0};
     std::vector<std::shared_ptr<NSImage>> mArtwork;
     mutable std::vector<SInt32> bpmWrites;
@@ -30,6 +30,33 @@ struct FakeTrack : PlayerTrack {
     SInt64 persistentId() const override { return mId; }
     std::optional<std::string> location() const override { return mLocation; }
     std::vector<std::shared_ptr<NSImage>> artwork() const override { return mArtwork; }
+    SInt32 trackIndex() const override { return mIndex; }
+};
+
+// A playlist of fake tracks; a cursor from index i hands out tracks i, i+1, … in order.
+struct FakePlaylist : PlayerPlaylist {
+    SInt64 mId{0x1234};
+    std::vector<std::shared_ptr<FakeTrack>> tracks;
+    bool cursorFails{false};
+
+    SInt64 persistentId() const override { return mId; }
+    SInt32 trackCount() const override { return static_cast<SInt32>(tracks.size()); }
+    std::unique_ptr<PlayerTrackCursor> tracksFromIndex(SInt32 index) const override {
+        struct Cursor : PlayerTrackCursor {
+            std::vector<std::shared_ptr<FakeTrack>> rest;
+            size_t at{0};
+            std::shared_ptr<PlayerTrack> nextTrack() override {
+                return at < rest.size() ? rest[at++] : nullptr;
+            }
+        };
+        if (cursorFails) return nullptr;
+        auto cursor = std::make_unique<Cursor>();
+        for (size_t i = index > 0 ? static_cast<size_t>(index - 1) : tracks.size(); i < tracks.size(); ++i)
+            cursor->rest.push_back(tracks[i]);
+        return cursor;
+    }
+    // Tracks with the given BPMs and ids 1, 2, …; their index set to their place.
+    static std::shared_ptr<FakePlaylist> withBpms(const std::vector<SInt32>& bpms);
 };
 
 inline std::shared_ptr<FakeTrack> makeTrack(SInt64 id, SInt32 bpm, const std::string& name = "Song") {
@@ -43,12 +70,28 @@ inline std::shared_ptr<FakeTrack> makeTrack(SInt64 id, SInt32 bpm, const std::st
     return track;
 }
 
+inline std::shared_ptr<FakePlaylist> FakePlaylist::withBpms(const std::vector<SInt32>& bpms) {
+    auto playlist = std::make_shared<FakePlaylist>();
+    for (size_t i = 0; i < bpms.size(); ++i) {
+        auto track = makeTrack(static_cast<SInt64>(i + 1), bpms[i], "Track " + std::to_string(i + 1));
+        track->mIndex = static_cast<SInt32>(i + 1);
+        playlist->tracks.push_back(track);
+    }
+    return playlist;
+}
+
 struct FakePlayer : PlayerAccess {
     UInt32 state{fourCC("kPSP")};
     SInt32 volume{55};
+    SInt32 position{30};
     std::shared_ptr<FakeTrack> track;
+    std::shared_ptr<FakePlaylist> playlist;
     mutable int nextCount{0};
     mutable std::vector<SInt32> positions;
+    mutable std::vector<SInt32> volumes;
+    // Every command in the order sent: "next", "back", "playpause", "ff", "rew", "resume",
+    // "play <track name>", "position N", "volume N".
+    mutable std::vector<std::string> commands;
     // A hung player: the current track goes unanswered, each refresh that asks costing a
     // time-out (timeouts counts them).
     bool answering{true};
@@ -68,6 +111,26 @@ struct FakePlayer : PlayerAccess {
         if (unanswered) ++timeouts;
         return !unanswered;
     }
-    void nextTrack() const override { ++nextCount; }
-    void setPlayerPosition(SInt32 seconds) const override { positions.push_back(seconds); }
+    std::shared_ptr<PlayerPlaylist> currentPlaylist() const override { return playlist; }
+    SInt32 playerPosition() const override { return position; }
+    void nextTrack() const override {
+        ++nextCount;
+        commands.push_back("next");
+    }
+    void backTrack() const override { commands.push_back("back"); }
+    void playPause() const override { commands.push_back("playpause"); }
+    void fastForward() const override { commands.push_back("ff"); }
+    void rewind() const override { commands.push_back("rew"); }
+    void resume() const override { commands.push_back("resume"); }
+    void playTrack(const PlayerTrack& played) const override {
+        commands.push_back("play " + played.name().value_or("?"));
+    }
+    void setPlayerPosition(SInt32 seconds) const override {
+        positions.push_back(seconds);
+        commands.push_back("position " + std::to_string(seconds));
+    }
+    void setPlayerVolume(SInt32 value) const override {
+        volumes.push_back(value);
+        commands.push_back("volume " + std::to_string(value));
+    }
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <map>
@@ -19,6 +21,7 @@
 #include "platform/AppKit/Image.h"
 #include "platform/AppKit/ImageView.h"
 #include "platform/AppKit/Window.h"
+#include "platform/Foundation/StringsTable.h"
 
 namespace {
 
@@ -360,6 +363,40 @@ TEST(TapViewDrawing, WhileMeasuringThePromptFollowsTheLastTap) {
         expectInkNear(ink(image, 0, 240), centredText(c.text, 24, 300, 120).ink, c.name);
         EXPECT_TRUE(w.view->metronomeView()->isHidden()) << c.name;
     }
+}
+
+// The prompts are the "Localizable" table's texts: a table of other words draws those words, and
+// the bundle's own table holds every prompt (an entry it cannot read would fall back unseen).
+TEST(TapViewDrawing, PromptsComeFromTheLocalizableTable) {
+    const std::vector<std::pair<std::string, std::string>> prompts{{"Click Here", "Tap Here Now"},
+                                                                   {"Or Tap Any Key", "Or Press A Key"},
+                                                                   {"Continue clicking", "Click on"},
+                                                                   {"Keep tapping", "Keep going"}};
+    const Result<StringsTable> shipped =
+        StringsTable::load(std::string(BEATWICK_SOURCE_DIR) + "/Resources/Localizable.strings");
+    ASSERT_TRUE(shipped);
+    for (const auto& [key, other] : prompts)
+        EXPECT_EQ(shipped.value().lookup(key), std::optional<std::string>(key)) << key;
+
+    QTemporaryDir resources;
+    {
+        QFile table(resources.filePath("Localizable.strings"));
+        ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+        for (const auto& [key, other] : prompts)
+            table.write(("\"" + key + "\" = \"" + other + "\";\n").c_str());
+    }
+    const QByteArray previous = qgetenv("BEATWICK_RESOURCE_DIR");
+    TapWindow before, measuring;
+    measuring.key(Qt::Key_B, "b");
+    measuring.host.accuracy = 1;
+    qputenv("BEATWICK_RESOURCE_DIR", resources.path().toLocal8Bit());
+    const QImage first = before.view->renderToImage();
+    const QImage second = measuring.view->renderToImage();
+    qputenv("BEATWICK_RESOURCE_DIR", previous);
+
+    expectInkNear(ink(first, 120, 240), centredText("Tap Here Now", 24, 300, 164).ink, "first line");
+    expectInkNear(ink(first, 0, 120), centredText("Or Press A Key", 24, 300, 76).ink, "second line");
+    expectInkNear(ink(second, 0, 240), centredText("Keep going", 24, 300, 120).ink, "measuring");
 }
 
 TEST(TapViewDrawing, AKnownTempoShowsDigitsMarksAndTheMetronomeBelow) {

@@ -6,8 +6,10 @@
 #include <fstream>
 #include <thread>
 
+#include "Source/SystemControllerEnvironment.h"
 #include "Source/UKSound.h"
 #include "platform/AudioToolbox/AudioFile.h"
+#include "platform/AudioToolbox/AudioOutput.h"
 #include "platform/AudioToolbox/FileOutput.h"
 #include "platform/Carbon/FileReference.h"
 #include "tests/platform/AudioToolbox/SoundFiles.h"
@@ -102,6 +104,27 @@ TEST_F(Sounds, WarmUpIsSilentAndEveryPlayIsHeardWholeFromItsStart) {
         at += 300;
     }
     EXPECT_EQ(firstSounding(written, at), written.frames());
+}
+
+// The controller hands its sounds over as paths; characters a URL must escape, and an escape
+// that is a real part of a folder's name, still name the file.
+TEST_F(Sounds, EnvironmentLoadsAndPlaysSoundsWhosePathNeedsEscaping) {
+    const std::string folderName = folder.file("50% off a%20b");
+    std::filesystem::create_directory(folderName);
+    const std::string path = folderName + "/Click sound.wav";
+    soundfiles::write(path, std::vector<float>(300, 0.5f));
+    AudioOutput::setCurrent(output);
+    SystemControllerEnvironment environment;
+    std::shared_ptr<UKSound> sound = environment.makeUKSound(path);
+    ASSERT_TRUE(sound);
+    EXPECT_TRUE(sound->isLoaded());
+    clock.sleepFor(50 * kMs);
+    EXPECT_EQ(sound->play(), noErr);
+    clock.sleepFor(50 * kMs);
+    sound.reset();
+    AudioOutput::setCurrent(nullptr);
+    auto written = finish();
+    EXPECT_LT(firstSounding(written), written.frames()) << "the click was heard";
 }
 
 TEST_F(Sounds, LongSoundIsRefilledAndARestartCutsInFromTheFirstPacket) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QThread>
 #include <atomic>
 #include <memory>
@@ -155,7 +156,9 @@ private:
     NSDistributedNotificationCenter::ObserverToken fToken;
 };
 
-// The first test to use the default centre: the order must hold from its first notifications on.
+// The first subscription of its process (each test runs in a process of its own under CTest),
+// posting on the shared connection made on the main thread before the event loop ran: the order
+// must hold from the first notifications on.
 TEST(DistributedNotifications, ObserversSeeNotificationsInOrderWithTheirUserInfo) {
     NSDistributedNotificationCenter& center = NSDistributedNotificationCenter::defaultCenter();
     std::vector<NSNotification> seen;
@@ -268,17 +271,21 @@ TEST(Workspace, NameOwnerChangesBecomeLaunchAndQuitNoticesWithTheApplication) {
     workspace.notificationCenter().removeObserver(&owner);
 }
 
-TEST(Workspace, TerminateAsksTheApplicationThatStillOwnsTheName) {
+TEST(Workspace, TerminateAndActivateAskTheApplicationThatStillOwnsTheName) {
     OtherApplication other("quitting-app");
     std::atomic<int> quits{0};
-    BusApplication application([&] { ++quits; }, {}, other.connection());
+    std::atomic<int> activations{0};
+    BusApplication application([&] { ++quits; }, [&] { ++activations; }, other.connection());
     ASSERT_TRUE(application.publish("com.example.Quitting"));
     BusRunningApplications source;
     EXPECT_FALSE(source.terminate(NSRunningApplication{"com.example.Quitting", getpid() + 1, ""}))
         << "another process than the one asked about";
     EXPECT_FALSE(source.terminate(NSRunningApplication{"com.example.Absent", getpid(), ""}));
+    ASSERT_TRUE(source.activate(NSRunningApplication{"com.example.Quitting", getpid(), ""}, 0));
+    EXPECT_TRUE(WaitFor([&] { return activations == 1; }));
     ASSERT_TRUE(source.terminate(NSRunningApplication{"com.example.Quitting", getpid(), ""}));
     EXPECT_TRUE(WaitFor([&] { return quits == 1; }));
+    EXPECT_EQ(activations, 1);
 }
 
 TEST(Workspace, FirstAppleEventTravelsAsHexadecimalArgument) {
@@ -305,6 +312,50 @@ TEST(Workspace, FirstAppleEventTravelsAsHexadecimalArgument) {
 
 TEST(Workspace, ActiveApplicationIsUnknownWithoutADisplay) {
     EXPECT_FALSE(NSWorkspace::sharedWorkspace().activeApplication());
+}
+
+}  // namespace
+
+namespace {
+
+// Launch and quit notices, in order, of names another connection takes and gives up while this
+// process starts its event loop; as with the notifications, the first subscription of its process.
+TEST(Workspace, FirstNoticesKeepTheirOrder) {
+    NSWorkspace& workspace = NSWorkspace::sharedWorkspace();
+    std::vector<std::string> notices;
+    int owner = 0;
+    for (std::string_view name :
+         {NSWorkspaceDidLaunchApplicationNotification, NSWorkspaceDidTerminateApplicationNotification}) {
+        workspace.notificationCenter().addObserver(&owner, name, nullptr, [&](const NSNotification& n) {
+            auto app = NSWorkspace::applicationFromNotification(n);
+            if (app && app->bundleIdentifier.starts_with("com.example.Order"))
+                notices.push_back((n.name == NSWorkspaceDidLaunchApplicationNotification ? "+" : "-") +
+                                  app->bundleIdentifier.substr(17));
+        });
+    }
+    constexpr int kCycles = 40;
+    std::vector<std::string> expected;
+    for (int i = 0; i < kCycles; ++i) {
+        expected.push_back("+" + std::to_string(i));
+        expected.push_back("-" + std::to_string(i));
+    }
+    // Asked without waiting, so that the changes reach this process while its loop starts.
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "order-app");
+    auto ask = [&](const char* method, const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                           "org.freedesktop.DBus", method);
+        call.setArguments(arguments);
+        other.asyncCall(call);
+    };
+    for (int i = 0; i < kCycles; ++i) {
+        const QString name = QStringLiteral("com.example.Order%1").arg(i);
+        ask("RequestName", {name, 4u});
+        ask("ReleaseName", {name});
+    }
+    const bool all = WaitFor([&] { return notices.size() >= expected.size(); });
+    workspace.notificationCenter().removeObserver(&owner);
+    ASSERT_TRUE(all) << notices.size();
+    EXPECT_EQ(notices, expected);
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
+#include <functional>
 #include <set>
 
 #include "BusTestSupport.h"
@@ -19,6 +22,7 @@
 #include "platform/Foundation/BusRunningApplications.h"
 #include "platform/Foundation/DistributedNotificationCenter.h"
 #include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/SessionBus.h"
 #include "platform/Foundation/Workspace.h"
 
 namespace {
@@ -151,6 +155,72 @@ TEST_F(PlayerStandIn, QuitIsNoticedRequestsFailSoftlyAndARelaunchIsReached) {
     EXPECT_TRUE(track->name());
 }
 
+// Waits for a condition of another process without running the event loop, so that no bus
+// signal reaches this process's observers meanwhile.
+bool WaitWithoutEvents(const std::function<bool()>& condition) {
+    for (int i = 0; i < 3000; ++i) {
+        if (condition()) return true;
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+bool playerNameOwned() {
+    const QDBusMessage reply =
+        SessionBus::askDaemon(SessionBus::connection(), "NameHasOwner", {QStringLiteral("com.apple.iTunes")});
+    return !reply.arguments().isEmpty() && reply.arguments().constFirst().toBool();
+}
+
+TEST_F(PlayerStandIn, WarmRequestsAskTheDaemonNothingAndARestartedPlayerIsReached) {
+    auto send = [](DescType addressType, UInt32 address) {
+        AppleEvent event;
+        const AEDesc none;
+        AEBuildAppleEvent(kCoreEventClass, kAEGetData, addressType, &address, sizeof address,
+                          kAutoGenerateReturnID, kAnyTransactionID, &event, nullptr,
+                          "'----':obj { form:prop, want:type(prop), seld:type(pVol), from:@ }", &none);
+        AppleEvent reply;
+        return AESendMessage(&event, &reply, kAEWaitReply | kAENeverInteract, 120);
+    };
+    control({"play"});
+    const auto first = static_cast<UInt32>(PBRunningPlayerProcessID());
+    ASSERT_EQ(send(typeKernelProcessID, first), noErr);
+    struct Case {
+        const char* name;
+        DescType addressType;
+        UInt32 address;
+    } const warm[] = {{"by process", typeKernelProcessID, first},
+                      {"by signature", typeApplSignature, fourCC("hook")}};
+    for (const Case& c : warm) {
+        const uint64_t before = SessionBus::daemonCalls();
+        EXPECT_EQ(send(c.addressType, c.address), noErr) << c.name;
+        EXPECT_EQ(SessionBus::daemonCalls(), before) << c.name;
+    }
+    const uint64_t beforeBridge = SessionBus::daemonCalls();
+    const std::shared_ptr<PBTrack> track = PlayerBridge::sharedInstance().currentTrack();
+    ASSERT_TRUE(track);
+    EXPECT_TRUE(track->name());
+    EXPECT_EQ(SessionBus::daemonCalls(), beforeBridge) << "the bridge finds the player in the table too";
+
+    // The player goes and a new one takes its name while this process hears nothing of it: the
+    // table still names the old owner.
+    ASSERT_EQ(kill(static_cast<pid_t>(first), SIGTERM), 0);
+    ASSERT_TRUE(WaitWithoutEvents([&] { return kill(static_cast<pid_t>(first), 0) != 0; }));
+    ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
+    ASSERT_TRUE(WaitWithoutEvents(playerNameOwned));
+    EXPECT_EQ(send(typeApplSignature, fourCC("hook")), noErr) << "the new player is reached";
+
+    // Once the changes are in, the new player is reached by its process as the old one was.
+    ASSERT_TRUE(WaitFor([&] {
+        const SInt32 pid = PBRunningPlayerProcessID();
+        return pid != 0 && pid != static_cast<SInt32>(first);
+    }));
+    const auto second = static_cast<UInt32>(PBRunningPlayerProcessID());
+    ASSERT_EQ(send(typeKernelProcessID, second), noErr);
+    const uint64_t before = SessionBus::daemonCalls();
+    EXPECT_EQ(send(typeKernelProcessID, second), noErr);
+    EXPECT_EQ(SessionBus::daemonCalls(), before);
+}
+
 TEST_F(PlayerStandIn, LateAnswerTimesOutAndTheNextRequestIsAnswered) {
     const SInt32 pid = PBRunningPlayerProcessID();
     auto request = [pid](long ticks) {
@@ -172,4 +242,3 @@ TEST_F(PlayerStandIn, LateAnswerTimesOutAndTheNextRequestIsAnswered) {
 }
 
 }  // namespace
-

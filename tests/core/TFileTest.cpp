@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/streams/TFileStream.h"
 #include "core/streams/TTemporaryFileStream.h"
@@ -185,6 +188,52 @@ TEST(TTemporaryFileStream, PrivateExclusiveAndGoneWhenDestroyed) {
     }
     EXPECT_FALSE(std::filesystem::exists(first.path));
     EXPECT_FALSE(std::filesystem::exists(second.path));
+}
+
+// Processes that name their temporary files alike race for each free name; every one still gets a
+// file of its own (the test suite's own parallel runs hit this with names made from the same tick).
+TEST(TTemporaryFileStream, ProcessesRacingForOneNameEachGetAFileOfTheirOwn) {
+    constexpr int kProcesses = 6;
+    constexpr int kFilesEach = 40;
+    const std::string name = "race-" + std::to_string(::getpid());
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(start[1]);
+            char go;
+            (void)!::read(start[0], &go, 1);  // all start together when the parent closes the pipe
+            int status = 0;
+            try {
+                std::vector<std::unique_ptr<TTemporaryFileStream>> files;
+                for (int n = 0; n < kFilesEach; ++n) {
+                    files.push_back(std::make_unique<TTemporaryFileStream>(name));
+                    const std::string mine = std::to_string(::getpid()) + ":" + std::to_string(n);
+                    files.back()->WriteBlock(mine.data(), static_cast<SInt64>(mine.size()));
+                }
+                for (int n = 0; n < kFilesEach; ++n) {
+                    FSRef ref;
+                    files[n]->GetFile(ref);
+                    if (readAll(ref.path) != std::to_string(::getpid()) + ":" + std::to_string(n)) status = 2;
+                }
+            } catch (...) {
+                status = 1;
+            }
+            ::_exit(status);
+        }
+        children.push_back(child);
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a creation failed, 2: a file was shared";
+    }
 }
 
 }  // namespace

@@ -195,6 +195,9 @@ TEST(FileNames, MadeValid) {
         MakeSetFileName(name);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), c.set) << c.name;
     }
+    unsigned char name[256] = {3, 'o', 'l', 'd'};
+    LoadPStrFromCStr(name, nullptr);
+    EXPECT_EQ(name[0], 0) << "no text is the empty text";
 }
 
 TEST(FilesByURL, OpenAndReportErrors) {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "EndToEndSupport.h"
+#include "EndToEndHome.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/BridgePlayer.h"
@@ -80,8 +80,8 @@ std::optional<PropertyList> readPlist(const std::string& path) {
 }
 
 // The BPM the player's library file holds for the track; -1 when the track is not there.
-int64_t bpmInLibraryFile(SInt64 persistentID) {
-    const auto plist = readPlist(EndToEndHome() + "/Music/iTunes/iTunes Music Library.xml");
+int64_t bpmInLibraryFile(const EndToEndHome& home, SInt64 persistentID) {
+    const auto plist = readPlist(home.libraryFile());
     const PropertyList* tracks = plist ? plist->objectForKey("Tracks") : nullptr;
     if (!tracks || !tracks->dictionary()) return -1;
     char id[17];
@@ -97,8 +97,8 @@ int64_t bpmInLibraryFile(SInt64 persistentID) {
 }
 
 // The BPM "AssignedTrackIDs.plist" records for the track; nullopt when it holds no entry.
-std::optional<int64_t> bpmInAssignedList(SInt64 persistentID) {
-    const auto plist = readPlist(EndToEndHome() + "/data/Beatwick/AssignedTrackIDs.plist");
+std::optional<int64_t> bpmInAssignedList(const EndToEndHome& home, SInt64 persistentID) {
+    const auto plist = readPlist(home.dataFolder() + "/Beatwick/AssignedTrackIDs.plist");
     if (!plist || !plist->array()) return std::nullopt;
     for (const PropertyList& entry : *plist->array()) {
         const PropertyList* id = entry.objectForKey("TrackPersistentID");
@@ -119,6 +119,7 @@ struct RecordingPresenter : AlertPresenter {
 class EndToEnd : public testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(fHome.ready()) << "a HOME of this test's own";
         AlertPresenter::setCurrent(&fPresenter);
         ApplicationRegistry::shared().registerApplication("com.apple.iTunes", kStandIn, "iTunes");
         NSWorkspace::sharedWorkspace();  // observing name changes before the player starts
@@ -188,6 +189,7 @@ protected:
         fScheduler.runPending();
     }
 
+    EndToEndHome fHome;  // first, so everything below starts in it
     RecordingPresenter fPresenter;
     VirtualScheduler fScheduler;
     ScopedScheduler fScopedScheduler{fScheduler};
@@ -238,8 +240,8 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
     EXPECT_TRUE(c.bpmBadgeView()->assigned());
     EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
     ASSERT_EQ(playerState().persistentID, first.persistentID);
-    EXPECT_EQ(bpmInLibraryFile(first.persistentID), 120);
-    EXPECT_EQ(bpmInAssignedList(first.persistentID), 120);
+    EXPECT_EQ(bpmInLibraryFile(fHome, first.persistentID), 120);
+    EXPECT_EQ(bpmInAssignedList(fHome, first.persistentID), 120);
 
     // The next track starts a fresh tracker.
     control({"next"});

@@ -1,38 +1,16 @@
 // Every test process of this folder runs on a session bus of its own, a private dbus-daemon
-// started before the application object and ended with the process, and in a fresh temporary
-// HOME whose player library is a copy of the sample library.
+// started before the application object and ended with the process. Each test makes its own
+// HOME (EndToEndHome); the process starts in a throwaway one, so nothing reads the user's.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
-#include "EndToEndSupport.h"
+#include "EndToEndHome.h"
 #include "tests/support/PrivateSessionBus.h"
-
-namespace {
-
-bool copySampleLibrary(const std::string& home) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path library = fs::path(home) / "Music" / "iTunes";
-    fs::create_directories(library, error);
-    fs::copy(fs::path(BEATWICK_SOURCE_DIR) / "Resources" / "SampleLibrary", library,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-    return !error;
-}
-
-}  // namespace
-
-const std::string& EndToEndHome() {
-    static QTemporaryDir folder;
-    static const std::string path = folder.path().toStdString();
-    return path;
-}
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -42,14 +20,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private session bus could be started\n");
         return 1;
     }
-    const std::string home = EndToEndHome();
-    if (!copySampleLibrary(home)) {
-        std::fprintf(stderr, "the sample library could not be copied to %s\n", home.c_str());
+    const EndToEndHome home;
+    if (!home.ready()) {
+        std::fprintf(stderr, "no temporary HOME with the sample library could be made\n");
         return 1;
     }
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     unsetenv("DISPLAY");
     int result = 0;

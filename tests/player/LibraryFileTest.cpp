@@ -6,7 +6,9 @@
 #include <fstream>
 
 #include "PlayerFixture.h"
+#include "platform/Foundation/PropertyListSerialization.h"
 #include "player/MusicLibraryFile.h"
+#include "player/XMLPropertyListReader.h"
 
 namespace playertest {
 namespace {
@@ -102,7 +104,7 @@ TEST_F(LibraryFileTest, TheSampleLibraryLoads) {
 }
 
 TEST_F(LibraryFileTest, ChangesAreSavedAndReadBack) {
-    const MusicLibraryFile file(copySample());
+    MusicLibraryFile file(copySample());
     Result<MusicLibrary> loaded = file.load();
     ASSERT_TRUE(loaded) << loaded.error();
     PlayerModel model(std::move(loaded.value()));
@@ -198,6 +200,239 @@ TEST_F(LibraryFileTest, FilesThatAreNoLibraryGiveAClearError) {
     }
 }
 
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(LibraryFileTest, AFileThatCannotBeLoadedIsNeverSavedOver) {
+    const std::string sample = contents((kSampleFolder / MusicLibraryFile::kFileName).string());
+    std::string lettered = sample;
+    const std::string id = "<key>Track ID</key><integer>1003</integer>";
+    ASSERT_NE(lettered.find(id), std::string::npos);
+    lettered.replace(lettered.find(id), id.size(), "<key>Track ID</key><integer>1003abc</integer>");
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"truncated", sample.substr(0, sample.size() / 2), "Cannot read the music library"},
+        {"a track id with letters", lettered, "<integer>1003abc</integer> is not an integer"},
+        {"no library", "<plist version=\"1.0\"><array/></plist>", "Not a music library"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = write(MusicLibraryFile::kFileName, c.text);
+        MusicLibraryFile file(path);
+        Result<MusicLibrary> loaded = file.load();
+        ASSERT_FALSE(loaded) << c.name;
+        EXPECT_NE(loaded.error().find(c.message), std::string::npos) << c.name << ": " << loaded.error();
+        EXPECT_TRUE(file.readOnly()) << c.name;
+
+        PlayerModel model{MusicLibrary()};
+        file.saveOnChange(model, [&](const std::string& error) { ADD_FAILURE() << c.name << ": " << error; });
+        model.library().addTrack(LibraryTrack());
+        model.libraryChanged();
+        Result<void> saved = file.save(model.library(), "9.2.1");
+        EXPECT_FALSE(saved) << c.name;
+        EXPECT_NE(saved.error().find("left as it is"), std::string::npos) << saved.error();
+        EXPECT_EQ(contents(path), c.text) << c.name;
+    }
+
+    // A missing file is no one's: the library starts empty and is saved there.
+    MusicLibraryFile missing((fFolder / "new" / MusicLibraryFile::kFileName).string());
+    EXPECT_FALSE(missing.load());
+    EXPECT_FALSE(missing.readOnly());
+    Result<void> saved = missing.save(MusicLibrary());
+    EXPECT_TRUE(saved) << saved.error();
+    EXPECT_TRUE(MusicLibraryFile(missing.path()).load());
+}
+
+// A library as the player writes one, with what the stand-in does not model: the root's
+// "Date", "Features" and "Show Content Ratings"; per track sort names, play and release dates,
+// artwork and folder counts, a false flag; the playlists' kind flags; a folder inside a folder
+// whose items are not in the order of its children; tracks listed in another order than the
+// library's; names beyond ASCII.
+std::string realisticLibrary() {
+    std::string tracks;
+    const char* names[] = {"Café Ørsted", "東京の夜", "Ünïcödé &amp; &lt;Tags&gt;",
+                           "Plain",       "Señora",   "Ελληνικά"};
+    for (int i = 0; i < 6; ++i) {
+        const std::string id = std::to_string(2000 + i);
+        char pid[17];
+        std::snprintf(pid, sizeof pid, "ABCDEF00000000%02X", i);
+        tracks += "\t\t<key>" + id + "</key>\n\t\t<dict>\n\t\t\t<key>Track ID</key><integer>" + id +
+                  "</integer>\n\t\t\t<key>Name</key><string>" + names[i] +
+                  "</string>\n\t\t\t<key>Artist</key><string>Ørkester " + std::to_string(i % 2) +
+                  "</string>\n\t\t\t<key>Kind</key><string>MPEG audio file</string>"
+                  "\n\t\t\t<key>Size</key><integer>4812345</integer>"
+                  "\n\t\t\t<key>Total Time</key><integer>201000</integer>"
+                  "\n\t\t\t<key>BPM</key><integer>" +
+                  std::to_string(100 + i) +
+                  "</integer>\n\t\t\t<key>Date Modified</key><date>2009-05-12T10:00:00Z</date>"
+                  "\n\t\t\t<key>Play Count</key><integer>7</integer>"
+                  "\n\t\t\t<key>Play Date</key><integer>3324567890</integer>"
+                  "\n\t\t\t<key>Play Date UTC</key><date>2009-05-13T09:31:30Z</date>"
+                  "\n\t\t\t<key>Release Date</key><date>1999-01-01T08:00:00Z</date>"
+                  "\n\t\t\t<key>Artwork Count</key><integer>1</integer>"
+                  "\n\t\t\t<key>Compilation</key><false/>"
+                  "\n\t\t\t<key>Sort Name</key><string>" +
+                  names[i] +
+                  "</string>\n\t\t\t<key>Sort Album</key><string>Åbum</string>"
+                  "\n\t\t\t<key>Sort Artist</key><string>Orkester</string>"
+                  "\n\t\t\t<key>Sort Album Artist</key><string>Orkester</string>"
+                  "\n\t\t\t<key>Persistent ID</key><string>" +
+                  pid +
+                  "</string>\n\t\t\t<key>Track Type</key><string>File</string>"
+                  "\n\t\t\t<key>Location</key><string>file://localhost/Music/%C3%98rkester/" +
+                  id +
+                  ".mp3</string>\n\t\t\t<key>File Folder Count</key><integer>4</integer>"
+                  "\n\t\t\t<key>Library Folder Count</key><integer>1</integer>\n\t\t</dict>\n";
+    }
+    const auto items = [](std::initializer_list<int> ids) {
+        std::string list = "\t\t\t<key>Playlist Items</key>\n\t\t\t<array>\n";
+        for (const int id : ids)
+            list += "\t\t\t\t<dict>\n\t\t\t\t\t<key>Track ID</key><integer>" + std::to_string(id) +
+                    "</integer>\n\t\t\t\t</dict>\n";
+        return list + "\t\t\t</array>\n";
+    };
+    const auto playlist = [](const char* name, int id, const char* more, const std::string& list) {
+        char pid[17];
+        std::snprintf(pid, sizeof pid, "FEDC0000000000%02X", id);
+        return "\t\t<dict>\n\t\t\t<key>Name</key><string>" + std::string(name) +
+               "</string>\n\t\t\t<key>Playlist ID</key><integer>" + std::to_string(9000 + id) +
+               "</integer>\n\t\t\t<key>Playlist Persistent ID</key><string>" + pid + "</string>\n" + more +
+               "\t\t\t<key>All Items</key><true/>\n" + list + "\t\t</dict>\n";
+    };
+    const char* music =
+        "\t\t\t<key>Distinguished Kind</key><integer>4</integer>\n\t\t\t<key>Music</key><true/>\n"
+        "\t\t\t<key>Smart Info</key>\n\t\t\t<data>\n\t\t\tAQEAAwAAAAIAAAAZAAAAAAAAAAcAAAABAAAAAAAAAAAAAAAA\n"
+        "\t\t\t</data>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+           "<plist version=\"1.0\">\n<dict>\n"
+           "\t<key>Major Version</key><integer>1</integer>\n\t<key>Minor Version</key><integer>1</integer>\n"
+           "\t<key>Date</key><date>2009-05-14T12:00:00Z</date>\n"
+           "\t<key>Application Version</key><string>8.1.1</string>\n"
+           "\t<key>Features</key><integer>5</integer>\n\t<key>Show Content Ratings</key><true/>\n"
+           "\t<key>Music Folder</key><string>file://localhost/Music/</string>\n"
+           "\t<key>Library Persistent ID</key><string>ABCDEF0123456789</string>\n"
+           "\t<key>Tracks</key>\n\t<dict>\n" +
+           tracks + "\t</dict>\n\t<key>Playlists</key>\n\t<array>\n" +
+           playlist("Bibliothèque", 0, "\t\t\t<key>Master</key><true/>\n\t\t\t<key>Visible</key><false/>\n",
+                    items({2005, 2004, 2003, 2002, 2001, 2000})) +
+           playlist("Music", 1, music, items({2000, 2001, 2002, 2003, 2004, 2005})) +
+           playlist(
+               "Movies", 2,
+               "\t\t\t<key>Distinguished Kind</key><integer>2</integer>\n\t\t\t<key>Movies</key><true/>\n",
+               "") +
+           playlist("Party Shuffle", 3,
+                    "\t\t\t<key>Distinguished Kind</key><integer>22</integer>\n\t\t\t<key>Party "
+                    "Shuffle</key><true/>\n",
+                    "") +
+           playlist("Äußeres", 4, "\t\t\t<key>Folder</key><true/>\n", items({2004, 2003, 2001, 2000})) +
+           playlist("Inneres", 5,
+                    "\t\t\t<key>Parent Persistent ID</key><string>FEDC000000000004</string>\n"
+                    "\t\t\t<key>Folder</key><true/>\n",
+                    items({2001, 2000, 2003})) +
+           playlist("Blätter", 6, "\t\t\t<key>Parent Persistent ID</key><string>FEDC000000000005</string>\n",
+                    items({2000, 2001, 2003})) +
+           playlist("Seite", 7, "\t\t\t<key>Parent Persistent ID</key><string>FEDC000000000004</string>\n",
+                    items({2004})) +
+           "\t</array>\n</dict>\n</plist>\n";
+}
+
+// Every value of a property list with the path to it, in order: two lists compare line by line.
+void flatten(const OrderedPropertyList& value, const std::string& path, std::vector<std::string>& out) {
+    if (const OrderedPropertyList::Dictionary* entries = value.dictionary()) {
+        out.push_back(path + " {" + std::to_string(entries->size()) + "}");
+        for (const auto& [key, item] : *entries) flatten(item, path + "/" + key, out);
+    } else if (const OrderedPropertyList::Array* items = value.array()) {
+        out.push_back(path + " [" + std::to_string(items->size()) + "]");
+        for (size_t i = 0; i < items->size(); ++i) flatten((*items)[i], path + "/" + std::to_string(i), out);
+    } else {
+        const PropertyList& scalar = *value.scalar();
+        std::string shown;
+        if (scalar.string()) {
+            shown = '"' + *scalar.string() + '"';
+        } else if (scalar.type() == PropertyList::Type::Date) {
+            shown = "date " + std::to_string(scalar.date()->seconds);
+        } else if (scalar.data()) {
+            shown = "data of " + std::to_string(scalar.data()->size());
+        } else if (scalar.type() == PropertyList::Type::Boolean) {
+            shown = *scalar.boolean() ? "true" : "false";
+        } else {
+            shown = "number " + std::to_string(*scalar.real());
+        }
+        out.push_back(path + " = " + shown);
+    }
+}
+
+std::vector<std::string> flattenedFile(const std::string& path) {
+    const std::string text = contents(path);
+    Result<OrderedPropertyList> read =
+        XMLPropertyListReader::read({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+    EXPECT_TRUE(read) << read.error();
+    std::vector<std::string> lines;
+    if (read) flatten(read.value(), "", lines);
+    return lines;
+}
+
+TEST_F(LibraryFileTest, ASaveChangesOnlyWhatChanged) {
+    const std::string path = write(MusicLibraryFile::kFileName, realisticLibrary());
+    std::vector<std::string> expected = flattenedFile(path);
+    ASSERT_FALSE(expected.empty());
+
+    MusicLibraryFile file(path);
+    Result<MusicLibrary> loaded = file.load();
+    ASSERT_TRUE(loaded) << loaded.error();
+    PlayerModel model(std::move(loaded).value());
+    ASSERT_EQ(model.library().trackCount(), 6u);
+    ASSERT_EQ(model.library().track(2002)->name(), "Ünïcödé & <Tags>");
+    std::vector<std::string> errors;
+    file.saveOnChange(model, [&](const std::string& error) { errors.push_back(error); });
+
+    // One BPM changed: that value and the version that saved are all that differ.
+    model.library().track(2002)->set(fourCC("pBPM"), SInt64{133});
+    model.libraryChanged();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    for (std::string& line : expected) {
+        if (line == "/Tracks/2002/BPM = number 102.000000") line = "/Tracks/2002/BPM = number 133.000000";
+        if (line == "/Application Version = \"8.1.1\"")
+            line = "/Application Version = \"" + model.profile().version() + "\"";
+    }
+    EXPECT_EQ(flattenedFile(path), expected);
+    EXPECT_TRUE(PropertyListSerialization::propertyListWithContentsOfFile(path))
+        << "other readers take it too";
+
+    // A track taken out of a playlist in a folder: the folders keep the order they listed.
+    LibraryPlaylist& leaves = *model.library().playlist(9006);
+    std::erase(leaves.items, 2001);
+    model.library().track(2004)->clear(fourCC("pBPM"));
+    model.libraryChanged();
+    std::vector<std::string> changed = flattenedFile(path);
+    const auto itemsOf = [&](int playlistIndex) {
+        std::vector<std::string> ids;
+        const std::string prefix = "/Playlists/" + std::to_string(playlistIndex) + "/Playlist Items/";
+        for (const std::string& line : changed) {
+            if (line.starts_with(prefix) && line.ends_with(".000000") &&
+                line.find("Track ID") != std::string::npos)
+                ids.push_back(line.substr(line.rfind(' ') + 1, 4));
+        }
+        return ids;
+    };
+    EXPECT_EQ(itemsOf(6), (std::vector<std::string>{"2000", "2003"}));
+    EXPECT_EQ(itemsOf(5), (std::vector<std::string>{"2000", "2003"}));
+    EXPECT_EQ(itemsOf(4), (std::vector<std::string>{"2004", "2003", "2000"}));
+    EXPECT_EQ(std::count_if(changed.begin(), changed.end(),
+                            [](const std::string& line) { return line.starts_with("/Tracks/2004/BPM"); }),
+              0);
+    EXPECT_EQ(changed.size(), expected.size() - 3 * 2 - 1)
+        << "a track out of a playlist and its two folders, a BPM";
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(LibraryFileTest, UnreadableEntriesAreLeftOutAndTheRestKept) {
     const std::string path = write("partial.xml", R"(<plist version="1.0"><dict><key>Tracks</key><dict>
         <key>1</key><dict><key>Name</key><string>No id</string></dict>
@@ -207,7 +442,8 @@ TEST_F(LibraryFileTest, UnreadableEntriesAreLeftOutAndTheRestKept) {
         </dict><key>Playlists</key><array><integer>7</integer>
         <dict><key>Name</key><string>Odd</string><key>Playlist Items</key><array><dict><key>Track ID</key><integer>3</integer></dict>
             <dict><key>Track ID</key><integer>99</integer></dict><string>x</string></array></dict></array></dict></plist>)");
-    Result<MusicLibrary> loaded = MusicLibraryFile(path).load();
+    MusicLibraryFile file(path);
+    Result<MusicLibrary> loaded = file.load();
     ASSERT_TRUE(loaded) << loaded.error();
     const MusicLibrary& library = loaded.value();
     ASSERT_EQ(library.trackCount(), 1u);
@@ -218,6 +454,17 @@ TEST_F(LibraryFileTest, UnreadableEntriesAreLeftOutAndTheRestKept) {
     EXPECT_NE(kept->persistentID, 0u) << "a track without a readable persistent ID gets one";
     ASSERT_EQ(library.playlists().size(), 2u);
     EXPECT_EQ(library.playlists()[1]->items, (std::vector<SInt32>{3}));
+
+    // What could not be taken is the user's still: a save writes it back as it was.
+    ASSERT_TRUE(file.save(library));
+    const std::vector<std::string> saved = flattenedFile(path);
+    for (const char* line :
+         {"/Tracks/1/Name = \"No id\"", "/Tracks/2 = \"not a track\"", "/Tracks/3/BPM = \"fast\"",
+          "/Playlists/1 = number 7.000000", "/Playlists/2/Playlist Items/2 = \"x\""})
+        EXPECT_NE(std::find(saved.begin(), saved.end(), line), saved.end()) << line;
+    EXPECT_NE(std::find(saved.begin(), saved.end(),
+                        "/Tracks/3/Persistent ID = \"" + PersistentIDString(kept->persistentID) + "\""),
+              saved.end());
 }
 
 TEST_F(LibraryFileTest, AFailedSaveIsReportedAndKeepsTheModel) {

@@ -343,6 +343,45 @@ TEST_F(ObjectModelTest, AddAndRemoveATrackInAPlaylist) {
     EXPECT_EQ(resultOf(reply), "errn -10003");
 }
 
+TEST_F(ObjectModelTest, LookUpsFollowAddsAndRemovals) {
+    MusicLibrary library = MakeSampleLibrary();
+    const UInt64 libraryPID = library.libraryPlaylist().persistentID;
+    const SInt32 libraryID = library.libraryPlaylist().playlistID;
+    // A library playlist read later takes its ids; a persistent ID in use stays with its owner.
+    LibraryPlaylist adopted;
+    adopted.kind = PlaylistKind::library;
+    adopted.playlistID = 77;
+    adopted.persistentID = 0x7777777777777777ULL;
+    library.addPlaylist(std::move(adopted));
+    EXPECT_EQ(library.playlist(77), &library.libraryPlaylist());
+    EXPECT_EQ(library.playlistWithPersistentID(0x7777777777777777ULL), &library.libraryPlaylist());
+    EXPECT_EQ(library.playlist(libraryID), nullptr);
+    EXPECT_EQ(library.playlistWithPersistentID(libraryPID), nullptr);
+    LibraryPlaylist taken;
+    taken.kind = PlaylistKind::library;
+    taken.persistentID = kAlphaPID;
+    library.addPlaylist(std::move(taken));
+    EXPECT_EQ(library.libraryPlaylist().persistentID, 0x7777777777777777ULL);
+    EXPECT_EQ(library.trackWithPersistentID(kAlphaPID)->name(), "Alpha");
+
+    // A removed track or folder (with what it holds) is found no more; a new track may then take
+    // the persistent ID that was freed.
+    ASSERT_TRUE(library.removeTrack(101));
+    EXPECT_EQ(library.trackWithPersistentID(kAlphaPID), nullptr);
+    const LibraryPlaylist* calm = library.playlistWithPersistentID(0xAAAA000000000003ULL);
+    ASSERT_NE(calm, nullptr);
+    const SInt32 calmID = calm->playlistID;
+    ASSERT_TRUE(library.removePlaylist(library.playlistWithPersistentID(0xAAAA000000000002ULL)->playlistID));
+    EXPECT_EQ(library.playlistWithPersistentID(0xAAAA000000000002ULL), nullptr);
+    EXPECT_EQ(library.playlistWithPersistentID(0xAAAA000000000003ULL), nullptr);
+    EXPECT_EQ(library.playlist(calmID), nullptr);
+    LibraryTrack again;
+    again.persistentID = kAlphaPID;
+    const LibraryTrack& added = library.addTrack(std::move(again));
+    EXPECT_EQ(library.trackWithPersistentID(kAlphaPID), &added);
+    EXPECT_EQ(library.track(added.trackID), &added);
+}
+
 TEST_F(ObjectModelTest, ArtworkDataAndItsDeletion) {
     const AEDesc track = alpha();
     AppleEvent reply;

@@ -222,3 +222,14 @@ TEST_F(Decoders, ListsOfTracks) {
     answerDirect(list());
     EXPECT_TRUE(PlayerBridge::sharedInstance().currentTrack()->descriptor() == list());
 }
+
+TEST_F(Decoders, ArtworkReadsAtMostAHundredWhateverCountThePlayerClaims) {
+    // Every request answers: the count, each element, each picture (bytes that make no image).
+    answerVersion("10.6.3", [](const AppleEvent&, AppleEvent& reply) {
+        const AEDesc count = slong(0x7FFFFFFF);
+        return AEPutParamDesc(&reply, keyDirectObject, &count);
+    });
+    EXPECT_TRUE(fTrack->artwork().empty());
+    EXPECT_LE(fEvents.size(), 2u + 2 * 100) << "one count, then an element and its picture each";
+    EXPECT_GE(fEvents.size(), 2u * 100);
+}

@@ -1,12 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QString>
+#include <QtGlobal>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/AudioToolbox/AudioFile.h"
 #include "platform/AudioToolbox/AudioQueue.h"
@@ -385,6 +392,29 @@ TEST_F(CurrentOutput, ShutdownStopsTheAudioThreadAndMakesNoOtherOutput) {
     EXPECT_NE(AudioOutput::current(), nullptr) << "a new output can be chosen again";
 }
 
+// The null output renders nothing while no queue runs, so a silent program sleeps; a queue
+// started after a rest plays from one latency after its start, not from where the rest began.
+TEST(NullOutput, RestsWhileNoQueueRunsAndPlaysAQueueStartedLater) {
+    VirtualClock clock;
+    auto output = NullOutput::create(clock);
+    const SInt64 latency = output->latencyFrames();
+    SInt64 atRest = output->renderedFrames();
+    for (int play = 1; play <= 2; ++play) {
+        SCOPED_TRACE(play);
+        clock.sleepFor(1'000'000);
+        EXPECT_EQ(output->renderedFrames(), atRest) << "a second without a queue";
+        EXPECT_EQ(output->startSampleFor(clock.now()), atRest + latency);
+        Tone tone = makeTone(output, 0.5f, 1000);
+        ASSERT_EQ(tone.queue->start(), noErr);
+        clock.sleepFor(100'000);
+        EXPECT_FALSE(tone.queue->isRunning()) << "played its buffer and stopped";
+        const SInt64 played = output->renderedFrames();
+        EXPECT_GE(played, atRest + 1000 + latency);
+        EXPECT_LT(played, atRest + 1000 + 4 * latency) << "only the periods the tone needed, and a few";
+        atRest = played;
+    }
+}
+
 TEST(AudioOutputChoice, FollowsTheEnvironment) {
     soundfiles::TempFolder folder;
     struct Case {
@@ -409,6 +439,52 @@ TEST(AudioOutputChoice, FollowsTheEnvironment) {
         AudioOutput::setCurrent(nullptr);
     }
     unsetenv("BEATWICK_AUDIO");
+}
+
+std::vector<std::string> gMessages;
+
+void keepMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+    gMessages.push_back(message.toStdString());
+}
+
+// With no device to open, the choice says once through the log that sound is off and why, and
+// what ALSA itself prints while SDL looks for the device stays off stderr. A card number no
+// machine has makes the failure the same everywhere.
+TEST(AudioOutputChoice, MissingDeviceIsOneLineInTheLog) {
+    soundfiles::TempFolder folder;
+    unsetenv("BEATWICK_AUDIO");
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    setenv("AUDIODEV", "hw:99", 1);
+    const std::string errPath = folder.file("stderr.txt");
+    std::fflush(stderr);
+    const int savedErr = dup(STDERR_FILENO);
+    const int errFile = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(errFile, 0);
+    dup2(errFile, STDERR_FILENO);
+    close(errFile);
+    gMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+
+    AudioOutput::setCurrent(nullptr);
+    auto output = AudioOutput::current();
+
+    qInstallMessageHandler(previous);
+    std::fflush(stderr);
+    dup2(savedErr, STDERR_FILENO);
+    close(savedErr);
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("AUDIODEV");
+
+    EXPECT_TRUE(dynamic_cast<NullOutput*>(output.get()));
+    ASSERT_EQ(gMessages.size(), 1u);
+    EXPECT_EQ(gMessages[0].rfind("Beatwick: sound is off: no sound device could be opened (", 0), 0u)
+        << gMessages[0];
+    EXPECT_EQ(gMessages[0].find("()"), std::string::npos) << "with a reason";
+    std::stringstream printed;
+    printed << std::ifstream(errPath).rdbuf();
+    EXPECT_EQ(printed.str().find("ALSA lib"), std::string::npos) << printed.str();
+    output.reset();
+    AudioOutput::setCurrent(nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "platform/Foundation/AtomicFile.h"
 #include "tests/platform/Foundation/TemporaryHome.h"
@@ -103,4 +105,37 @@ TEST(AtomicFile, ReplacesOrCreatesWithTheGivenMode) {
     ASSERT_TRUE(AtomicFile::write(file.string(), bytes(""), 0600));
     EXPECT_EQ(TemporaryHome::contents(file), "");
     EXPECT_FALSE(AtomicFile::write((home.path() / "no-such-folder" / "x").string(), bytes("x")));
+}
+
+TEST(AtomicFile, RemovesOnlyTheTemporaryFilesOfWritersThatNoLongerRun) {
+    TemporaryHome home;
+    const auto file = home.path() / "Data.plist";
+    // Above the kernel's largest process id, so no process can hold it.
+    long pidMax = 4194304;
+    std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
+    const std::string dead = std::to_string(pidMax + 1);
+    const std::string self = std::to_string(::getpid());
+    const std::string parent = std::to_string(::getppid());
+    struct Leftover {
+        std::string name;
+        bool removed;
+    };
+    const Leftover leftovers[] = {
+        {"Data.plist.tmp-" + dead + "-3", true},
+        {"Data.plist.tmp-" + dead + "-0", true},
+        {"Data.plist.tmp-" + self + "-9", false},
+        {"Data.plist.tmp-" + parent + "-0", false},
+        {"Other.plist.tmp-" + dead + "-0", false},
+        {"Data.plist.tmp-" + dead, false},
+        {"Data.plist.tmp-" + dead + "-0.bak", false},
+        {"Data.plist.tmp-0-0", false},  // 0 would ask about our own process group
+        {"Data.plist.tmp--5-0", false},
+        {"Data.plist.tmp-99999999999999999999-0", false},
+        {"xData.plist.tmp-" + dead + "-0", false},
+    };
+    for (const Leftover& l : leftovers) TemporaryHome::write(home.path() / l.name, "partial");
+    ASSERT_TRUE(AtomicFile::write(file.string(), bytes("whole")));
+    EXPECT_EQ(TemporaryHome::contents(file), "whole");
+    for (const Leftover& l : leftovers)
+        EXPECT_EQ(std::filesystem::exists(home.path() / l.name), !l.removed) << l.name;
 }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Foundation/NotificationCenter.h"
+#include "platform/Foundation/NotificationCenterAdditions.h"
+#include "platform/Foundation/VirtualScheduler.h"
 
 TEST(NotificationCenter, MatchesByNameAndObjectInRegistrationOrder) {
     NSNotificationCenter center;
@@ -88,4 +91,66 @@ TEST(NotificationCenter, RemovesAnOwnersObservationsSelectively) {
     center.postNotificationName("A");
     center.postNotificationName("B");
     EXPECT_EQ(calls, 1);
+}
+
+// Worker threads post through the main-thread forms: observers run on the main thread, in the
+// order posted, on the default centre, with their own copy of the user info.
+TEST(NotificationCenterAdditions, WorkerPostsArriveOnTheMainThreadInOrderOnTheDefaultCentre) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    NSNotificationCenter other;
+    std::vector<std::string> seen;
+    int owner = 0;
+    const std::thread::id mainThread = std::this_thread::get_id();
+    bool allOnMain = true;
+    NSNotificationCenter::defaultCenter().addObserver(&owner, "", nullptr, [&](const NSNotification& n) {
+        allOnMain = allOnMain && std::this_thread::get_id() == mainThread;
+        seen.push_back(n.name + (n.userInfo ? "+" + *n.userInfo->at("k").string() : ""));
+    });
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i) {
+            PropertyList::Dictionary info{{"k", PropertyList(std::to_string(i))}};
+            postNotificationOnMainThreadWithName(other, "N" + std::to_string(i), nullptr, info);
+            info["k"] = PropertyList(std::string("changed"));  // the poster's copy, not the main thread's
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(seen.empty()) << "nothing is delivered before the main thread runs";
+    scheduler.runPending();
+    NSNotificationCenter::defaultCenter().removeObserver(&owner);
+    ASSERT_EQ(seen.size(), 50u);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(seen[i], "N" + std::to_string(i) + "+" + std::to_string(i));
+    EXPECT_TRUE(allOnMain);
+}
+
+TEST(NotificationCenterAdditions, OnTheMainThreadAPostIsImmediateOnTheCentreItWasHandedTo) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    NSNotificationCenter other;
+    int delivered = 0;
+    int owner = 0;
+    other.addObserver(&owner, "Now", nullptr, [&](const NSNotification&) { ++delivered; });
+    postNotificationOnMainThread(other, NSNotification{"Now", nullptr, std::nullopt});
+    EXPECT_EQ(delivered, 1);
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+TEST(NotificationCenterAdditions, AWaitingPostReturnsAfterTheMainThreadDeliveredIt) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    std::atomic<bool> delivered{false}, returned{false};
+    int owner = 0;
+    NSNotificationCenter::defaultCenter().addObserver(&owner, "Waited", nullptr,
+                                                      [&](const NSNotification&) { delivered = true; });
+    std::thread worker([&] {
+        postNotificationOnMainThreadWithName(NSNotificationCenter::defaultCenter(), "Waited", nullptr,
+                                             std::nullopt, true);
+        returned = delivered.load();
+    });
+    while (scheduler.pendingCount() == 0) std::this_thread::yield();
+    EXPECT_FALSE(returned);
+    scheduler.runPending();
+    worker.join();
+    NSNotificationCenter::defaultCenter().removeObserver(&owner);
+    EXPECT_TRUE(returned) << "the poster saw the delivery done when it returned";
 }

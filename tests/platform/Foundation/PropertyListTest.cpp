@@ -11,6 +11,7 @@
 
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/PropertyListXMLReader.h"
 #include "tests/platform/Foundation/PropertyListPrinter.h"
 
 namespace {
@@ -236,14 +237,151 @@ TEST(PropertyListSerialization, FilesMissingOversizedOrForeignAreErrorsNamingThe
     fs::remove_all(dir);
 }
 
-// Past 64 KiB of objects the writer's offsets take three bytes; the reader must take them back.
+// Past 64 KiB of objects the offsets and references take more bytes; the reader must take them back.
 TEST(PropertyListSerialization, LargeBinaryListsReadBack) {
     PropertyList::Dictionary dictionary;
-    for (int64_t i = 0; i < 10000; ++i) dictionary.emplace("key-" + std::to_string(i), PropertyList(i));
+    for (int64_t i = 0; i < 40000; ++i) dictionary.emplace("key-" + std::to_string(i), PropertyList(i));
     const PropertyList value(std::move(dictionary));
     const auto bytes =
         PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::Binary).value();
     const auto read = PropertyListSerialization::propertyListWithData(bytes);
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(read.value(), value);
+}
+
+TEST(PropertyListSerialization, ReadsXMLAsWrittenByOtherTools) {
+    struct Case {
+        const char* name;
+        const char* xml;
+        PropertyList expected;
+    };
+    const Case cases[] = {
+        {"prolog, comments and entities",
+         "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- made by hand -->\n"
+         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\">\n<plist version=\"1.0\">"
+         "<string>a&lt;b&amp;&#233;&#x1F3B5;<!-- inside -->c<![CDATA[<raw>&amp;]]></string></plist>",
+         PropertyList("a<b&\xC3\xA9\xF0\x9F\x8E\xB5"
+                      "c<raw>&amp;")},
+        {"keys out of order, repeated, empty",
+         "<plist><dict><key>b</key><integer>2</integer><key>a</key><true></true>"
+         "<key>b</key><integer> 0x1F </integer><key/><dict/></dict></plist>",
+         PropertyList::Dictionary{{"a", true}, {"b", 31}, {"", PropertyList::Dictionary{}}}},
+        {"numbers at their limits",
+         "<plist><array><integer>-9223372036854775808</integer><integer>+7</integer>"
+         "<real>-2.5e3</real><real>+1</real><false/><string/><array/></array></plist>",
+         PropertyList::Array{std::numeric_limits<int64_t>::min(), 7, -2500.0, 1.0, false, "",
+                             PropertyList::Array{}}},
+        {"dates and data",
+         "<plist><array><date>2001-01-02T00:00:01Z</date><date>2000-02-29T00:00:00Z</date>"
+         "<data>\n\tAAH/\n\tAA==\n</data><data></data></array></plist>",
+         PropertyList::Array{PropertyList::Date{86401}, PropertyList::Date{-86400 * 307},
+                             PropertyList::Data{0, 1, 255, 0}, PropertyList::Data{}}},
+    };
+    for (const Case& c : cases) {
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithData(bytesOf(c.xml));
+        ASSERT_TRUE(read) << c.name << ": " << read.error();
+        EXPECT_EQ(read.value(), c.expected) << c.name;
+    }
+}
+
+TEST(PropertyListSerialization, MalformedXMLIsAnErrorSayingWhy) {
+    struct Case {
+        const char* xml;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"<plist><integer>12abc</integer></plist>", "not an integer"},
+        {"<plist><integer></integer></plist>", "not an integer"},
+        {"<plist><integer>-9223372036854775809</integer></plist>", "not an integer"},
+        {"<plist><integer>18446744073709551616</integer></plist>", "not an integer"},
+        {"<plist><real>1.5x</real></plist>", "not a number"},
+        {"<plist><date>2001-02-29T00:00:00Z</date></plist>", "not a date"},
+        {"<plist><date>2001-01-01 00:00:00</date></plist>", "not a date"},
+        {"<plist><data>AA=A</data></plist>", "not Base64"},
+        {"<plist><data>A</data></plist>", "not Base64"},
+        {"<plist><true>yes</true></plist>", "text"},
+        {"<plist><number>1</number></plist>", "unknown element"},
+        {"<plist><array><string>a</array></plist>", "closed by"},
+        {"<plist><dict><integer>1</integer></dict></plist>", "without a <key>"},
+        {"<plist><dict><key>a</key></dict></plist>", "without a value"},
+        {"<plist><string>a &bogus; b</string></plist>", "entity"},
+        {"<plist><string>&#0;</string></plist>", "character reference"},
+        {"<plist><string>&#xD800;</string></plist>", "character reference"},
+        {"<plist><string>open", "truncated"},
+        {"<plist><array>", "malformed"},
+        {"<plist><true/></plist><false/>", "after </plist>"},
+        {"<plist><true/><false/></plist>", "closed by"},
+        {"<plist/>", "no value"},
+        {"<plist></plist>", "no value"},
+        {"<?xml version=\"1.0\"?><html/>", "not a property list"},
+    };
+    for (const Case& c : cases) {
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithData(bytesOf(c.xml));
+        ASSERT_FALSE(read) << c.xml;
+        EXPECT_NE(read.error().find(c.says), std::string::npos) << c.xml << ": " << read.error();
+    }
+}
+
+TEST(PropertyListXMLReader, RefusesMoreValuesThanItsBound) {
+    const std::string_view three = "<plist><array><true/><false/></array></plist>";
+    EXPECT_TRUE(PropertyListXMLReader(three, 3, 8).read());
+    Result<PropertyList> read = PropertyListXMLReader(three, 2, 8).read();
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.error().find("too many values"), std::string::npos) << read.error();
+}
+
+TEST(PropertyListSerialization, BinaryWriterStoresEqualScalarsOnceAndLongCountsReadBack) {
+    // Keys shared by many dictionaries are written once; lengths of 15 and more take an
+    // integer after the marker.
+    PropertyList::Array tracks;
+    for (int i = 0; i < 1000; ++i) {
+        PropertyList::Dictionary entry;
+        entry.emplace("TrackPersistentID", i);
+        entry.emplace("BPM", 120);
+        tracks.emplace_back(std::move(entry));
+    }
+    PropertyList::Array lengths;
+    lengths.emplace_back(std::string(300, 'x'));
+    lengths.emplace_back("\xC3\xA9" + std::string(20, 'z'));
+    lengths.emplace_back(PropertyList::Data(70000, 7));
+    tracks.emplace_back(std::move(lengths));
+    const PropertyList value(tracks);
+    const auto bytes = PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::Binary);
+    ASSERT_TRUE(bytes) << bytes.error();
+    const std::string_view written(reinterpret_cast<const char*>(bytes.value().data()), bytes.value().size());
+    EXPECT_EQ(written.find("TrackPersistentID"), written.rfind("TrackPersistentID"));
+    const auto read = PropertyListSerialization::propertyListWithData(bytes.value());
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(read.value(), value);
+}
+
+TEST(PropertyListSerialization, XMLIsWrittenInTheLayoutOtherToolsWrite) {
+    PropertyList::Dictionary value;
+    value.emplace("a<&>", "x > y");
+    value.emplace("data", PropertyList::Data(60, 0xFF));
+    value.emplace("date", PropertyList::Date{86401.9});
+    value.emplace("empty", PropertyList::Array{});
+    value.emplace("real", 0.1);
+    value.emplace("zero", -0.0);
+    const auto bytes = PropertyListSerialization::dataWithPropertyList(value, PropertyListFormat::XML);
+    ASSERT_TRUE(bytes) << bytes.error();
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n<dict>\n"
+        "\t<key>a&lt;&amp;&gt;</key>\n\t<string>x &gt; y</string>\n"
+        "\t<key>data</key>\n\t<data>\n"
+        "\t" +
+        std::string(68, '/') + "\n\t" + std::string(12, '/') +
+        "\n\t</data>\n"
+        "\t<key>date</key>\n\t<date>2001-01-02T00:00:01Z</date>\n"
+        "\t<key>empty</key>\n\t<array/>\n"
+        "\t<key>real</key>\n\t<real>0.10000000000000001</real>\n"
+        "\t<key>zero</key>\n\t<real>-0.0</real>\n"
+        "</dict>\n</plist>\n";
+    EXPECT_EQ(std::string(bytes.value().begin(), bytes.value().end()), expected);
+    const auto read = PropertyListSerialization::propertyListWithData(bytes.value());
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_TRUE(std::signbit(*read.value().objectForKey("zero")->real())) << "the sign of zero is kept";
 }

@@ -1,0 +1,40 @@
+// Texts of keys and modifier masks for the key recorder, the Shortcuts pane and the menus: the
+// symbols and the spelled-out words of the modifiers, the display string of a key code, the
+// character a key types, and the conversions between the Cocoa and Carbon masks. Key codes are
+// the virtual key codes of platform/AppKit/KeyCodes.h. Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+// A localized text of the "KeyRecorder" table.
+std::string KRLocalizedString(const std::string& key);
+// The text with each "%@" replaced by the next argument, in order.
+std::string KRFormat(std::string format, std::initializer_list<std::string> arguments);
+
+// The key's display string ("F1", "⎋", "Pad 1", "A"), or nullopt.
+std::optional<std::string> KRStringForKeyCode(long keyCode);
+
+// The modifier symbols present, in the order Control, Option, Shift, Command.
+std::string KRStringForCocoaModifierFlags(uint32_t flags);
+std::string KRStringForCarbonModifierFlags(uint32_t flags);
+// The symbols followed by the key's display string (nothing for a key without one).
+std::string KRStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode);
+std::string KRStringForCarbonModifierFlagsAndKeyCode(uint32_t flags, long keyCode);
+// "Command + ", "Option + ", "Control + ", "Shift + " for the modifiers present, then the key.
+std::string KRReadableStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode);
+std::string KRReadableStringForCarbonModifierFlagsAndKeyCode(uint32_t flags, long keyCode);
+
+// The mask in the other convention; other bits are dropped.
+uint32_t KRCocoaToCarbonFlags(uint32_t cocoaFlags);
+uint32_t KRCarbonToCocoaFlags(uint32_t carbonFlags);
+
+// The character the current layout gives for the key with the Shift and Option of the mask,
+// capitalized; the display string when there is no layout or the key types nothing.
+std::optional<std::string> KRCharacterForKeyCodeAndCocoaFlags(long keyCode, uint32_t cocoaFlags);
+std::optional<std::string> KRCharacterForKeyCodeAndCarbonFlags(long keyCode, uint32_t carbonFlags);
+
+// The recorder's animation curve: 0 at 0, 0.5 at 0.5, 1 at 1.
+double KRAnimationEaseInOut(double x);

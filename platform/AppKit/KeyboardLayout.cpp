@@ -1,0 +1,204 @@
+#include "platform/AppKit/KeyboardLayout.h"
+
+#include <xkbcommon/xkbcommon-x11.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QString>
+#include <mutex>
+
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
+
+namespace {
+
+struct DeadKeyAccent {
+    xkb_keysym_t keysym;
+    char32_t accent;
+};
+
+// A dead key types nothing by itself; its name is the accent it puts on the next letter.
+constexpr DeadKeyAccent kDeadKeyAccents[] = {
+    {XKB_KEY_dead_grave, U'\u0060'},      {XKB_KEY_dead_acute, U'\u00B4'},
+    {XKB_KEY_dead_circumflex, U'\u005E'}, {XKB_KEY_dead_tilde, U'\u007E'},
+    {XKB_KEY_dead_macron, U'\u00AF'},     {XKB_KEY_dead_breve, U'\u02D8'},
+    {XKB_KEY_dead_abovedot, U'\u02D9'},   {XKB_KEY_dead_diaeresis, U'\u00A8'},
+    {XKB_KEY_dead_abovering, U'\u02DA'},  {XKB_KEY_dead_doubleacute, U'\u02DD'},
+    {XKB_KEY_dead_caron, U'\u02C7'},      {XKB_KEY_dead_cedilla, U'\u00B8'},
+    {XKB_KEY_dead_ogonek, U'\u02DB'},     {XKB_KEY_dead_iota, U'\u037A'},
+};
+
+// xkbcommon's context and its keymaps are not thread-safe: one lock guards them all.
+std::mutex& xkbMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Called with xkbMutex held.
+xkb_context* sharedContext() {
+    static xkb_context* context = [] {
+        xkb_context* made = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        // A layout that cannot be made is answered with nullptr; its diagnostics are noise.
+        if (made) xkb_context_set_log_level(made, XKB_LOG_LEVEL_CRITICAL);
+        return made;
+    }();
+    return context;
+}
+
+// Called with xkbMutex held.
+xkb_keymap* keymapOfDisplay(xcb_connection_t* connection) {
+    if (!connection || !sharedContext()) return nullptr;
+    if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
+                                     nullptr))
+        return nullptr;
+    const int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+    if (device < 0) return nullptr;
+    return xkb_x11_keymap_new_from_device(sharedContext(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+// Called with xkbMutex held. The display's keymap when the application runs on X11.
+xkb_keymap* liveKeymap() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? keymapOfDisplay(x11->connection()) : nullptr;
+}
+
+// Called with xkbMutex held.
+xkb_keymap* keymapFromNames(const std::string& layout, const std::string& variant) {
+    if (!sharedContext() || layout.empty()) return nullptr;
+    const xkb_rule_names names{"evdev", "pc105", layout.c_str(), variant.c_str(), ""};
+    return xkb_keymap_new_from_names(sharedContext(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+struct CurrentLayout {
+    std::mutex mutex;
+    std::shared_ptr<const KeyboardLayout> layout;
+    bool loaded{false};
+    uint64_t generation{0};
+};
+
+CurrentLayout& currentLayout() {
+    static CurrentLayout current;
+    return current;
+}
+
+// Sees every event of the application, so it hears the layout change whichever widget gets it.
+class LayoutChangeFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        // The change goes to each window; reading the keymap once per window costs little.
+        if (event->type() == QEvent::KeyboardLayoutChange) KeyboardLayout::reloadCurrent();
+        return false;
+    }
+};
+
+std::string utf8(char32_t c) {
+    return QString::fromUcs4(&c, 1).toStdString();
+}
+
+}  // namespace
+
+KeyboardLayout::KeyboardLayout(xkb_keymap* keymap) : mKeymap(keymap) {}
+
+KeyboardLayout::~KeyboardLayout() {
+    std::lock_guard lock(xkbMutex());
+    xkb_keymap_unref(mKeymap);
+}
+
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromNames(const std::string& layout,
+                                                                const std::string& variant) {
+    xkb_keymap* keymap = nullptr;
+    {
+        std::lock_guard lock(xkbMutex());
+        keymap = keymapFromNames(layout, variant);
+    }
+    if (!keymap) return nullptr;
+    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));
+}
+
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromDisplay(xcb_connection_t* connection) {
+    xkb_keymap* keymap = nullptr;
+    {
+        std::lock_guard lock(xkbMutex());
+        keymap = keymapOfDisplay(connection);
+    }
+    if (!keymap) return nullptr;
+    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));
+}
+
+std::shared_ptr<const KeyboardLayout> KeyboardLayout::current() {
+    CurrentLayout& current = currentLayout();
+    {
+        std::lock_guard lock(current.mutex);
+        if (current.loaded) return current.layout;
+    }
+    reloadCurrent();
+    std::lock_guard lock(current.mutex);
+    return current.layout;
+}
+
+void KeyboardLayout::reloadCurrent() {
+    xkb_keymap* keymap = nullptr;
+    {
+        std::lock_guard lock(xkbMutex());
+        keymap = liveKeymap();
+        if (!keymap) keymap = keymapFromNames("us", "");
+    }
+    setCurrent(keymap ? std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap)) : nullptr);
+}
+
+void KeyboardLayout::setCurrent(std::shared_ptr<const KeyboardLayout> layout) {
+    CurrentLayout& current = currentLayout();
+    std::shared_ptr<const KeyboardLayout> old;
+    std::lock_guard lock(current.mutex);
+    old = std::move(current.layout);
+    current.layout = std::move(layout);
+    current.loaded = true;
+    ++current.generation;
+}
+
+void KeyboardLayout::followLayoutChanges() {
+    QCoreApplication* app = QCoreApplication::instance();
+    static QObject* filter = nullptr;
+    if (filter || !app) return;
+    filter = new LayoutChangeFilter(app);
+    app->installEventFilter(filter);
+}
+
+uint64_t KeyboardLayout::generation() {
+    CurrentLayout& current = currentLayout();
+    std::lock_guard lock(current.mutex);
+    return current.generation;
+}
+
+std::optional<std::string> KeyboardLayout::textForKeyCode(int keyCode, uint32_t cocoaFlags) const {
+    const std::optional<uint32_t> evdev = evdevCodeForKeyCode(keyCode);
+    if (!evdev) return std::nullopt;
+    xkb_keysym_t keysym = XKB_KEY_NoSymbol;
+    {
+        std::lock_guard lock(xkbMutex());
+        xkb_state* state = xkb_state_new(mKeymap);
+        if (!state) return std::nullopt;
+        auto bit = [this](const char* name) -> xkb_mod_mask_t {
+            const xkb_mod_index_t index = xkb_keymap_mod_get_index(mKeymap, name);
+            return index == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t{1} << index;
+        };
+        xkb_mod_mask_t depressed = 0;
+        if (cocoaFlags & NSShiftKeyMask) depressed |= bit(XKB_MOD_NAME_SHIFT);
+        if (cocoaFlags & NSAlternateKeyMask) depressed |= bit(XKB_MOD_NAME_ALT);
+        // Num Lock on, so the keypad names its digits rather than its cursor keys.
+        xkb_state_update_mask(state, depressed, 0, bit(XKB_MOD_NAME_NUM), 0, 0, 0);
+        keysym = xkb_state_key_get_one_sym(state, *evdev + 8);
+        xkb_state_unref(state);
+    }
+    if (keysym == XKB_KEY_NoSymbol) return std::nullopt;
+    for (const DeadKeyAccent& dead : kDeadKeyAccents)
+        if (dead.keysym == keysym) return utf8(dead.accent);
+    const char32_t character = xkb_keysym_to_utf32(keysym);
+    if (character < 0x20 || character == 0x7f || (character >= 0x80 && character < 0xa0)) return std::nullopt;
+    return utf8(character);
+}

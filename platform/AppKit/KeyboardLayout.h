@@ -1,0 +1,49 @@
+// A keyboard layout: what each key position types, through xkbcommon. The current layout is the
+// display's live keymap when the application runs on X11, else a "us" keymap made without a
+// display; dead keys answer their spacing accents. Layouts are immutable once made; the static
+// members may be called from any thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct xcb_connection_t;
+struct xkb_keymap;
+
+class KeyboardLayout {
+public:
+    ~KeyboardLayout();
+    KeyboardLayout(const KeyboardLayout&) = delete;
+    KeyboardLayout& operator=(const KeyboardLayout&) = delete;
+
+    // A keymap from the system's layout data ("us", "de" with an optional variant); nullptr when
+    // the data is missing or names no layout.
+    static std::shared_ptr<const KeyboardLayout> fromNames(const std::string& layout,
+                                                           const std::string& variant = {});
+
+    // The live keymap of an X display's core keyboard; nullptr when the server has no XKB.
+    static std::shared_ptr<const KeyboardLayout> fromDisplay(xcb_connection_t* connection);
+
+    // The layout in use, made on first use; nullptr when there is no layout data at all.
+    static std::shared_ptr<const KeyboardLayout> current();
+    // Reads the layout in use again, after the display reported a change.
+    static void reloadCurrent();
+    // Replaces the layout in use (nullptr: no layout data), as a layout change does.
+    static void setCurrent(std::shared_ptr<const KeyboardLayout> layout);
+    // Reads the layout again whenever the application hears of a layout change; once is enough,
+    // later calls do nothing. Needs the application object.
+    static void followLayoutChanges();
+    // Counts the changes of the layout in use, so caches built from it know when to rebuild.
+    static uint64_t generation();
+
+    // The text the key types with the Shift and Option bits of the Cocoa mask (Option is the Alt
+    // key), Num Lock on; the spacing accent for a dead key. nullopt for a code without a
+    // position, a key that types nothing, or a control character.
+    std::optional<std::string> textForKeyCode(int keyCode, uint32_t cocoaFlags) const;
+
+private:
+    explicit KeyboardLayout(xkb_keymap* keymap);
+    xkb_keymap* mKeymap;
+};

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include "Source/KeyRecorder/KRKeyCodeTransformer.h"
+#include "Source/KeyRecorder/KeyComboText.h"
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/KeyboardLayout.h"
+#include "platform/Foundation/PropertyList.h"
+#include "tests/support/TestApplication.h"
+
+namespace {
+
+// Key names on a known layout, whatever the machine's; the "us" layout is put back afterwards.
+class KeyNames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testApplication();
+        useLayout("us");
+    }
+    void TearDown() override { KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us")); }
+    static void useLayout(const char* name) {
+        auto layout = KeyboardLayout::fromNames(name);
+        ASSERT_TRUE(layout) << "no xkb data for " << name;
+        KeyboardLayout::setCurrent(std::move(layout));
+    }
+};
+
+}  // namespace
+
+TEST_F(KeyNames, TheDisplayTableNamesFunctionKeysArrowsAndControls) {
+    struct Case {
+        long keyCode;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {122, "F1"},
+        {120, "F2"},
+        {99, "F3"},
+        {118, "F4"},
+        {96, "F5"},
+        {111, "F12"},
+        {105, "F13"},
+        {80, "F19"},
+        {49, "Space"},
+        {53, "\u238B"},
+        {36, "\u21A9"},
+        {76, "\u2305"},
+        {48, "\u21E5"},
+        {51, "\u232B"},
+        {117, "\u2326"},
+        {71, "\u2327"},
+        {123, "\u2190"},
+        {124, "\u2192"},
+        {126, "\u2191"},
+        {125, "\u2193"},
+        {115, "\u2196"},
+        {119, "\u2198"},
+        {116, "\u21DE"},
+        {121, "\u21DF"},
+        {114, "?"},
+        // The layout's keys, upper-cased; keypad keys with the "Pad" prefix.
+        {0, "A"},
+        {11, "B"},
+        {18, "1"},
+        {41, ";"},
+        {83, "Pad 1"},
+        {82, "Pad 0"},
+        {67, "Pad *"},
+        {65, "Pad ."},
+        {81, "Pad ="},
+    };
+    for (const Case& c : cases) EXPECT_EQ(KRStringForKeyCode(c.keyCode), c.shown) << c.keyCode;
+}
+
+TEST_F(KeyNames, CodesWithoutANameAreNil) {
+    for (long keyCode : {-1L, -200L, 0x8000L, 55L, 52L, 127L})
+        EXPECT_FALSE(KRStringForKeyCode(keyCode)) << keyCode;
+    // Only the low 16 bits count, as for the platform's key codes.
+    EXPECT_EQ(KRStringForKeyCode(0x10000 + 122), "F1");
+
+    KRKeyCodeTransformer& transformer = KRKeyCodeTransformer::shared();
+    EXPECT_EQ(transformer.transformedValue(PropertyList(122)), "F1");
+    EXPECT_EQ(transformer.transformedValue(PropertyList(2.0)), "D");
+    EXPECT_FALSE(transformer.transformedValue(PropertyList("122")));
+    EXPECT_FALSE(transformer.transformedValue(PropertyList(PropertyList::Array{})));
+}
+
+TEST_F(KeyNames, GermanLayoutRenamesKeysAndShowsDeadKeysAsAccents) {
+    useLayout("de");
+    EXPECT_EQ(KRStringForKeyCode(6), "Y");
+    EXPECT_EQ(KRStringForKeyCode(16), "Z");
+    EXPECT_EQ(KRStringForKeyCode(41), "\u00D6");
+    EXPECT_EQ(KRStringForKeyCode(27), "\u00DF");  // one character, never "SS"
+    EXPECT_EQ(KRStringForKeyCode(24), "\u00B4");
+    EXPECT_EQ(KRStringForKeyCode(50), "^");
+    EXPECT_EQ(KRStringForKeyCode(65), "Pad ,");
+    EXPECT_EQ(KRStringForKeyCode(122), "F1");
+}
+
+TEST_F(KeyNames, TheReverseMapFollowsTheLayout) {
+    KRKeyCodeTransformer& transformer = KRKeyCodeTransformer::shared();
+    EXPECT_EQ(transformer.reverseTransformedValue("Y"), 16);
+    EXPECT_EQ(transformer.reverseTransformedValue("F1"), 122);
+    EXPECT_EQ(transformer.reverseTransformedValue("Pad 1"), 83);
+    EXPECT_EQ(transformer.reverseTransformedValue("Space"), 49);
+    EXPECT_FALSE(transformer.reverseTransformedValue(""));
+    EXPECT_FALSE(transformer.reverseTransformedValue("F20"));
+    useLayout("de");
+    EXPECT_EQ(transformer.reverseTransformedValue("Y"), 6);
+    EXPECT_EQ(transformer.reverseTransformedValue("\u00D6"), 41);
+}
+
+TEST_F(KeyNames, WithoutLayoutDataOnlyTheTableNamesKeys) {
+    KeyboardLayout::setCurrent(nullptr);
+    EXPECT_FALSE(KRStringForKeyCode(0));
+    EXPECT_FALSE(KRStringForKeyCode(83));
+    EXPECT_EQ(KRStringForKeyCode(122), "F1");
+    EXPECT_FALSE(KRCharacterForKeyCodeAndCocoaFlags(0, 0));
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(36, NSShiftKeyMask), "\u21A9");
+}
+
+TEST_F(KeyNames, CharactersFollowShiftCapitalizedAndFallBackToTheDisplayString) {
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(0, 0), "A");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(19, NSShiftKeyMask), "@");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(19, NSCommandKeyMask | NSControlKeyMask), "2");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCarbonFlags(19, kCarbonShiftKey), "@");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(kKeyCodeReturn, 0), "\u21A9");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(kKeyCodeF1, NSShiftKeyMask), "F1");
+    EXPECT_FALSE(KRCharacterForKeyCodeAndCocoaFlags(55, 0));
+    useLayout("de");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(19, NSShiftKeyMask), "\"");
+    EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(27, 0), "\u00DF");
+}
+
+TEST_F(KeyNames, ModifierSymbolsAndWordsComeInTheirOwnOrders) {
+    EXPECT_EQ(KRStringForCocoaModifierFlags(0), "");
+    EXPECT_EQ(KRStringForCocoaModifierFlags(NSCommandKeyMask | NSShiftKeyMask | NSAlternateKeyMask |
+                                            NSControlKeyMask | NSFunctionKeyMask),
+              "\u2303\u2325\u21E7\u2318");
+    EXPECT_EQ(KRStringForCarbonModifierFlags(kCarbonCommandKey | kCarbonControlKey), "\u2303\u2318");
+
+    EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask | NSShiftKeyMask, 11),
+              "\u21E7\u2318B");
+    EXPECT_EQ(KRStringForCarbonModifierFlagsAndKeyCode(kCarbonCommandKey | kCarbonShiftKey, 11),
+              "\u21E7\u2318B");
+    EXPECT_EQ(KRReadableStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask | NSShiftKeyMask, 11),
+              "Command + Shift + B");
+    EXPECT_EQ(KRReadableStringForCarbonModifierFlagsAndKeyCode(
+                  kCarbonControlKey | kCarbonShiftKey | kCarbonOptionKey | kCarbonCommandKey, 49),
+              "Command + Option + Control + Shift + Space");
+    // A key without a name adds nothing.
+    EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask, -1), "\u2318");
+}
+
+TEST(KeyComboMasks, CocoaAndCarbonConvertBothWays) {
+    EXPECT_EQ(KRCocoaToCarbonFlags(0x1A0000), 0xB00u);
+    EXPECT_EQ(KRCarbonToCocoaFlags(0xB00), 0x1A0000u);
+    EXPECT_EQ(KRCocoaToCarbonFlags(NSControlKeyMask | NSFunctionKeyMask | NSNumericPadKeyMask), 0x801000u);
+    EXPECT_EQ(KRCarbonToCocoaFlags(0x1000 | 0x400 | 0x1), NSControlKeyMask);
+}
+
+TEST(KeyComboFormat, FillsPlacesInOrderAndTakesArgumentsAsText) {
+    EXPECT_EQ(KRFormat("\"%@\" because %@.", {"A", "B"}), "\"A\" because B.");
+    EXPECT_EQ(KRFormat("%@ and %@", {"%@", "x"}), "%@ and x");
+    EXPECT_EQ(KRFormat("%@ and %@", {"one"}), "one and %@");
+    EXPECT_EQ(KRFormat("none", {"extra"}), "none");
+}
+
+TEST(KeyComboAnimation, EaseInOutRunsFromZeroThroughHalfToOne) {
+    EXPECT_NEAR(KRAnimationEaseInOut(0), 0, 1e-12);
+    EXPECT_NEAR(KRAnimationEaseInOut(0.5), 0.5, 1e-12);
+    EXPECT_NEAR(KRAnimationEaseInOut(1), 1, 1e-12);
+    EXPECT_LT(KRAnimationEaseInOut(0.1), 0.1);
+    EXPECT_GT(KRAnimationEaseInOut(0.9), 0.9);
+}

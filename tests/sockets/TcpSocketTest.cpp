@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Carbon/Clock.h"
+#include "sockets/Ipv4Address.h"
+#include "sockets/Ipv6Address.h"
+#include "sockets/ListenSocket.h"
+#include "sockets/SocketHandler.h"
+#include "sockets/TcpSocket.h"
+#include "tests/sockets/support/CapturingLog.h"
+#include "tests/sockets/support/LoopbackPeers.h"
+
+namespace {
+
+// Echoes every byte it receives; the listening side makes one per connection.
+class EchoSocket : public TcpSocket {
+public:
+    explicit EchoSocket(ISocketHandler& handler) : TcpSocket(handler) { DisableInputBuffer(); }
+    Socket* Create() override { return new EchoSocket(Handler()); }
+    void OnRawData(const char* buf, size_t len) override { SendBuf(buf, len); }
+};
+
+// A client that records what happens to it, in order.
+class ClientSocket : public TcpSocket {
+public:
+    explicit ClientSocket(ISocketHandler& handler) : TcpSocket(handler) { DisableInputBuffer(); }
+    void OnConnect() override { events.push_back("connect"); }
+    void OnConnectFailed() override { events.push_back("failed"); }
+    void OnWrite() override {
+        if (!Connecting() && GetOutputLength() > 0) events.push_back("write");
+        TcpSocket::OnWrite();
+    }
+    void OnRawData(const char* buf, size_t len) override { received.append(buf, len); }
+    void OnDisconnect(short info, int code) override {
+        disconnects.push_back(info);
+        disconnectCode = code;
+    }
+    void OnDelete() override { deleted = true; }
+    std::vector<std::string> events;
+    std::vector<short> disconnects;
+    int disconnectCode = -1;
+    std::string received;
+    bool deleted = false;
+};
+
+class TcpSocketTest : public ::testing::Test {
+protected:
+    TcpSocketTest() {
+        handler.RegStdLog(&log);
+        handler.SetClock(clock);
+    }
+    // A listening socket of echo sockets on 127.0.0.1; answers its port.
+    port_t Listen() {
+        auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler));
+        listener->SetDeleteByHandler();
+        EXPECT_EQ(listener->Bind("127.0.0.1", 0), 0);
+        handler.Add(listener);
+        return listener->GetPort();
+    }
+    bool Open(ClientSocket& client, port_t port) {
+        Ipv4Address ad("127.0.0.1", port);
+        const bool ok = client.Open(ad);
+        handler.Add(&client);
+        return ok;
+    }
+    bool Pump(const std::function<bool()>& done) { return loopback::Pump(handler, done); }
+    // Small kernel buffers on both sides, so that megabytes stay queued in the socket.
+    static void Narrow(int fd) {
+        int size = 32 * 1024;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof(size));
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof(size));
+    }
+
+    CapturingLog log;
+    VirtualClock clock;
+    SocketHandler handler;
+};
+
+TEST_F(TcpSocketTest, EchoesThroughAListeningSocket) {
+    const port_t port = Listen();
+    ASSERT_NE(port, 0);
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, port));
+    EXPECT_TRUE(client.events.empty());  // OnConnect comes from the loop, never from Open
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    EXPECT_EQ(client.events, std::vector<std::string>{"connect"});
+    client.Send("hello, loop");
+    ASSERT_TRUE(Pump([&] { return client.received.size() == 11; }));
+    EXPECT_EQ(client.received, "hello, loop");
+    EXPECT_EQ(client.GetBytesSent(), 11u);
+    EXPECT_EQ(client.GetBytesReceived(), 11u);
+    client.SetCloseAndDelete();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+}
+
+TEST_F(TcpSocketTest, OutputQueuedBeforeTheConnectionIsSentBeforeOnConnect) {
+    const port_t port = Listen();
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, port));
+    client.Send("early");
+    EXPECT_EQ(client.GetOutputLength(), 5u);
+    EXPECT_EQ(log.Count("SendBuf", "Attempt to write to a non-connected socket, will be sent on connect"),
+              1u);
+    ASSERT_TRUE(Pump([&] { return client.received == "early"; }));
+    ASSERT_GE(client.events.size(), 2u);
+    EXPECT_EQ(client.events[0], "write");
+    EXPECT_EQ(client.events[1], "connect");
+    client.SetCloseAndDelete();
+    Pump([&] { return client.deleted; });
+}
+
+TEST_F(TcpSocketTest, SlowReaderGetsAllQueuedOutputThenEndOfFile) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    Narrow(client.GetSocket());
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_NE(peer.get(), -1);
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+
+    std::string data(3 * 1024 * 1024, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 23);
+    client.Send(data);
+    ASSERT_GT(client.GetOutputLength(), 0u);  // the kernel took only part of it
+    client.SetCloseAndDelete();
+
+    // The peer reads a slice between passes; the clock stands still, so the flush never expires.
+    std::string got;
+    char buf[16384];
+    for (int i = 0; i < 20000 && !client.deleted; ++i) {
+        handler.Select(0, 1000);
+        const ssize_t n = recv(peer.get(), buf, sizeof(buf), MSG_DONTWAIT);
+        if (n > 0) got.append(buf, static_cast<size_t>(n));
+    }
+    got += loopback::ReadSome(peer.get(), data.size());
+    EXPECT_TRUE(client.deleted);
+    EXPECT_EQ(got.size(), data.size());
+    EXPECT_TRUE(got == data);
+    EXPECT_EQ(recv(peer.get(), buf, sizeof(buf), 0), 0);  // then end of file
+    EXPECT_GE(log.Count("Closing", "Sending all data before closing"), 1u);
+    EXPECT_EQ(log.Count("Closing", "Closing socket while data still left to send"), 0u);
+}
+
+TEST_F(TcpSocketTest, FlushGivesUpAfterFiveSecondsWithAWarning) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    Narrow(client.GetSocket());
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    client.Send(std::string(3 * 1024 * 1024, 'x'));  // nobody reads
+    client.SetCloseAndDelete();
+    handler.Select(0, 0);
+    EXPECT_FALSE(client.deleted);
+    clock.sleepFor(5'000'000);
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(log.Count("Closing", "Closing socket while data still left to send"), 1u);
+}
+
+TEST_F(TcpSocketTest, PeerCloseIsADisconnectWithReasonZero) {
+    loopback::Fd listener = loopback::Listen();
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    peer.reset();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(client.disconnects, std::vector<short>{0});
+    EXPECT_TRUE(client.Lost());
+}
+
+TEST_F(TcpSocketTest, ReadinessWithNothingToReadIsNoError) {
+    loopback::Fd listener = loopback::Listen();
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    log.Clear();
+    client.OnRead();  // a spurious wake-up: recv gives EAGAIN
+    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_FALSE(client.CloseAndDelete());
+    EXPECT_TRUE(client.disconnects.empty());
+}
+
+TEST_F(TcpSocketTest, ConnectTimeoutsRetryThenFail) {
+    // A backlog of one, filled: the kernel drops further connection requests, so connects hang.
+    loopback::Fd listener = loopback::Listen(0);
+    const port_t port = loopback::PortOf(listener.get());
+    std::vector<loopback::Fd> fillers;
+    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+
+    ClientSocket client(handler);
+    client.SetConnectionRetry(2);
+    ASSERT_TRUE(Open(client, port));
+    ASSERT_TRUE(client.Connecting());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int i = 0; i < 3; ++i) handler.Select(0, 1000);
+        EXPECT_TRUE(client.events.empty()) << "attempt " << attempt;
+        clock.sleepFor(6'000'000);
+        handler.Select(0, 0);
+    }
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(log.Count("connect", "connect timeout"), 3u);
+    EXPECT_EQ(client.GetConnectionRetries(), 2);
+    EXPECT_EQ(client.events, std::vector<std::string>{"failed"});
+}
+
+TEST_F(TcpSocketTest, EchoesOverIpv6Loopback) {
+    auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler), true);
+    listener->SetDeleteByHandler();
+    if (listener->Bind("::1", 0) != 0) {
+        delete listener;
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    handler.Add(listener);
+    ClientSocket client(handler);
+    client.SetIpv6();
+    ASSERT_TRUE(client.Open("::1", listener->GetPort()));
+    handler.Add(&client);
+    client.Send("six");
+    ASSERT_TRUE(Pump([&] { return client.received == "six"; }));
+    EXPECT_EQ(client.GetRemoteAddress(), "::1");
+}
+
+// A handler that turns every connection away.
+class RefusingHandler : public SocketHandler {
+public:
+    using SocketHandler::SocketHandler;
+    bool OkToAccept(Socket*) override { return false; }
+};
+
+TEST(ListenSocketRefusal, ConnectionsTheHandlerRefusesAreClosed) {
+    CapturingLog log;
+    RefusingHandler handler(&log);
+    auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler));
+    listener->SetDeleteByHandler();
+    ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    loopback::Fd peer = loopback::Connect(listener->GetPort());
+    ASSERT_TRUE(loopback::Pump(handler, [&] { return log.Count("accept", "Not OK to accept") == 1; }));
+    char c;
+    EXPECT_TRUE(loopback::WaitFor(peer.get(), POLLIN));
+    EXPECT_EQ(recv(peer.get(), &c, 1, 0), 0);  // closed at once
+    EXPECT_EQ(handler.GetCount(), 1u);         // only the listener
+}
+
+TEST_F(TcpSocketTest, OpenRefusesInvalidAddresses) {
+    ClientSocket client(handler);
+    Ipv4Address nowhere("no.such.host.invalid", 80);
+    EXPECT_FALSE(client.Open(nowhere));
+    EXPECT_EQ(log.Count("Open", "Invalid SocketAddress"), 1u);
+    EXPECT_TRUE(client.CloseAndDelete());
+}
+
+TEST_F(TcpSocketTest, RefusedConnectFailsWithoutRetries) {
+    loopback::Fd closed = loopback::Listen();
+    const port_t port = loopback::PortOf(closed.get());
+    closed.reset();
+    ClientSocket client(handler);
+    if (Open(client, port)) {
+        ASSERT_TRUE(Pump([&] { return client.deleted; }));
+        EXPECT_EQ(client.events, std::vector<std::string>{"failed"});
+    } else {
+        EXPECT_EQ(log.Count("connect: failed"), 1u);
+    }
+}
+
+}  // namespace
