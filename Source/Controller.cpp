@@ -1,8 +1,10 @@
 #include "Source/Controller.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFontMetricsF>
 #include <QMenuBar>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,7 @@
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
+#include "Source/UserPlaylists.h"
 #include "Source/WorkspaceAdditions.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
@@ -94,6 +97,8 @@ Controller::Controller(Services services)
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
+    fPlaylistMenus =
+        std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fAudioQueueScrewedUp = false;
@@ -148,7 +153,8 @@ void Controller::buildMainWindow() {
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
     fGenreButton = new GenrePopupButtonCell(content);
-    fGenreButton->setFrame(NSRect{{230, 290}, {180, 22}});
+    // Leaves room on its right for the add-to-playlist button.
+    fGenreButton->setFrame(NSRect{{230, 290}, {146, 22}});
     fGenreButton->addItemWithTitle(localized("Genre not specified"));
 
     fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
@@ -203,7 +209,9 @@ void Controller::buildMainWindow() {
 
     fAddToPlaylistButton = new PopUpButton(true, content);
     fAddToPlaylistButton->setFrame(NSRect{{380, 294}, {30, 18}});
-    fAddToPlaylistButton->hide();
+    fAddToPlaylistButton->addItemWithTitle("");
+    fAddToPlaylistButton->itemAtIndex(0)->image = NSImage::imageNamed("addtoplaylist_active.png");
+    fAddToPlaylistButton->setImageOnly(true);
 
     // The track panel stays along the top, the controls along the bottom; the tap area grows.
     const struct {
@@ -294,6 +302,9 @@ void Controller::awakeFromNib() {
     fSkipForwardButton->action = [this] { skipForward(); };
     fSkipNextButton->action = [this] { nextPlusSkipForward(PlayerCommands::Sender::Control); };
     fVolumeSlider->action = [this] { volumeChanged(); };
+    fPlaylistMenus->setAddToPlaylistPopUp(fAddToPlaylistButton);
+    fGenreButton->action = [this] { selectGenre(); };
+    fillGenreButton();
 
     // 8
     observeNotifications();
@@ -414,6 +425,7 @@ void Controller::checkForUpdates() {
 }
 
 void Controller::applicationWillTerminate() {
+    fNotifier->dismissAtOnce();
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
     dropHeldPlayerNotices();
@@ -571,15 +583,56 @@ void Controller::updateTrackView() {
     adjustBPMBadgeLocation();
     fArtistField->setStringValue(status.trackArtist());
     fAlbumField->setStringValue(status.trackAlbum());
-    const std::string genre =
-        status.trackGenre().empty() ? localized("Genre not specified") : status.trackGenre();
-    fGenreButton->selectItemWithTitle(genre);
-    fGenreButton->setTitle(genre);
+    showTrackGenre();
     fRatingView->setRating(status.trackRating());
     fBPMBadgeView->setBpm(status.trackBPM());
     fBPMBadgeView->setAssigned(status.assigned());
     fArtworkView->setImage(status.artwork());
     fBPMBadgeView->setNeedsDisplay();
+}
+
+void Controller::showTrackGenre() {
+    const PlayerStatus& status = *fPlayerStatus;
+    const std::string genre =
+        status.trackGenre().empty() ? localized("Genre not specified") : status.trackGenre();
+    fGenreButton->selectItemWithTitle(genre);
+    fGenreButton->setTitle(genre);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Playlists, genres and Get Info.
+
+void Controller::getGenreList() {
+    fPlaylistMenus->getGenreList();
+    fillGenreButton();
+}
+
+void Controller::fillGenreButton() {
+    if (!fWindow) return;
+    fGenreButton->removeAllItems();
+    for (const std::string& genre : fPlaylistMenus->genres()) {
+        if (genre == PlaylistMenus::kGenreSeparator)
+            fGenreButton->addSeparatorItem();
+        else
+            fGenreButton->addItemWithTitle(genre);
+    }
+    showTrackGenre();
+}
+
+void Controller::genresChanged() {
+    fillGenreButton();
+}
+
+void Controller::selectGenre() {
+    fPlaylistMenus->selectGenre(fGenreButton->indexOfSelectedItem(), fGenreButton->titleOfSelectedItem());
+}
+
+Window* Controller::sheetWindow() {
+    return fWindow && fWindow->isVisible() ? fWindow.get() : nullptr;
+}
+
+void Controller::openFile(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void Controller::updatePlayerControls() {

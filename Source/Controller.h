@@ -23,6 +23,8 @@
 #include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
+#include "Source/PlaylistMenus.h"
+#include "Source/PlaylistMenusHost.h"
 #include "Source/RatingViewHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
@@ -33,6 +35,7 @@ class ArtworkImageView;
 class BPMBadgeView;
 class BPMTracker;
 class Button;
+class NSMenu;
 class ControllerEnvironment;
 class NSSound;
 class NSUserDefaults;
@@ -58,6 +61,7 @@ class Controller : public QObject,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
+                   public PlaylistMenusHost,
                    public NoTempoNotifierHost,
                    public MainMenuHost {
     Q_OBJECT
@@ -101,16 +105,16 @@ public:
     void appWasTerminated(const NSRunningApplication& application);
     // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
-    // Notices are being held because the player left a refresh unanswered.
-    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // Notices are being held because the player left a refresh unanswered.
+    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
     bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
-    void showMainWindow();
+    void showMainWindow() override;
     Window* window() const { return fWindow.get(); }
 
     // Track display.
@@ -226,13 +230,10 @@ public:
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
-
     void checkForNewVersion() {}
     void showPreferenceWindow() {}
     void showFeedbackWindow() {}
     void showSupportWindow() {}
-
-    void getTrackInfo() {}
     // About and the maker's web pages.
     void showAboutWindow();
     void linkHomepage();
@@ -243,6 +244,29 @@ public:
     static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
     // Ends the program as the window's close button does.
     void terminate();
+
+    // Playlists, genres and Get Info.
+    PlaylistMenus& playlistMenus() { return *fPlaylistMenus; }
+    std::vector<std::string> playlists() { return fPlaylistMenus->playlists(); }
+    std::vector<SInt64> playlistIDs() { return fPlaylistMenus->playlistIDs(); }
+    void menuNeedsUpdate(NSMenu& menu) { fPlaylistMenus->menuNeedsUpdate(menu); }
+    void addToPlaylistFromMenu(long tag) { fPlaylistMenus->addToPlaylistFromMenu(tag); }
+    void addToPlaylist() { fPlaylistMenus->addToPlaylist(); }
+    void addToPlaylistFailed() { fPlaylistMenus->addToPlaylistFailed(); }
+    std::vector<std::string> genres() { return fPlaylistMenus->genres(); }
+    // Rebuilds the list from the player and refills the genre pop-up.
+    void getGenreList();
+    void getGenreListFailed() { fPlaylistMenus->getGenreListFailed(); }
+    void selectGenre();
+    void getTrackInfo() { fPlaylistMenus->getTrackInfo(); }
+    void getTrackInfoFailed() { fPlaylistMenus->getTrackInfoFailed(); }
+    void openUniversalAccessPrefs() { fPlaylistMenus->openUniversalAccessPrefs(); }
+
+    // PlaylistMenusHost. The accessibility check has no counterpart here: it answers yes.
+    bool accessibilityEnabled() override { return true; }
+    Window* sheetWindow() override;
+    void openFile(const std::string& path) override;
+    void genresChanged() override;
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -293,6 +317,8 @@ public:
     TextField* albumField() const { return fAlbumField; }
     RatingView* ratingView() const { return fRatingView; }
     BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
+    PopUpButton* genreButton() const { return fGenreButton; }
+    PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
     void refreshForNotification(const NSNotification& notification);
@@ -303,6 +329,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The genre pop-up from the genre list, the model's genre selected.
+    void fillGenreButton();
+    void showTrackGenre();
     void checkForUpdates();
     void placeMainWindow();
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
@@ -310,7 +339,6 @@ private:
     std::optional<std::string> soundPath(const char* key) const;
     // Least bodies of operations that later work fills in.
     void applyRules() {}
-    void getGenreList() {}
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -356,6 +384,8 @@ private:
     // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
     uint64_t fHoldTask{0};
     std::optional<NSNotification> fHeldNotice;
+
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

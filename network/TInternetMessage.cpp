@@ -28,7 +28,7 @@ void TInternetMessage::InitMembers() {
 }
 
 void TInternetMessage::ResetMembers() {
-    TInternetMessage::InitMembers();
+    InitMembers();
 }
 
 void TInternetMessage::GetMessage(TDynamicBuffer& buffer) {
@@ -200,9 +200,9 @@ bool TInternetMessage::BuildMessageBody(TDynamicBuffer& buffer) {
     return true;
 }
 
-void TInternetMessage::Clone(TInternetMessage& other) {
+void TInternetMessage::Clone(const TInternetMessage& other) {
     ResetMembers();
-    THeaderFieldList& fields = other.GetArbitraryFieldList();
+    const THeaderFieldList& fields = other.fFields;
     for (ArrayIndexT index = 1; index <= static_cast<ArrayIndexT>(fields.GetCount()); ++index) {
         const THeaderField* field = fields.FieldAt(index);
         fFields.AppendItem(new THeaderField(field->GetTitle(), field->GetBody()));

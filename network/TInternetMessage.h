@@ -70,7 +70,7 @@ public:
     // False when there is no body to write.
     virtual bool BuildMessageBody(TDynamicBuffer& buffer);
 
-    void Clone(TInternetMessage& other);
+    void Clone(const TInternetMessage& other);
 
     static void AddFieldToBuffer(const THeaderField& field, TDynamicBuffer& buffer);
     static void AddFieldToBuffer(const char* name, const char* value, TDynamicBuffer& buffer);

@@ -123,6 +123,7 @@ bool NSMenu::performKeyEquivalent(const NSEvent& event) {
 
 void NSMenu::fillQMenu(QMenu& menu) {
     menu.clear();
+    if (needsUpdate) needsUpdate(*this);
     update();
     for (const auto& item : mItems) {
         if (item->mSeparator) {

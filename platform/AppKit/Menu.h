@@ -92,6 +92,10 @@ public:
     NSMenuItem* findItemWithTag(long tag) const;
     NSMenu* supermenu() const { return mSupermenu; }
 
+    // The menu's delegate: rebuilds the items of a menu whose contents change, before the menu
+    // shows (fillQMenu asks it first).
+    std::function<void(NSMenu&)> needsUpdate;
+
     // Runs every item's validation, submenus too; called before the menu shows.
     void update();
     // The enabled item, submenus included, whose key equivalent the event is; it fires.

@@ -137,7 +137,9 @@ void PopUpButton::drawRect(const NSRect&) {
 }
 
 void PopUpButton::mouseDown(const NSEvent&) {
-    if (!isEnabled() || mItems.empty()) return;
+    if (!isEnabled()) return;
+    if (menuNeedsUpdate) menuNeedsUpdate();
+    if (mItems.empty()) return;
     QMenu menu(this);
     for (int i = mPullsDown ? 1 : 0; i < numberOfItems(); ++i) {
         const PopUpItem& item = mItems[i];

@@ -54,6 +54,8 @@ public:
     std::string title() const;
 
     std::function<void()> action;
+    // Asked before the menu shows, so a list that changes can be rebuilt.
+    std::function<void()> menuNeedsUpdate;
     // Chooses the item as a click in the menu would: selects it and sends the action.
     void chooseItemAtIndex(int index);
 
