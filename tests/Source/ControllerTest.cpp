@@ -234,6 +234,7 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     EXPECT_EQ(player.timeouts, 4);
     c.applicationWillTerminate();
     EXPECT_FALSE(c.holdingPlayerNotices());
+    EXPECT_EQ(scheduler.scheduledCount(), 0u);
     scheduler.advance(Controller::kUnansweredHoldMs);
     EXPECT_EQ(player.timeouts, 4) << "the held notice is not refreshed after quitting";
 }
