@@ -22,13 +22,15 @@ inline std::string Converse(ISocketHandler& handler, int fd, const std::string& 
         handler,
         [&] {
             while (sent < bytes.size()) {
-                const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+                const ssize_t n =
+                    send(fd, bytes.data() + sent, bytes.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
                 if (n <= 0) break;
                 sent += static_cast<size_t>(n);
             }
             char buf[65536];
             ssize_t n;
-            while ((n = recv(fd, buf, sizeof(buf), MSG_DONTWAIT)) > 0) got.append(buf, static_cast<size_t>(n));
+            while ((n = recv(fd, buf, sizeof(buf), MSG_DONTWAIT)) > 0)
+                got.append(buf, static_cast<size_t>(n));
             if (n == 0) eof = true;
             return eof || (sent == bytes.size() && done(got));
         },
