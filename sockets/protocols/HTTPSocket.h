@@ -131,7 +131,6 @@ private:
 
     Body body{Body::None};
     std::string line;
-    bool line_cr{false};
     size_t header_count{0};
     uint64_t content_length{0};
     bool has_content_length{false};
