@@ -122,6 +122,10 @@ void HTTPSocket::OnTimeout() {
     Fail("timeout");
 }
 
+void HTTPSocket::OnAccept() {
+    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+}
+
 void HTTPSocket::OnRawData(const char* buf, size_t len) {
     if (failed || ignore_input) return;
     if (hold) {

@@ -46,6 +46,8 @@ public:
 
     void OnRawData(const char* buf, size_t len) override;
     void OnTimeout() override;
+    // Arms the idle time-out: a peer that connects and sends nothing is closed in time.
+    void OnAccept() override;
 
     const std::string& GetMethod() const { return method; }
     const std::string& GetUrl() const { return url; }

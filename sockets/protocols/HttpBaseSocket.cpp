@@ -126,6 +126,12 @@ void HttpBaseSocket::Finish() {
     HoldInput(false);
 }
 
+void HttpBaseSocket::OnTimeout() {
+    // Between requests the connection just closes; a request left half-sent gets 408.
+    m_refusal = 408;
+    HTTPSocket::OnTimeout();
+}
+
 void HttpBaseSocket::Refuse(int status, const std::string& reason) {
     m_refusal = status;
     Fail(reason);

@@ -23,6 +23,7 @@ public:
 
     void Respond(const HttpResponse& response) override;
     void OnTransferLimit() override;
+    void OnTimeout() override;
 
     // A body beyond the limit is refused with 413; multipart forms have the upload limit instead.
     void SetMaxBodySize(uint64_t x) { m_max_body = x; }

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Carbon/Clock.h"
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpBaseSocket.h"
+#include "tests/sockets/protocols/support/Converse.h"
 #include "tests/sockets/protocols/support/HttpTestServer.h"
 #include "tests/sockets/support/CapturingLog.h"
 #include "tests/sockets/support/LoopbackPeers.h"
@@ -217,6 +219,33 @@ TEST_F(HttpBaseSocketTest, APeerThatNeverReadsHoldsOnlyAPieceOfTheBody) {
     ASSERT_NE(app.lastSocket, nullptr);
     EXPECT_GT(app.maxOutput, 0u);
     EXPECT_LE(app.maxOutput, 2 * HttpBaseSocket::kPiece);
+}
+
+TEST(HttpBaseSocketTimeouts, AHalfSentRequestGets408AndAnIdleConnectionCloses) {
+    VirtualClock clock;
+    CapturingLog log;
+    SocketHandler handler(&log);
+    handler.SetClock(clock);
+    HttpTestApp app;
+    auto* listener = new ListenSocket(handler, std::make_unique<HttpTestServer>(handler, &app));
+    listener->SetDeleteByHandler();
+    ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    Fd slow = loopback::Connect(listener->GetPort());
+    Fd idle = loopback::Connect(listener->GetPort());
+    bool closed = false;
+    std::string got = loopback::Converse(handler, slow.get(), "GET / HTTP/1.1\r\nHost: x\r\n",
+                                         [&](const std::string&) { return app.connections == 2; });
+    clock.sleepFor((HTTPSocket::kHeaderTimeout + 2) * 1'000'000LL);
+    got = loopback::Converse(
+        handler, slow.get(), "", [](const std::string& g) { return !g.empty(); }, &closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 408 Request Timeout\r\n", 0), 0u) << got;
+    EXPECT_TRUE(app.requests.empty());
+    clock.sleepFor((HTTPSocket::kIdleTimeout + 2) * 1'000'000LL);
+    got = loopback::Converse(
+        handler, idle.get(), "", [](const std::string&) { return false; }, &closed, 200);
+    EXPECT_EQ(got, "");
+    EXPECT_TRUE(closed);
 }
 
 }  // namespace
