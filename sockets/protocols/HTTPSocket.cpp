@@ -393,20 +393,28 @@ bool HTTPSocket::ResponseHeaderIsSet(const std::string& name) {
     return false;
 }
 
-void HTTPSocket::SendRequest() {
+std::string HTTPSocket::RequestHead() const {
     std::string text = method + " " + url + " " + http_version + "\r\n";
     for (const auto& [key, value] : headers_out) text += key + ": " + value + "\r\n";
     text += "\r\n";
-    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
-    Send(text);
+    return text;
 }
 
-void HTTPSocket::SendResponse() {
+void HTTPSocket::SendRequest() {
+    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+    Send(RequestHead());
+}
+
+std::string HTTPSocket::ResponseHead() const {
     std::string text = http_version + " " + status + " " + status_text + "\r\n";
     for (const auto& [key, value] : headers_out) text += key + ": " + value + "\r\n";
     for (const auto& [key, value] : appended_headers) text += key + ": " + value + "\r\n";
     text += "\r\n";
-    Send(text);
+    return text;
+}
+
+void HTTPSocket::SendResponse() {
+    Send(ResponseHead());
 }
 
 void HTTPSocket::url_this(const std::string& url_in, std::string& protocol, std::string& host, port_t& port,

@@ -81,7 +81,11 @@ public:
     bool ResponseHeaderIsSet(const std::string& name);
     const string_m& ResponseHeaders() const { return headers_out; }
     void SendRequest();
+    // The request line and headers that SendRequest sends.
+    std::string RequestHead() const;
     void SendResponse();
+    // The status line and headers that SendResponse sends.
+    std::string ResponseHead() const;
 
     void url_this(const std::string& url_in, std::string& protocol, std::string& host, port_t& port,
                   std::string& path, std::string& file);

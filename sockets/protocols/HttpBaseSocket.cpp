@@ -93,8 +93,12 @@ void HttpBaseSocket::Respond(const HttpResponse& response) {
     for (const auto& [name, value] : m_res.Headers()) AddResponseHeader(name, value);
     for (const std::string& name : m_res.CookieNames())
         AppendResponseHeader("Set-Cookie", m_res.Cookie(name));
-    SendResponse();
-    if (m_head_only) return Finish();
+    if (m_head_only) {
+        SendResponse();
+        return Finish();
+    }
+    // The head goes out with the first piece of the body: one write, no wait on a delayed ack.
+    m_head = ResponseHead();
     OnTransferLimit();
 }
 
@@ -104,8 +108,15 @@ void HttpBaseSocket::OnTransferLimit() {
     char buf[kPiece];
     while (GetOutputLength() < 2) {
         const size_t n = m_res.GetFile().fread(buf, 1, sizeof(buf));
+        if (!m_head.empty()) {
+            m_head.append(buf, n);
+            std::string head;
+            head.swap(m_head);
+            Send(head);
+        } else if (n > 0) {
+            SendBuf(buf, n);
+        }
         if (n == 0) return Finish();
-        SendBuf(buf, n);
         if (CloseAndDelete()) return;
     }
     SetTransferLimit(1);

@@ -47,6 +47,7 @@ private:
 
     HttpRequest m_req;
     HttpResponse m_res;
+    std::string m_head;
     uint64_t m_body_limit{0};
     bool m_b_keepalive{false};
     bool m_has_body{false};
