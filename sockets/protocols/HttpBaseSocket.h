@@ -49,6 +49,7 @@ private:
     HttpResponse m_res;
     std::string m_head;
     uint64_t m_body_limit{0};
+    uint64_t m_body_left{0};
     bool m_b_keepalive{false};
     bool m_has_body{false};
     bool m_head_only{false};

@@ -139,6 +139,28 @@ TEST_F(HttpBaseSocketTest, ResponsesCarryLengthCookiesAndNoBodyWhereNoneIsAllowe
     EXPECT_EQ(Count(got, "HTTP/1.1 204"), 2u) << got;
 }
 
+TEST_F(HttpBaseSocketTest, TheAnnouncedLengthIsTheLengthSent) {
+    // The body is "GET /x =;" (9 bytes); a longer claim closes, a shorter one cuts the body.
+    struct Case {
+        const char* length;
+        std::string body;
+        bool closes;
+    } cases[] = {{"4", "GET ", false}, {"20", "GET /x =;", true}, {"x1", "GET /x =;", false}};
+    for (const Case& c : cases) {
+        app.extraHeader = {"Content-Length", c.length};
+        bool closed = false;
+        const std::string got = Exchange(
+            "GET /x HTTP/1.1\r\n\r\n",
+            [&](const std::string& g) {
+                const size_t end = g.find("\r\n\r\n");
+                return end != std::string::npos && g.size() >= end + 4 + c.body.size();
+            },
+            &closed);
+        EXPECT_EQ(got.substr(got.find("\r\n\r\n") + 4), c.body) << c.length;
+        EXPECT_EQ(closed, c.closes) << c.length;
+    }
+}
+
 TEST_F(HttpBaseSocketTest, HeaderValuesWithLineBreaksAreNotSent) {
     app.extraHeader = {"X-Test", "a\r\nSet-Cookie: injected=1"};
     const std::string got = Exchange("GET / HTTP/1.1\r\n\r\n", Responses(1));
