@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "sockets/IFile.h"
@@ -24,8 +25,11 @@ constexpr int kSetCookie = 0xA007;
 
 Ajp13Socket::Ajp13Socket(ISocketHandler& handler) : AjpBaseSocket(handler), m_res("HTTP/1.0") {}
 
-void Ajp13Socket::Abort(const char* format, int value) {
-    fprintf(stderr, format, value);
+void Ajp13Socket::Abort(const char* format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    vfprintf(stderr, format, ap);
+    va_end(ap);
     SetCloseAndDelete();
 }
 
@@ -39,7 +43,7 @@ void Ajp13Socket::OnHeader(short id, short length) {
 
 void Ajp13Socket::OnPacket(const char* buf, size_t length) {
     if (m_body_size_left) return ReceiveBody(buf, length);
-    if (length == 0) return Abort("Empty packet%s\n", 0);
+    if (length == 0) return Abort("Empty packet\n");
     const int type = static_cast<unsigned char>(buf[0]);
     if (type == kForwardRequest) return ReceiveForwardRequest(buf, length);
     for (int ignored : kIgnoredTypes)
@@ -48,7 +52,7 @@ void Ajp13Socket::OnPacket(const char* buf, size_t length) {
 }
 
 void Ajp13Socket::ReceiveForwardRequest(const char* buf, size_t length) {
-    if (m_responding) return Abort("Forward request while a response is being sent%s\n", 0);
+    if (m_responding) return Abort("Forward request while a response is being sent\n");
     const Initializer& tables = Tables();
     // Each forward request starts from nothing.
     m_req.Reset();
@@ -103,7 +107,7 @@ void Ajp13Socket::ReceiveForwardRequest(const char* buf, size_t length) {
     uint64_t body = 0;
     const std::string& text = m_req.Header("content-length");
     if (!text.empty() && !HTTPSocket::ParseContentLength(text, body))
-        return Abort("Bad content-length in forward request%s\n", 0);
+        return Abort("Bad content-length in forward request\n");
     if (body > m_max_body) return Abort("Request body of more than %d bytes\n", static_cast<int>(m_max_body));
     m_body_size_left = body;
     if (m_body_size_left) {
@@ -119,7 +123,7 @@ void Ajp13Socket::ReceiveBody(const char* buf, size_t length) {
         static_cast<size_t>(static_cast<unsigned char>(buf[0]) << 8 | static_cast<unsigned char>(buf[1]));
     if (declared != length - 2)
         return Abort("Body chunk length %d differs from its packet\n", static_cast<int>(declared));
-    if (declared > m_body_size_left) return Abort("More body data received than expected%s\n", 0);
+    if (declared > m_body_size_left) return Abort("More body data received than expected\n");
     // An empty chunk before the announced length is a body cut short.
     if (declared == 0) return Abort("Body ended %d bytes early\n", static_cast<int>(m_body_size_left));
     m_req.Write(buf + 2, declared);
@@ -167,7 +171,7 @@ void Ajp13Socket::Respond(const HttpResponse& response) {
     }
     if (out.Overflow()) {
         m_responding = false;
-        return Abort("Response headers do not fit in a packet%s\n", 0);
+        return Abort("Response headers do not fit in a packet\n");
     }
     size_t n;
     const char* p = out.Finish(n);

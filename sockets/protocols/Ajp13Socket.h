@@ -30,7 +30,8 @@ private:
     void ReceiveForwardRequest(const char* buf, size_t length);
     void ReceiveBody(const char* buf, size_t length);
     void Execute();
-    void Abort(const char* format, int value);
+    // Writes the diagnostic to standard error and closes.
+    void Abort(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     uint64_t m_body_size_left{0};
     bool m_responding{false};

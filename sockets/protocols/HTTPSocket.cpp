@@ -283,6 +283,17 @@ void HTTPSocket::ParseHeader(const std::string& text) {
 }
 
 void HTTPSocket::HeadersDone() {
+    // An interim response (100 Continue, 103 Early Hints) is followed by the real one.
+    if (is_response && status[0] == '1' && status != "101") {
+        is_response = false;
+        expect_first = true;
+        header_count = 0;
+        content_length = 0;
+        has_content_length = false;
+        has_transfer_encoding = false;
+        transfer_encoding.clear();
+        return;
+    }
     if (has_transfer_encoding) {
         if (has_content_length) return Fail("Content-Length beside Transfer-Encoding");
         // Chunked must be the last coding and appear once.
