@@ -154,7 +154,11 @@ void HTTPSocket::HoldInput(bool x) {
 
 size_t HTTPSocket::Consume(const char* buf, size_t len) {
     if (in_headers || (body == Body::Chunked && chunk_state != Chunk::Data)) {
-        if (expect_first && line.empty() && GetSocket() != -1) SetTimeout(kHeaderTimeout);
+        // The head has one time-out from its first byte; blank lines before it do not renew it.
+        if (!header_timer && GetSocket() != -1) {
+            header_timer = true;
+            SetTimeout(kHeaderTimeout);
+        }
         bool complete = false;
         const size_t used = ConsumeLine(buf, len, complete);
         if (!complete) return used;
@@ -362,6 +366,7 @@ void HTTPSocket::MessageComplete() {
     header_count = 0;
     expect_first = true;
     in_headers = true;
+    header_timer = false;
     if (GetSocket() != -1) SetTimeout(kIdleTimeout);
     OnDataComplete();
     // A client reads one response per connection; what follows it is not ours to parse.

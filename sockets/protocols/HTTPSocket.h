@@ -142,6 +142,7 @@ private:
     bool has_content_length{false};
     bool has_transfer_encoding{false};
     std::string transfer_encoding;
+    bool header_timer{false};
     bool failed{false};
     bool ignore_input{false};
     bool hold{false};
