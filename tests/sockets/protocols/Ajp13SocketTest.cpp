@@ -32,14 +32,14 @@ protected:
         log.response.SetHttpStatusMsg("OK");
     }
     // Sends the bytes on a new connection; returns the packets that came until `count` arrived
-    // or the container closed.
+    // or the container closed. A count of 0 runs the handler a while and takes what came.
     Packets Exchange(const std::string& bytes, size_t count, bool* closed = nullptr) {
         fd = loopback::Connect(port);
         return More(bytes, count, closed);
     }
     Packets More(const std::string& bytes, size_t count, bool* closed = nullptr) {
         const std::string got = loopback::Converse(
-            handler, fd.get(), bytes, [&](const std::string& g) { return ajp::Packets(g).size() >= count; },
+            handler, fd.get(), bytes, [&](const std::string& g) { return count && ajp::Packets(g).size() >= count; },
             closed, count ? 2000 : 50);
         return ajp::Packets(got);
     }
