@@ -241,16 +241,42 @@ TEST_F(Recorder, ARefusalWithoutAReasonStillSaysWhatWasRefused) {
     EXPECT_TRUE(control->cell().isRecording());
 }
 
-TEST_F(Recorder, ADeadKeyBeepsAndEndsRecordingWithoutAChange) {
+TEST_F(Recorder, KeysThatCannotBecomeAShortcutBeepAndEndRecordingWithoutAChange) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        QString text;
+    };
+    const Case cases[] = {
+        {"a dead key types nothing yet", Qt::Key_Dead_Acute, QString()},
+        {"a key without a key code could never be shown", Qt::Key_Eacute, QStringLiteral("\u00e9")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        control->setKeyCombo({NSCommandKeyMask, kKeyCodeB});
+        delegate.changes.clear();
+        beeps = 0;
+        startRecording();
+        QKeyEvent key(QEvent::KeyPress, c.key, Qt::ControlModifier, c.text);
+        QApplication::sendEvent(control, &key);
+        EXPECT_EQ(beeps, 1);
+        EXPECT_FALSE(control->cell().isRecording());
+        EXPECT_EQ(control->keyCombo(), (KeyCombo{NSCommandKeyMask, kKeyCodeB}));
+        EXPECT_TRUE(delegate.changes.empty());
+    }
+}
+
+TEST_F(Recorder, TheMouseOverTheSnapbackButtonOffersTheOldShortcut) {
     control->setKeyCombo({NSCommandKeyMask, kKeyCodeB});
-    delegate.changes.clear();
     startRecording();
-    QKeyEvent dead(QEvent::KeyPress, Qt::Key_Dead_Acute, Qt::ControlModifier, QString(), false, 1);
-    QApplication::sendEvent(control, &dead);
-    EXPECT_EQ(beeps, 1);
-    EXPECT_FALSE(control->cell().isRecording());
-    EXPECT_EQ(control->keyCombo(), (KeyCombo{NSCommandKeyMask, kKeyCodeB}));
-    EXPECT_TRUE(delegate.changes.empty());
+    const NSRect snapback = control->cell().snapbackRectForFrame(control->bounds());
+    ASSERT_EQ(control->trackingAreas().size(), 1u);
+    EXPECT_EQ(control->trackingAreas()[0].rect, snapback);
+    QTest::mouseMove(control, QPoint(static_cast<int>(NSMidX(snapback)), 11));
+    EXPECT_TRUE(control->cell().mouseInsideTrackingArea());
+    EXPECT_EQ(shownText(), "Use old shortcut");
+    QTest::mouseMove(control, QPoint(30, 11));
+    EXPECT_EQ(shownText(), "Type shortcut");
 }
 
 TEST_F(Recorder, HeldModifiersShowWhileRecording) {
