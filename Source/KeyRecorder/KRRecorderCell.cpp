@@ -31,6 +31,7 @@ constexpr CGFloat kTextInset = 6;
 constexpr CGFloat kLabelFontSize = 10;
 constexpr CGFloat kSmallFontSize = 11;
 constexpr const char* kTickSelector = "transitionTick";
+constexpr int kKeyCodeForwardDelete = 117;
 
 constexpr NSColor kWindowFrameColor = NSColor::colorWithCalibratedWhite(0.6, 1.0);
 constexpr NSColor kDisabledTextColor = NSColor::colorWithCalibratedWhite(0.5, 1.0);
@@ -48,8 +49,8 @@ std::shared_ptr<const NSGradient> makeRecordingGradient() {
 }
 
 std::shared_ptr<const std::set<int>> defaultCancelSet() {
-    static const auto keys =
-        std::make_shared<const std::set<int>>(std::set<int>{kKeyCodeEscape, kKeyCodeBackspace, 117});
+    static const auto keys = std::make_shared<const std::set<int>>(
+        std::set<int>{kKeyCodeEscape, kKeyCodeBackspace, kKeyCodeForwardDelete});
     return keys;
 }
 
