@@ -20,6 +20,11 @@ namespace {
 // The application runs on the private server, so its grabs are real X grabs.
 struct RecorderOnX : ::testing::Test {
     static void SetUpTestSuite() {
+#ifdef __SANITIZE_ADDRESS__
+        // Qt's X connection reads the keymap through libxkbcommon-x11, which reads past an atom
+        // name that X does not terminate: strict string checks stop the process there.
+        return;
+#endif
         server = std::make_unique<PrivateXServer>();
         if (server->display().empty()) return;
         setenv("DISPLAY", server->display().c_str(), 1);
@@ -48,7 +53,7 @@ struct RecorderOnX : ::testing::Test {
 }  // namespace
 
 TEST_F(RecorderOnX, DesktopShortcutsDoNotFireWhileRecordingAndFireAgainAfterwards) {
-    if (!app) GTEST_SKIP() << "no X server";
+    if (!app) GTEST_SKIP() << "no X server (or built with AddressSanitizer)";
     AltTabGrabber switcher(server->display());
     if (!switcher.ready()) GTEST_SKIP() << "no XTest";
     ASSERT_EQ(switcher.switchApplications(), 1) << "the other client's grab works on its own";
