@@ -1,6 +1,7 @@
 #include "Source/BridgePlayer.h"
 
 #include "Source/PlayerBridge/PBPlaylist.h"
+#include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PBTrackEnumerator.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
@@ -58,6 +59,45 @@ void BridgePlayer::setPlayerVolume(SInt32 volume) const {
 
 namespace {
 
+std::shared_ptr<PlayerTrack> bridged(std::shared_ptr<PBTrack> track) {
+    if (!track) return nullptr;
+    return std::make_shared<BridgeTrack>(std::move(track));
+}
+
+const PBPlaylist* bridged(const PlayerPlaylist* playlist) {
+    auto* own = dynamic_cast<const BridgePlaylist*>(playlist);
+    return own ? own->pbPlaylist().get() : nullptr;
+}
+
+}  // namespace
+
+std::vector<std::shared_ptr<PlayerPlaylist>> BridgePlayer::userPlaylists() const {
+    std::vector<std::shared_ptr<PlayerPlaylist>> lists;
+    for (auto& playlist : PlayerBridge::sharedInstance().userPlaylists())
+        lists.push_back(std::make_shared<BridgePlaylist>(std::move(playlist)));
+    return lists;
+}
+std::shared_ptr<PlayerPlaylist> BridgePlayer::playlistWithPersistentId(SInt64 persistentId) const {
+    auto playlist = PlayerBridge::sharedInstance().playlistWithPersistentId(persistentId);
+    if (!playlist) return nullptr;
+    return std::make_shared<BridgePlaylist>(std::move(playlist));
+}
+std::shared_ptr<PlayerTrack> BridgePlayer::trackWithPersistentId(SInt64 persistentId) const {
+    return bridged(PlayerBridge::sharedInstance().trackWithPersistentId(persistentId));
+}
+SInt16 BridgePlayer::addTrackPath(const std::string& path, const PlayerPlaylist* playlist) const {
+    // A playlist of another kind than the bridge's would silently mean the library.
+    if (playlist && !bridged(playlist)) return paramErr;
+    return PlayerBridge::sharedInstance().addTrackPath(path, bridged(playlist));
+}
+void BridgePlayer::removeTrack(const PlayerTrack& track, const PlayerPlaylist* playlist) const {
+    auto* own = dynamic_cast<const BridgeTrack*>(&track);
+    if (!own || (playlist && !bridged(playlist))) return;
+    PlayerBridge::sharedInstance().removeTrack(*own->pbTrack(), bridged(playlist));
+}
+
+namespace {
+
 class BridgeTrackCursor : public PlayerTrackCursor {
 public:
     explicit BridgeTrackCursor(std::unique_ptr<PBTrackEnumerator> tracks) : mTracks(std::move(tracks)) {}
@@ -76,13 +116,25 @@ private:
 SInt64 BridgePlaylist::persistentId() const {
     return mPlaylist->persistentId();
 }
+std::optional<std::string> BridgePlaylist::name() const {
+    return mPlaylist->name();
+}
 SInt32 BridgePlaylist::trackCount() const {
     return mPlaylist->trackCount();
+}
+std::shared_ptr<PlayerTrack> BridgePlaylist::trackWithPersistentId(SInt64 persistentId) const {
+    return bridged(mPlaylist->trackWithPersistentId(persistentId));
 }
 std::unique_ptr<PlayerTrackCursor> BridgePlaylist::tracksFromIndex(SInt32 index) const {
     auto tracks = mPlaylist->trackEnumeratorFromIndex(index);
     if (!tracks) return nullptr;
     return std::make_unique<BridgeTrackCursor>(std::move(tracks));
+}
+
+bool BridgePlayer::refreshAnswered(const std::function<void()>& refresh) {
+    const PBRequestBatch batch;
+    refresh();
+    return !batch.unanswered();
 }
 
 std::optional<std::string> BridgeTrack::name() const {
@@ -120,6 +172,12 @@ SInt64 BridgeTrack::persistentId() const {
 }
 std::optional<std::string> BridgeTrack::location() const {
     return mTrack->location();
+}
+std::optional<std::string> BridgeTrack::path() const {
+    return mTrack->path();
+}
+void BridgeTrack::setGenre(const std::string& genre) const {
+    mTrack->setGenre(genre);
 }
 std::vector<std::shared_ptr<NSImage>> BridgeTrack::artwork() const {
     return mTrack->artwork();

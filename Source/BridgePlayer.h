@@ -22,7 +22,13 @@ public:
     void resume() const override;
     void playTrack(const PlayerTrack& track) const override;
     void setPlayerPosition(SInt32 seconds) const override;
+    bool refreshAnswered(const std::function<void()>& refresh) override;
     void setPlayerVolume(SInt32 volume) const override;
+    std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const override;
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const override;
+    std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const override;
+    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist* playlist) const override;
+    void removeTrack(const PlayerTrack& track, const PlayerPlaylist* playlist) const override;
 };
 
 // One of the bridge's playlists as the commands see it.
@@ -31,8 +37,12 @@ public:
     explicit BridgePlaylist(std::shared_ptr<PBPlaylist> playlist) : mPlaylist(std::move(playlist)) {}
 
     SInt64 persistentId() const override;
+    std::optional<std::string> name() const override;
     SInt32 trackCount() const override;
+    std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const override;
     std::unique_ptr<PlayerTrackCursor> tracksFromIndex(SInt32 index) const override;
+
+    const std::shared_ptr<PBPlaylist>& pbPlaylist() const { return mPlaylist; }
 
 private:
     std::shared_ptr<PBPlaylist> mPlaylist;
@@ -55,6 +65,8 @@ public:
     void setRating(SInt32 rating) const override;
     SInt64 persistentId() const override;
     std::optional<std::string> location() const override;
+    std::optional<std::string> path() const override;
+    void setGenre(const std::string& genre) const override;
     std::vector<std::shared_ptr<NSImage>> artwork() const override;
     SInt32 trackIndex() const override;
 

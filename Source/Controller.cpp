@@ -1,23 +1,36 @@
 #include "Source/Controller.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFontMetricsF>
 #include <QMenuBar>
+#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
+#include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
+#include "Source/ApplescriptController.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/ClickAndHoldButtonCell.h"
+#include "Source/Toolkit/GenrePopupButtonCell.h"
+#include "Source/Toolkit/GradientButtonCell.h"
+#include "Source/Toolkit/GradientSegmentedCell.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
+#include "Source/UserPlaylists.h"
 #include "Source/WorkspaceAdditions.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
@@ -31,6 +44,7 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -82,10 +96,13 @@ Controller::Controller(Services services)
       fPlayer(services.player),
       fDefaults(services.defaults),
       fPreferences(services.preferences),
-      fClock(services.clock) {
+      fClock(services.clock),
+      fHotKeys(services.hotKeys) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
+    fPlaylistMenus =
+        std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fAudioQueueScrewedUp = false;
@@ -97,6 +114,7 @@ Controller::Controller(Services services)
 }
 
 Controller::~Controller() {
+    dropHeldPlayerNotices();
     NSNotificationCenter::defaultCenter().removeObserver(this);
     // The environment may outlive this object: no notice of the player may reach it afterwards.
     fEnvironment.stopObservingPlayerInfo();
@@ -138,37 +156,51 @@ void Controller::buildMainWindow() {
     }
     fBPMBadgeView = new BPMBadgeView(NSRect{{360, 366}, {50, BPMBadgeView::kBadgeHeight}}, content);
     fRatingView = new RatingView(NSRect{{120, 294}, {80, 16}}, content);
-    fGenreButton = new PopUpButton(false, content);
-    fGenreButton->setFrame(NSRect{{230, 290}, {180, 22}});
+    fGenreButton = new GenrePopupButtonCell(content);
+    // Leaves room on its right for the add-to-playlist button.
+    fGenreButton->setFrame(NSRect{{230, 290}, {146, 22}});
     fGenreButton->addItemWithTitle(localized("Genre not specified"));
 
     fTapView = new TapView(NSRect{{10, 60}, {400, 212}}, content, defaultsLookup);
 
-    auto button = [&](NSRect frame, const char* image, const char* pressed) {
-        auto* b = new Button(frame, content);
+    auto button = [&](auto* b, const char* image, const char* pressed) {
         b->setBordered(false);
         b->setImage(NSImage::imageNamed(image));
         b->setAlternateImage(NSImage::imageNamed(pressed));
         return b;
     };
-    fBackButton = button(NSRect{{10, 18}, {28, 28}}, "back_active_s.png", "back_pressed_s.png");
-    fPlayPauseButton = button(NSRect{{40, 18}, {28, 28}}, "pause_active_s.png", "pause_pressed_s.png");
-    fForwardButton = button(NSRect{{70, 18}, {28, 28}}, "forward_active_s.png", "forward_pressed_s.png");
-    fSkipForwardButton = button(NSRect{{100, 18}, {28, 28}}, "skip_active.png", "skip_pressed.png");
-    fSkipNextButton = button(NSRect{{130, 18}, {28, 28}}, "skipnext_active.png", "skipnext_pressed.png");
-    fMetronomeButton = button(NSRect{{162, 18}, {28, 28}}, "metronome_startc.png", "metronome_startc.png");
+    auto plain = [&](NSRect frame) { return new Button(frame, content); };
+    // Held, back and forward scan through the track; released, the player plays on.
+    auto held = [&](NSRect frame, void (PlayerCommands::*down)()) {
+        auto* b = new ClickAndHoldButtonCell(frame, content);
+        b->mouseDownAction = [this, down] { (playerCommands().*down)(); };
+        b->mouseUpAction = [this] { playerCommands().resume(); };
+        return b;
+    };
+    // The bottom row sits above the volume slider, whose speaker buttons widen it to 200.
+    constexpr CGFloat kRowY = 24;
+    fBackButton = button(held(NSRect{{10, kRowY}, {28, 28}}, &PlayerCommands::rewind), "back_active_s.png",
+                         "back_pressed_s.png");
+    fPlayPauseButton =
+        button(plain(NSRect{{40, kRowY}, {28, 28}}), "pause_active_s.png", "pause_pressed_s.png");
+    fForwardButton = button(held(NSRect{{70, kRowY}, {28, 28}}, &PlayerCommands::fastForward),
+                            "forward_active_s.png", "forward_pressed_s.png");
+    fSkipForwardButton = button(plain(NSRect{{100, kRowY}, {28, 28}}), "skip_active.png", "skip_pressed.png");
+    fSkipNextButton =
+        button(plain(NSRect{{130, kRowY}, {28, 28}}), "skipnext_active.png", "skipnext_pressed.png");
+    fMetronomeButton =
+        button(plain(NSRect{{162, kRowY}, {28, 28}}), "metronome_startc.png", "metronome_startc.png");
 
-    fVolumeSlider = new Slider(content);
+    fVolumeSlider = new TexturedSlider(content);
     fVolumeSlider->setMinValue(0);
     fVolumeSlider->setMaxValue(100);
-    fVolumeSlider->setFrame(NSRect{{10, 2}, {150, 14}});
+    // Its indicator adds 25 on each side: 10 to 210 once the speakers are in.
+    fVolumeSlider->setFrame(NSRect{{35, 2}, {150, 20}});
 
-    fHalveDoubleBPMButton = new SegmentedControl(2, content);
-    fHalveDoubleBPMButton->setFrame(NSRect{{196, 20}, {68, 24}});
+    fHalveDoubleBPMButton = new GradientSegmentedCell(NSRect{{196, kRowY + 2}, {68, 24}}, content);
     fHalveDoubleBPMButton->setLabel("\u00BD", 0);
     fHalveDoubleBPMButton->setLabel("\u00D72", 1);
-    fPlusMinusBPMButton = new SegmentedControl(2, content);
-    fPlusMinusBPMButton->setFrame(NSRect{{268, 20}, {56, 24}});
+    fPlusMinusBPMButton = new GradientSegmentedCell(NSRect{{268, kRowY + 2}, {56, 24}}, content);
     fPlusMinusBPMButton->setLabel("\u2212", 0);
     fPlusMinusBPMButton->setLabel("+", 1);
     for (SegmentedControl* control : {fHalveDoubleBPMButton, fPlusMinusBPMButton}) {
@@ -176,12 +208,14 @@ void Controller::buildMainWindow() {
         control->setTag(1, 1);
     }
 
-    fApplyBPMButton = new Button(NSRect{{330, 18}, {80, 28}}, content);
+    fApplyBPMButton = new GradientButtonCell(NSRect{{330, kRowY}, {80, 28}}, content);
     fApplyBPMButton->setTitle(localized("Apply"));
 
     fAddToPlaylistButton = new PopUpButton(true, content);
     fAddToPlaylistButton->setFrame(NSRect{{380, 294}, {30, 18}});
-    fAddToPlaylistButton->hide();
+    fAddToPlaylistButton->addItemWithTitle("");
+    fAddToPlaylistButton->itemAtIndex(0)->image = NSImage::imageNamed("addtoplaylist_active.png");
+    fAddToPlaylistButton->setImageOnly(true);
 
     // The track panel stays along the top, the controls along the bottom; the tap area grows.
     const struct {
@@ -203,12 +237,28 @@ void Controller::buildMainWindow() {
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
     fMainMenu = std::make_unique<MainMenu>(*this);
+    attachAddToPlaylistMenu();
     fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 
+void Controller::attachAddToPlaylistMenu() {
+    NSMenu* controls = fMainMenu->controlsMenu();
+    if (!controls) return;
+    size_t at = controls->numberOfItems();
+    for (size_t i = 0; i < controls->numberOfItems(); ++i)
+        if (controls->itemAtIndex(i)->tag() == kGetInfoMenuTag) at = i + 1;
+    auto item = std::make_unique<NSMenuItem>(localized("Add to Playlist"), nullptr, "");
+    item->setSubmenu(fPlaylistMenus->makeAddToPlaylistMenu());
+    controls->insertItem(std::move(item), at);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Launch.
+
+Slider* Controller::volumeSlider() const {
+    return fVolumeSlider;
+}
 
 void Controller::awakeFromNib() {
     buildMainWindow();
@@ -220,6 +270,7 @@ void Controller::awakeFromNib() {
 
     // 1-2
     fPlayerCanPause = true;
+    fVolumeSlider->setIndicatorIndex(TexturedSlider::kSpeakerIndicator);
     for (TextField* field : {fNameField, fArtistField, fAlbumField}) field->setBackgroundStyle(3);
     // The list is read before the first refresh, so the first track's assigned flag is right.
     if (fKeepTrack) {
@@ -267,6 +318,9 @@ void Controller::awakeFromNib() {
     fSkipForwardButton->action = [this] { skipForward(); };
     fSkipNextButton->action = [this] { nextPlusSkipForward(PlayerCommands::Sender::Control); };
     fVolumeSlider->action = [this] { volumeChanged(); };
+    fPlaylistMenus->setAddToPlaylistPopUp(fAddToPlaylistButton);
+    fGenreButton->action = [this] { selectGenre(); };
+    fillGenreButton();
 
     // 8
     observeNotifications();
@@ -366,6 +420,11 @@ void Controller::applicationWillFinishLaunching() {
 }
 
 void Controller::applicationDidFinishLaunching() {
+    // 2: the services provider of step 1 has no counterpart on this desktop.
+    if (fHotKeys) {
+        fHotKeys->setHotKey1Listener(this, [this] { hotKey1Action(); });
+        fHotKeys->setHotKey2Listener(this, [this] { hotKey2Action(); });
+    }
     checkForUpdates();
 }
 
@@ -387,8 +446,10 @@ void Controller::checkForUpdates() {
 }
 
 void Controller::applicationWillTerminate() {
+    fNotifier->dismissAtOnce();
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
+    dropHeldPlayerNotices();
     fAssignments.reset();
     fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
@@ -424,7 +485,31 @@ void Controller::showMainWindow() {
 // ---------------------------------------------------------------------------------------------
 // The player monitor.
 
+// A player that does not answer costs each refresh a time-out; notices keep coming (and pile
+// up while the main thread waits), so after one unanswered refresh they are held and coalesced
+// into one refresh at the end of the hold. A notice after the hold is refreshed at once again.
 void Controller::trackChanged(const NSNotification& notification) {
+    if (holdingPlayerNotices()) {
+        fHeldNotice = notification;
+        return;
+    }
+    if (!fPlayer.refreshAnswered([&] { refreshForNotification(notification); })) holdPlayerNotices();
+}
+
+void Controller::holdPlayerNotices() {
+    fHoldTask = Scheduler::current().scheduleAfter(kUnansweredHoldMs, [this] {
+        fHoldTask = 0;
+        if (auto held = std::exchange(fHeldNotice, std::nullopt)) trackChanged(*held);
+    });
+}
+
+void Controller::dropHeldPlayerNotices() {
+    if (fHoldTask != 0) Scheduler::current().cancel(fHoldTask);
+    fHoldTask = 0;
+    fHeldNotice.reset();
+}
+
+void Controller::refreshForNotification(const NSNotification& notification) {
     static const PropertyList::Dictionary empty;
     const auto& info = notification.userInfo ? *notification.userInfo : empty;
     const SInt64 old = fPlayerStatus->persistentID();
@@ -519,15 +604,52 @@ void Controller::updateTrackView() {
     adjustBPMBadgeLocation();
     fArtistField->setStringValue(status.trackArtist());
     fAlbumField->setStringValue(status.trackAlbum());
-    const std::string genre =
-        status.trackGenre().empty() ? localized("Genre not specified") : status.trackGenre();
-    fGenreButton->selectItemWithTitle(genre);
-    fGenreButton->setTitle(genre);
+    showTrackGenre();
     fRatingView->setRating(status.trackRating());
     fBPMBadgeView->setBpm(status.trackBPM());
     fBPMBadgeView->setAssigned(status.assigned());
     fArtworkView->setImage(status.artwork());
     fBPMBadgeView->setNeedsDisplay();
+}
+
+void Controller::showTrackGenre() {
+    const PlayerStatus& status = *fPlayerStatus;
+    const std::string genre =
+        status.trackGenre().empty() ? localized("Genre not specified") : status.trackGenre();
+    fGenreButton->selectItemWithTitle(genre);
+    fGenreButton->setTitle(genre);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Playlists, genres and Get Info.
+
+void Controller::getGenreList() {
+    fPlaylistMenus->getGenreList();
+    fillGenreButton();
+}
+
+void Controller::fillGenreButton() {
+    if (!fWindow) return;
+    fGenreButton->removeAllItems();
+    // The genre cell turns the list's "•••" into a separator.
+    for (const std::string& genre : fPlaylistMenus->genres()) fGenreButton->addItemWithTitle(genre);
+    showTrackGenre();
+}
+
+void Controller::genresChanged() {
+    fillGenreButton();
+}
+
+void Controller::selectGenre() {
+    fPlaylistMenus->selectGenre(fGenreButton->indexOfSelectedItem(), fGenreButton->titleOfSelectedItem());
+}
+
+Window* Controller::sheetWindow() {
+    return fWindow && fWindow->isVisible() ? fWindow.get() : nullptr;
+}
+
+void Controller::openFile(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void Controller::updatePlayerControls() {
@@ -938,6 +1060,22 @@ void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
 }
 
+void Controller::showAboutWindow() {
+    AboutWindowController::aboutController().showWindow();
+}
+
+void Controller::linkHomepage() {
+    URLOpener::openURL(kHomepageURL);
+}
+
+void Controller::linkSupport() {
+    URLOpener::openURL(kSupportURL);
+}
+
+void Controller::linkAppStore() {
+    URLOpener::openURL(kAppStoreURL);
+}
+
 void Controller::terminate() {
     fEnvironment.terminateApplication();
 }
@@ -972,6 +1110,54 @@ void Controller::setVolumeSliderValue(SInt32 value) {
 
 void Controller::launchPlayer() {
     fEnvironment.launchPlayer();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rules.
+
+RulesController& Controller::rulesController() {
+    if (!fRules) fRules = std::make_unique<RulesController>(fDefaults, NSNotificationCenter::defaultCenter());
+    return *fRules;
+}
+
+void Controller::applyRules() {
+    rulesController().applyRules(*fPlayerStatus, *this);
+}
+
+std::shared_ptr<PlayerPlaylist> Controller::playlistWithPersistentId(SInt64 persistentId) {
+    return fPlayer.playlistWithPersistentId(persistentId);
+}
+
+std::shared_ptr<PlayerTrack> Controller::trackInPlaylist(const PlayerPlaylist& playlist,
+                                                         SInt64 trackPersistentId) {
+    return playlist.trackWithPersistentId(trackPersistentId);
+}
+
+std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
+    return track.path();
+}
+
+void Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
+    fPlayer.addTrackPath(path, &playlist);
+}
+
+void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {
+    fPlayer.removeTrack(track, &playlist);
+}
+
+void Controller::runGetInfoScript() {
+    // A rule's Get Info is best effort: the script logs its own failures.
+    try {
+        ApplescriptController::withResource("GetInfo").run();
+    } catch (...) {
+    }
+}
+
+std::vector<UserPlaylist> Controller::userPlaylists() {
+    std::vector<UserPlaylist> playlists;
+    for (const PlaylistEntry& entry : fPlaylistMenus->playlistEntries())
+        playlists.push_back({entry.name, entry.persistentID});
+    return playlists;
 }
 
 void Controller::activatePlayer() {

@@ -23,7 +23,11 @@
 #include "Source/PlayerCommandsHost.h"
 #include "Source/PlayerStatus.h"
 #include "Source/PlayerStatusHost.h"
+#include "Source/PlaylistMenus.h"
+#include "Source/PlaylistMenusHost.h"
+#include "Source/Preferences/RulesPrefsControllerHost.h"
 #include "Source/RatingViewHost.h"
+#include "Source/RulesControllerHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -33,21 +37,25 @@ class ArtworkImageView;
 class BPMBadgeView;
 class BPMTracker;
 class Button;
+class NSMenu;
 class ControllerEnvironment;
 class NSSound;
 class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class RulesController;
 class RatingView;
 class SegmentedControl;
 class Slider;
 class TapView;
 class TextField;
+class TexturedSlider;
 class TrackView;
 class UKSound;
 class Window;
 class Clock;
+class HotKeyController;
 
 class Controller : public QObject,
                    public BPMTrackerHost,
@@ -57,8 +65,11 @@ class Controller : public QObject,
                    public BPMBadgeViewHost,
                    public PlayerStatusHost,
                    public PlayerCommandsHost,
+                   public PlaylistMenusHost,
                    public NoTempoNotifierHost,
-                   public MainMenuHost {
+                   public MainMenuHost,
+                   public RulesControllerHost,
+                   public RulesPrefsControllerHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -66,14 +77,19 @@ public:
 
     static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
     static constexpr SInt64 kUpdateCheckInterval = 604800;
+    // After a notice whose refresh the player left unanswered, the main thread does not wait on
+    // the player again for this long, a request's time-out: the notices of that time are kept,
+    // the latest refreshed at its end.
+    static constexpr int64_t kUnansweredHoldMs = 2000;
 
     // None is owned; all must outlive the controller.
     struct Services {
         ControllerEnvironment& environment;
         PlayerAccess& player;
         NSUserDefaults& defaults;
-        PreferencesStore& preferences;  // "LastUpdateCheck", the player's "allow-half-stars"
-        Clock& clock;                   // the metronome's
+        PreferencesStore& preferences;       // "LastUpdateCheck", the player's "allow-half-stars"
+        Clock& clock;                        // the metronome's
+        HotKeyController* hotKeys{nullptr};  // the application's global hot keys, if any
     };
 
     // Registers the factory defaults from the bundle's "Defaults.plist".
@@ -94,15 +110,18 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
+    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // Notices are being held because the player left a refresh unanswered.
+    bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
     bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
-    void showMainWindow();
+    void showMainWindow() override;
     Window* window() const { return fWindow.get(); }
 
     // Track display.
@@ -201,7 +220,7 @@ public:
     void volumeDown() { fPlayerCommands->volumeDown(); }
     void volumeChanged() { fPlayerCommands->volumeChanged(); }
     void switchToiTunes() { fPlayerCommands->switchToiTunes(); }
-    Slider* volumeSlider() const { return fVolumeSlider; }
+    Slider* volumeSlider() const;
 
     // RatingViewHost (and the commands' model side of a rating).
     void rateCurrentTrack(int rating) override;
@@ -218,16 +237,60 @@ public:
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
-    void showAboutWindow() {}
     void checkForNewVersion() {}
     void showPreferenceWindow() {}
     void showFeedbackWindow() {}
     void showSupportWindow() {}
-    void linkHomepage() {}
-    void linkSupport() {}
-    void getTrackInfo() {}
+    // About and the maker's web pages.
+    void showAboutWindow();
+    void linkHomepage();
+    void linkSupport();
+    void linkAppStore();
+    static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
+    static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
+    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
     // Ends the program as the window's close button does.
     void terminate();
+
+    // Playlists, genres and Get Info.
+    PlaylistMenus& playlistMenus() { return *fPlaylistMenus; }
+    std::vector<std::string> playlists() { return fPlaylistMenus->playlists(); }
+    std::vector<SInt64> playlistIDs() { return fPlaylistMenus->playlistIDs(); }
+    void menuNeedsUpdate(NSMenu& menu) { fPlaylistMenus->menuNeedsUpdate(menu); }
+    void addToPlaylistFromMenu(long tag) { fPlaylistMenus->addToPlaylistFromMenu(tag); }
+    void addToPlaylist() { fPlaylistMenus->addToPlaylist(); }
+    void addToPlaylistFailed() { fPlaylistMenus->addToPlaylistFailed(); }
+    std::vector<std::string> genres() { return fPlaylistMenus->genres(); }
+    // Rebuilds the list from the player and refills the genre pop-up.
+    void getGenreList();
+    void getGenreListFailed() { fPlaylistMenus->getGenreListFailed(); }
+    void selectGenre();
+    void getTrackInfo() { fPlaylistMenus->getTrackInfo(); }
+    void getTrackInfoFailed() { fPlaylistMenus->getTrackInfoFailed(); }
+    void openUniversalAccessPrefs() { fPlaylistMenus->openUniversalAccessPrefs(); }
+
+    // PlaylistMenusHost. The accessibility check has no counterpart here: it answers yes.
+    bool accessibilityEnabled() override { return true; }
+    Window* sheetWindow() override;
+    void openFile(const std::string& path) override;
+    void genresChanged() override;
+
+    // The rule store over this controller's defaults, made on first use; the engine runs it
+    // after each assignment and the rules pane edits it.
+    RulesController& rulesController();
+
+    // RulesControllerHost.
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
+    std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
+                                                 SInt64 trackPersistentId) override;
+    std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
+    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
+    void runGetInfoScript() override;
+
+    // RulesPrefsControllerHost (with accessibilityEnabled above).
+    std::vector<UserPlaylist> userPlaylists() override;
+    void openAccessibilitySettings() override { openUniversalAccessPrefs(); }
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -278,21 +341,31 @@ public:
     TextField* albumField() const { return fAlbumField; }
     RatingView* ratingView() const { return fRatingView; }
     BPMBadgeView* bpmBadgeView() const { return fBPMBadgeView; }
+    PopUpButton* genreButton() const { return fGenreButton; }
+    PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
+    void refreshForNotification(const NSNotification& notification);
+    void holdPlayerNotices();
+    void dropHeldPlayerNotices();
     void buildMainWindow();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The playlists' submenu goes after Get Info in the commands menu.
+    static constexpr long kGetInfoMenuTag = 209;
+    void attachAddToPlaylistMenu();
+    // The genre pop-up from the genre list, the model's genre selected.
+    void fillGenreButton();
+    void showTrackGenre();
     void checkForUpdates();
     void placeMainWindow();
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
                    const std::atomic<std::shared_ptr<NSSound>>& copy);
     std::optional<std::string> soundPath(const char* key) const;
+    void applyRules();
     // Least bodies of operations that later work fills in.
-    void applyRules() {}
-    void getGenreList() {}
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -302,6 +375,7 @@ private:
     NSUserDefaults& fDefaults;
     PreferencesStore& fPreferences;
     Clock& fClock;
+    HotKeyController* fHotKeys;
 
     std::unique_ptr<AssignedTracks> fAssignments;
     std::optional<NSRunningApplication> fRunningApplication;
@@ -311,7 +385,7 @@ private:
     TextField* fNameField{nullptr};
     TextField* fArtistField{nullptr};
     TextField* fAlbumField{nullptr};
-    Slider* fVolumeSlider{nullptr};
+    TexturedSlider* fVolumeSlider{nullptr};
     TrackView* fTrackView{nullptr};
     TapView* fTapView{nullptr};
     RatingView* fRatingView{nullptr};
@@ -332,8 +406,16 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    // Before the menus: the commands menu's playlists submenu calls back into it.
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+
+    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
+    uint64_t fHoldTask{0};
+    std::optional<NSNotification> fHeldNotice;
+
+    std::unique_ptr<RulesController> fRules;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -67,7 +67,7 @@ bool HotKeyChooser::eventFilter(QObject* watched, QEvent* event) {
             const NSEvent e = NSEvent::keyEvent(*key, NSEventType::KeyDown);
             if (hotKeyField)
                 hotKeyField->setStringValue(
-                    KeyUtilities::stringForKeyCodeModifiers(e.keyCode, e.modifierFlags));
+                    KeyUtilities::stringForKeyCode(e.keyCode, e.modifierFlags));
             return true;
         }
         case QEvent::MouseButtonPress:

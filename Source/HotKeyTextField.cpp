@@ -22,7 +22,7 @@ void HotKeyTextField::keyDown(const NSEvent& event) {
     if (event.type != NSEventType::KeyDown) return;
     iKeyCode = static_cast<uint32_t>(event.keyCode);
     iModifiers = event.modifierFlags;
-    stringRep = KeyUtilities::stringForKeyCodeModifiers(event.keyCode, event.modifierFlags);
+    stringRep = KeyUtilities::stringForKeyCode(event.keyCode, event.modifierFlags);
     setStringValue(stringRep);
 }
 
@@ -34,7 +34,8 @@ bool HotKeyTextField::performKeyEquivalent(const NSEvent& event) {
 }
 
 int HotKeyTextField::keyCode() {
-    if (!KeyUtilities::stringForKeyCode(static_cast<int>(iKeyCode))) iKeyCode = static_cast<uint32_t>(-1);
+    if (KeyUtilities::stringForKeyCode(static_cast<int>(iKeyCode)).empty())
+        iKeyCode = static_cast<uint32_t>(-1);
     return static_cast<int>(iKeyCode);
 }
 
@@ -44,7 +45,7 @@ uint32_t HotKeyTextField::modifiers() {
 }
 
 std::string HotKeyTextField::stringRepresentation() {
-    stringRep = KeyUtilities::stringForKeyCodeModifiers(static_cast<int>(iKeyCode), iModifiers);
+    stringRep = KeyUtilities::stringForKeyCode(static_cast<int>(iKeyCode), iModifiers);
     return stringRep;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/AppKit/TextField.h"
 #include "platform/Foundation/Bundle.h"
 #include "platform/Foundation/RunLoop.h"
+#include "platform/Foundation/Scheduler.h"
 
 namespace {
 
@@ -32,8 +33,7 @@ NoTempoNotifier::NoTempoNotifier(NoTempoNotifierHost& host, PlayerStatus& model)
     : mHost(host), mModel(model) {}
 
 NoTempoNotifier::~NoTempoNotifier() {
-    cancelPreviousPerformRequestsWithTarget(this);
-    mNotifyWindow.reset();  // hands the panel back before the panel goes
+    dismissAtOnce();  // hands the panel back before the panel goes
 }
 
 void NoTempoNotifier::buildNotifyView() {
@@ -112,7 +112,25 @@ void NoTempoNotifier::showNotifyWindow() {
     performSelector(this, kHideSelector, nullptr, kNoticeSeconds, [this] { hideNotifyWindow(); });
 }
 
+void NoTempoNotifier::dismissAtOnce() {
+    cancelPreviousPerformRequestsWithTarget(this);
+    mNotifyWindow.reset();
+    mFading.clear();
+}
+
 void NoTempoNotifier::hideNotifyWindow() {
     if (!mNotifyWindow) return;
-    NotifyNoBPMWindow::closeAndRelease(std::move(mNotifyWindow));
+    NotifyNoBPMWindow* closing = mNotifyWindow.get();
+    mFading.push_back(std::move(mNotifyWindow));
+    closing->didFadeOut = [this, closing] {
+        // Destroyed from the event loop, not from inside its own fade step.
+        Scheduler::current().post([this, closing, alive = std::weak_ptr<bool>(mAlive)] {
+            if (alive.expired()) return;
+            std::erase_if(mFading, [closing](const auto& window) { return window.get() == closing; });
+        });
+    };
+    if (closing->isOpen())
+        closing->displayOrCloseWindow();
+    else
+        closing->didFadeOut();
 }

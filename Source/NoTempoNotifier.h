@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 class ArtworkImageView;
 class NoBPMView;
@@ -30,6 +31,8 @@ public:
     void notify();
     void showNotifyWindow();
     void hideNotifyWindow();
+    // At quit: the notice goes at once, without its fade, and nothing stays scheduled.
+    void dismissAtOnce();
 
     // The notice window while one is shown, for tests and the program's own checks.
     NotifyNoBPMWindow* notifyWindow() const { return mNotifyWindow.get(); }
@@ -53,4 +56,8 @@ private:
     ArtworkImageView* mArtworkView{nullptr};
     NoBPMView* mNoBPMImage{nullptr};
     std::unique_ptr<NotifyNoBPMWindow> mNotifyWindow;
+    // Windows on their way out: each goes once its fade is done.
+    std::vector<std::unique_ptr<NotifyNoBPMWindow>> mFading;
+    // Tasks posted for a fading window find out whether the notifier still exists.
+    std::shared_ptr<bool> mAlive{std::make_shared<bool>(true)};
 };

@@ -130,27 +130,15 @@ void NotifyNoBPMWindow::paintEvent(QPaintEvent*) {
 void NotifyNoBPMWindow::displayOrCloseWindow() {
     if (mIsOpen) {
         mIsOpen = false;
-        fadeTo(0.0, [this] { orderOut(); });
+        fadeTo(0.0, [this] {
+            orderOut();
+            if (didFadeOut) didFadeOut();
+        });
     } else {
         orderFrontRegardless();
         mIsOpen = true;
         fadeTo(1.0, nullptr);
     }
-}
-
-void NotifyNoBPMWindow::closeAndRelease(std::unique_ptr<NotifyNoBPMWindow> window) {
-    if (!window) return;
-    NotifyNoBPMWindow* fading = window.release();
-    if (!fading->mIsOpen) {
-        delete fading;
-        return;
-    }
-    fading->mIsOpen = false;
-    fading->fadeTo(0.0, [fading] {
-        fading->orderOut();
-        // Deleted from the event loop, not from inside its own fade step.
-        Scheduler::current().post([fading] { delete fading; });
-    });
 }
 
 void NotifyNoBPMWindow::fadeTo(CGFloat target, std::function<void()> done) {

@@ -28,8 +28,8 @@ public:
     // Open: fades to opacity 0 and is closed (then hidden). Closed: comes to the front without
     // activating the application, fades to 1.0 and is open.
     void displayOrCloseWindow();
-    // Closes a window with a fade, and destroys it once the fade is done.
-    static void closeAndRelease(std::unique_ptr<NotifyNoBPMWindow> window);
+    // Called once a closing fade is done and the window is off the screen.
+    std::function<void()> didFadeOut;
 
     bool isOpen() const { return mIsOpen; }
     bool isFading() const { return mFadeTask != 0; }

@@ -88,6 +88,43 @@ std::string PlayerStatus::trackRatingStars() const {
     return text;
 }
 
+namespace {
+
+struct StatusProperty {
+    std::string_view name;
+    PropertyList (*read)(const PlayerStatus&);
+};
+
+constexpr StatusProperty kStatusProperties[] = {
+    {"trackName", [](const PlayerStatus& s) { return PropertyList(s.trackName()); }},
+    {"trackArtist", [](const PlayerStatus& s) { return PropertyList(s.trackArtist()); }},
+    {"trackAlbum", [](const PlayerStatus& s) { return PropertyList(s.trackAlbum()); }},
+    {"trackGenre", [](const PlayerStatus& s) { return PropertyList(s.trackGenre()); }},
+    {"trackRatingStars", [](const PlayerStatus& s) { return PropertyList(s.trackRatingStars()); }},
+    {"trackBPM", [](const PlayerStatus& s) { return PropertyList(s.trackBPM()); }},
+    {"trackDuration", [](const PlayerStatus& s) { return PropertyList(s.trackDuration()); }},
+    {"trackNumber", [](const PlayerStatus& s) { return PropertyList(s.trackNumber()); }},
+    {"trackRating", [](const PlayerStatus& s) { return PropertyList(s.trackRating()); }},
+    {"playerVolume", [](const PlayerStatus& s) { return PropertyList(s.playerVolume()); }},
+    {"playState", [](const PlayerStatus& s) { return PropertyList(s.playState()); }},
+    {"persistentID", [](const PlayerStatus& s) { return PropertyList(int64_t{s.persistentID()}); }},
+    {"assigned", [](const PlayerStatus& s) { return PropertyList(s.assigned()); }},
+    {"nostars", [](const PlayerStatus&) { return PropertyList(PlayerStatus::nostars); }},
+    {"onestar", [](const PlayerStatus&) { return PropertyList(PlayerStatus::onestar); }},
+    {"twostars", [](const PlayerStatus&) { return PropertyList(PlayerStatus::twostars); }},
+    {"threestars", [](const PlayerStatus&) { return PropertyList(PlayerStatus::threestars); }},
+    {"fourstars", [](const PlayerStatus&) { return PropertyList(PlayerStatus::fourstars); }},
+    {"fivestars", [](const PlayerStatus&) { return PropertyList(PlayerStatus::fivestars); }},
+};
+
+}  // namespace
+
+std::optional<PropertyList> PlayerStatus::valueForKeyPath(std::string_view keyPath) const {
+    for (const StatusProperty& property : kStatusProperties)
+        if (property.name == keyPath) return property.read(*this);
+    return std::nullopt;
+}
+
 void PlayerStatus::clearTrack() {
     mTrack.reset();
     mTrackBPM = 0;

@@ -8,6 +8,7 @@
 
 #include "Source/PlayerAccess.h"
 #include "platform/Carbon/MacTypes.h"
+#include "platform/Foundation/KeyValueCoding.h"
 #include "platform/Foundation/PropertyList.h"
 
 class PlayerStatusHost;
@@ -22,7 +23,7 @@ inline constexpr PlayState kPlayStateNone = 4;
 // The play state of a player state code ('kPSP' and so on); 4 for anything else.
 PlayState playStateForPlayerState(UInt32 playerState);
 
-class PlayerStatus {
+class PlayerStatus : public KeyValueCoding {
 public:
     PlayerStatus(const PlayerStatus&) = delete;
     PlayerStatus& operator=(const PlayerStatus&) = delete;
@@ -93,6 +94,9 @@ public:
 
     static constexpr SInt32 nostars = 0, onestar = 20, twostars = 40, threestars = 60, fourstars = 80,
                             fivestars = 100;
+
+    // The properties a rule's condition reads, by their names above, the star counts included.
+    std::optional<PropertyList> valueForKeyPath(std::string_view keyPath) const override;
 
 private:
     std::string statusText();

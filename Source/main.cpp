@@ -1,6 +1,7 @@
 // Beatwick's entry point: the application object, the factory defaults, the session bus (the
 // Apple-event transport, the running applications, the name "com.orvo.Beatwick"), the
-// controller with the system's services, then the event loop.
+// controller with the system's services, then the event loop. Every thread Beatwick starts has
+// ended when main returns: the metronome's with the controller, the audio output's just after.
 #include <cstdio>
 
 #include "Source/BeatwickApplication.h"
@@ -8,6 +9,7 @@
 #include "Source/Controller.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "platform/AppleEvents/DBusTransport.h"
+#include "platform/AudioToolbox/AudioOutput.h"
 #include "platform/Carbon/Clock.h"
 #include "platform/Foundation/BusApplication.h"
 #include "platform/Foundation/BusRunningApplications.h"
@@ -15,6 +17,7 @@
 #include "platform/Foundation/UserDefaults.h"
 
 int main(int argc, char** argv) {
+    const ScopedAudioShutdown audio;
     BeatwickApplication application(argc, argv);
     DBusTransport::install();
     BusRunningApplications::install();
@@ -26,10 +29,11 @@ int main(int argc, char** argv) {
 
     NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
     Controller::initialize(defaults);
-    application.initHotKeyController();
+    application.initHotKeyController(defaults);
 
     SystemControllerEnvironment environment;
     BridgePlayer player;
-    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system()});
+    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system(),
+                           application.hotKeyController()});
     return application.run(controller);
 }

@@ -7,6 +7,15 @@ if(BEATWICK_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(BEATWICK_TSAN)
+  if(BEATWICK_SANITIZE OR BEATWICK_FUZZ)
+    message(FATAL_ERROR "BEATWICK_TSAN cannot be combined with BEATWICK_SANITIZE or BEATWICK_FUZZ")
+  endif()
+  # Races between our own threads; the libraries beneath are not instrumented, see .ci/tsan.supp.
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(BEATWICK_FUZZ)
   # Every library is instrumented for coverage so the fuzzers see inside it.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)

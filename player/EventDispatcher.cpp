@@ -6,10 +6,12 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 
 #include "platform/AppleEvents/AECoercion.h"
+#include "platform/AppleEvents/AETextEncoding.h"
 #include "platform/AppleEvents/AppleEvent.h"
 #include "platform/Carbon/FileReference.h"
 #include "player/PlayerModel.h"
@@ -107,6 +109,8 @@ const EventDispatcher::Route EventDispatcher::kRoutes[] = {
     {kPlayerSuite, kResume, &EventDispatcher::command},
     {kPlayerSuite, kSearch, &EventDispatcher::search},
     {kPlayerSuite, kAdd, &EventDispatcher::add},
+    {kPlayerSuite, kGenreList, &EventDispatcher::genreList},
+    {kPlayerSuite, kShowInfo, &EventDispatcher::showInfo},
 };
 
 EventDispatcher::EventDispatcher(PlayerModel& model)
@@ -406,6 +410,40 @@ OSStatus EventDispatcher::add(const AppleEvent& event, AppleEvent& reply) {
     if (status != noErr) return status;
     const AEDesc result = specifierList(fModel, tracks);
     return AEPutParamDesc(&reply, keyDirectObject, &result);
+}
+
+}  // namespace player
+
+namespace player {
+
+OSStatus EventDispatcher::genreList(const AppleEvent&, AppleEvent& reply) {
+    const MusicLibrary& library = fModel.library();
+    std::set<std::string> seen;
+    AEDesc list = AEDesc::makeList();
+    for (const SInt32 trackID : library.tracksOf(library.libraryPlaylist())) {
+        const LibraryTrack* track = library.track(trackID);
+        if (!track) continue;
+        const std::string genre = track->genre();
+        if (genre.empty() || !seen.insert(genre).second) continue;
+        const std::vector<uint8_t> text = UTF16BytesFromUTF8(genre);
+        list.put(0, AEDesc::makeData(typeUnicodeText, text));
+    }
+    return AEPutParamDesc(&reply, keyDirectObject, &list);
+}
+
+// The stand-in has no window to show: the request is answered and stays in the log.
+OSStatus EventDispatcher::showInfo(const AppleEvent& event, AppleEvent&) {
+    AEDesc specifier;
+    if (AEGetParamDesc(&event, keyDirectObject, typeWildCard, &specifier) != noErr)
+        return fModel.currentTrack() ? OSStatus{noErr} : OSStatus{errAENoSuchObject};
+    std::vector<ObjectRef> objects;
+    bool isList = false;
+    if (OSStatus status = fResolver.resolveObjects(specifier, &objects, &isList); status != noErr)
+        return status;
+    const bool tracks =
+        !objects.empty() && std::all_of(objects.begin(), objects.end(),
+                                        [](const ObjectRef& o) { return o.kind == ObjectKind::track; });
+    return tracks ? OSStatus{noErr} : OSStatus{errAENoSuchObject};
 }
 
 }  // namespace player

@@ -4,7 +4,9 @@
 // Events: 'core' getd, setd, cnte, delo; the player's commands 'hook' Play (nothing, a track,
 // a playlist or a file alias), Paus, PlPs, Stop, Next, Prev, Back, Fast, Rwnd, Resu; search
 // ('hook'/'Srch', '----' a playlist, pTrm the text, pAre an optional field) and add
-// ('hook'/'Add ', '----' an alias or a list of them, insh an optional playlist). A failed event
+// ('hook'/'Add ', '----' an alias or a list of them, insh an optional playlist), the library's
+// genres ('hook'/'Gnrs': a list of texts, each once, in library order) and the info window
+// ('hook'/'Info', '----' an optional track, else the current one). A failed event
 // is answered with 'errn' and no direct parameter. Every event received goes into the log with
 // its result. Runs on the thread that owns the model.
 #pragma once
@@ -48,6 +50,8 @@ private:
     OSStatus command(const AppleEvent& event, AppleEvent& reply);
     OSStatus search(const AppleEvent& event, AppleEvent& reply);
     OSStatus add(const AppleEvent& event, AppleEvent& reply);
+    OSStatus genreList(const AppleEvent& event, AppleEvent& reply);
+    OSStatus showInfo(const AppleEvent& event, AppleEvent& reply);
 
     // The library track of a file, added to the library when it is new; fnfErr when neither.
     OSStatus trackForFile(const AEDesc& file, SInt32* trackID, bool* added);

@@ -66,6 +66,9 @@ inline constexpr AEEventID kRewind = fourCC("Rwnd");
 inline constexpr AEEventID kStop = fourCC("Stop");
 inline constexpr AEEventID kSearch = fourCC("Srch");
 inline constexpr AEEventID kAdd = fourCC("Add ");
+// Beatwick's scripts: the library's genres, and the info window of a track.
+inline constexpr AEEventID kGenreList = fourCC("Gnrs");
+inline constexpr AEEventID kShowInfo = fourCC("Info");
 
 // Parameters of search.
 inline constexpr AEKeyword keySearchTerm = fourCC("pTrm");

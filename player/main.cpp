@@ -3,7 +3,8 @@
 //   player-standin [--apple-event HEX]    serves the player as "com.apple.iTunes"
 //   player-standin --ctl COMMAND [ARG]    asks the running player: play, pause, next,
 //                                         previous, quit, delay MS (the next reply leaves MS
-//                                         milliseconds late), state (prints track and state)
+//                                         milliseconds late), state (prints track and state),
+//                                         events (prints the events answered, one a line)
 //   player-standin --help                 prints the usage
 //
 // The player answers Apple events one at a time in arrival order on its main loop, and never
@@ -147,6 +148,8 @@ public slots:
             fServer.delayNextReply(milliseconds);
         } else if (command == "state") {
             answer = state();
+        } else if (command == "events") {
+            answer = events();
         } else {
             return QStringLiteral("error: unknown command ") + command;
         }
@@ -177,6 +180,15 @@ private:
                              QString::fromStdString(player::PersistentIDString(track->persistentID)));
         }
         return text;
+    }
+
+    // The print, the sender's time-out in ticks and the result of each event.
+    QString events() {
+        QStringList lines;
+        for (const AELogEntry& entry : fDispatcher.log().entries())
+            lines << QString::fromStdString(entry.event + "\t" + std::to_string(entry.timeout) + "\t" +
+                                            std::to_string(entry.result));
+        return lines.join('\n');
     }
 
     // Wakes the model when the current track ends, to move on to the next.
@@ -243,6 +255,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"quit", nullptr, "quits the player"},
     {"delay", "MS", "the next reply leaves MS milliseconds late"},
     {"state", nullptr, "prints the play state and the current track"},
+    {"events", nullptr, "prints the Apple events answered: print, time-out and result, one a line"},
 };
 
 void printUsage(FILE* to) {

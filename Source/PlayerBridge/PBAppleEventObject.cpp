@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Source/PlayerBridge/PBLog.h"
+#include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AppleEvents/AETextEncoding.h"
@@ -168,8 +169,14 @@ void PBAppleEventObject::logBuild(OSStatus err) {
 }
 
 std::unique_ptr<AppleEvent> PBAppleEventObject::sendAwaitingReply(const AppleEvent& event, AESendMode mode) {
+    PBRequestBatch* batch = PBRequestBatch::current();
+    if (batch && batch->unanswered()) {
+        NullLog("Error sending Apple Event: %d", errAETimeout);
+        return nullptr;
+    }
     auto reply = std::make_unique<AppleEvent>();
     if (OSStatus err = AESendMessage(&event, reply.get(), mode, kReplyTimeout); err != noErr) {
+        if (err == errAETimeout && batch) batch->noteUnanswered();
         NullLog("Error sending Apple Event: %d", err);
         return nullptr;
     }

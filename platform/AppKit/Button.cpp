@@ -30,7 +30,10 @@ void Button::setAlternateImage(std::shared_ptr<NSImage> image) {
 }
 
 void Button::setKeyEquivalent(const std::string& key) {
+    if (key == mKeyEquivalent) return;
     mKeyEquivalent = key;
+    // A bezel may show the default button ("\r") differently.
+    setNeedsDisplay();
 }
 
 void Button::setEnabled(bool enabled) {

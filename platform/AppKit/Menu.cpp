@@ -6,7 +6,6 @@
 #include "platform/AppKit/Event.h"
 
 namespace {
-constexpr const char* kSeparatorString = "\u2022\u2022\u2022";
 constexpr uint32_t kMatchedMasks = NSShiftKeyMask | NSControlKeyMask | NSAlternateKeyMask | NSCommandKeyMask;
 
 std::string lowered(std::string text) {
@@ -54,6 +53,11 @@ NSMenuItem* NSMenu::addItem(std::unique_ptr<NSMenuItem> item) {
 NSMenuItem* NSMenu::addItemWithTitle(const std::string& title, std::function<void()> action,
                                      const std::string& keyEquivalent) {
     return addItem(std::make_unique<NSMenuItem>(title, std::move(action), keyEquivalent));
+}
+
+NSMenuItem* NSMenu::insertItemWithTitle(const std::string& title, std::function<void()> action,
+                                        const std::string& keyEquivalent, size_t index) {
+    return insertItem(std::make_unique<NSMenuItem>(title, std::move(action), keyEquivalent), index);
 }
 
 NSMenuItem* NSMenu::insertItem(std::unique_ptr<NSMenuItem> item, size_t index) {
@@ -119,6 +123,7 @@ bool NSMenu::performKeyEquivalent(const NSEvent& event) {
 
 void NSMenu::fillQMenu(QMenu& menu) {
     menu.clear();
+    if (needsUpdate) needsUpdate(*this);
     update();
     for (const auto& item : mItems) {
         if (item->mSeparator) {
@@ -145,21 +150,6 @@ void NSMenu::fillQMenu(QMenu& menu) {
         NSMenuItem* raw = item.get();
         QObject::connect(qaction, &QAction::triggered, qaction, [raw] { raw->performAction(); });
     }
-}
-
-std::unique_ptr<NSMenu> MenuWithSeparatorString(const std::vector<std::string>& titles,
-                                                std::function<void(size_t index)> action) {
-    auto menu = std::make_unique<NSMenu>();
-    for (size_t i = 0; i < titles.size(); ++i) {
-        if (titles[i] == kSeparatorString) {
-            menu->addItem(NSMenuItem::separatorItem());
-            continue;
-        }
-        NSMenuItem* item = menu->addItemWithTitle(titles[i], nullptr);
-        item->setTag(static_cast<long>(i));
-        if (action) item->action = [action, i] { action(i); };
-    }
-    return menu;
 }
 
 bool keyEquivalentMatches(const std::string& key, uint32_t mask, const NSEvent& event) {

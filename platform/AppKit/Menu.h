@@ -72,12 +72,15 @@ private:
 class NSMenu {
 public:
     explicit NSMenu(std::string title = {});
-    ~NSMenu();
+    virtual ~NSMenu();
 
     const std::string& title() const { return mTitle; }
     NSMenuItem* addItem(std::unique_ptr<NSMenuItem> item);
-    NSMenuItem* addItemWithTitle(const std::string& title, std::function<void()> action,
-                                 const std::string& keyEquivalent = {});
+    // Virtual so that a menu may read some titles as other items (separators).
+    virtual NSMenuItem* addItemWithTitle(const std::string& title, std::function<void()> action,
+                                         const std::string& keyEquivalent = {});
+    virtual NSMenuItem* insertItemWithTitle(const std::string& title, std::function<void()> action,
+                                            const std::string& keyEquivalent, size_t index);
     NSMenuItem* insertItem(std::unique_ptr<NSMenuItem> item, size_t index);
     void removeItemAtIndex(size_t index);
     void removeAllItems();
@@ -88,6 +91,10 @@ public:
     // This menu and its submenus, depth first.
     NSMenuItem* findItemWithTag(long tag) const;
     NSMenu* supermenu() const { return mSupermenu; }
+
+    // The menu's delegate: rebuilds the items of a menu whose contents change, before the menu
+    // shows (fillQMenu asks it first).
+    std::function<void(NSMenu&)> needsUpdate;
 
     // Runs every item's validation, submenus too; called before the menu shows.
     void update();
@@ -104,8 +111,5 @@ private:
     NSMenu* mSupermenu{nullptr};
 };
 
-// "•••" stands for a separator in a list of titles.
-std::unique_ptr<NSMenu> MenuWithSeparatorString(const std::vector<std::string>& titles,
-                                                std::function<void(size_t index)> action);
 // Whether the item with that key and mask is the one the event presses.
 bool keyEquivalentMatches(const std::string& key, uint32_t mask, const NSEvent& event);

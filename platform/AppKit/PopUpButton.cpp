@@ -27,6 +27,12 @@ void PopUpButton::addSeparatorItem() {
     mItems.push_back({"", 0, nullptr, false, true});
 }
 
+void PopUpButton::insertSeparatorItem(int index) {
+    index = std::clamp(index, 0, numberOfItems());
+    mItems.insert(mItems.begin() + index, {"", 0, nullptr, false, true});
+    if (mSelected >= index) ++mSelected;
+}
+
 void PopUpButton::insertItemWithTitle(const std::string& title, int index) {
     index = std::clamp(index, 0, numberOfItems());
     mItems.insert(mItems.begin() + index, {title, 0, nullptr, true, false});
@@ -131,7 +137,9 @@ void PopUpButton::drawRect(const NSRect&) {
 }
 
 void PopUpButton::mouseDown(const NSEvent&) {
-    if (!isEnabled() || mItems.empty()) return;
+    if (!isEnabled()) return;
+    if (menuNeedsUpdate) menuNeedsUpdate();
+    if (mItems.empty()) return;
     QMenu menu(this);
     for (int i = mPullsDown ? 1 : 0; i < numberOfItems(); ++i) {
         const PopUpItem& item = mItems[i];

@@ -31,9 +31,11 @@ public:
     void setImageOnly(bool imageOnly);
 
     int numberOfItems() const { return static_cast<int>(mItems.size()); }
-    void addItemWithTitle(const std::string& title, long tag = 0);
+    // Virtual so that a pop-up may read some titles as other items (separators).
+    virtual void addItemWithTitle(const std::string& title, long tag = 0);
     void addSeparatorItem();
-    void insertItemWithTitle(const std::string& title, int index);
+    virtual void insertItemWithTitle(const std::string& title, int index);
+    void insertSeparatorItem(int index);
     void removeItemAtIndex(int index);
     void removeAllItems();
     PopUpItem* itemAtIndex(int index);
@@ -52,6 +54,8 @@ public:
     std::string title() const;
 
     std::function<void()> action;
+    // Asked before the menu shows, so a list that changes can be rebuilt.
+    std::function<void()> menuNeedsUpdate;
     // Chooses the item as a click in the menu would: selects it and sends the action.
     void chooseItemAtIndex(int index);
 

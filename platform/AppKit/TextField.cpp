@@ -1,8 +1,33 @@
 #include "platform/AppKit/TextField.h"
 
 #include <QPalette>
+#include <QValidator>
 
+#include "platform/AppKit/Formatter.h"
 #include "platform/AppKit/WidgetFrame.h"
+
+namespace {
+// Puts a formatter in the line edit's path of edits.
+class FormatterValidator : public QValidator {
+public:
+    explicit FormatterValidator(std::shared_ptr<const NSFormatter> formatter)
+        : mFormatter(std::move(formatter)) {}
+
+    State validate(QString& input, int& position) const override {
+        std::string replacement = input.toStdString();
+        std::string error;
+        if (!mFormatter->isPartialStringValid(input.toStdString(), &replacement, &error)) return Invalid;
+        if (replacement != input.toStdString()) {
+            input = QString::fromStdString(replacement);
+            position = std::min(position, static_cast<int>(input.size()));
+        }
+        return Acceptable;
+    }
+
+private:
+    std::shared_ptr<const NSFormatter> mFormatter;
+};
+}  // namespace
 
 TextField::TextField(QWidget* parent) : QLineEdit(parent) {
     QLineEdit::setFont(mFont.toQFont());
@@ -11,9 +36,18 @@ TextField::TextField(QWidget* parent) : QLineEdit(parent) {
     });
 }
 
+TextField::~TextField() = default;
+
 void TextField::setStringValue(const std::string& value) {
     setText(QString::fromStdString(value));
     setCursorPosition(0);
+}
+
+void TextField::setFormatter(std::shared_ptr<const NSFormatter> formatter) {
+    auto validator = formatter ? std::make_unique<FormatterValidator>(formatter) : nullptr;
+    setValidator(validator.get());
+    mValidator = std::move(validator);
+    mFormatter = std::move(formatter);
 }
 
 int TextField::intValue() const {

@@ -4,16 +4,21 @@
 
 #include <QLineEdit>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/AppKit/Color.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/Geometry.h"
 
+class NSFormatter;
+class QValidator;
+
 class TextField : public QLineEdit {
     Q_OBJECT
 public:
     explicit TextField(QWidget* parent = nullptr);
+    ~TextField() override;
 
     std::string stringValue() const { return text().toStdString(); }
     void setStringValue(const std::string& value);
@@ -40,6 +45,10 @@ public:
     void setFrameRect(const NSRect& frame);
     void setPostsFrameChangedNotifications(bool posts) { mPostsFrameChanges = posts; }
 
+    // Typed edits the formatter refuses never reach the field; text set in code is not checked.
+    void setFormatter(std::shared_ptr<const NSFormatter> formatter);
+    const NSFormatter* formatter() const { return mFormatter.get(); }
+
     // Sent when editing ends with Return or by leaving the field.
     std::function<void()> action;
 
@@ -52,6 +61,8 @@ protected:
 
 private:
     NSFont mFont = NSFont::systemFontOfSize(13);
+    std::shared_ptr<const NSFormatter> mFormatter;
+    std::unique_ptr<QValidator> mValidator;
     int mBackgroundStyle{0};
     bool mPostsFrameChanges{false};
 };

@@ -18,6 +18,7 @@ namespace {
 
 std::mutex sCurrentLock;
 std::shared_ptr<AudioOutput> sCurrent;
+bool sShutDown = false;
 
 std::shared_ptr<AudioOutput> chooseOutput() {
     const char* env = std::getenv("BEATWICK_AUDIO");
@@ -49,14 +50,32 @@ AudioOutput::~AudioOutput() = default;
 
 std::shared_ptr<AudioOutput> AudioOutput::current() {
     std::lock_guard lock(sCurrentLock);
-    if (!sCurrent) sCurrent = chooseOutput();
+    if (!sCurrent && !sShutDown) {
+        sCurrent = chooseOutput();
+        // Registered after the output's clock was made, so at exit the output stops and goes
+        // before that clock does, in every program, not only where main shuts it down.
+        static const bool stopsAtExit = std::atexit([] { AudioOutput::shutdown(); }) == 0;
+        (void)stopsAtExit;
+    }
     return sCurrent;
 }
 
 void AudioOutput::setCurrent(std::shared_ptr<AudioOutput> output) {
     std::shared_ptr<AudioOutput> previous;
     std::lock_guard lock(sCurrentLock);
+    sShutDown = false;
     previous = std::exchange(sCurrent, std::move(output));
+}
+
+void AudioOutput::shutdown() {
+    std::shared_ptr<AudioOutput> last;
+    {
+        std::lock_guard lock(sCurrentLock);
+        sShutDown = true;
+        last = std::exchange(sCurrent, nullptr);
+    }
+    // Outside the lock: a queue callback on the audio thread may ask for the current output.
+    if (last) last->stopPlaying();
 }
 
 SInt64 AudioOutput::startSampleFor(SInt64 microseconds) {

@@ -22,10 +22,18 @@ public:
     AudioOutput& operator=(const AudioOutput&) = delete;
     virtual ~AudioOutput();
 
-    // The output queues are created on. Any thread.
+    // The output queues are created on; nullptr once the process's audio has been shut down.
+    // Any thread.
     static std::shared_ptr<AudioOutput> current();
     // Replaces the current output (tests); nullptr makes the next current() choose again.
     static void setCurrent(std::shared_ptr<AudioOutput> output);
+    // At quit: stops the current output's audio thread and joins it, whoever still holds the
+    // output (its queues play nothing from then on), and makes no other. The output's thread
+    // sleeps on a clock that is itself a static object, so it must end before static objects go.
+    static void shutdown();
+
+    // Stops rendering for good and joins the audio thread; queues stay attached and silent.
+    virtual void stopPlaying() = 0;
 
     double sampleRate() const { return mSampleRate; }
     UInt32 periodFrames() const { return mPeriodFrames; }
@@ -78,4 +86,14 @@ private:
     bool mTimed{false};
     SInt64 mPeriodSample{0};
     SInt64 mPeriodTime{0};
+};
+
+// Shuts the process's audio down when it goes. Made first in main, so that it goes after
+// everything that plays and before static objects.
+class ScopedAudioShutdown {
+public:
+    ScopedAudioShutdown() = default;
+    ~ScopedAudioShutdown() { AudioOutput::shutdown(); }
+    ScopedAudioShutdown(const ScopedAudioShutdown&) = delete;
+    ScopedAudioShutdown& operator=(const ScopedAudioShutdown&) = delete;
 };

@@ -21,12 +21,15 @@ public:
     static constexpr double kSampleRate = 44100.0;
     static constexpr UInt32 kPeriodFrames = 256;
 
+    void stopPlaying() override { stopRendering(); }
+
 protected:
     enum class Silence { rendered, skipped };
     ClockedOutput(Clock& clock, double sampleRate, UInt32 periodFrames, Silence silence = Silence::rendered);
     // Starts the thread; called by the most derived constructor.
     void startRendering();
     // Stops and joins the thread; the most derived destructor calls it before its members go.
+    // Main thread (the thread that owns the output), once or more.
     void stopRendering();
     // Takes one rendered period (stereo, interleaved) and the clock time it was rendered at.
     // Runs on the output's thread.

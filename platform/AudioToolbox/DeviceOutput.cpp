@@ -83,10 +83,14 @@ DeviceOutput::DeviceOutput(double sampleRate, UInt32 periodFrames)
     : AudioOutput(Clock::system(), sampleRate, periodFrames) {}
 
 DeviceOutput::~DeviceOutput() {
-    if (mDevice != 0) {
-        SDL_CloseAudioDevice(mDevice);  // waits for a callback in progress
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
+    stopPlaying();
+}
+
+void DeviceOutput::stopPlaying() {
+    if (mDevice == 0) return;
+    SDL_CloseAudioDevice(mDevice);  // waits for a callback in progress
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    mDevice = 0;
 }
 
 void DeviceOutput::fill(void* self, uint8_t* stream, int length) {

@@ -17,6 +17,8 @@ public:
     // holds SDL's reason.
     static std::shared_ptr<DeviceOutput> open(std::string* why = nullptr);
     ~DeviceOutput() override;
+    // Closes the device: SDL joins its audio thread.
+    void stopPlaying() override;
 
     static constexpr UInt32 kRequestedPeriodFrames = 256;
 

@@ -29,6 +29,7 @@ public:
 
     // Stops playing, completes the file and writes the period times. Later periods are lost.
     void close();
+    void stopPlaying() override { close(); }
     const std::string& path() const { return mPath; }
     // The periods played so far. Any thread.
     std::vector<Period> periods() const;

@@ -2,15 +2,17 @@
 // in a table that the bus daemon's NameOwnerChanged signal keeps current, so that finding the
 // owner of a name asks the daemon only the first time.
 //
-// The signal is received on the main thread, on the subscription connection (SessionBus.h),
-// ahead of every other subscriber there: an observer of launch and quit notices already finds
-// the table changed. Until a change has been delivered the table may name an owner that has
-// just left; senders that find their destination gone call forgetOwner() and ask again.
+// The signal is received on the main thread, on the subscription connection (SessionBus.h).
+// The workspace's launch and quit notices come from ownerChanged, after the table took the
+// change in, so an observer of them finds the table current. Until a change has been delivered
+// the table may name an owner that has just left; senders that find their destination gone
+// call forgetOwner() and ask again.
 #pragma once
 
 #include <sys/types.h>
 
 #include <QObject>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>

@@ -14,8 +14,11 @@
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/NotifyNoBPMWindow.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
+#include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
+#include "ViewTestApplication.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
@@ -25,8 +28,10 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
+#include "platform/Foundation/PredicateParser.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/UserDefaults.h"
@@ -185,6 +190,53 @@ struct ControllerTest : ::testing::Test {
     }
 };
 
+// Ten notices of a player that does not answer cost one time-out and one coalesced refresh, not
+// ten time-outs; once the player answers, the latest notice is shown and notices are refreshed
+// at once again.
+TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefresh) {
+    Controller& c = launch();
+    player.answering = false;
+    for (int i = 1; i <= 10; ++i) post(0x200 + i, "Playing", 0, "Song " + std::to_string(i));
+    EXPECT_EQ(player.timeouts, 1) << "only the first notice waited";
+    EXPECT_TRUE(c.holdingPlayerNotices());
+
+    scheduler.advance(Controller::kUnansweredHoldMs - 1);
+    EXPECT_EQ(player.timeouts, 1) << "nothing waits during the hold";
+    scheduler.advance(1);
+    EXPECT_EQ(player.timeouts, 2) << "the held notices made one refresh";
+    EXPECT_TRUE(c.holdingPlayerNotices()) << "still unanswered: held again";
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 2) << "no notice came: no refresh";
+    EXPECT_FALSE(c.holdingPlayerNotices());
+
+    // A player that answers again: the next notice is refreshed at once, as before the hang.
+    player.answering = true;
+    post(0x20B, "Playing", 120, "Eleventh");
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x20B);
+    EXPECT_EQ(c.nameField()->stringValue(), "Eleventh");
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+
+    // The player answers by the end of a hold: the latest held notice is the one shown.
+    player.answering = false;
+    post(0x20C, "Playing", 0, "Lost");
+    post(0x20D, "Paused", 0, "Held");
+    post(0x20E, "Playing", 90, "Latest");
+    player.answering = true;
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 3);
+    EXPECT_FALSE(c.holdingPlayerNotices());
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x20E);
+    EXPECT_EQ(c.nameField()->stringValue(), "Latest");
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
+
+    // Quitting drops a hold in progress.
+    player.answering = false;
+    post(0x20F, "Playing", 0);
+    post(0x210, "Playing", 0);
+    c.applicationWillTerminate();
+    EXPECT_EQ(scheduler.scheduledCount(), 0u);
+}
+
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
     writeAssigned({entry(0x100, 128)});
     player.track->mBpm = 128;
@@ -291,6 +343,19 @@ TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
     QTest::keyClick(c.tapView(), ' ');
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
+}
+
+TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
+    Controller& c = launch();
+    std::vector<std::string> opened;
+    URLOpener::setOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    for (MenuCommand command : {MenuCommand::LinkHomepage, MenuCommand::LinkSupport})
+        c.mainMenu().itemForCommand(command)->performAction();
+    URLOpener::setOpener(nullptr);
+    EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
@@ -401,6 +466,10 @@ TEST_F(ControllerTest, UpdateBPMButtonsTable) {
         EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
         EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
         EXPECT_EQ(c.window()->defaultButton() == c.applyBPMButton(), k.isDefault) << k.name;
+        // Left of the title: blue for the default button, grey otherwise.
+        const QColor face = pixelAt(c.applyBPMButton()->renderToImage(), 8, 14);
+        EXPECT_EQ(face.blue() > face.red() + 60, k.isDefault) << k.name << ": Return's button is drawn blue";
+        EXPECT_EQ(face.alpha(), 255) << k.name;
         EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
@@ -593,6 +662,55 @@ TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
     EXPECT_EQ(c.playerStatus().playerVolume(), 20);
 }
 
+TEST_F(ControllerTest, HeldTransportButtonsScanAndResume) {
+    player.playlist = FakePlaylist::withBpms({0, 120, 0});
+    player.track = player.playlist->tracks[0];
+    Controller& c = launch();
+    const struct {
+        const char* name;
+        Button* button;
+        int64_t heldMs;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"forward held", c.forwardButton(), 400, {"ff", "resume"}},
+        {"back held", c.backButton(), 1500, {"rew", "resume"}},
+        {"back clicked", c.backButton(), 390, {"back"}},
+    };
+    for (const auto& k : cases) {
+        player.commands.clear();
+        QTest::mousePress(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        scheduler.advance(k.heldMs);
+        QTest::mouseRelease(k.button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+        EXPECT_EQ(player.commands, k.commands) << k.name;
+    }
+}
+
+TEST_F(ControllerTest, VolumeSpeakersAndTheBottomRowFitTheWindow) {
+    Controller& c = launch();
+    auto& slider = static_cast<TexturedSlider&>(*c.volumeSlider());
+    ASSERT_EQ(slider.indicatorIndex(), TexturedSlider::kSpeakerIndicator);
+    player.commands.clear();
+    QTest::mouseClick(slider.maxButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    QTest::mouseClick(slider.minButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    EXPECT_EQ(player.commands, (std::vector<std::string>{"volume 100", "volume 0"}));
+
+    const QWidget* row[] = {c.backButton(),           c.playPauseButton(),    c.forwardButton(),
+                            c.skipForwardButton(),    c.skipNextButton(),     c.metronomeButton(),
+                            c.halveDoubleBPMButton(), c.plusMinusBPMButton(), c.applyBPMButton(),
+                            c.volumeSlider()};
+    const QRect content = c.window()->contentView()->rect();
+    const QRect tapArea = c.tapView()->geometry();
+    for (const QWidget* a : row) {
+        EXPECT_TRUE(content.contains(a->geometry())) << a->metaObject()->className() << " inside the window";
+        EXPECT_FALSE(a->geometry().intersects(tapArea)) << a->metaObject()->className();
+        for (const QWidget* b : row) {
+            if (a == b) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className() << " overlap";
+        }
+    }
+}
+
 // The network worker's "DoUIAlert": the numbered alert of its 4-byte record, informational for
 // flag 1 and a warning otherwise; anything but a 4-byte record is ignored.
 TEST_F(ControllerTest, AlertRecordsBecomeNumberedAlerts) {
@@ -665,7 +783,7 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
         EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
             << "the tap area takes the growth";
-        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 18, 28, 28)) << "controls along the bottom";
+        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 24, 28, 28)) << "controls along the bottom";
         EXPECT_EQ(NSMaxX(c.applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
         const NSRect name = c.nameField()->frameRect();
         EXPECT_EQ(NSMaxY(name), h - 16);
@@ -748,3 +866,24 @@ TEST_F(ControllerTest, TheWindowAtRestPaintsNothing) {
 }
 
 }  // namespace
+
+TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
+    auto jazz = std::make_shared<FakePlaylist>();
+    jazz->mId = 0x500;
+    player.userLists = {jazz};
+    player.track = makeTrack(0x100, 0, "First");
+    Controller& c = launch();
+    RulesController& rules = c.rulesController();
+    rules.addNewRule();
+    rules.setAddToPlaylist(true, 0);
+    rules.setAddPlaylistID(0x500, 0);
+    rules.setActivateiTunes(true, 0);
+    rules.setRules(PredicateParser::predicateWithFormat("trackBPM >= 120 AND assigned == YES").value(), 0);
+    player.commands.clear();
+    applications->activated.clear();
+
+    tap120();
+    c.applyBPM();
+    EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
+    EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
+}

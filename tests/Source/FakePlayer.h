@@ -1,5 +1,5 @@
 // A player for the controller's and the track model's tests: a current track with plain fields,
-// the state and volume, and a record of the commands sent.
+// the state and volume, the user's playlists, and a record of the commands sent.
 #pragma once
 
 #include <memory>
@@ -10,12 +10,13 @@
 #include "Source/PlayerAccess.h"
 
 struct FakeTrack : PlayerTrack {
-    std::optional<std::string> mName, mArtist, mAlbum, mGenre, mLocation;
+    std::optional<std::string> mName, mArtist, mAlbum, mGenre, mLocation, mPath;
     SInt32 mNumber{1}, mDuration{200}, mRating{0}, mBpm{0}, mIndex{-1};
     SInt64 mId{0};
     std::vector<std::shared_ptr<NSImage>> mArtwork;
     mutable std::vector<SInt32> bpmWrites;
     mutable std::vector<SInt32> ratingWrites;
+    mutable std::vector<std::string> genreWrites;
 
     std::optional<std::string> name() const override { return mName; }
     std::optional<std::string> artist() const override { return mArtist; }
@@ -29,6 +30,8 @@ struct FakeTrack : PlayerTrack {
     void setRating(SInt32 rating) const override { ratingWrites.push_back(rating); }
     SInt64 persistentId() const override { return mId; }
     std::optional<std::string> location() const override { return mLocation; }
+    std::optional<std::string> path() const override { return mPath; }
+    void setGenre(const std::string& genre) const override { genreWrites.push_back(genre); }
     std::vector<std::shared_ptr<NSImage>> artwork() const override { return mArtwork; }
     SInt32 trackIndex() const override { return mIndex; }
 };
@@ -36,11 +39,18 @@ struct FakeTrack : PlayerTrack {
 // A playlist of fake tracks; a cursor from index i hands out tracks i, i+1, … in order.
 struct FakePlaylist : PlayerPlaylist {
     SInt64 mId{0x1234};
+    std::optional<std::string> mName;
     std::vector<std::shared_ptr<FakeTrack>> tracks;
     bool cursorFails{false};
 
     SInt64 persistentId() const override { return mId; }
+    std::optional<std::string> name() const override { return mName; }
     SInt32 trackCount() const override { return static_cast<SInt32>(tracks.size()); }
+    std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const override {
+        for (const auto& track : tracks)
+            if (track->mId == persistentId) return track;
+        return nullptr;
+    }
     std::unique_ptr<PlayerTrackCursor> tracksFromIndex(SInt32 index) const override {
         struct Cursor : PlayerTrackCursor {
             std::vector<std::shared_ptr<FakeTrack>> rest;
@@ -67,6 +77,7 @@ inline std::shared_ptr<FakeTrack> makeTrack(SInt64 id, SInt32 bpm, const std::st
     track->mArtist = "Artist of " + name;
     track->mAlbum = "Album of " + name;
     track->mLocation = "file:///music/" + name + ".mp3";
+    track->mPath = "/music/" + name + ".mp3";
     return track;
 }
 
@@ -86,16 +97,34 @@ struct FakePlayer : PlayerAccess {
     SInt32 position{30};
     std::shared_ptr<FakeTrack> track;
     std::shared_ptr<FakePlaylist> playlist;
+    std::vector<std::shared_ptr<FakePlaylist>> userLists;
+    SInt16 addStatus{0};  // what addTrackPath answers
     mutable int nextCount{0};
     mutable std::vector<SInt32> positions;
     mutable std::vector<SInt32> volumes;
     // Every command in the order sent: "next", "back", "playpause", "ff", "rew", "resume",
-    // "play <track name>", "position N", "volume N".
+    // "play <track name>", "position N", "volume N", "add <path> to <playlist id>",
+    // "remove <track id> from <playlist id>".
     mutable std::vector<std::string> commands;
+    // A hung player: the current track goes unanswered, each refresh that asks costing a
+    // time-out (timeouts counts them).
+    bool answering{true};
+    mutable bool unanswered{false};
+    int timeouts{0};
 
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
-    std::shared_ptr<PlayerTrack> currentTrack() const override { return track; }
+    std::shared_ptr<PlayerTrack> currentTrack() const override {
+        if (answering) return track;
+        unanswered = true;
+        return nullptr;
+    }
+    bool refreshAnswered(const std::function<void()>& refresh) override {
+        unanswered = false;
+        refresh();
+        if (unanswered) ++timeouts;
+        return !unanswered;
+    }
     std::shared_ptr<PlayerPlaylist> currentPlaylist() const override { return playlist; }
     SInt32 playerPosition() const override { return position; }
     void nextTrack() const override {
@@ -117,5 +146,24 @@ struct FakePlayer : PlayerAccess {
     void setPlayerVolume(SInt32 value) const override {
         volumes.push_back(value);
         commands.push_back("volume " + std::to_string(value));
+    }
+    std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const override {
+        return {userLists.begin(), userLists.end()};
+    }
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const override {
+        for (const auto& list : userLists)
+            if (list->mId == persistentId) return list;
+        return nullptr;
+    }
+    std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const override {
+        return track && track->mId == persistentId ? track : nullptr;
+    }
+    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist* list) const override {
+        commands.push_back("add " + path + " to " + std::to_string(list ? list->persistentId() : 0));
+        return addStatus;
+    }
+    void removeTrack(const PlayerTrack& removed, const PlayerPlaylist* list) const override {
+        commands.push_back("remove " + std::to_string(removed.persistentId()) + " from " +
+                           std::to_string(list ? list->persistentId() : 0));
     }
 };

@@ -8,7 +8,6 @@
 
 #include "Source/HotKeyChooser.h"
 #include "Source/HotKeyTextField.h"
-#include "Source/KeyUtilities.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/View.h"
@@ -18,15 +17,6 @@
 namespace {
 
 constexpr int kKeyCodeB = 11;
-constexpr int kKeyCodeZ = 6;
-
-struct HotKeyNames : ::testing::Test {
-    void SetUp() override {
-        testApplication();
-        KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
-    }
-    void TearDown() override { KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us")); }
-};
 
 // A focused hot-key field in an active window.
 struct FieldWindow {
@@ -43,36 +33,6 @@ struct FieldWindow {
 };
 
 }  // namespace
-
-TEST_F(HotKeyNames, KeysAreNamedByTheFunctionTableTheGlyphTableOrTheLayout) {
-    struct Case {
-        int keyCode;
-        std::optional<std::string> name;
-    };
-    const Case cases[] = {
-        {122, "F1"},   {111, "F12"},       {80, "F19"},      {53, "Escape"},   {49, "Space"},
-        {48, "Tab"},   {51, "Backspace"},  {117, "Delete"},  {123, "Left"},    {126, "Up"},
-        {115, "Home"}, {121, "Page Down"}, {kKeyCodeB, "b"}, {kKeyCodeZ, "z"}, {-1, std::nullopt},
-    };
-    for (const Case& c : cases) EXPECT_EQ(KeyUtilities::stringForKeyCode(c.keyCode), c.name) << c.keyCode;
-
-    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
-    EXPECT_EQ(KeyUtilities::stringForKeyCode(kKeyCodeZ), "y");
-    EXPECT_EQ(KeyUtilities::translateKeyCode(kKeyCodeZ, NSShiftKeyMask), "Y");
-
-    // Without a layout only the function keys keep their names.
-    KeyboardLayout::setCurrent(nullptr);
-    EXPECT_EQ(KeyUtilities::stringForKeyCode(122), "F1");
-    EXPECT_EQ(KeyUtilities::stringForKeyCode(kKeyCodeB), std::nullopt);
-}
-
-TEST_F(HotKeyNames, ModifiersComeInTheOrderShiftControlOptionCommand) {
-    EXPECT_EQ(KeyUtilities::stringForModifiers(NSCommandKeyMask | NSAlternateKeyMask | NSControlKeyMask |
-                                               NSShiftKeyMask | NSFunctionKeyMask),
-              "\u21E7\u2303\u2325\u2318");
-    EXPECT_EQ(KeyUtilities::stringForKeyCodeModifiers(kKeyCodeB, NSCommandKeyMask | NSShiftKeyMask),
-              "\u21E7\u2318b");
-}
 
 TEST(HotKeyTextField, TakesEveryKeyAheadOfTheMenusAndShowsIt) {
     FieldWindow w;

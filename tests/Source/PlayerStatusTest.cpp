@@ -204,3 +204,41 @@ TEST_F(PlayerStatusTest, RatingStars) {
 }
 
 }  // namespace
+
+TEST_F(PlayerStatusTest, PropertiesAreReadableByNameStarCountsIncluded) {
+    loadTrack(0x1234, 120);
+    status.setTrackRating(60);
+    status.setTrackGenre(std::string("Swing"));
+    const struct {
+        const char* key;
+        PropertyList value;
+    } cases[] = {
+        {"trackName", "First"},
+        {"trackArtist", "Artist of First"},
+        {"trackAlbum", "Album of First"},
+        {"trackGenre", "Swing"},
+        {"trackRatingStars", "\u2605\u2605\u2605"},
+        {"trackBPM", 120},
+        {"trackDuration", 200},
+        {"trackNumber", 1},
+        {"trackRating", 60},
+        {"playerVolume", 55},
+        {"playState", kPlayStatePlaying},
+        {"persistentID", PropertyList(int64_t{0x1234})},
+        {"assigned", true},
+        {"nostars", 0},
+        {"onestar", 20},
+        {"twostars", 40},
+        {"threestars", 60},
+        {"fourstars", 80},
+        {"fivestars", 100},
+    };
+    for (const auto& c : cases) {
+        auto value = status.valueForKeyPath(c.key);
+        ASSERT_TRUE(value) << c.key;
+        EXPECT_EQ(*value, c.value) << c.key;
+    }
+    // Names of other members are not properties a condition can read.
+    for (const char* key : {"track", "oldTrackName", "trackOldRating", "TrackBPM", "", "trackBPM.value"})
+        EXPECT_FALSE(status.valueForKeyPath(key)) << key;
+}

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The bundle's scripts and genres live in the build's resources, as for the unit tests.
+    setenv("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR, 0);
     unsetenv("DISPLAY");
     int result = 0;
     {

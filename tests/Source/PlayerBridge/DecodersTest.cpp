@@ -4,6 +4,7 @@
 
 #include "Source/PlayerBridge/PBPlaylist.h"
 #include "Source/PlayerBridge/PBPlaylistEnumerator.h"
+#include "Source/PlayerBridge/PBRequestBatch.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "platform/AppleEvents/AETextEncoding.h"
 #include "platform/Carbon/FileReference.h"
@@ -154,6 +155,57 @@ TEST_F(Decoders, AReplyWithinTheTimeOutIsRead) {
     const UInt32 beforeSet = fClock.ticks();
     EXPECT_TRUE(fTrack->setPropertyWithInteger(5, fourCC("pBPM")));
     EXPECT_EQ(fClock.ticks(), beforeSet);
+}
+
+// A refresh whose player stopped answering waits one time-out: the batch's later requests fail
+// at once, without reaching the player; outside a batch, and in a batch the player answers,
+// every request is sent and waits as always.
+TEST_F(Decoders, ABatchWaitsOnceForAPlayerThatDoesNotAnswer) {
+    answerDirect(slong(42));
+    {
+        const PBRequestBatch batch;
+        EXPECT_EQ(PlayerBridge::sharedInstance().playerVolume(), 42);
+        EXPECT_EQ(fTrack->bpm(), 42);
+        EXPECT_FALSE(batch.unanswered());
+    }
+    EXPECT_EQ(fEvents.size(), 2u);
+
+    fTransport->setReplyDelay(121);
+    const UInt32 start = fClock.ticks();
+    {
+        const PBRequestBatch batch;
+        EXPECT_EQ(PlayerBridge::sharedInstance().playerVolume(), -1);
+        const UInt32 waited = fClock.ticks() - start;
+        EXPECT_GE(waited, 120u) << "the first request waits its time-out";
+        EXPECT_TRUE(batch.unanswered());
+        EXPECT_EQ(fTrack->bpm(), -1);
+        EXPECT_EQ(fTrack->name(), std::nullopt);
+        EXPECT_EQ(PlayerBridge::sharedInstance().currentTrack(), nullptr);
+        {
+            const PBRequestBatch inner;
+            EXPECT_TRUE(inner.unanswered()) << "nested in an unanswered batch";
+            EXPECT_EQ(PlayerBridge::sharedInstance().playerState(), 0xFFFFFFFF);
+        }
+        EXPECT_EQ(fClock.ticks() - start, waited) << "no later request of the batch waited";
+        EXPECT_EQ(fEvents.size(), 3u) << "nor reached the player";
+        // Sends that expect no reply still go.
+        EXPECT_TRUE(fTrack->setPropertyWithInteger(5, fourCC("pBPM")));
+        EXPECT_EQ(fEvents.size(), 4u);
+    }
+    const UInt32 after = fClock.ticks();
+    EXPECT_EQ(PlayerBridge::sharedInstance().playerVolume(), -1);
+    EXPECT_GE(fClock.ticks() - after, 120u) << "outside the batch a request waits again";
+
+    fTransport->setReplyDelay(0);
+    {
+        const PBRequestBatch outer;
+        {
+            const PBRequestBatch inner;
+            fTransport->setReplyDelay(121);
+            EXPECT_EQ(fTrack->bpm(), -1);
+        }
+        EXPECT_TRUE(outer.unanswered()) << "an inner batch passes it on";
+    }
 }
 
 TEST_F(Decoders, ListsOfTracks) {

@@ -68,18 +68,6 @@ TEST(Menu, UpdateRunsValidationInSubmenus) {
     EXPECT_FALSE(inner->performAction());
 }
 
-TEST(Menu, SeparatorStringBecomesSeparator) {
-    std::vector<size_t> chosen;
-    auto menu = MenuWithSeparatorString({"Rock", "\u2022\u2022\u2022", "Jazz"},
-                                        [&](size_t i) { chosen.push_back(i); });
-    ASSERT_EQ(menu->numberOfItems(), 3u);
-    EXPECT_TRUE(menu->itemAtIndex(1)->isSeparatorItem());
-    EXPECT_FALSE(menu->itemAtIndex(1)->performAction());
-    EXPECT_TRUE(menu->itemAtIndex(2)->performAction());
-    EXPECT_EQ(chosen, std::vector<size_t>{2});
-    EXPECT_EQ(menu->itemWithTitle("Jazz")->tag(), 2);
-}
-
 TEST(MenuShortcuts, CommandIsCtrlAndControlIsSuper) {
     EXPECT_EQ(keySequenceFor(Qt::Key_N, NSCommandKeyMask), QKeySequence(Qt::CTRL | Qt::Key_N));
     EXPECT_EQ(keySequenceFor(Qt::Key_Right, NSControlKeyMask | NSShiftKeyMask),

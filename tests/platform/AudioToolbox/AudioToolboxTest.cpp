@@ -392,6 +392,29 @@ TEST(NullOutput, RestsWhileNoQueueRunsAndPlaysAQueueStartedLater) {
     }
 }
 
+// At quit the output's thread must end before static objects go, also while sounds still hold
+// the output.
+TEST_F(CurrentOutput, ShutdownStopsTheAudioThreadAndMakesNoOtherOutput) {
+    Tone tone = makeTone(AudioOutput::current(), 0.5f, 44100);
+    ASSERT_EQ(tone.queue->start(), noErr);
+    clock.sleepFor(periodMicros(4));
+    const SInt64 before = output->renderedFrames();
+    EXPECT_GT(before, 0);
+
+    AudioOutput::shutdown();
+    EXPECT_EQ(AudioOutput::current(), nullptr);
+    clock.sleepFor(periodMicros(20));  // time moves on at once: no thread of the output sleeps on it
+    EXPECT_EQ(output->renderedFrames(), before);
+    std::unique_ptr<AudioQueue> late;
+    EXPECT_EQ(AudioQueue::newOutput(FloatStreamDescription(kRate, 1), {}, late), kAudioQueueNoOutputErr);
+
+    const soundfiles::Sound written = soundfiles::read(output->path());
+    EXPECT_EQ(static_cast<SInt64>(written.frames()), before) << "the file is complete";
+    tone.queue.reset();
+    AudioOutput::setCurrent(nullptr);
+    EXPECT_NE(AudioOutput::current(), nullptr) << "a new output can be chosen again";
+}
+
 TEST(AudioOutputChoice, FollowsTheEnvironment) {
     soundfiles::TempFolder folder;
     struct Case {

@@ -1,0 +1,5 @@
+#include "Source/Toolkit/LinkTextField.h"
+
+LinkTextField::LinkTextField(QWidget* parent) : TextField(parent) {
+    setCursor(Qt::PointingHandCursor);
+}

@@ -1,0 +1,73 @@
+// The client side of one HTTP exchange: parses a URL, keeps the response's status and header
+// lines as text, and stores the body in a file or a memory buffer while every byte also passes
+// through OnData. OnContent tells the owner once that the exchange is over: complete, cut short
+// by the peer's close, or failed (Failed() then says so). Runs on the handler's loop thread.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "sockets/protocols/HTTPSocket.h"
+
+class HttpClientSocket : public HTTPSocket {
+public:
+    // Larger bodies are not buffered in memory; they still reach OnData.
+    static constexpr size_t kMaxBuffer = 16 << 20;
+
+    explicit HttpClientSocket(ISocketHandler& handler);
+    HttpClientSocket(ISocketHandler& handler, const std::string& url);
+    HttpClientSocket(ISocketHandler& handler, const std::string& host, port_t port, const std::string& url);
+    ~HttpClientSocket() override;
+
+    virtual void OnContent() {}
+
+    void Url(const std::string& url, std::string& host, port_t& port);
+    void SetFilename(const std::string& x) { filename = x; }
+    void SetDataPtr(unsigned char* buf, size_t len);
+    void SetCloseOnComplete(bool x = true) { close_on_complete = x; }
+
+    const std::string& GetContent() const { return content; }
+    size_t GetContentLength() const { return content_length; }
+    size_t GetContentPtr() const { return content_pos; }
+    size_t GetPos() const { return content_pos; }
+    bool Complete() const { return complete; }
+    const unsigned char* GetDataPtr() const { return data_ptr; }
+    const std::string& GetUrlProtocol() const { return url_protocol; }
+    const std::string& GetUrlHost() const { return url_host; }
+    port_t GetUrlPort() const { return url_port; }
+    const std::string& GetUrlFilename() const { return url_filename; }
+    const std::string& GetContentType() const { return content_type; }
+
+protected:
+    void OnFirst() override;
+    void OnHeader(const std::string& key, const std::string& value) override;
+    void OnHeaderComplete() override;
+    void OnData(const char* buf, size_t len) override;
+    void OnDataComplete() override;
+    void OnDelete() override;
+    void OnFramingError(const std::string& reason) override;
+    bool ResponseHasNoBody() override;
+    // The Host header's value: the port is left out where it is the scheme's own.
+    std::string HostHeader() const;
+
+private:
+    void EndContent();
+
+    std::string filename;
+    unsigned char* data_ptr{nullptr};
+    size_t data_size{0};
+    size_t content_length{0};
+    std::string content;
+    bool user_buffer{false};
+    FILE* file{nullptr};
+    size_t content_pos{0};
+    bool complete{false};
+    bool close_on_complete{false};
+    std::string url_protocol;
+    std::string url_host;
+    port_t url_port{0};
+    std::string url_filename;
+    std::string content_type;
+    std::unique_ptr<unsigned char[]> own_buffer;
+};

@@ -1,0 +1,45 @@
+// A POST of form fields, URL-encoded, or as a multipart body with file parts. Files are measured
+// and opened when the connection is made, so the announced length is the length sent.
+#pragma once
+
+#include <list>
+#include <map>
+#include <string>
+
+#include "sockets/Mutex.h"
+#include "sockets/protocols/HttpClientSocket.h"
+#include "sockets/protocols/HttpUploadQueue.h"
+
+class HttpPostSocket : public HttpClientSocket {
+public:
+    explicit HttpPostSocket(ISocketHandler& handler);
+    HttpPostSocket(ISocketHandler& handler, const std::string& url);
+
+    void AddField(const std::string& name, const std::string& value);
+    void AddMultilineField(const std::string& name, const std::list<std::string>& values);
+    void AddFile(const std::string& name, const std::string& path, const std::string& content_type);
+    void SetMultipart() { multipart = true; }
+    bool Open() { return TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
+    const std::string& GetBoundary() const { return boundary; }
+
+    // A new boundary from the shared counter. May be called from any thread.
+    static std::string NextBoundary();
+
+protected:
+    void OnConnect() override;
+    void OnTransferLimit() override;
+
+private:
+    void Headers(const std::string& type, uint64_t length);
+
+    std::map<std::string, std::list<std::string>> fields;
+    std::map<std::string, std::string> files;
+    std::string boundary;
+    std::map<std::string, uint64_t> file_sizes;
+    std::map<std::string, std::string> file_types;
+    bool multipart{false};
+    HttpUploadQueue m_upload;
+
+    static int m_boundary_count;
+    static Mutex m_boundary_mutex;
+};

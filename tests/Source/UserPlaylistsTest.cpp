@@ -1,0 +1,123 @@
+// The add-to-playlist menus' list while the player does not run: a library file in the player's
+// own format, with the kinds of playlist a user cannot add to.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Source/UserPlaylists.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLibraryFile = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple Computer//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>Major Version</key><integer>1</integer>
+	<key>Application Version</key><string>7.4.1</string>
+	<key>Tracks</key>
+	<dict>
+		<key>1001</key>
+		<dict>
+			<key>Track ID</key><integer>1001</integer>
+			<key>Name</key><string>Morning Run</string>
+			<key>Persistent ID</key><string>5EA7B1C000000001</string>
+		</dict>
+	</dict>
+	<key>Playlists</key>
+	<array>
+		<dict>
+			<key>Name</key><string>Library</string>
+			<key>Master</key><true/>
+			<key>Playlist ID</key><integer>2001</integer>
+			<key>Playlist Persistent ID</key><string>5EA7B1C000000100</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>Running</string>
+			<key>Playlist ID</key><integer>2002</integer>
+			<key>Playlist Persistent ID</key><string>5EA7B1C000000102</string>
+			<key>Playlist Items</key>
+			<array><dict><key>Track ID</key><integer>1001</integer></dict></array>
+		</dict>
+		<dict>
+			<key>Name</key><string>Music</string>
+			<key>Distinguished Kind</key><integer>4</integer>
+			<key>Playlist Persistent ID</key><string>5EA7B1C000000101</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>Fast ones</string>
+			<key>Smart Info</key><data>AQEAAwAAAAIAAAAZAAAAAAAAAAcAAAAAAAAAAAAAAAAAAAAA</data>
+			<key>Playlist Persistent ID</key><string>5EA7B1C000000105</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>Moods</string>
+			<key>Folder</key><true/>
+			<key>Playlist Persistent ID</key><string>5EA7B1C000000103</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>Zero</string>
+			<key>Playlist Persistent ID</key><string>0000000000000000</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>No ID</string>
+		</dict>
+		<dict>
+			<key>Name</key><string>Calm</string>
+			<key>Master</key><false/>
+			<key>Folder</key><false/>
+			<key>Parent Persistent ID</key><string>5EA7B1C000000103</string>
+			<key>Playlist Persistent ID</key><string>fedcba9876543210</string>
+		</dict>
+	</array>
+</dict>
+</plist>
+)";
+
+struct UserPlaylistsTest : ::testing::Test {
+    fs::path folder =
+        fs::temp_directory_path() / ("userplaylists-" + std::to_string(::getpid()) + "-" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string write(const std::string& text) const {
+        const fs::path path = folder / "iTunes Music Library.xml";
+        std::ofstream(path) << text;
+        return path.string();
+    }
+};
+
+TEST_F(UserPlaylistsTest, ListsOnlyThePlainPlaylistsWithAnIDInTheFilesOrder) {
+    const UserPlaylists lists(write(kLibraryFile));
+    EXPECT_EQ(lists.playlists(), (std::vector<std::string>{"Running", "Calm"}));
+    EXPECT_EQ(lists.playlistIDs(),
+              (std::vector<SInt64>{0x5EA7B1C000000102, static_cast<SInt64>(0xFEDCBA9876543210ULL)}));
+}
+
+TEST_F(UserPlaylistsTest, AMissingOrBrokenFileGivesTwoEmptyLists) {
+    for (const std::string& path : {(folder / "absent.xml").string(), write("<plist><dict><key>Play")}) {
+        const UserPlaylists lists(path);
+        EXPECT_TRUE(lists.playlists().empty()) << path;
+        EXPECT_TRUE(lists.playlistIDs().empty()) << path;
+    }
+}
+
+TEST_F(UserPlaylistsTest, GetPlaylistsReadsTheFileAgainInsteadOfAppending) {
+    const std::string path = write(kLibraryFile);
+    UserPlaylists lists(path);
+    lists.getPlaylists();
+    EXPECT_EQ(lists.playlists().size(), 2u);
+    fs::remove(path);
+    lists.getPlaylists();
+    EXPECT_TRUE(lists.playlists().empty());
+}
+
+TEST(UserPlaylistsPath, IsTheLibraryFileUnderTheHomeFoldersMusicFolder) {
+    const char* home = std::getenv("HOME");
+    EXPECT_EQ(UserPlaylists::defaultLibraryPath(),
+              std::string(home ? home : "") + "/Music/iTunes/iTunes Music Library.xml");
+}
+
+}  // namespace
