@@ -58,7 +58,8 @@ void TConnection::WaitRound(long microseconds) {
         Select(microseconds / 1'000'000, microseconds % 1'000'000);
         return;
     }
-    Select(0, 0);
+    // Time passes only while nothing is ready.
+    if (Select(0, 0) > 0) return;
     fClock->sleepFor(microseconds);
 }
 
@@ -108,7 +109,8 @@ int TConnection::Connect(const std::string& host, UInt16 port) {
     if (fSocket->IsConnected() && !fSocket->Connecting()) fSocket->SetCallOnConnect();
     Add(fSocket);
     const UInt32 start = Ticks();
-    WaitRound(kConnectRoundMicroseconds);
+    // Admits the socket; a connect that completed at once is reported from here.
+    Select(0, 0);
     for (;;) {
         if (fConnected) {
             fSocket->SetNonblocking(true);

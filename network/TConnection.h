@@ -4,8 +4,8 @@
 // rate trackers of its own beside two that all connections share.
 //
 // Time is the handler's clock. On the wall clock a select round blocks until the socket is
-// ready or the round is over; on any other clock a round polls and then sleeps on that clock,
-// so time-outs pass in that clock's time.
+// ready or the round is over; on any other clock a round polls and, when nothing was ready,
+// sleeps on that clock, so time-outs pass in that clock's time.
 //
 // Every member runs on the owning worker except AbortCurrentOperation, which any thread may
 // call. Failure is reported as an int: connect codes are returned, send and receive codes thrown.

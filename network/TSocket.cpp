@@ -51,7 +51,7 @@ void TSocket::ResetDataFlags(bool read, bool write) {
 }
 
 bool TSocket::CanReadBytes(bool wait) {
-    if (SSL* ssl = GetSsl(); ssl && SSL_pending(ssl) > 0) {
+    if (SSL* ssl = IsSSL() ? GetSsl() : nullptr; ssl && SSL_pending(ssl) > 0) {
         fReadable = true;
         return true;
     }

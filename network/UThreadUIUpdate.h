@@ -19,6 +19,8 @@ struct UIUpdateStruct {
 };
 
 inline constexpr const char* kUIUpdateStructKey = "UIUpdateStruct";
+inline constexpr int16_t kVersionIsCurrentAlert = 64;
+inline constexpr int16_t kCantCheckVersionAlert = 65;
 inline constexpr int16_t kUpdateNewerVersion = 13;
 inline constexpr int16_t kUpdateQueueEmpty = 27;
 inline constexpr int16_t kUpdateDiskFull = 45;

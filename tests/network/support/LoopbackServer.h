@@ -1,6 +1,8 @@
 // A one-connection HTTP peer on 127.0.0.1, run on its own thread: it reads the whole request
 // (the header and as many body bytes as its Content-Length names, or up to the request's final
 // blank line), records it, answers in one write and closes. It can also close without a word.
+// On a virtual clock it counts as a user of the clock until it is done, so time does not pass
+// while it is still to answer.
 #pragma once
 
 #include <arpa/inet.h>
@@ -10,14 +12,18 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/Carbon/Clock.h"
+
 class LoopbackServer {
 public:
     // An empty reply closes the connection once the request has arrived.
-    explicit LoopbackServer(std::string reply) : fReply(std::move(reply)) {
+    explicit LoopbackServer(std::string reply, Clock* clock = nullptr) : fReply(std::move(reply)) {
+        if (clock) fToken = std::make_unique<ClockThreadToken>(*clock);
         fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
@@ -27,7 +33,10 @@ public:
         socklen_t len = sizeof(sa);
         getsockname(fListener, reinterpret_cast<sockaddr*>(&sa), &len);
         fPort = ntohs(sa.sin_port);
-        fThread = std::thread([this] { Serve(); });
+        fThread = std::thread([this] {
+            Serve();
+            if (fToken) fToken->leave();
+        });
     }
     ~LoopbackServer() {
         shutdown(fListener, SHUT_RDWR);
@@ -82,6 +91,7 @@ private:
     }
 
     std::string fReply;
+    std::unique_ptr<ClockThreadToken> fToken;
     int fListener;
     uint16_t fPort{0};
     std::thread fThread;
