@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "Source/Controller.h"
+#include "network/NetworkManager.h"
 #include "platform/AppKit/Application.h"
 
 BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -21,6 +22,8 @@ int BeatwickApplication::run(Controller& controller) {
     const int result = exec();
     fDelegate = nullptr;
     controller.applicationWillTerminate();
+    // The worker goes before the statics it uses do.
+    NetworkManager::sharedNetworkManager().safeDestroyThreads();
     return result;
 }
 
