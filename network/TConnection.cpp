@@ -9,11 +9,13 @@
 #include "network/TResponse.h"
 #include "network/TSocket.h"
 #include "platform/Carbon/Clock.h"
+#include "platform/Foundation/Timer.h"
 
 std::mutex TConnection::sConnectionsMutex;
 std::vector<TConnection*> TConnection::sConnections;
 TRateTracker TConnection::sGlobalDownloadTracker;
 TRateTracker TConnection::sGlobalUploadTracker;
+std::shared_ptr<NSTimer> TConnection::sBandwidthTimer;
 
 namespace {
 
@@ -299,4 +301,29 @@ void TConnection::DropAllConnections() {
 size_t TConnection::GetConnectionCount() {
     std::lock_guard lock(sConnectionsMutex);
     return sConnections.size();
+}
+
+namespace {
+
+// One-shot timers in a chain; each firing arms the next one.
+std::shared_ptr<NSTimer> ArmBandwidthTimer(double seconds) {
+    return NSTimer::scheduledTimerWithTimeInterval(seconds, [](NSTimer&) {
+        TConnection::BandwidthTimer();
+        if (TConnection::BandwidthTimerRunning()) TConnection::StartBandwidthTimer();
+    });
+}
+
+}  // namespace
+
+void TConnection::StartBandwidthTimer() {
+    const bool first = !sBandwidthTimer;
+    if (!first && sBandwidthTimer->isValid()) return;
+    sBandwidthTimer = ArmBandwidthTimer(first ? 0.5 : 2.0);
+    if (!sBandwidthTimer) throw kMissingObjectErr;
+}
+
+void TConnection::StopBandwidthTimer() {
+    if (!sBandwidthTimer) return;
+    sBandwidthTimer->invalidate();
+    sBandwidthTimer.reset();
 }

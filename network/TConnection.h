@@ -23,6 +23,7 @@
 #include "sockets/SocketHandler.h"
 
 class Clock;
+class NSTimer;
 class TDynamicBuffer;
 class TJobThread;
 class TResponse;
@@ -109,6 +110,13 @@ public:
     static size_t GetConnectionCount();
     static TRateTracker& GlobalDownloadTracker() { return sGlobalDownloadTracker; }
     static TRateTracker& GlobalUploadTracker() { return sGlobalUploadTracker; }
+    // A timer on the main thread, first after 0.5 s and then every 2 s, for the bandwidth
+    // display; main thread only.
+    static void StartBandwidthTimer();
+    static void StopBandwidthTimer();
+    static bool BandwidthTimerRunning() { return sBandwidthTimer != nullptr; }
+    static void BandwidthTimer() {}
+    void UpdateBandwidthIndicators() {}
 
 protected:
     // Closes the socket, takes it out of the handler and deletes it.
@@ -133,4 +141,5 @@ private:
     static std::vector<TConnection*> sConnections;
     static TRateTracker sGlobalDownloadTracker;
     static TRateTracker sGlobalUploadTracker;
+    static std::shared_ptr<NSTimer> sBandwidthTimer;
 };

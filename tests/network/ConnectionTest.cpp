@@ -8,6 +8,7 @@
 #include "network/NetworkErrors.h"
 #include "network/TConnection.h"
 #include "network/TSocket.h"
+#include "platform/Foundation/VirtualScheduler.h"
 #include "tests/network/support/StepClock.h"
 #include "tests/sockets/support/LoopbackPeers.h"
 
@@ -221,6 +222,25 @@ TEST(SocketErrorLog, KeepsTheLastErrorButNotInformationCloseOrShutdown) {
     log.Reset();
     EXPECT_FALSE(log.HasError());
     EXPECT_EQ(log.GetErrorNumber(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BandwidthTimer, FiresAfterHalfASecondThenEveryTwoUntilStopped) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    TConnection::StartBandwidthTimer();
+    TConnection::StartBandwidthTimer();
+    EXPECT_EQ(scheduler.scheduledCount(), 1u) << "one timer however often it is started";
+    scheduler.advance(500);
+    EXPECT_EQ(scheduler.scheduledCount(), 1u) << "the next firing is armed";
+    scheduler.advance(2000);
+    EXPECT_EQ(scheduler.scheduledCount(), 1u);
+    TConnection::StopBandwidthTimer();
+    EXPECT_EQ(scheduler.scheduledCount(), 0u);
+    EXPECT_FALSE(TConnection::BandwidthTimerRunning());
 }
 
 }  // namespace
