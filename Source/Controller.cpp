@@ -18,6 +18,7 @@
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
@@ -32,6 +33,7 @@
 #include "Source/UKSound.h"
 #include "Source/UserPlaylists.h"
 #include "Source/WorkspaceAdditions.h"
+#include "network/TVersionTask.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
@@ -1058,6 +1060,18 @@ std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
 
 void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::checkForNewVersion() {
+    TVersionTask::CheckVersion(true, 2);
+}
+
+void Controller::showFeedbackForm(bool isFeedback) {
+    if (!fFeedbackController) fFeedbackController = new FeedbackWindowController();
+    fFeedbackController->setIsFeedback(isFeedback);
+    fFeedbackController->showWindow();
+    // The shown form owns itself; the next command makes a new one.
+    fFeedbackController = nullptr;
 }
 
 void Controller::showAboutWindow() {
