@@ -117,6 +117,8 @@ Controller::~Controller() {
     fEnvironment.stopObservingWorkspace();
     // The tracker's metronome calls back into this object: it goes first.
     fBPMTracker.reset();
+    if (fMainMenu && Application::sharedApplication().mainMenu() == &fMainMenu->mainMenu())
+        Application::sharedApplication().setMainMenu(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -233,7 +235,14 @@ void Controller::buildMainWindow() {
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
     fMainMenu = std::make_unique<MainMenu>(*this);
+    // The key recorder's validator looks for taken combinations in the application's menus.
+    Application::sharedApplication().setMainMenu(&fMainMenu->mainMenu());
     fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
+    fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+}
+
+void Controller::establishKeyEquivalents() {
+    fMainMenu->establishKeyEquivalents();
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 

@@ -341,7 +341,7 @@ private:
     void applyRules() {}
     // The menus are built with the window.
     void initMenus() {}
-    void establishKeyEquivalents() {}
+    void establishKeyEquivalents();
 
     ControllerEnvironment& fEnvironment;
     PlayerAccess& fPlayer;
