@@ -18,6 +18,7 @@
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/Metronome.h"
+#include "Source/Preferences/PrefsController.h"
 #include "Source/RatingView.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/ClickAndHoldButtonCell.h"
@@ -97,6 +98,7 @@ Controller::Controller(Services services)
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
+    fPrefsController = std::make_unique<PrefsController>(fDefaults);
     fPlaylistMenus =
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
@@ -1050,6 +1052,10 @@ std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
 
 void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::showPreferenceWindow() {
+    fPrefsController->showWindow();
 }
 
 void Controller::showAboutWindow() {

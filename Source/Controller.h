@@ -42,6 +42,7 @@ class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class PrefsController;
 class RatingView;
 class SegmentedControl;
 class Slider;
@@ -231,7 +232,8 @@ public:
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
     void checkForNewVersion() {}
-    void showPreferenceWindow() {}
+    void showPreferenceWindow();
+    PrefsController& prefsController() { return *fPrefsController; }
     void showFeedbackWindow() {}
     void showSupportWindow() {}
     // About and the maker's web pages.
@@ -386,6 +388,7 @@ private:
     std::optional<NSNotification> fHeldNotice;
 
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
+    std::unique_ptr<PrefsController> fPrefsController;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

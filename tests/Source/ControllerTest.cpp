@@ -14,6 +14,8 @@
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/NotifyNoBPMWindow.h"
+#include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/PrefsWindow.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
@@ -354,6 +356,20 @@ TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
         c.mainMenu().itemForCommand(command)->performAction();
     URLOpener::setOpener(nullptr);
     EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
+}
+
+TEST_F(ControllerTest, PreferencesItemShowsThePreferencesWindowAndTheMenusAreTheApplications) {
+    Controller& c = launch();
+    EXPECT_EQ(Application::sharedApplication().mainMenu(), &c.mainMenu().mainMenu())
+        << "the validator searches them";
+    EXPECT_FALSE(c.prefsController().hasLoaded());
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    EXPECT_TRUE(c.prefsController().window().isVisible());
+    // The launch bound the factory shortcuts, Command-Return for Assign among them.
+    EXPECT_EQ(c.mainMenu().controlsMenu()->itemWithTag(200)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_Return));
+    controller.reset();
+    EXPECT_EQ(Application::sharedApplication().mainMenu(), nullptr);
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {
