@@ -29,10 +29,11 @@ int main(int argc, char** argv) {
 
     NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
     Controller::initialize(defaults);
-    application.initHotKeyController();
+    application.initHotKeyController(defaults);
 
     SystemControllerEnvironment environment;
     BridgePlayer player;
-    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system()});
+    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system(),
+                           application.hotKeyController()});
     return application.run(controller);
 }
