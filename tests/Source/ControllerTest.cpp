@@ -235,8 +235,12 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     player.answering = false;
     post(0x20F, "Playing", 0);
     post(0x210, "Playing", 0);
+    EXPECT_EQ(player.timeouts, 4);
     c.applicationWillTerminate();
+    EXPECT_FALSE(c.holdingPlayerNotices());
     EXPECT_EQ(scheduler.scheduledCount(), 0u);
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.timeouts, 4) << "the held notice is not refreshed after quitting";
 }
 
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
