@@ -21,6 +21,7 @@
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RatingView.h"
 #include "Source/RulesController.h"
 #include "Source/TapView.h"
@@ -103,6 +104,20 @@ Controller::Controller(Services services)
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
     fPrefsController = std::make_unique<PrefsController>(fDefaults);
+    fPrefsController->rulesPaneFactory = [this](QWidget* parent) {
+        return new RulesPrefsController(rulesController(), *this, parent);
+    };
+    // Hot key 1 goes to the hot-key layer, which registers and stores it; -1 is no key.
+    fPrefsController->hotKeyUpdater = [this](const std::string& text, int64_t code, uint64_t flags) {
+        if (fHotKeys)
+            fHotKeys->updateHotKey(text,
+                                   code < 0 ? HotKeyController::kNoKeyCode : static_cast<uint32_t>(code),
+                                   static_cast<uint32_t>(flags));
+    };
+    // A shortcut recorded in the preferences fires at once.
+    fPrefsController->menuKeyEquivalentsChanged = [this] {
+        if (fMainMenu && fWindow) fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+    };
     fPlaylistMenus =
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))

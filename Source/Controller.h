@@ -417,8 +417,9 @@ private:
     uint64_t fHoldTask{0};
     std::optional<NSNotification> fHeldNotice;
 
-    std::unique_ptr<PrefsController> fPrefsController;
     std::unique_ptr<RulesController> fRules;
+    // After the rules: its Rules pane works on them until it goes.
+    std::unique_ptr<PrefsController> fPrefsController;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "Source/Preferences/PrefsWindow.h"
+#include "Source/Preferences/ShortcutsPane.h"
 #include "Source/Toolkit/IntegerOnlyNumberFormatter.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Image.h"
@@ -152,6 +153,8 @@ PrefsController::PrefsController(NSUserDefaults& defaults, SoundSources sources)
 
 PrefsController::~PrefsController() {
     NSNotificationCenter::defaultCenter().removeObserver(this);
+    // The pane's recorders live in the window; the pane lets go of them before it goes.
+    fShortcuts.reset();
 }
 
 PrefsWindow& PrefsController::window() {
@@ -179,11 +182,37 @@ void PrefsController::awakeFromNib() {
     fWindow = std::make_unique<PrefsWindow>(NSSize{kPaneWidth, 100});
     fGeneralView = buildPane(generalSpecs(), &PrefsController::helpGeneral);
     fNotificationsView = buildPane(notificationSpecs(), &PrefsController::helpNotifications);
-    fRulesView = new View(NSRect{{0, 0}, kRulesPaneSize}, fWindow->contentView());
+    fRulesView = buildRulesPane();
     fHotKeysView = new View(NSRect{{0, 0}, kShortcutsPaneSize}, fWindow->contentView());
-    for (View* pane : {fGeneralView, fNotificationsView, fRulesView, fHotKeysView}) pane->hide();
+    fPanes = {{kGeneralIdentifier, fGeneralView},
+              {kNotificationsIdentifier, fNotificationsView},
+              {kRulesIdentifier, fRulesView},
+              {kHotKeysIdentifier, fHotKeysView}};
+    for (const auto& [identifier, pane] : fPanes) pane->hide();
     buildToolbar();
     setPrefView(std::nullopt);
+    fShortcuts = std::make_unique<ShortcutsPane>(fDefaults, *fHotKeysView);
+    fShortcuts->setHotKeyUpdater(hotKeyUpdater);
+    fShortcuts->menuKeyEquivalentsChanged = [this] {
+        if (menuKeyEquivalentsChanged) menuKeyEquivalentsChanged();
+    };
+    connect(fShortcuts->helpButton(), &QPushButton::clicked, this, [this] { helpShortcuts(); });
+    fShortcuts->setupShortCuts();
+}
+
+View* PrefsController::buildRulesPane() {
+    auto* pane = new View(NSRect{{0, 0}, kRulesPaneSize}, fWindow->contentView());
+    pane->resize(static_cast<int>(kRulesPaneSize.width), static_cast<int>(kRulesPaneSize.height));
+    const int contentHeight = pane->height() - kRowHeight - kMargin / 2;
+    if (rulesPaneFactory) {
+        fRulesContent = rulesPaneFactory(pane);
+        fRulesContent->setGeometry(0, 0, pane->width(), contentHeight);
+    }
+    auto* helpButton = new QPushButton(QStringLiteral("?"), pane);
+    helpButton->setObjectName(QStringLiteral("help"));
+    helpButton->setGeometry(pane->width() - kMargin - 26, contentHeight, 26, kRowHeight - 4);
+    connect(helpButton, &QPushButton::clicked, this, [this] { helpRules(); });
+    return pane;
 }
 
 void PrefsController::buildToolbar() {
@@ -227,11 +256,8 @@ std::string PrefsController::selectedItemIdentifier() const {
 }
 
 View* PrefsController::paneView(const std::string& identifier) const {
-    if (identifier == kGeneralIdentifier) return fGeneralView;
-    if (identifier == kNotificationsIdentifier) return fNotificationsView;
-    if (identifier == kRulesIdentifier) return fRulesView;
-    if (identifier == kHotKeysIdentifier) return fHotKeysView;
-    return nullptr;
+    const auto found = fPanes.find(identifier);
+    return found == fPanes.end() ? nullptr : found->second;
 }
 
 void PrefsController::setPrefView(const std::optional<std::string>& identifier) {
@@ -423,20 +449,6 @@ QWidget* PrefsController::buildControl(const ControlSpec& spec, QWidget* pane) {
         }
     }
     return nullptr;
-}
-
-void PrefsController::hostContent(PrefsWindow&, View* pane, QWidget* content) {
-    content->setParent(pane);
-    content->setGeometry(0, 0, pane->width(), pane->height());
-    content->show();
-}
-
-void PrefsController::setRulesPaneContent(QWidget* content) {
-    hostContent(window(), fRulesView, content);
-}
-
-void PrefsController::setShortcutsPaneContent(QWidget* content) {
-    hostContent(window(), fHotKeysView, content);
 }
 
 // ---------------------------------------------------------------------------------------------

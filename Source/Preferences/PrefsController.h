@@ -23,6 +23,7 @@ class QAction;
 class QActionGroup;
 class QToolBar;
 class QWidget;
+class ShortcutsPane;
 class View;
 
 class PrefsController : public QObject {
@@ -92,17 +93,23 @@ public:
     std::vector<std::string> alternateSounds() const { return tapSounds(); }
     std::vector<std::string> sounds() const;
 
-    // Hands the Rules and Shortcuts panes their contents (their own controllers build them).
-    void setRulesPaneContent(QWidget* content);
-    void setShortcutsPaneContent(QWidget* content);
+    // Builds the Rules pane's contents (its own controller) in the pane when the window loads.
+    std::function<QWidget*(QWidget* parent)> rulesPaneFactory;
+    QWidget* rulesPaneContent() const { return fRulesContent; }
+    // The Shortcuts pane, once loaded.
+    ShortcutsPane* shortcutsPane() const { return fShortcuts.get(); }
+    // Handed to the Shortcuts pane when it loads: hot key 1's changes, and a note after a menu
+    // key equivalent changed.
+    std::function<void(const std::string& keyComboString, int64_t keyCode, uint64_t flags)> hotKeyUpdater;
+    std::function<void()> menuKeyEquivalentsChanged;
 
 private:
     struct ControlSpec;
     void awakeFromNib();
     void buildToolbar();
+    View* buildRulesPane();
     View* buildPane(const std::vector<ControlSpec>& specs, void (PrefsController::*help)());
     QWidget* buildControl(const ControlSpec& spec, QWidget* pane);
-    void hostContent(PrefsWindow& loaded, View* pane, QWidget* content);
     static const std::vector<ControlSpec>& generalSpecs();
     static const std::vector<ControlSpec>& notificationSpecs();
     void perform(int action);
@@ -124,7 +131,10 @@ private:
     View* fRulesView{nullptr};
     View* fHotKeysView{nullptr};
     View* fCurrentPane{nullptr};
+    std::map<std::string, View*> fPanes;  // by toolbar identifier
     std::map<std::string, QWidget*> fControls;
+    std::unique_ptr<ShortcutsPane> fShortcuts;
+    QWidget* fRulesContent{nullptr};
     // Kept while it plays.
     std::shared_ptr<NSSound> fPreviewSound;
 };
