@@ -4,6 +4,7 @@
 
 #include "Source/Controller.h"
 #include "Source/HotKeyController.h"
+#include "network/NetworkManager.h"
 #include "platform/AppKit/Application.h"
 
 BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -26,6 +27,8 @@ int BeatwickApplication::run(Controller& controller) {
     const int result = exec();
     fDelegate = nullptr;
     controller.applicationWillTerminate();
+    // The worker goes before the statics it uses do.
+    NetworkManager::sharedNetworkManager().safeDestroyThreads();
     return result;
 }
 

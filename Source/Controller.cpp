@@ -18,6 +18,7 @@
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/Preferences/PrefsController.h"
@@ -34,6 +35,7 @@
 #include "Source/UKSound.h"
 #include "Source/UserPlaylists.h"
 #include "Source/WorkspaceAdditions.h"
+#include "network/TVersionTask.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
@@ -1088,6 +1090,18 @@ void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
 
 void Controller::showPreferenceWindow() {
     fPrefsController->showWindow();
+}
+
+void Controller::checkForNewVersion() {
+    TVersionTask::CheckVersion(true, 2);
+}
+
+void Controller::showFeedbackForm(bool isFeedback) {
+    if (!fFeedbackController) fFeedbackController = new FeedbackWindowController();
+    fFeedbackController->setIsFeedback(isFeedback);
+    fFeedbackController->showWindow();
+    // The shown form owns itself; the next command makes a new one.
+    fFeedbackController = nullptr;
 }
 
 void Controller::showAboutWindow() {

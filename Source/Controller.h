@@ -39,6 +39,7 @@ class BPMTracker;
 class Button;
 class NSMenu;
 class ControllerEnvironment;
+class FeedbackWindowController;
 class NSSound;
 class NSUserDefaults;
 class PlayerAccess;
@@ -238,11 +239,13 @@ public:
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
-    void checkForNewVersion() {}
+    void checkForNewVersion();
     void showPreferenceWindow();
     PrefsController& prefsController() { return *fPrefsController; }
-    void showFeedbackWindow() {}
-    void showSupportWindow() {}
+    void showFeedbackWindow() { showFeedbackForm(true); }
+    void showSupportWindow() { showFeedbackForm(false); }
+    // The form being opened; empty once it is shown, since a shown form owns itself.
+    FeedbackWindowController* feedbackController() const { return fFeedbackController; }
     // About and the maker's web pages.
     void showAboutWindow();
     void linkHomepage();
@@ -347,6 +350,7 @@ public:
     PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
+    void showFeedbackForm(bool isFeedback);
     void refreshForNotification(const NSNotification& notification);
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
@@ -429,6 +433,7 @@ private:
     bool fCurrentTrackAssigned{false};
     bool fTrackPreviouslyAssigned{false};
     bool fDidLaunchiTunes{false};
+    FeedbackWindowController* fFeedbackController{nullptr};
     bool fWaitingOnSimulatedKeypress{false};
     std::atomic<bool> fAudioQueueScrewedUp{false};
     std::atomic<long> fAlternateBeat{0};

@@ -14,6 +14,7 @@
 #include "Source/BeatwickApplication.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/NotifyNoBPMWindow.h"
 #include "Source/Preferences/PrefsController.h"
@@ -933,3 +934,18 @@ TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
     EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
     EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
 }
+
+TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind) {
+    Controller& c = launch();
+    c.performMenuCommand(MenuCommand::ShowFeedbackWindow);
+    c.performMenuCommand(MenuCommand::ShowSupportWindow);
+    EXPECT_EQ(c.feedbackController(), nullptr) << "a shown form owns itself";
+    const auto forms = FeedbackWindowController::openForms();
+    ASSERT_EQ(forms.size(), 2u);
+    EXPECT_TRUE(forms[0]->isFeedback());
+    EXPECT_FALSE(forms[1]->isFeedback());
+    for (FeedbackWindowController* form : forms) form->window()->performClose();
+    QTest::qWait(0);
+    EXPECT_TRUE(FeedbackWindowController::openForms().empty());
+}
+
