@@ -11,6 +11,7 @@
 #include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
 #include "platform/AppKit/URLOpener.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/PropertyListSerialization.h"
@@ -168,6 +169,18 @@ TEST_F(ShortcutsPaneTest, RestoreBringsBackTheFactoryValuesAndLeavesHotKey2) {
     pane.recorderForTag(200)->setKeyCombo(kEmptyKeyCombo);
     pane.restoreHotKeys();
     EXPECT_EQ(stored("Assign"), shortcut(-1, 0));
+}
+
+TEST_F(ShortcutsPaneTest, AShortcutAMenuItemCarriesIsTakenUntilItIsCleared) {
+    ShortcutsPane& pane = load();
+    pane.recorderForTag(200)->setKeyCombo({NSCommandKeyMask, kKeyCodeReturn});
+    for (long tag : {200L, 204L}) {
+        KRValidator& validator = pane.recorderForTag(tag)->cell().validator();
+        EXPECT_TRUE(validator.isKeyCodeAndFlagsTaken(kKeyCodeReturn, kCarbonCommandKey)) << tag;
+    }
+    pane.recorderForTag(200)->setKeyCombo(kEmptyKeyCombo);
+    EXPECT_FALSE(pane.recorderForTag(204)->cell().validator().isKeyCodeAndFlagsTaken(kKeyCodeReturn,
+                                                                                     kCarbonCommandKey));
 }
 
 TEST_F(ShortcutsPaneTest, TheHelpButtonOpensTheShortcutsPage) {
