@@ -3,6 +3,8 @@
 #include <QWidget>
 
 #include "Source/Controller.h"
+#include "Source/HotKeyController.h"
+#include "network/NetworkManager.h"
 #include "platform/AppKit/Application.h"
 
 BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -13,6 +15,10 @@ BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(
 
 BeatwickApplication::~BeatwickApplication() = default;
 
+void BeatwickApplication::initHotKeyController(NSUserDefaults& defaults) {
+    if (!fHotKeyController) fHotKeyController = std::make_unique<HotKeyController>(defaults);
+}
+
 int BeatwickApplication::run(Controller& controller) {
     controller.awakeFromNib();
     controller.applicationWillFinishLaunching();
@@ -21,6 +27,8 @@ int BeatwickApplication::run(Controller& controller) {
     const int result = exec();
     fDelegate = nullptr;
     controller.applicationWillTerminate();
+    // The worker goes before the statics it uses do.
+    NetworkManager::sharedNetworkManager().safeDestroyThreads();
     return result;
 }
 

@@ -25,7 +25,9 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/PlaylistMenusHost.h"
+#include "Source/Preferences/RulesPrefsControllerHost.h"
 #include "Source/RatingViewHost.h"
+#include "Source/RulesControllerHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -37,11 +39,13 @@ class BPMTracker;
 class Button;
 class NSMenu;
 class ControllerEnvironment;
+class FeedbackWindowController;
 class NSSound;
 class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class RulesController;
 class RatingView;
 class SegmentedControl;
 class Slider;
@@ -52,6 +56,7 @@ class TrackView;
 class UKSound;
 class Window;
 class Clock;
+class HotKeyController;
 
 class Controller : public QObject,
                    public BPMTrackerHost,
@@ -63,7 +68,9 @@ class Controller : public QObject,
                    public PlayerCommandsHost,
                    public PlaylistMenusHost,
                    public NoTempoNotifierHost,
-                   public MainMenuHost {
+                   public MainMenuHost,
+                   public RulesControllerHost,
+                   public RulesPrefsControllerHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -81,8 +88,9 @@ public:
         ControllerEnvironment& environment;
         PlayerAccess& player;
         NSUserDefaults& defaults;
-        PreferencesStore& preferences;  // "LastUpdateCheck", the player's "allow-half-stars"
-        Clock& clock;                   // the metronome's
+        PreferencesStore& preferences;       // "LastUpdateCheck", the player's "allow-half-stars"
+        Clock& clock;                        // the metronome's
+        HotKeyController* hotKeys{nullptr};  // the application's global hot keys, if any
     };
 
     // Registers the factory defaults from the bundle's "Defaults.plist".
@@ -230,10 +238,12 @@ public:
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
-    void checkForNewVersion() {}
+    void checkForNewVersion();
     void showPreferenceWindow() {}
-    void showFeedbackWindow() {}
-    void showSupportWindow() {}
+    void showFeedbackWindow() { showFeedbackForm(true); }
+    void showSupportWindow() { showFeedbackForm(false); }
+    // The form being opened; empty once it is shown, since a shown form owns itself.
+    FeedbackWindowController* feedbackController() const { return fFeedbackController; }
     // About and the maker's web pages.
     void showAboutWindow();
     void linkHomepage();
@@ -267,6 +277,23 @@ public:
     Window* sheetWindow() override;
     void openFile(const std::string& path) override;
     void genresChanged() override;
+
+    // The rule store over this controller's defaults, made on first use; the engine runs it
+    // after each assignment and the rules pane edits it.
+    RulesController& rulesController();
+
+    // RulesControllerHost.
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
+    std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
+                                                 SInt64 trackPersistentId) override;
+    std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
+    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
+    void runGetInfoScript() override;
+
+    // RulesPrefsControllerHost (with accessibilityEnabled above).
+    std::vector<UserPlaylist> userPlaylists() override;
+    void openAccessibilitySettings() override { openUniversalAccessPrefs(); }
 
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
@@ -321,6 +348,7 @@ public:
     PopUpButton* addToPlaylistButton() const { return fAddToPlaylistButton; }
 
 private:
+    void showFeedbackForm(bool isFeedback);
     void refreshForNotification(const NSNotification& notification);
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
@@ -329,6 +357,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The playlists' submenu goes after Get Info in the commands menu.
+    static constexpr long kGetInfoMenuTag = 209;
+    void attachAddToPlaylistMenu();
     // The genre pop-up from the genre list, the model's genre selected.
     void fillGenreButton();
     void showTrackGenre();
@@ -337,8 +368,8 @@ private:
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
                    const std::atomic<std::shared_ptr<NSSound>>& copy);
     std::optional<std::string> soundPath(const char* key) const;
+    void applyRules();
     // Least bodies of operations that later work fills in.
-    void applyRules() {}
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -348,6 +379,7 @@ private:
     NSUserDefaults& fDefaults;
     PreferencesStore& fPreferences;
     Clock& fClock;
+    HotKeyController* fHotKeys;
 
     std::unique_ptr<AssignedTracks> fAssignments;
     std::optional<NSRunningApplication> fRunningApplication;
@@ -378,6 +410,8 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    // Before the menus: the commands menu's playlists submenu calls back into it.
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
 
@@ -385,7 +419,7 @@ private:
     uint64_t fHoldTask{0};
     std::optional<NSNotification> fHeldNotice;
 
-    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
+    std::unique_ptr<RulesController> fRules;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};
@@ -395,6 +429,7 @@ private:
     bool fCurrentTrackAssigned{false};
     bool fTrackPreviouslyAssigned{false};
     bool fDidLaunchiTunes{false};
+    FeedbackWindowController* fFeedbackController{nullptr};
     bool fWaitingOnSimulatedKeypress{false};
     std::atomic<bool> fAudioQueueScrewedUp{false};
     std::atomic<long> fAlternateBeat{0};

@@ -6,6 +6,7 @@
 
 #include "Source/DirectoryLocations.h"
 #include "Source/UKSound.h"
+#include "network/TVersionTask.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppleEvents/AEBuild.h"
 #include "platform/AppleEvents/AEDataModel.h"
@@ -114,7 +115,9 @@ UInt32 SystemControllerEnvironment::currentModifierFlags() {
     return Application::sharedApplication().currentModifierFlags();
 }
 
-void SystemControllerEnvironment::checkVersion() {}
+void SystemControllerEnvironment::checkVersion() {
+    TVersionTask::CheckVersion(false, 2);
+}
 
 std::shared_ptr<UKSound> SystemControllerEnvironment::makeUKSound(const std::string& path) {
     UKSound::Context context;

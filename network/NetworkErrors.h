@@ -19,6 +19,9 @@ inline constexpr int kKillTransportErr = -3162;
 inline constexpr int kMissingObjectErr = static_cast<int>(fourCC("nilP"));
 inline constexpr int kAssertionErr = static_cast<int>(fourCC("asrt"));
 inline constexpr int kSocketOpenErr = static_cast<int>(fourCC("SCfa"));
+// A TLS connection that was closed or failed.
+inline constexpr int kTLSClosedErr = 32;
+inline constexpr int kTLSNoConnectionErr = 6;
 inline constexpr int kTLSSyscallErr = static_cast<int>(fourCC("Slss"));
 
 inline constexpr int kTaskExceptionErr = 30000;

@@ -16,23 +16,9 @@
 
 namespace {
 
-// The current output. Made after the wall clock, so that at exit it goes before the clock: a
-// process that never shut its audio down still stops the output's thread while the clock that
-// thread sleeps on is there.
-struct CurrentOutput {
-    std::mutex lock;
-    std::shared_ptr<AudioOutput> output;
-    bool shutDown{false};
-    ~CurrentOutput() {
-        if (output) output->stopPlaying();
-    }
-};
-
-CurrentOutput& currentOutput() {
-    Clock::system();
-    static CurrentOutput current;
-    return current;
-}
+std::mutex sCurrentLock;
+std::shared_ptr<AudioOutput> sCurrent;
+bool sShutDown = false;
 
 std::shared_ptr<AudioOutput> chooseOutput() {
     const char* env = std::getenv("BEATWICK_AUDIO");
@@ -63,27 +49,30 @@ AudioOutput::AudioOutput(Clock& clock, double sampleRate, UInt32 periodFrames)
 AudioOutput::~AudioOutput() = default;
 
 std::shared_ptr<AudioOutput> AudioOutput::current() {
-    CurrentOutput& current = currentOutput();
-    std::lock_guard lock(current.lock);
-    if (!current.output && !current.shutDown) current.output = chooseOutput();
-    return current.output;
+    std::lock_guard lock(sCurrentLock);
+    if (!sCurrent && !sShutDown) {
+        sCurrent = chooseOutput();
+        // Registered after the output's clock was made, so at exit the output stops and goes
+        // before that clock does, in every program, not only where main shuts it down.
+        static const bool stopsAtExit = std::atexit([] { AudioOutput::shutdown(); }) == 0;
+        (void)stopsAtExit;
+    }
+    return sCurrent;
 }
 
 void AudioOutput::setCurrent(std::shared_ptr<AudioOutput> output) {
-    CurrentOutput& current = currentOutput();
     std::shared_ptr<AudioOutput> previous;
-    std::lock_guard lock(current.lock);
-    current.shutDown = false;
-    previous = std::exchange(current.output, std::move(output));
+    std::lock_guard lock(sCurrentLock);
+    sShutDown = false;
+    previous = std::exchange(sCurrent, std::move(output));
 }
 
 void AudioOutput::shutdown() {
-    CurrentOutput& current = currentOutput();
     std::shared_ptr<AudioOutput> last;
     {
-        std::lock_guard lock(current.lock);
-        current.shutDown = true;
-        last = std::exchange(current.output, nullptr);
+        std::lock_guard lock(sCurrentLock);
+        sShutDown = true;
+        last = std::exchange(sCurrent, nullptr);
     }
     // Outside the lock: a queue callback on the audio thread may ask for the current output.
     if (last) last->stopPlaying();

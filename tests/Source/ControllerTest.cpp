@@ -13,7 +13,9 @@
 #include "Source/BeatwickApplication.h"
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
+#include "Source/FeedbackWindowController.h"
 #include "Source/NotifyNoBPMWindow.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
@@ -30,6 +32,7 @@
 #include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
+#include "platform/Foundation/PredicateParser.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/UserDefaults.h"
@@ -868,3 +871,39 @@ TEST_F(ControllerTest, TheWindowAtRestPaintsNothing) {
 }
 
 }  // namespace
+
+TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
+    auto jazz = std::make_shared<FakePlaylist>();
+    jazz->mId = 0x500;
+    player.userLists = {jazz};
+    player.track = makeTrack(0x100, 0, "First");
+    Controller& c = launch();
+    RulesController& rules = c.rulesController();
+    rules.addNewRule();
+    rules.setAddToPlaylist(true, 0);
+    rules.setAddPlaylistID(0x500, 0);
+    rules.setActivateiTunes(true, 0);
+    rules.setRules(PredicateParser::predicateWithFormat("trackBPM >= 120 AND assigned == YES").value(), 0);
+    player.commands.clear();
+    applications->activated.clear();
+
+    tap120();
+    c.applyBPM();
+    EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
+    EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
+}
+
+TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind) {
+    Controller& c = launch();
+    c.performMenuCommand(MenuCommand::ShowFeedbackWindow);
+    c.performMenuCommand(MenuCommand::ShowSupportWindow);
+    EXPECT_EQ(c.feedbackController(), nullptr) << "a shown form owns itself";
+    const auto forms = FeedbackWindowController::openForms();
+    ASSERT_EQ(forms.size(), 2u);
+    EXPECT_TRUE(forms[0]->isFeedback());
+    EXPECT_FALSE(forms[1]->isFeedback());
+    for (FeedbackWindowController* form : forms) form->window()->performClose();
+    QTest::qWait(0);
+    EXPECT_TRUE(FeedbackWindowController::openForms().empty());
+}
+

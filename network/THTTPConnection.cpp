@@ -1,0 +1,290 @@
+#include "network/THTTPConnection.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/CTextEncoder.h"
+#include "core/UStringFunctions.h"
+#include "core/streams/TTemporaryFileStream.h"
+#include "network/NetworkErrors.h"
+#include "network/THTTPSocket.h"
+#include "network/TTCPBuffer.h"
+#include "network/UThreadUIUpdate.h"
+#include "platform/Carbon/FileReference.h"
+
+namespace {
+
+// Transport codes after which one fresh connection is tried.
+constexpr bool IsRetryConnectErr(int code) {
+    return code >= -3200 && code <= -3100;
+}
+
+const char* MethodName(EHTTPMethod method) {
+    static constexpr const char* kNames[] = {"GET", "HEAD", "POST", "PUT"};
+    const auto index = static_cast<int>(method);
+    return index >= 0 && index < 4 ? kNames[index] : nullptr;
+}
+
+}  // namespace
+
+THTTPConnection::THTTPConnection(TJobThread* thread) : TConnection(thread) {
+    fReceiveTimeout = kHTTPReceiveTimeout;
+}
+
+TSocket* THTTPConnection::CreateSocket() {
+    return new THTTPSocket(*this, this, this);
+}
+
+int THTTPConnection::Connect(const std::string& host, UInt16 port) {
+    if (fHTTPConnected == 1 && !fReconnectNeeded && fSocket && fSocket->IsConnected()) return 0;
+    fReconnectNeeded = false;
+    int result;
+    try {
+        result = TConnection::Connect(host, port);
+    } catch (int code) {
+        if (!IsRetryConnectErr(code)) throw;
+        DropConnection();
+        TConnection::Connect(host, port);
+        throw code;
+    }
+    if (IsRetryConnectErr(result)) {
+        DropConnection();
+        result = TConnection::Connect(host, port);
+    }
+    if (result != 0) return result;
+    fHTTPConnected = 1;
+    fConnected = true;
+    return 0;
+}
+
+void THTTPConnection::DropConnection() {
+    fHTTPConnected = 0;
+    TConnection::DropConnection();
+    fConnected = false;
+}
+
+void THTTPConnection::Disconnect() {
+    if (fHTTPConnected) {
+        fHTTPConnected = 0;
+        try {
+            TConnection::Disconnect();
+        } catch (...) {
+        }
+    }
+    try {
+        DropConnection();
+    } catch (...) {
+    }
+}
+
+void THTTPConnection::DisconnectQuietly() {
+    try {
+        Disconnect();
+    } catch (...) {
+    }
+}
+
+void THTTPConnection::RequestResource(const std::string& host, const std::string& path, THTTPMessage& message,
+                                      THTTPResponse& response, EHTTPMethod method, UInt16 port) {
+    DoHTTPMethod(method, host, path, message, response, port);
+}
+
+void THTTPConnection::HGet(const std::string& host, const std::string& path, THTTPMessage& message,
+                           THTTPResponse& response, UInt16 port) {
+    DoHTTPMethod(EHTTPMethod::kGet, host, path, message, response, port);
+}
+
+void THTTPConnection::Head(const std::string& host, const std::string& path, THTTPMessage& message,
+                           THTTPResponse& response, UInt16 port) {
+    DoHTTPMethod(EHTTPMethod::kHead, host, path, message, response, port);
+}
+
+void THTTPConnection::Post(const std::string& host, const std::string& path, THTTPMessage& message,
+                           THTTPResponse& response, UInt16 port) {
+    DoHTTPMethod(EHTTPMethod::kPost, host, path, message, response, port);
+}
+
+void THTTPConnection::Put(const std::string& host, const std::string& path, THTTPMessage& message,
+                          THTTPResponse& response, UInt16 port) {
+    DoHTTPMethod(EHTTPMethod::kPut, host, path, message, response, port);
+}
+
+void THTTPConnection::DoHTTPMethod(EHTTPMethod method, const std::string& host, const std::string& path,
+                                   THTTPMessage& message, THTTPResponse& response, UInt16 port) {
+    const char* name = MethodName(method);
+    if (!name || path.empty()) throw kAssertionErr;
+    // A failed connect shows up as a failure to send or to receive.
+    Connect(host, port);
+    const std::string requestLine = std::string(name) + " " + path + " HTTP/1.0\r\n";
+    try {
+        SendHTTPCommandWithReply(requestLine, message, response);
+        const SInt32 status = response.GetStatus();
+        if (status < 200 || status > 299) throw THTTPResponse(response);
+    } catch (...) {
+        DisconnectQuietly();
+        throw;
+    }
+    DisconnectQuietly();
+}
+
+void THTTPConnection::SendHTTPCommandWithReply(const std::string& requestLine, THTTPMessage& message,
+                                               THTTPResponse& response) {
+    response.Reset();
+    TDynamicBuffer buffer;
+    message.GetMessage(buffer);
+    if (!requestLine.empty())
+        buffer.PrependBuffer(requestLine.data(), static_cast<SInt32>(requestLine.size()));
+    buffer.ConcatenateBuffer("\r\n", 2);
+    ResetBuffer();
+    SendTDynamicBuffer(&buffer);
+    WaitResponse(response);
+}
+
+void THTTPConnection::WaitResponse(TResponse& response) {
+    auto& http = static_cast<THTTPResponse&>(response);
+    try {
+        char line[kStatusLineLength + 1];
+        SInt32 length = kStatusLineLength;
+        fBuffer.ReceiveLine(line, length, fReceiveTimeout);
+        line[length] = '\0';
+        http.SetResponse(line);
+        http.GetReturnMessage().ResetMembers();
+        if (length == 0) return;
+        const char* data = nullptr;
+        SInt32 count = 0;
+        fBuffer.ReceiveAvailableData(data, count, fReceiveTimeout);
+        TDynamicBuffer first;
+        first.ConcatenateBuffer(data, std::min(count, kFirstChunkLimit));
+        http.GetReturnMessage().SetPartialMessage(first);
+    } catch (int code) {
+        if (code != kNetNoSocketErr && code != kNetReservedErr) throw;
+    } catch (...) {
+    }
+}
+
+const char* THTTPConnection::VersionPath(SInt16 pageKind) {
+    switch (pageKind) {
+        case 2:
+            return "/BEATWICKV.html";
+        case 1:
+            return "/VLXV.html";
+        default:
+            return "/PimV.html";
+    }
+}
+
+const char* THTTPConnection::VersionKey(SInt16 pageKind) {
+    switch (pageKind) {
+        case 2:
+            return "BEATWICKVersion";
+        case 1:
+            return "VLXVersion";
+        default:
+            return "QKVersion";
+    }
+}
+
+SInt16 THTTPConnection::ParseVersionPage(const char* text, const char* key) {
+    if (!text || !key) return 0;
+    const char* at = std::strstr(text, key);
+    if (!at) return 0;
+    at += std::strlen(key);
+    // The closing quote and the blank after the key; a page that ends there has no number.
+    for (int skip = 0; skip < 2; ++skip) {
+        if (!*at) return 0;
+        ++at;
+    }
+    if (*at == ' ') ++at;
+    if (*at == '"') ++at;
+    static constexpr char kContent[] = "content=";
+    if (std::strncmp(at, kContent, sizeof kContent - 1) != 0) return 0;
+    at += sizeof kContent - 1;
+    if (*at == ' ') ++at;
+    if (*at == '"') ++at;
+    return static_cast<SInt16>(std::atoi(at));
+}
+
+void THTTPConnection::CheckVersion(bool userAsked, SInt16 pageKind) {
+    fReceiveTimeout = kVersionReceiveTimeout;
+    if (fHTTPConnected != 1) Connect(fServer.host, fServer.port);
+    THTTPMessage message;
+    THTTPResponse response;
+    DoHTTPMethod(EHTTPMethod::kGet, fServer.host, fServer.Target(VersionPath(pageKind)), message, response,
+                 fServer.port);
+
+    char page[kVersionPageLimit + 1] = {};
+    std::unique_ptr<TDynamicBuffer> body = response.GetReturnMessage().GetMessageBody();
+    if (TStream* stream = body ? body->GetBufferStream() : nullptr) {
+        stream->SetMarker(0, kStreamFromStart);
+        const SInt32 got = stream->ReadData(page, static_cast<SInt32>(kVersionPageLimit));
+        page[got > 0 ? got : 0] = '\0';
+    }
+    const SInt16 version = ParseVersionPage(page, VersionKey(pageKind));
+    if (version < 1 || version > 999) return;
+    if (version > kRunningVersion) {
+        UIUpdateStruct update;
+        UThreadUIUpdate::InitUIUpdateStruct(update);
+        update.SetCode(version >= 200 ? kUpdateMajorVersion : kUpdateNewerVersion);
+        update.SetFlag(userAsked ? 1 : 0);
+        UThreadUIUpdate::DoUIUpdate(update);
+    } else if (version == kRunningVersion && userAsked) {
+        UIAlertStruct alert;
+        InitUIAlertStruct(alert);
+        alert.alertNumber = kVersionIsCurrentAlert;
+        alert.style = kUIAlertInformational;
+        UThreadUIUpdate::DoUIAlert(alert);
+    }
+}
+
+void THTTPConnection::SendMessage(const char* recipient, const char* subject, const char* text,
+                                  SInt32 length) {
+    // The version check leaves its short time-out behind.
+    fReceiveTimeout = kHTTPReceiveTimeout;
+    if (fHTTPConnected != 1) Connect(fServer.host, fServer.port);
+
+    auto cString = [](const char* value) { return std::string(value ? value : "").substr(0, 255); };
+    std::string form = "Referer: Mirthvane\rConnection: Keep-Alive\rHost: " + fServer.host + "\r";
+    form += "&recipient=" + cString(recipient) + "\r&subject=" + cString(subject) + "\r";
+    form += "&=";
+    auto escaped = std::make_unique<char[]>(kEscapedBodySize);
+    const std::string body(text ? text : "", text && length > 0 ? static_cast<size_t>(length) : 0);
+    URIEscapeStr(body.c_str(), escaped.get(), kEscapedBodySize, " #-@.;\\/:\r");
+    form += escaped.get();
+
+    std::string url;
+    {
+        TTemporaryFileStream stream;
+        SInt32 count = static_cast<SInt32>(form.size());
+        if (OSStatus error = stream.PutBytes(form.data(), count)) throw static_cast<int>(error);
+        stream.CloseFile();
+        FSRef file;
+        char path[4096];
+        if (stream.GetFile(file) &&
+            FSRefMakePath(&file, reinterpret_cast<UInt8*>(path), sizeof path) == noErr)
+            url = FileURLFromPath(path);
+        if (url.empty()) throw kMissingObjectErr;
+
+        CTextEncoder encoder(url);
+        encoder.SetTextEncoding(0);
+        encoder.PreEncode();
+        const SInt32 size = encoder.GetEncodedSize();
+        std::vector<char> encoded(static_cast<size_t>(std::max<SInt32>(size, 1)));
+        SInt32 written = 0;
+        while (encoder.GetBytesLeft() > 0 && written < size) {
+            const SInt32 n = encoder.Encode(encoded.data() + written, size - written);
+            if (n <= 0) break;
+            written += n;
+        }
+        encoder.PostEncode();
+
+        THTTPMessage message;
+        message.SetMessageBody(encoded.data(), static_cast<size_t>(written));
+        THTTPResponse response;
+        DoHTTPMethod(EHTTPMethod::kPost, fServer.host, fServer.Target(kFormMailPath), message, response,
+                     fServer.port);
+    }
+}

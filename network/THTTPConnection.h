@@ -1,0 +1,72 @@
+// The connection the network worker owns, speaking HTTP/1.0 as a client: one request per
+// connection, answered by a status line and whatever part of the reply arrives in the first
+// read, and closed after every request. A status outside 200-299 throws the THTTPResponse.
+#pragma once
+
+#include <string>
+
+#include "network/TConnection.h"
+#include "network/THTTPMessage.h"
+#include "network/THTTPResponse.h"
+#include "network/TServerConfig.h"
+
+enum class EHTTPMethod : SInt16 { kGet = 0, kHead = 1, kPost = 2, kPut = 3 };
+
+class THTTPConnection : public TConnection {
+public:
+    static constexpr SInt32 kHTTPReceiveTimeout = 20;
+    static constexpr SInt32 kVersionReceiveTimeout = 5;
+    // A status line of up to 513 bytes, with room for its NUL.
+    static constexpr SInt32 kStatusLineLength = 513;
+    static constexpr SInt32 kFirstChunkLimit = 16384;
+    static constexpr SInt16 kRunningVersion = 160;
+    static constexpr const char* kRunningVersionText = "1.6";
+    static constexpr const char* kFormMailPath = "/cgi-bin/formmail2.pl";
+    static constexpr size_t kVersionPageLimit = 1023;
+    static constexpr size_t kEscapedBodySize = 0x20000;
+
+    explicit THTTPConnection(TJobThread* thread = nullptr);
+
+    int Connect(const std::string& host, UInt16 port) override;
+    void DropConnection() override;
+    void Disconnect() override;
+    TSocket* CreateSocket() override;
+    void WaitResponse(TResponse& response) override;
+
+    virtual void RequestResource(const std::string& host, const std::string& path, THTTPMessage& message,
+                                 THTTPResponse& response, EHTTPMethod method, UInt16 port);
+    virtual void HGet(const std::string& host, const std::string& path, THTTPMessage& message,
+                      THTTPResponse& response, UInt16 port);
+    virtual void Head(const std::string& host, const std::string& path, THTTPMessage& message,
+                      THTTPResponse& response, UInt16 port);
+    virtual void Post(const std::string& host, const std::string& path, THTTPMessage& message,
+                      THTTPResponse& response, UInt16 port);
+    virtual void Put(const std::string& host, const std::string& path, THTTPMessage& message,
+                     THTTPResponse& response, UInt16 port);
+    // `path` is the whole request target.
+    virtual void DoHTTPMethod(EHTTPMethod method, const std::string& host, const std::string& path,
+                              THTTPMessage& message, THTTPResponse& response, UInt16 port);
+    virtual void SendHTTPCommandWithReply(const std::string& requestLine, THTTPMessage& message,
+                                          THTTPResponse& response);
+
+    // Asks the server for the latest version number and tells the user what it found.
+    void CheckVersion(bool userAsked, SInt16 pageKind);
+    // Posts the text to the server's form-mail script for the recipient with the subject.
+    void SendMessage(const char* recipient, const char* subject, const char* text, SInt32 length);
+
+    // The number in the content attribute after the key, as a signed 16-bit value; 0 when the
+    // page has no usable number.
+    static SInt16 ParseVersionPage(const char* text, const char* key);
+    static const char* VersionPath(SInt16 pageKind);
+    static const char* VersionKey(SInt16 pageKind);
+
+    void SetServer(const TServerConfig& server) { fServer = server; }
+    const TServerConfig& GetServer() const { return fServer; }
+    SInt32 GetHTTPConnectedState() const { return fHTTPConnected; }
+
+private:
+    void DisconnectQuietly();
+
+    SInt32 fHTTPConnected{0};
+    TServerConfig fServer;
+};

@@ -1,0 +1,36 @@
+#include "network/THTTPThread.h"
+
+#include "network/THTTPConnection.h"
+#include "network/THTTPTask.h"
+
+THTTPThread::THTTPThread()
+    : TNetworkThread(nullptr), fHTTPConnection(std::make_unique<THTTPConnection>(this)) {
+    SetConnection(fHTTPConnection.get());
+}
+
+THTTPThread::~THTTPThread() {
+    Stop();
+    SetConnection(nullptr);
+}
+
+void THTTPThread::PreTask(TTask* task) {
+    if (!task) return;
+    SetConnection(fHTTPConnection.get());
+    if (auto* http = dynamic_cast<THTTPTask*>(task)) http->SetServerThread(this);
+    task->SetConnection(fHTTPConnection.get());
+    TNetworkThread::PreTask(task);
+}
+
+void THTTPThread::Disconnect() {
+    try {
+        fHTTPConnection->Disconnect();
+    } catch (...) {
+    }
+}
+
+void THTTPThread::DropHTTPConnection() {
+    try {
+        fHTTPConnection->DropConnection();
+    } catch (...) {
+    }
+}

@@ -1,0 +1,103 @@
+#include "network/TSocket.h"
+
+#include <openssl/ssl.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "network/NetworkErrors.h"
+#include "network/TConnection.h"
+
+TSocket::TSocket(ISocketHandler& handler, TConnection* connection)
+    : TcpSocket(handler), fConnection(connection) {
+    // The receive buffer reads the descriptor itself.
+    DisableInputBuffer();
+}
+
+TConnection& TSocket::Connection() const {
+    if (!fConnection) throw kMissingObjectErr;
+    return *fConnection;
+}
+
+void TSocket::OnConnect() {
+    Connection().SetConnected(true);
+}
+
+void TSocket::OnReconnect() {
+    Connection().SetConnected(true);
+}
+
+void TSocket::OnConnectFailed() {
+    Connection().SetConnected(false);
+    throw kNetTimeoutErr;
+}
+
+void TSocket::OnException() {
+    const int err = SoError();
+    throw err != 0 ? err : errno;
+}
+
+void TSocket::OnWrite() {
+    if (Connecting()) {
+        TcpSocket::OnWrite();
+        return;
+    }
+    fWritable = true;
+}
+
+void TSocket::ResetDataFlags(bool read, bool write) {
+    if (read) fReadable = false;
+    if (write) fWritable = false;
+}
+
+bool TSocket::CanReadBytes(bool wait) {
+    if (SSL* ssl = IsSSL() ? GetSsl() : nullptr; ssl && SSL_pending(ssl) > 0) {
+        fReadable = true;
+        return true;
+    }
+    if (wait) Connection().WaitRound(kReadWaitMicroseconds);
+    return fReadable;
+}
+
+bool TSocket::CanWriteBytes(bool wait) {
+    if (wait) Connection().WaitRound(kWriteWaitMicroseconds);
+    return fWritable;
+}
+
+void TSocket::SendBuf(const char* buf, size_t len, int flags) {
+    if (!buf || len == 0) return;
+    SSL* ssl = IsSSL() ? GetSsl() : nullptr;
+    size_t left = len;
+    for (;;) {
+        // Write what the socket takes now.
+        while (left > 0) {
+            const int chunk = static_cast<int>(std::min<size_t>(left, 1 << 30));
+            const long n =
+                ssl ? SSL_write(ssl, buf, chunk) : send(GetSocket(), buf, left, flags | MSG_NOSIGNAL);
+            if (n < 0) {
+                if (ssl) {
+                    const int error = SSL_get_error(ssl, static_cast<int>(n));
+                    if (error != SSL_ERROR_WANT_WRITE && error != SSL_ERROR_WANT_READ) throw kTLSClosedErr;
+                    break;
+                }
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+                throw errno;
+            }
+            if (n == 0) break;
+            fWritable = false;
+            buf += n;
+            left -= static_cast<size_t>(n);
+        }
+        bool read = false, write = false, exception = false;
+        Handler().Get(GetSocket(), read, write, exception);
+        Handler().Set(GetSocket(), read, left > 0, exception);
+        if (left == 0) return;
+        if (fWritable) continue;
+        TConnection& connection = Connection();
+        const UInt32 start = connection.Ticks();
+        while (!fWritable) {
+            connection.WaitRound(kWriteWaitMicroseconds);
+            if (connection.Ticks() - start > TConnection::kConnectTimeoutTicks) throw kNetTimeoutErr;
+        }
+    }
+}

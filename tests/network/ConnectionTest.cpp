@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/UDates.h"
+#include "network/CSocketErrorLog.h"
+#include "network/NetworkErrors.h"
+#include "network/TConnection.h"
+#include "network/TSocket.h"
+#include "platform/Foundation/VirtualScheduler.h"
+#include "tests/network/support/StepClock.h"
+#include "tests/sockets/support/LoopbackPeers.h"
+
+namespace {
+
+timeval FixedTimeOfDay() {
+    return timeval{1'700'000'000, 0};
+}
+
+class ConnectionTest : public testing::Test {
+protected:
+    ConnectionTest() { connection.SetClock(clock); }
+
+    // Connects to a fresh listener and accepts the peer side.
+    void ConnectPeer() {
+        listener = loopback::Listen();
+        ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+        peer = loopback::Accept(listener.get());
+        ASSERT_NE(peer.get(), -1);
+    }
+    void PeerSends(const std::string& bytes) {
+        ASSERT_EQ(send(peer.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    std::string PeerReads(size_t count) {
+        std::string got;
+        char buf[4096];
+        while (got.size() < count && loopback::WaitFor(peer.get(), POLLIN)) {
+            const ssize_t n = recv(peer.get(), buf, sizeof buf, 0);
+            if (n <= 0) break;
+            got.append(buf, static_cast<size_t>(n));
+        }
+        return got;
+    }
+    TTCPBuffer& buffer() { return connection.GetReceiveBuffer(); }
+
+    StepClock clock;
+    TConnection connection;
+    loopback::Fd listener;
+    loopback::Fd peer;
+};
+
+TEST_F(ConnectionTest, ConnectsOnceAndAConnectedConnectionKeepsItsSocket) {
+    ConnectPeer();
+    EXPECT_TRUE(connection.IsConnected());
+    TSocket* socket = connection.GetSocketObject();
+    EXPECT_EQ(connection.Connect("127.0.0.1", 1), 0);
+    EXPECT_EQ(connection.GetSocketObject(), socket);
+
+    connection.DropConnection();
+    EXPECT_FALSE(connection.IsConnected());
+    EXPECT_EQ(connection.GetSocketObject(), nullptr);
+    EXPECT_EQ(buffer().GetSocket(), nullptr);
+}
+
+TEST_F(ConnectionTest, CommandsUpTo510CharactersGoOutWithTheirLineEnd) {
+    ConnectPeer();
+    EXPECT_THROW(
+        {
+            try {
+                connection.SendCmd(std::string(511, 'x').c_str());
+            } catch (int code) {
+                EXPECT_EQ(code, kAssertionErr);
+                throw;
+            }
+        },
+        int);
+    EXPECT_EQ(connection.SendCmd(std::string(510, 'y').c_str()), 0);
+    EXPECT_EQ(PeerReads(512), std::string(510, 'y') + "\r\n");
+}
+
+TEST_F(ConnectionTest, SendingWithoutASocketThrowsNoSocket) {
+    try {
+        connection.SendData("abc", 3);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetNoSocketErr);
+    }
+}
+
+TEST_F(ConnectionTest, ALongLineIsCutAtTheGivenLengthAndTheRestStaysUnread) {
+    ConnectPeer();
+    PeerSends("HTTP/1.0 200 OK\r\nrest\r\n");
+    char line[8];
+    SInt32 length = 7;
+    buffer().ReceiveLine(line, length, 20);
+    EXPECT_EQ(length, 7);
+    EXPECT_STREQ(line, "HTTP/1.");
+    length = 7;
+    buffer().ReceiveLine(line, length, 20);
+    EXPECT_STREQ(line, "0 200 O");
+}
+
+TEST_F(ConnectionTest, AnAbortIsConsumedOnceAndTheNextReceiveWaitsNormally) {
+    ConnectPeer();
+    connection.AbortCurrentOperation();
+    const char* data = nullptr;
+    SInt32 length = -1;
+    try {
+        buffer().ReceiveAvailableData(data, length, 20);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+        EXPECT_EQ(length, 0);
+    }
+    EXPECT_FALSE(buffer().IsAborted());
+    PeerSends("later");
+    buffer().ReceiveAvailableData(data, length, 20);
+    EXPECT_EQ(std::string(data, static_cast<size_t>(length)), "later");
+}
+
+TEST_F(ConnectionTest, APeerThatClosesSilentlyTimesTheReceiveOutAfterItsSeconds) {
+    ConnectPeer();
+    peer.reset();
+    const SInt64 start = clock.elapsedSeconds();
+    char line[514];
+    SInt32 length = 513;
+    try {
+        buffer().ReceiveLine(line, length, 20);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_EQ(clock.elapsedSeconds() - start, 20);
+}
+
+TEST_F(ConnectionTest, AFullWindowReadsNothingMoreAndIsHandedOutWhole) {
+    ConnectPeer();
+    PeerSends(std::string(40000, 'z'));
+    for (int i = 0; i < 1000 && buffer().GetUnreadCount() < TTCPBuffer::kSize; ++i) buffer().FillBuffer();
+    ASSERT_EQ(buffer().GetUnreadCount(), TTCPBuffer::kSize);
+    EXPECT_EQ(buffer().FillBuffer(), 0);
+    const char* data = nullptr;
+    SInt32 length = 0;
+    buffer().ReceiveAvailableData(data, length, 20);
+    EXPECT_EQ(length, TTCPBuffer::kSize);
+    EXPECT_EQ(buffer().GetUnreadCount(), 0);
+}
+
+// The limit wait used to loop for ever: it now ends at the time-out, or at an abort.
+TEST_F(ConnectionTest, TheRateLimitWaitEndsAtTheTimeOutAndAtAnAbort) {
+    ConnectPeer();
+    // The limit's samples stay fresh on a stopped time of day.
+    SetTimeOfDaySource(FixedTimeOfDay);
+    struct Restore {
+        ~Restore() { SetTimeOfDaySource(nullptr); }
+    } restore;
+    connection.SetLimit(0);
+    connection.GetDownloadTracker().Transferred(4096);
+    ASSERT_FALSE(connection.AllowData());
+    const SInt64 start = clock.elapsedSeconds();
+    const char* data = nullptr;
+    SInt32 length = 0;
+    try {
+        buffer().ReceiveAvailableData(data, length, 5);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_EQ(clock.elapsedSeconds() - start, 5);
+
+    clock.fOnSleep = [this] {
+        if (clock.fSleeps == 3) connection.AbortCurrentOperation();
+    };
+    clock.fSleeps = 0;
+    try {
+        buffer().ReceiveAvailableData(data, length, 5);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 3);
+}
+
+TEST_F(ConnectionTest, AConnectThatIsNeverAnsweredTimesOutAfter45Seconds) {
+    // A listener with a full backlog leaves the next handshake unanswered.
+    listener = loopback::Listen(0);
+    const uint16_t port = loopback::PortOf(listener.get());
+    std::vector<loopback::Fd> fillers;
+    for (int i = 0; i < 4; ++i) {
+        loopback::Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        sockaddr_in sa = loopback::Address(port);
+        connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
+        fillers.push_back(std::move(fd));
+    }
+    EXPECT_EQ(connection.Connect("127.0.0.1", port), kNetTimeoutErr);
+    EXPECT_GE(clock.elapsedSeconds(), 45);
+    EXPECT_LE(clock.elapsedSeconds(), 47);
+}
+
+TEST(SocketErrorLog, KeepsTheLastErrorButNotInformationCloseOrShutdown) {
+    CSocketErrorLog log(nullptr);
+    log.error(nullptr, nullptr, "shutdown", 9, "x", LOG_LEVEL_ERROR);
+    log.error(nullptr, nullptr, "Socket::Close", 9, "x", LOG_LEVEL_ERROR);
+    log.error(nullptr, nullptr, "connect", 9, "x", LOG_LEVEL_INFO);
+    EXPECT_FALSE(log.HasError());
+    struct Case {
+        loglevel_t level;
+        const char* name;
+    } cases[] = {{LOG_LEVEL_WARNING, "Warning"},
+                 {LOG_LEVEL_ERROR, "Error"},
+                 {LOG_LEVEL_FATAL, "Fatal"},
+                 {static_cast<loglevel_t>(7), "Unknown"}};
+    for (const Case& c : cases) {
+        log.error(nullptr, nullptr, "tcp: connect failed", 111, "Connection refused", c.level);
+        EXPECT_TRUE(log.HasError());
+        EXPECT_EQ(log.GetLevelName(), c.name);
+    }
+    EXPECT_EQ(log.GetErrorNumber(), 111);
+    EXPECT_EQ(log.GetOperation(), "tcp: connect failed");
+    log.Reset();
+    EXPECT_FALSE(log.HasError());
+    EXPECT_EQ(log.GetErrorNumber(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BandwidthTimer, FiresAfterHalfASecondThenEveryTwoUntilStopped) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    TConnection::StartBandwidthTimer();
+    TConnection::StartBandwidthTimer();
+    EXPECT_EQ(scheduler.scheduledCount(), 1u) << "one timer however often it is started";
+    scheduler.advance(500);
+    EXPECT_EQ(scheduler.scheduledCount(), 1u) << "the next firing is armed";
+    scheduler.advance(2000);
+    EXPECT_EQ(scheduler.scheduledCount(), 1u);
+    TConnection::StopBandwidthTimer();
+    EXPECT_EQ(scheduler.scheduledCount(), 0u);
+    EXPECT_FALSE(TConnection::BandwidthTimerRunning());
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "network/NetworkManager.h"
+#include "network/TFeedbackTask.h"
+#include "network/TVersionTask.h"
+#include "network/UThreadUIUpdate.h"
+#include "platform/Foundation/NotificationCenter.h"
+#include "platform/Foundation/VirtualScheduler.h"
+#include "tests/network/support/LoopbackServer.h"
+
+namespace {
+
+// Runs the real worker against a loopback server named through the environment.
+class FeedbackTest : public testing::Test {
+protected:
+    FeedbackTest() : scoped(scheduler) {
+        NSNotificationCenter::defaultCenter().addObserver(this, "", nullptr, [this](const NSNotification& n) {
+            std::string entry = n.name;
+            if (n.object == &formA) entry += "@A";
+            if (n.object == &formB) entry += "@B";
+            if (n.name == "DoUIAlert")
+                entry +=
+                    " " + std::to_string(
+                              UIAlertStructFromBytes(*n.userInfo->at(kUIAlertStructKey).data())->alertNumber);
+            if (n.name != "DoUIUpdate") seen.push_back(entry);
+        });
+    }
+    ~FeedbackTest() override {
+        NetworkManager::sharedNetworkManager().safeDestroyThreads();
+        scheduler.runPending();
+        NSNotificationCenter::defaultCenter().removeObserver(this);
+        unsetenv(TServerConfig::kHostVariable);
+        unsetenv(TServerConfig::kPortVariable);
+    }
+    void Aim(const LoopbackServer& server) {
+        setenv(TServerConfig::kHostVariable, "127.0.0.1", 1);
+        setenv(TServerConfig::kPortVariable, std::to_string(server.Port()).c_str(), 1);
+    }
+    // Delivers the worker's posts until one arrived; bounded so a broken worker fails the test.
+    void WaitForPost() {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (seen.empty() && std::chrono::steady_clock::now() < limit) {
+            if (scheduler.runPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped;
+    int formA = 0, formB = 0;
+    std::vector<std::string> seen;
+};
+
+TEST_F(FeedbackTest, TheFeedbackPostGoesOutExactlyAndItsFormHearsTheSuccess) {
+    LoopbackServer server("HTTP/1.0 200 OK\r\n\r\nthanks");
+    Aim(server);
+    const std::string text = "Name: Ann\rDetails: 50% off?\r";
+    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, text.c_str(),
+                                static_cast<SInt32>(text.size()), true, &formA);
+    WaitForPost();
+    const std::string body =
+        "Referer: Mirthvane\r\n"
+        "Connection: Keep-Alive\r\n"
+        "Host: 127.0.0.1\r\n"
+        "&recipient=fb@example.invalid\r\n"
+        "&subject=BEATWICK PRODUCT FEEDBACK\r\n"
+        "&=Name: Ann\r\n"
+        "Details: 50%25 off%3F\r\n";
+    EXPECT_EQ(server.Request(), "POST http://127.0.0.1:" + std::to_string(server.Port()) +
+                                    "/cgi-bin/formmail2.pl HTTP/1.0\r\n"
+                                    "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
+                                    "Content-Length: " +
+                                    std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n");
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
+}
+
+TEST_F(FeedbackTest, ARefusedPostTellsOnlyItsOwnForm) {
+    LoopbackServer server("HTTP/1.0 500 Server Error\r\n\r\n");
+    Aim(server);
+    TFeedbackTask::SendFeedback("s@example.invalid", TFeedbackTask::kTechSupportSubject, "x", 1, false,
+                                &formB);
+    WaitForPost();
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@B"});
+}
+
+TEST_F(FeedbackTest, AnAskedVersionCheckThatFindsNoPageAlerts) {
+    LoopbackServer server("HTTP/1.0 404 Not Found\r\n\r\n");
+    Aim(server);
+    TVersionTask::CheckVersion(true, 2);
+    WaitForPost();
+    EXPECT_EQ(seen, std::vector<std::string>{"DoUIAlert 65"});
+}
+
+// A task whose worker cannot start answers at once instead of waiting in a queue for ever.
+TEST(WorkerUnavailable, TheFormHearsOfTheFailureAndAnAskedCheckAlerts) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    std::vector<std::string> seen;
+    int owner = 0, form = 0;
+    NSNotificationCenter::defaultCenter().addObserver(&owner, "", nullptr, [&](const NSNotification& n) {
+        seen.push_back(n.name + (n.object == &form ? "@form" : ""));
+    });
+    TFeedbackTask("a@b.invalid", "S", "t", 1, true, &form).WorkerUnavailable();
+    TVersionTask(true, 2).WorkerUnavailable();
+    TVersionTask(false, 2).WorkerUnavailable();
+    NSNotificationCenter::defaultCenter().removeObserver(&owner);
+    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackFailed@form", "DoUIAlert"}));
+}
+
+}  // namespace
