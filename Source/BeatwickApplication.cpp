@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "Source/Controller.h"
+#include "Source/HotKeyController.h"
 #include "network/NetworkManager.h"
 #include "platform/AppKit/Application.h"
 
@@ -13,6 +14,10 @@ BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(
 }
 
 BeatwickApplication::~BeatwickApplication() = default;
+
+void BeatwickApplication::initHotKeyController(NSUserDefaults& defaults) {
+    if (!fHotKeyController) fHotKeyController = std::make_unique<HotKeyController>(defaults);
+}
 
 int BeatwickApplication::run(Controller& controller) {
     controller.awakeFromNib();

@@ -7,6 +7,7 @@
 
 class Controller;
 class HotKeyController;
+class NSUserDefaults;
 
 class BeatwickApplication : public QApplication {
     Q_OBJECT
@@ -17,9 +18,9 @@ public:
     BeatwickApplication(int& argc, char** argv);
     ~BeatwickApplication() override;
 
-    // The global hot keys come with the preferences; until then there is no controller of them.
-    void initHotKeyController() {}
-    HotKeyController* hotKeyController() const { return nullptr; }
+    // The global hot keys, from the stored shortcuts; made once at start-up.
+    void initHotKeyController(NSUserDefaults& defaults);
+    HotKeyController* hotKeyController() const { return fHotKeyController.get(); }
 
     // Launches the controller (factory defaults, init, awakeFromNib, will and did finish
     // launching), runs the event loop, and tells the controller the program is ending.
@@ -33,4 +34,5 @@ public:
 
 private:
     Controller* fDelegate{nullptr};  // while run() runs
+    std::unique_ptr<HotKeyController> fHotKeyController;
 };

@@ -13,13 +13,16 @@
 
 #include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
+#include "Source/ApplescriptController.h"
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
+#include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/RatingView.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/ClickAndHoldButtonCell.h"
 #include "Source/Toolkit/GenrePopupButtonCell.h"
@@ -95,7 +98,8 @@ Controller::Controller(Services services)
       fPlayer(services.player),
       fDefaults(services.defaults),
       fPreferences(services.preferences),
-      fClock(services.clock) {
+      fClock(services.clock),
+      fHotKeys(services.hotKeys) {
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
@@ -235,8 +239,20 @@ void Controller::buildMainWindow() {
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
     fMainMenu = std::make_unique<MainMenu>(*this);
+    attachAddToPlaylistMenu();
     fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+}
+
+void Controller::attachAddToPlaylistMenu() {
+    NSMenu* controls = fMainMenu->controlsMenu();
+    if (!controls) return;
+    size_t at = controls->numberOfItems();
+    for (size_t i = 0; i < controls->numberOfItems(); ++i)
+        if (controls->itemAtIndex(i)->tag() == kGetInfoMenuTag) at = i + 1;
+    auto item = std::make_unique<NSMenuItem>(localized("Add to Playlist"), nullptr, "");
+    item->setSubmenu(fPlaylistMenus->makeAddToPlaylistMenu());
+    controls->insertItem(std::move(item), at);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -406,6 +422,11 @@ void Controller::applicationWillFinishLaunching() {
 }
 
 void Controller::applicationDidFinishLaunching() {
+    // 2: the services provider of step 1 has no counterpart on this desktop.
+    if (fHotKeys) {
+        fHotKeys->setHotKey1Listener(this, [this] { hotKey1Action(); });
+        fHotKeys->setHotKey2Listener(this, [this] { hotKey2Action(); });
+    }
     checkForUpdates();
 }
 
@@ -612,12 +633,8 @@ void Controller::getGenreList() {
 void Controller::fillGenreButton() {
     if (!fWindow) return;
     fGenreButton->removeAllItems();
-    for (const std::string& genre : fPlaylistMenus->genres()) {
-        if (genre == PlaylistMenus::kGenreSeparator)
-            fGenreButton->addSeparatorItem();
-        else
-            fGenreButton->addItemWithTitle(genre);
-    }
+    // The genre cell turns the list's "•••" into a separator.
+    for (const std::string& genre : fPlaylistMenus->genres()) fGenreButton->addItemWithTitle(genre);
     showTrackGenre();
 }
 
@@ -1107,6 +1124,54 @@ void Controller::setVolumeSliderValue(SInt32 value) {
 
 void Controller::launchPlayer() {
     fEnvironment.launchPlayer();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rules.
+
+RulesController& Controller::rulesController() {
+    if (!fRules) fRules = std::make_unique<RulesController>(fDefaults, NSNotificationCenter::defaultCenter());
+    return *fRules;
+}
+
+void Controller::applyRules() {
+    rulesController().applyRules(*fPlayerStatus, *this);
+}
+
+std::shared_ptr<PlayerPlaylist> Controller::playlistWithPersistentId(SInt64 persistentId) {
+    return fPlayer.playlistWithPersistentId(persistentId);
+}
+
+std::shared_ptr<PlayerTrack> Controller::trackInPlaylist(const PlayerPlaylist& playlist,
+                                                         SInt64 trackPersistentId) {
+    return playlist.trackWithPersistentId(trackPersistentId);
+}
+
+std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
+    return track.path();
+}
+
+void Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
+    fPlayer.addTrackPath(path, &playlist);
+}
+
+void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {
+    fPlayer.removeTrack(track, &playlist);
+}
+
+void Controller::runGetInfoScript() {
+    // A rule's Get Info is best effort: the script logs its own failures.
+    try {
+        ApplescriptController::withResource("GetInfo").run();
+    } catch (...) {
+    }
+}
+
+std::vector<UserPlaylist> Controller::userPlaylists() {
+    std::vector<UserPlaylist> playlists;
+    for (const PlaylistEntry& entry : fPlaylistMenus->playlistEntries())
+        playlists.push_back({entry.name, entry.persistentID});
+    return playlists;
 }
 
 void Controller::activatePlayer() {

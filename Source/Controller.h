@@ -25,7 +25,9 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/PlaylistMenusHost.h"
+#include "Source/Preferences/RulesPrefsControllerHost.h"
 #include "Source/RatingViewHost.h"
+#include "Source/RulesControllerHost.h"
 #include "Source/TapViewHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -43,6 +45,7 @@ class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class RulesController;
 class RatingView;
 class SegmentedControl;
 class Slider;
@@ -53,6 +56,7 @@ class TrackView;
 class UKSound;
 class Window;
 class Clock;
+class HotKeyController;
 
 class Controller : public QObject,
                    public BPMTrackerHost,
@@ -64,7 +68,9 @@ class Controller : public QObject,
                    public PlayerCommandsHost,
                    public PlaylistMenusHost,
                    public NoTempoNotifierHost,
-                   public MainMenuHost {
+                   public MainMenuHost,
+                   public RulesControllerHost,
+                   public RulesPrefsControllerHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -82,8 +88,9 @@ public:
         ControllerEnvironment& environment;
         PlayerAccess& player;
         NSUserDefaults& defaults;
-        PreferencesStore& preferences;  // "LastUpdateCheck", the player's "allow-half-stars"
-        Clock& clock;                   // the metronome's
+        PreferencesStore& preferences;       // "LastUpdateCheck", the player's "allow-half-stars"
+        Clock& clock;                        // the metronome's
+        HotKeyController* hotKeys{nullptr};  // the application's global hot keys, if any
     };
 
     // Registers the factory defaults from the bundle's "Defaults.plist".
@@ -271,6 +278,23 @@ public:
     void openFile(const std::string& path) override;
     void genresChanged() override;
 
+    // The rule store over this controller's defaults, made on first use; the engine runs it
+    // after each assignment and the rules pane edits it.
+    RulesController& rulesController();
+
+    // RulesControllerHost.
+    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
+    std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
+                                                 SInt64 trackPersistentId) override;
+    std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
+    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
+    void runGetInfoScript() override;
+
+    // RulesPrefsControllerHost (with accessibilityEnabled above).
+    std::vector<UserPlaylist> userPlaylists() override;
+    void openAccessibilitySettings() override { openUniversalAccessPrefs(); }
+
     // No-tempo notices.
     void notify() { fNotifier->notify(); }
     void showNotifyWindow() { fNotifier->showNotifyWindow(); }
@@ -333,6 +357,9 @@ private:
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
     void launchPlayerIfWanted();
+    // The playlists' submenu goes after Get Info in the commands menu.
+    static constexpr long kGetInfoMenuTag = 209;
+    void attachAddToPlaylistMenu();
     // The genre pop-up from the genre list, the model's genre selected.
     void fillGenreButton();
     void showTrackGenre();
@@ -341,8 +368,8 @@ private:
     void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
                    const std::atomic<std::shared_ptr<NSSound>>& copy);
     std::optional<std::string> soundPath(const char* key) const;
+    void applyRules();
     // Least bodies of operations that later work fills in.
-    void applyRules() {}
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents() {}
@@ -352,6 +379,7 @@ private:
     NSUserDefaults& fDefaults;
     PreferencesStore& fPreferences;
     Clock& fClock;
+    HotKeyController* fHotKeys;
 
     std::unique_ptr<AssignedTracks> fAssignments;
     std::optional<NSRunningApplication> fRunningApplication;
@@ -382,6 +410,8 @@ private:
     std::unique_ptr<BPMTracker> fBPMTracker;
     std::unique_ptr<PlayerCommands> fPlayerCommands;
     std::unique_ptr<NoTempoNotifier> fNotifier;
+    // Before the menus: the commands menu's playlists submenu calls back into it.
+    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
 
@@ -389,7 +419,7 @@ private:
     uint64_t fHoldTask{0};
     std::optional<NSNotification> fHeldNotice;
 
-    std::unique_ptr<PlaylistMenus> fPlaylistMenus;
+    std::unique_ptr<RulesController> fRules;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

@@ -118,8 +118,12 @@ void PlaylistMenus::popUpNeedsUpdate() {
     mPopUpEntries = playlistEntries();
     while (mAddToPlaylistPopUp->numberOfItems() > 1)
         mAddToPlaylistPopUp->removeItemAtIndex(mAddToPlaylistPopUp->numberOfItems() - 1);
-    for (size_t i = 0; i < mPopUpEntries.size(); ++i)
+    // The pop-up's command is enabled while the player runs, as the menus validate it.
+    const bool running = mHost.iTunesIsRunning();
+    for (size_t i = 0; i < mPopUpEntries.size(); ++i) {
         mAddToPlaylistPopUp->addItemWithTitle(mPopUpEntries[i].name, static_cast<long>(i));
+        mAddToPlaylistPopUp->itemAtIndex(mAddToPlaylistPopUp->numberOfItems() - 1)->enabled = running;
+    }
 }
 
 void PlaylistMenus::addToPlaylistFromMenu(long tag) {

@@ -31,13 +31,14 @@ int main(int argc, char** argv) {
 
     NSUserDefaults& defaults = NSUserDefaults::standardUserDefaults();
     Controller::initialize(defaults);
-    application.initHotKeyController();
+    application.initHotKeyController(defaults);
 
     // A support request names the player's version.
     FeedbackWindowController::setPlayerVersionSource(
         [] { return PlayerBridge::sharedInstance().versionString(); });
     SystemControllerEnvironment environment;
     BridgePlayer player;
-    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system()});
+    Controller controller({environment, player, defaults, PreferencesStore::shared(), Clock::system(),
+                           application.hotKeyController()});
     return application.run(controller);
 }

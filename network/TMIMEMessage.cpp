@@ -244,8 +244,9 @@ TMIMEMessage::Delimiter TMIMEMessage::FindDelimiter(const std::string& text, siz
         if (end == std::string::npos && !last) return Delimiter::kIncomplete;
         delimiterStart = at;
         lineStart = at;
-        if (lineStart > 0 && text[lineStart - 1] == '\n') --lineStart;
-        if (lineStart > 0 && lineStart < at && text[lineStart - 1] == '\r') --lineStart;
+        // The line end before it belongs to it, unless an earlier line already took it.
+        if (lineStart > from && text[lineStart - 1] == '\n') --lineStart;
+        if (lineStart > from && lineStart < at && text[lineStart - 1] == '\r') --lineStart;
         lineEnd = end == std::string::npos ? text.size() : end + 1;
         return last ? Delimiter::kEnd : Delimiter::kPart;
     }
@@ -337,8 +338,8 @@ void TMIMEMessage::ParseParts(const std::string& text) {
         Delimiter next = FindDelimiter(text, from, false, nextStart, nextDelimiter, nextEnd);
         if (next != Delimiter::kPart && next != Delimiter::kEnd) break;
         auto* part = new TMIMEMessage;
-        part->SetMessage(text.data() + from, nextStart - from);
-        if (nextStart == from) part->ResetMembers();
+        // A length of 0 would mean the rest of the text to SetMessage.
+        if (nextStart > from) part->SetMessage(text.data() + from, nextStart - from);
         AddMessageBodySegment(part);
         if (next == Delimiter::kEnd) break;
         from = nextEnd;

@@ -50,7 +50,13 @@ AudioOutput::~AudioOutput() = default;
 
 std::shared_ptr<AudioOutput> AudioOutput::current() {
     std::lock_guard lock(sCurrentLock);
-    if (!sCurrent && !sShutDown) sCurrent = chooseOutput();
+    if (!sCurrent && !sShutDown) {
+        sCurrent = chooseOutput();
+        // Registered after the output's clock was made, so at exit the output stops and goes
+        // before that clock does, in every program, not only where main shuts it down.
+        static const bool stopsAtExit = std::atexit([] { AudioOutput::shutdown(); }) == 0;
+        (void)stopsAtExit;
+    }
     return sCurrent;
 }
 

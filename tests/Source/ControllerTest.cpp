@@ -15,6 +15,7 @@
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/NotifyNoBPMWindow.h"
+#include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
@@ -31,6 +32,7 @@
 #include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Carbon/Clock.h"
+#include "platform/Foundation/PredicateParser.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/UserDefaults.h"
@@ -883,3 +885,24 @@ TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind)
 }
 
 }  // namespace
+
+TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
+    auto jazz = std::make_shared<FakePlaylist>();
+    jazz->mId = 0x500;
+    player.userLists = {jazz};
+    player.track = makeTrack(0x100, 0, "First");
+    Controller& c = launch();
+    RulesController& rules = c.rulesController();
+    rules.addNewRule();
+    rules.setAddToPlaylist(true, 0);
+    rules.setAddPlaylistID(0x500, 0);
+    rules.setActivateiTunes(true, 0);
+    rules.setRules(PredicateParser::predicateWithFormat("trackBPM >= 120 AND assigned == YES").value(), 0);
+    player.commands.clear();
+    applications->activated.clear();
+
+    tap120();
+    c.applyBPM();
+    EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
+    EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
+}

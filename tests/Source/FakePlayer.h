@@ -98,6 +98,7 @@ struct FakePlayer : PlayerAccess {
     std::shared_ptr<FakeTrack> track;
     std::shared_ptr<FakePlaylist> playlist;
     std::vector<std::shared_ptr<FakePlaylist>> userLists;
+    SInt16 addStatus{0};  // what addTrackPath answers
     mutable int nextCount{0};
     mutable std::vector<SInt32> positions;
     mutable std::vector<SInt32> volumes;
@@ -159,7 +160,7 @@ struct FakePlayer : PlayerAccess {
     }
     SInt16 addTrackPath(const std::string& path, const PlayerPlaylist* list) const override {
         commands.push_back("add " + path + " to " + std::to_string(list ? list->persistentId() : 0));
-        return 0;
+        return addStatus;
     }
     void removeTrack(const PlayerTrack& removed, const PlayerPlaylist* list) const override {
         commands.push_back("remove " + std::to_string(removed.persistentId()) + " from " +

@@ -177,6 +177,13 @@ TEST_F(PlaylistMenusTest, WithoutThePlayersListTheLibraryFilesPlainPlaylistsAreO
     host.running = false;
     EXPECT_EQ(menus->playlists(), fromFile);
     EXPECT_EQ(menus->playlistIDs(), (std::vector<SInt64>{0xBB}));
+    PopUpButton popUp(true);
+    popUp.addItemWithTitle("");
+    menus->setAddToPlaylistPopUp(&popUp);
+    menus->popUpNeedsUpdate();
+    ASSERT_EQ(popUp.itemTitles(), (Strings{"", "From the file"}));
+    EXPECT_FALSE(popUp.itemAtIndex(1)->enabled) << "the pop-up adds only while the player runs";
+
     host.running = true;
     player.userLists.clear();
     EXPECT_EQ(menus->playlists(), fromFile) << "a running player that lists none";
@@ -206,6 +213,23 @@ TEST_F(PlaylistMenusTest, TracksThatCannotBeAddedAddNothingAndOnlyASilentPlayerI
     menus->addToPlaylistFromMenu(0);
     EXPECT_EQ(presenter.alerts.size(), 1u) << "no track, nothing";
     EXPECT_TRUE(player.commands.empty());
+}
+
+TEST_F(PlaylistMenusTest, AnAddThatDoesNotReachThePlayerIsReported) {
+    auto menu = menus->makeAddToPlaylistMenu();
+    menus->menuNeedsUpdate(*menu);
+    player.addStatus = errAETimeout;
+    menus->addToPlaylistFromMenu(0);
+    EXPECT_EQ(alertMessages(), (Strings{"Add to playlist failed"})) << "the player's answer did not come";
+
+    // The playlist is gone: only a silent player is worth an alert.
+    player.addStatus = 0;
+    player.userLists.clear();
+    menus->addToPlaylistFromMenu(1);
+    EXPECT_EQ(presenter.alerts.size(), 1u);
+    host.responding = false;
+    menus->addToPlaylistFromMenu(1);
+    EXPECT_EQ(presenter.alerts.size(), 2u);
 }
 
 TEST_F(PlaylistMenusTest, PlaylistPositionLookUps) {

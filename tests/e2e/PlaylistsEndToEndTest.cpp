@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QThread>
 #include <functional>
@@ -19,10 +20,12 @@
 #include "EndToEndHome.h"
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
+#include "Source/MainMenu.h"
 #include "Source/PlayerBridge/PBPlaylist.h"
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/RulesController.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Menu.h"
@@ -32,6 +35,7 @@
 #include "platform/Foundation/ApplicationRegistry.h"
 #include "platform/Foundation/BusRunningApplications.h"
 #include "platform/Foundation/DistributedNotificationCenter.h"
+#include "platform/Foundation/PredicateParser.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/UserDefaults.h"
 #include "platform/Foundation/VirtualScheduler.h"
@@ -218,6 +222,15 @@ TEST_F(PlaylistsEndToEnd, WithoutThePlayerTheLibraryFilesPlaylistsAndTheDefaultG
     EXPECT_EQ(shown[0], "Genre not specified");
     EXPECT_EQ(shown[2], "Alternative") << "the bundle's genres after the separator";
     EXPECT_TRUE(c.genreButton()->itemAtIndex(1)->separator);
+
+    // The commands menu's submenu is rebuilt as it shows.
+    NSMenuItem* add = c.mainMenu().controlsMenu()->itemWithTitle("Add to Playlist");
+    ASSERT_TRUE(add && add->submenu());
+    QMenu qmenu;
+    add->submenu()->fillQMenu(qmenu);
+    ASSERT_EQ(add->submenu()->numberOfItems(), 2u);
+    EXPECT_EQ(add->submenu()->itemAtIndex(1)->title(), "Calm");
+    EXPECT_EQ(qmenu.actions().size(), 2);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
 
@@ -266,6 +279,53 @@ TEST_F(PlaylistsEndToEnd, WithThePlayerItsPlaylistsGenresAndInfoWindowAreUsed) {
                                    [](const QString& line) { return line.startsWith("'hook'\\'Info'"); });
     ASSERT_NE(info, events.end()) << control({"events"}).toStdString();
     EXPECT_TRUE(info->endsWith("\t120\t0")) << info->toStdString();
+    EXPECT_TRUE(fPresenter.messages.empty());
+}
+
+TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    ASSERT_TRUE(playing(kFirstTrack));
+
+    // Rows in order: move the track from Calm to Running and open its info window; then a rule
+    // whose condition cannot be read, which is logged and leaves the next one to run.
+    RulesController& rules = c.rulesController();
+    for (int i = 0; i < 3; ++i) rules.addNewRule();
+    auto when = [](const char* format) { return PredicateParser::predicateWithFormat(format).value(); };
+    rules.setRules(when("trackName ==[c] \"morning run\" AND trackRating < threestars"), 0);
+    rules.setAddToPlaylist(true, 0);
+    rules.setAddPlaylistID(kRunning, 0);
+    rules.setRemoveFromPlaylist(true, 0);
+    rules.setRemovePlaylistID(kCalm, 0);
+    rules.setRules(when("trackTempo > 0"), 1);
+    rules.setActivateiTunes(true, 1);
+    rules.setRules(when("trackGenre == \"Rock\""), 2);
+    rules.setShowGetInfo(true, 2);
+    rules.setActivateiTunes(true, 2);
+    ASSERT_TRUE(holds(kCalm, kFirstTrack));
+    ASSERT_FALSE(holds(kRunning, kFirstTrack));
+
+    c.rulesController().applyRules(c.playerStatus(), c);
+    EXPECT_TRUE(holds(kRunning, kFirstTrack));
+    EXPECT_EQ(trackCount(kRunning), 2);
+    EXPECT_FALSE(holds(kCalm, kFirstTrack));
+    const QStringList events = control({"events"}).split('\n');
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const QString& line) {
+        return line.startsWith("'hook'\\'Info'");
+    })) << control({"events"}).toStdString();
+
+    // Again: already in Running and no longer in Calm, so the player is asked for nothing new.
+    c.rulesController().applyRules(c.playerStatus(), c);
+    EXPECT_EQ(trackCount(kRunning), 2);
+    EXPECT_EQ(trackCount(kCalm), 0);
+
+    // A stream has no file: the playlist steps are skipped.
+    rules.setRules(when("trackBPM >= 0"), 0);
+    control({"next"});
+    ASSERT_TRUE(playing(kStreamTrack));
+    c.rulesController().applyRules(c.playerStatus(), c);
+    EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
 

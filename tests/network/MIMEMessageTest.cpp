@@ -149,6 +149,18 @@ TEST(MIMEMessageTest, ParsesAWholeMultipartMessage) {
     TMIMEMessage unterminated(
         "Content-Type: multipart/mixed; boundary=\"z\"\r\n\r\n--z\r\n\r\nkept\r\n--z\r\n\r\ndropped", 0);
     EXPECT_EQ(Outline(unterminated), ": kept\n") << "a stretch not closed by a boundary line is no part";
+
+    const char adjacent[] =
+        "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n--b\r\n\r\nx\r\n--b--\r\n";
+    TMIMEMessage whole(adjacent, 0);
+    EXPECT_EQ(Outline(whole), ": \n: x\n") << "a boundary line right after another gives an empty part";
+    TMIMEMessage received;
+    TDynamicBuffer pending;
+    for (const char* byte = adjacent; *byte; ++byte) {
+        pending.ConcatenateBuffer(byte, 1);
+        received.SetPartialMessage(pending);
+    }
+    EXPECT_EQ(Outline(received), Outline(whole));
 }
 
 TEST(MIMEMessageTest, AMultipartBodyFedOneByteAtATimeParsesAsAWhole) {

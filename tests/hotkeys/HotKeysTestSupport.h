@@ -1,0 +1,3 @@
+#pragma once
+
+#include "tests/platform/AppKit/PrivateXServer.h"

@@ -1,0 +1,23 @@
+// Another client of the test's X server: it presses keys through XTest and grabs keys itself.
+// Keys are named as X names their symbols ("F9", "Control_L", "Num_Lock"). X's own headers stay in
+// the source: their macros clash with Qt's and GoogleTest's.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class XTestClient {
+public:
+    XTestClient();
+    ~XTestClient();
+    bool ready() const;
+    void key(const std::string& name, bool down);
+    void tap(const std::string& name);
+    bool numLockOn();
+    // A passive grab of the key with Control.
+    void grabWithControl(const std::string& name);
+
+private:
+    struct Connection;
+    std::unique_ptr<Connection> mConnection;
+};
