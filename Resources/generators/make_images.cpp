@@ -4,6 +4,7 @@
 // The drawings below use Qt's own y-down coordinates: they are plain pictures, not views.
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -192,7 +193,87 @@ void knob(QPainter& p, int w, int h, double top, double bottom) {
     p.drawEllipse(QRectF(1.5, 1.5, w - 3, h - 3));
 }
 
+// The key recorder's clear button: a dark disc with a white cross, in units of a fourteenth.
+void removeShortcut(QPainter& p, int w, int h, double discAlpha) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(grey(0.0, discAlpha));
+    p.drawEllipse(QRectF(0, 0, w, h));
+    const double u = w / 14.0;
+    QPen pen(Qt::white, 1.2 * u);
+    p.setPen(pen);
+    p.drawLine(QPointF(4 * u, 4 * u), QPointF(10 * u, 10 * u));
+    p.drawLine(QPointF(10 * u, 4 * u), QPointF(4 * u, 10 * u));
+    (void)h;
+}
+
+// The key recorder's cancel button: a white arrow curving back to the left, over its shadow.
+void snapback(QPainter& p, int w, int h) {
+    QPainterPath arrow;
+    arrow.moveTo(0.08, 0.38);
+    arrow.lineTo(0.45, 0.08);
+    arrow.lineTo(0.45, 0.26);
+    arrow.cubicTo(0.80, 0.26, 0.95, 0.55, 0.78, 0.92);
+    arrow.lineTo(0.62, 0.92);
+    arrow.cubicTo(0.78, 0.62, 0.68, 0.50, 0.45, 0.50);
+    arrow.lineTo(0.45, 0.68);
+    arrow.closeSubpath();
+    QTransform shape;
+    shape.translate(0.5, 0.5);
+    shape.scale(w * 0.9, h);
+    const QPainterPath outline = shape.map(arrow);
+    p.setPen(Qt::NoPen);
+    // The shadow falls one point below, softened by a ring of fainter copies.
+    for (const QPointF offset : {QPointF(-0.5, 1), QPointF(0.5, 1), QPointF(0, 0.5), QPointF(0, 1.5)})
+        p.fillPath(outline.translated(offset), grey(0.0, 0.45 / 3));
+    p.fillPath(outline.translated(0, 1), grey(0.0, 0.45));
+    p.fillPath(outline, Qt::white);
+}
+
 const ImageSpec kImages[] = {
+    // Preferences toolbar: a speech bubble, a list of rules, a key cap.
+    {"NotifyPrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         QPainterPath bubble;
+         bubble.addRoundedRect(QRectF(w * 0.1, h * 0.12, w * 0.8, h * 0.56), 6, 6);
+         bubble.moveTo(w * 0.3, h * 0.66);
+         bubble.lineTo(w * 0.22, h * 0.9);
+         bubble.lineTo(w * 0.48, h * 0.66);
+         p.setPen(QPen(grey(0.25), 1.5));
+         p.setBrush(QColor(250, 214, 90));
+         p.drawPath(bubble.simplified());
+         p.setPen(QPen(grey(0.25), 3, Qt::SolidLine, Qt::RoundCap));
+         p.drawLine(QPointF(w * 0.5, h * 0.22), QPointF(w * 0.5, h * 0.44));
+         p.drawPoint(QPointF(w * 0.5, h * 0.55));
+     }},
+    {"RulePrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QPen(grey(0.3), 1));
+         p.setBrush(grey(0.97));
+         p.drawRoundedRect(QRectF(w * 0.12, h * 0.08, w * 0.76, h * 0.84), 3, 3);
+         for (int row = 0; row < 3; ++row) {
+             const double y = h * (0.28 + 0.22 * row);
+             p.setBrush(QColor(80, 150, 230));
+             p.drawEllipse(QPointF(w * 0.28, y), 2.5, 2.5);
+             p.drawLine(QPointF(w * 0.4, y), QPointF(w * 0.78, y));
+         }
+     }},
+    {"ShortcutPrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QPen(grey(0.3), 1.2));
+         p.setBrush(grey(0.92));
+         p.drawRoundedRect(QRectF(w * 0.12, h * 0.16, w * 0.76, h * 0.7), 5, 5);
+         p.setBrush(grey(1.0));
+         p.drawRoundedRect(QRectF(w * 0.2, h * 0.22, w * 0.6, h * 0.5), 4, 4);
+         QFont font = p.font();
+         font.setPixelSize(h / 3);
+         font.setBold(true);
+         p.setFont(font);
+         p.setPen(grey(0.2));
+         p.drawText(QRectF(w * 0.2, h * 0.22, w * 0.6, h * 0.5), Qt::AlignCenter, QStringLiteral("K"));
+     }},
     // Track panel backgrounds: stretched as the centre of a three-part image.
     {"TrackBG_active.png", 8, 120,
      [](QPainter& p, int w, int h) {
@@ -386,6 +467,12 @@ const ImageSpec kImages[] = {
      }},
     {"TexturedSliderThumbN.png", 14, 14, [](QPainter& p, int w, int h) { knob(p, w, h, 0.95, 0.7); }},
     {"TexturedSliderThumbP.png", 14, 14, [](QPainter& p, int w, int h) { knob(p, w, h, 0.75, 0.55); }},
+    // The key recorder's buttons: clear (plain, under the mouse, pressed) and cancel.
+    {"KRRemoveShortcut.png", 14, 14, [](QPainter& p, int w, int h) { removeShortcut(p, w, h, 0.25); }},
+    {"KRRemoveShortcutRollover.png", 14, 14,
+     [](QPainter& p, int w, int h) { removeShortcut(p, w, h, 0.35); }},
+    {"KRRemoveShortcutPressed.png", 14, 14, [](QPainter& p, int w, int h) { removeShortcut(p, w, h, 0.45); }},
+    {"KRSnapback.png", 14, 14, [](QPainter& p, int w, int h) { snapback(p, w, h); }},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "platform/AppKit/Event.h"
 
@@ -67,6 +68,20 @@ uint32_t Application::currentModifierFlags() const {
     return modifierFlagsFromQt(QGuiApplication::queryKeyboardModifiers());
 }
 
+namespace {
+std::function<void()>& beepHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+}  // namespace
+
 void NSBeep() {
-    QApplication::beep();
+    if (beepHandler())
+        beepHandler()();
+    else
+        QApplication::beep();
+}
+
+void setBeepHandler(std::function<void()> handler) {
+    beepHandler() = std::move(handler);
 }

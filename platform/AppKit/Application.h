@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class NSMenu;
@@ -60,3 +61,5 @@ private:
 
 // The system beep: a bound was reached and nothing was done.
 void NSBeep();
+// Replaces the sound of NSBeep (tests count beeps); an empty handler restores the system's.
+void setBeepHandler(std::function<void()> handler);

@@ -122,6 +122,10 @@ void HTTPSocket::OnTimeout() {
     Fail("timeout");
 }
 
+void HTTPSocket::OnAccept() {
+    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+}
+
 void HTTPSocket::OnRawData(const char* buf, size_t len) {
     if (failed || ignore_input) return;
     if (hold) {
@@ -150,7 +154,11 @@ void HTTPSocket::HoldInput(bool x) {
 
 size_t HTTPSocket::Consume(const char* buf, size_t len) {
     if (in_headers || (body == Body::Chunked && chunk_state != Chunk::Data)) {
-        if (expect_first && line.empty() && GetSocket() != -1) SetTimeout(kHeaderTimeout);
+        // The head has one time-out from its first byte; blank lines before it do not renew it.
+        if (!header_timer && GetSocket() != -1) {
+            header_timer = true;
+            SetTimeout(kHeaderTimeout);
+        }
         bool complete = false;
         const size_t used = ConsumeLine(buf, len, complete);
         if (!complete) return used;
@@ -279,6 +287,17 @@ void HTTPSocket::ParseHeader(const std::string& text) {
 }
 
 void HTTPSocket::HeadersDone() {
+    // An interim response (100 Continue, 103 Early Hints) is followed by the real one.
+    if (is_response && status[0] == '1' && status != "101") {
+        is_response = false;
+        expect_first = true;
+        header_count = 0;
+        content_length = 0;
+        has_content_length = false;
+        has_transfer_encoding = false;
+        transfer_encoding.clear();
+        return;
+    }
     if (has_transfer_encoding) {
         if (has_content_length) return Fail("Content-Length beside Transfer-Encoding");
         // Chunked must be the last coding and appear once.
@@ -347,6 +366,7 @@ void HTTPSocket::MessageComplete() {
     header_count = 0;
     expect_first = true;
     in_headers = true;
+    header_timer = false;
     if (GetSocket() != -1) SetTimeout(kIdleTimeout);
     OnDataComplete();
     // A client reads one response per connection; what follows it is not ours to parse.
@@ -389,20 +409,28 @@ bool HTTPSocket::ResponseHeaderIsSet(const std::string& name) {
     return false;
 }
 
-void HTTPSocket::SendRequest() {
+std::string HTTPSocket::RequestHead() const {
     std::string text = method + " " + url + " " + http_version + "\r\n";
     for (const auto& [key, value] : headers_out) text += key + ": " + value + "\r\n";
     text += "\r\n";
-    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
-    Send(text);
+    return text;
 }
 
-void HTTPSocket::SendResponse() {
+void HTTPSocket::SendRequest() {
+    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+    Send(RequestHead());
+}
+
+std::string HTTPSocket::ResponseHead() const {
     std::string text = http_version + " " + status + " " + status_text + "\r\n";
     for (const auto& [key, value] : headers_out) text += key + ": " + value + "\r\n";
     for (const auto& [key, value] : appended_headers) text += key + ": " + value + "\r\n";
     text += "\r\n";
-    Send(text);
+    return text;
+}
+
+void HTTPSocket::SendResponse() {
+    Send(ResponseHead());
 }
 
 void HTTPSocket::url_this(const std::string& url_in, std::string& protocol, std::string& host, port_t& port,

@@ -46,6 +46,8 @@ public:
 
     void OnRawData(const char* buf, size_t len) override;
     void OnTimeout() override;
+    // Arms the idle time-out: a peer that connects and sends nothing is closed in time.
+    void OnAccept() override;
 
     const std::string& GetMethod() const { return method; }
     const std::string& GetUrl() const { return url; }
@@ -79,7 +81,11 @@ public:
     bool ResponseHeaderIsSet(const std::string& name);
     const string_m& ResponseHeaders() const { return headers_out; }
     void SendRequest();
+    // The request line and headers that SendRequest sends.
+    std::string RequestHead() const;
     void SendResponse();
+    // The status line and headers that SendResponse sends.
+    std::string ResponseHead() const;
 
     void url_this(const std::string& url_in, std::string& protocol, std::string& host, port_t& port,
                   std::string& path, std::string& file);
@@ -131,12 +137,12 @@ private:
 
     Body body{Body::None};
     std::string line;
-    bool line_cr{false};
     size_t header_count{0};
     uint64_t content_length{0};
     bool has_content_length{false};
     bool has_transfer_encoding{false};
     std::string transfer_encoding;
+    bool header_timer{false};
     bool failed{false};
     bool ignore_input{false};
     bool hold{false};

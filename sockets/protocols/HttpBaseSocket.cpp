@@ -93,8 +93,20 @@ void HttpBaseSocket::Respond(const HttpResponse& response) {
     for (const auto& [name, value] : m_res.Headers()) AddResponseHeader(name, value);
     for (const std::string& name : m_res.CookieNames())
         AppendResponseHeader("Set-Cookie", m_res.Cookie(name));
-    SendResponse();
-    if (m_head_only) return Finish();
+    // Exactly the announced length goes out, whatever the body holds, so a keep-alive peer
+    // never reads body bytes as a response; a length that is no number is replaced.
+    m_body_left = m_res.GetFile().size();
+    auto length = ResponseHeaders().find("content-length");
+    if (length != ResponseHeaders().end() && !ParseContentLength(length->second, m_body_left)) {
+        m_body_left = m_res.GetFile().size();
+        AddResponseHeader("Content-Length", std::to_string(m_body_left));
+    }
+    if (m_head_only) {
+        SendResponse();
+        return Finish();
+    }
+    // The head goes out with the first piece of the body: one write, no wait on a delayed ack.
+    m_head = ResponseHead();
     OnTransferLimit();
 }
 
@@ -103,9 +115,20 @@ void HttpBaseSocket::OnTransferLimit() {
     if (GetSocket() != -1) SetTimeout(kIdleTimeout);
     char buf[kPiece];
     while (GetOutputLength() < 2) {
-        const size_t n = m_res.GetFile().fread(buf, 1, sizeof(buf));
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(m_body_left, sizeof(buf)));
+        const size_t n = want ? m_res.GetFile().fread(buf, 1, want) : 0;
+        m_body_left -= n;
+        // A body shorter than its announced length leaves the connection unusable.
+        if (n == 0 && m_body_left > 0) m_b_keepalive = false;
+        if (!m_head.empty()) {
+            m_head.append(buf, n);
+            std::string head;
+            head.swap(m_head);
+            Send(head);
+        } else if (n > 0) {
+            SendBuf(buf, n);
+        }
         if (n == 0) return Finish();
-        SendBuf(buf, n);
         if (CloseAndDelete()) return;
     }
     SetTransferLimit(1);
@@ -124,6 +147,12 @@ void HttpBaseSocket::Finish() {
         return;
     }
     HoldInput(false);
+}
+
+void HttpBaseSocket::OnTimeout() {
+    // Between requests the connection just closes; a request left half-sent gets 408.
+    m_refusal = 408;
+    HTTPSocket::OnTimeout();
 }
 
 void HttpBaseSocket::Refuse(int status, const std::string& reason) {

@@ -23,6 +23,7 @@ public:
 
     void Respond(const HttpResponse& response) override;
     void OnTransferLimit() override;
+    void OnTimeout() override;
 
     // A body beyond the limit is refused with 413; multipart forms have the upload limit instead.
     void SetMaxBodySize(uint64_t x) { m_max_body = x; }
@@ -46,7 +47,9 @@ private:
 
     HttpRequest m_req;
     HttpResponse m_res;
+    std::string m_head;
     uint64_t m_body_limit{0};
+    uint64_t m_body_left{0};
     bool m_b_keepalive{false};
     bool m_has_body{false};
     bool m_head_only{false};

@@ -79,8 +79,9 @@ void HttpPostSocket::OnConnect() {
             }
         }
         Headers("application/x-www-form-urlencoded", body.size());
-        SendRequest();
-        Send(body);
+        // One write for head and body, so a small POST does not wait on a delayed ack.
+        if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+        Send(RequestHead() + body);
         return;
     }
     for (const auto& [name, values] : fields) {
@@ -102,7 +103,8 @@ void HttpPostSocket::OnConnect() {
     }
     m_upload.AddText("--" + boundary + "--\r\n");
     Headers("multipart/form-data; boundary=" + boundary, m_upload.Length());
-    SendRequest();
+    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+    m_upload.Prepend(RequestHead());
     OnTransferLimit();
 }
 

@@ -12,6 +12,12 @@ void HttpUploadQueue::AddText(const std::string& text) {
     m_segments.push_back(std::move(s));
 }
 
+void HttpUploadQueue::Prepend(const std::string& text) {
+    Segment s;
+    s.text = text;
+    m_segments.push_front(std::move(s));
+}
+
 bool HttpUploadQueue::AddFile(const std::string& path, uint64_t& size) {
     std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "rb"));
     struct stat st;
@@ -31,8 +37,13 @@ HttpUploadQueue::Result HttpUploadQueue::Pump(TcpSocket& socket) {
         if (m_segments.empty()) return Result::Done;
         Segment& s = m_segments.front();
         if (!s.file) {
-            socket.Send(s.text);
-            m_segments.pop_front();
+            // Texts in a row go out as one write.
+            std::string text;
+            while (!m_segments.empty() && !m_segments.front().file) {
+                text += m_segments.front().text;
+                m_segments.pop_front();
+            }
+            socket.Send(text);
             continue;
         }
         if (s.left == 0) {

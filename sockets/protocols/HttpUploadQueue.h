@@ -17,6 +17,8 @@ public:
     enum class Result { More, Done, Failed };
 
     void AddText(const std::string& text);
+    // Goes out first and is not counted in Length(): the request head.
+    void Prepend(const std::string& text);
     // False when the file cannot be opened or measured; the size is what will be sent.
     bool AddFile(const std::string& path, uint64_t& size);
     uint64_t Length() const { return m_length; }

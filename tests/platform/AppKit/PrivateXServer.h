@@ -2,7 +2,9 @@
 // accepts clients, and is empty when no server could be started.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,13 @@ public:
         mPid = fork();
         if (mPid == 0) {
             close(fds[0]);
+            // The server ends with the test process, however that ends, and holds none of its
+            // output: a test runner waits for every holder of its output to close it.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
             execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
                   "320x240x24", static_cast<char*>(nullptr));
             _exit(127);

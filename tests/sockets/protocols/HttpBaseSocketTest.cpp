@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Carbon/Clock.h"
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpBaseSocket.h"
+#include "tests/sockets/protocols/support/Converse.h"
 #include "tests/sockets/protocols/support/HttpTestServer.h"
 #include "tests/sockets/support/CapturingLog.h"
 #include "tests/sockets/support/LoopbackPeers.h"
@@ -137,6 +139,28 @@ TEST_F(HttpBaseSocketTest, ResponsesCarryLengthCookiesAndNoBodyWhereNoneIsAllowe
     EXPECT_EQ(Count(got, "HTTP/1.1 204"), 2u) << got;
 }
 
+TEST_F(HttpBaseSocketTest, TheAnnouncedLengthIsTheLengthSent) {
+    // The body is "GET /x =;" (9 bytes); a longer claim closes, a shorter one cuts the body.
+    struct Case {
+        const char* length;
+        std::string body;
+        bool closes;
+    } cases[] = {{"4", "GET ", false}, {"20", "GET /x =;", true}, {"x1", "GET /x =;", false}};
+    for (const Case& c : cases) {
+        app.extraHeader = {"Content-Length", c.length};
+        bool closed = false;
+        const std::string got = Exchange(
+            "GET /x HTTP/1.1\r\n\r\n",
+            [&](const std::string& g) {
+                const size_t end = g.find("\r\n\r\n");
+                return end != std::string::npos && g.size() >= end + 4 + c.body.size();
+            },
+            &closed);
+        EXPECT_EQ(got.substr(got.find("\r\n\r\n") + 4), c.body) << c.length;
+        EXPECT_EQ(closed, c.closes) << c.length;
+    }
+}
+
 TEST_F(HttpBaseSocketTest, HeaderValuesWithLineBreaksAreNotSent) {
     app.extraHeader = {"X-Test", "a\r\nSet-Cookie: injected=1"};
     const std::string got = Exchange("GET / HTTP/1.1\r\n\r\n", Responses(1));
@@ -217,6 +241,33 @@ TEST_F(HttpBaseSocketTest, APeerThatNeverReadsHoldsOnlyAPieceOfTheBody) {
     ASSERT_NE(app.lastSocket, nullptr);
     EXPECT_GT(app.maxOutput, 0u);
     EXPECT_LE(app.maxOutput, 2 * HttpBaseSocket::kPiece);
+}
+
+TEST(HttpBaseSocketTimeouts, AHalfSentRequestGets408AndAnIdleConnectionCloses) {
+    VirtualClock clock;
+    CapturingLog log;
+    SocketHandler handler(&log);
+    handler.SetClock(clock);
+    HttpTestApp app;
+    auto* listener = new ListenSocket(handler, std::make_unique<HttpTestServer>(handler, &app));
+    listener->SetDeleteByHandler();
+    ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    Fd slow = loopback::Connect(listener->GetPort());
+    Fd idle = loopback::Connect(listener->GetPort());
+    bool closed = false;
+    std::string got = loopback::Converse(handler, slow.get(), "GET / HTTP/1.1\r\nHost: x\r\n",
+                                         [&](const std::string&) { return app.connections == 2; });
+    clock.sleepFor((HTTPSocket::kHeaderTimeout + 2) * 1'000'000LL);
+    got = loopback::Converse(
+        handler, slow.get(), "", [](const std::string& g) { return !g.empty(); }, &closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 408 Request Timeout\r\n", 0), 0u) << got;
+    EXPECT_TRUE(app.requests.empty());
+    clock.sleepFor((HTTPSocket::kIdleTimeout + 2) * 1'000'000LL);
+    got = loopback::Converse(
+        handler, idle.get(), "", [](const std::string&) { return false; }, &closed, 200);
+    EXPECT_EQ(got, "");
+    EXPECT_TRUE(closed);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpDebugSocket.h"
 #include "sockets/protocols/HttpdSocket.h"
+#include "tests/sockets/protocols/support/Converse.h"
 #include "tests/sockets/support/CapturingLog.h"
 #include "tests/sockets/support/LoopbackPeers.h"
 
@@ -163,6 +164,21 @@ TEST(HttpDebugSocket, EchoesTheRequestEscapedAndCloses) {
               std::string::npos)
         << got;
     EXPECT_TRUE(closed);
+}
+
+TEST(HttpDebugSocket, TheEchoIsCapped) {
+    ServerFixture<HttpDebugSocket> server;
+    loopback::Fd fd = loopback::Connect(server.port);
+    const std::string body(2 * HttpDebugSocket::kMaxEcho, 'e');
+    bool closed = false;
+    const std::string got = loopback::Converse(
+        server.handler, fd.get(),
+        "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+        [](const std::string&) { return false; }, &closed, 4000);
+    EXPECT_TRUE(closed);
+    EXPECT_GT(got.size(), HttpDebugSocket::kMaxEcho / 2);
+    EXPECT_LE(got.size(), HttpDebugSocket::kMaxEcho + 4096);
+    EXPECT_EQ(got.substr(got.size() - 24), "</pre><hr></body></html>");
 }
 
 }  // namespace

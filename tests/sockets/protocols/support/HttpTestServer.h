@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,9 @@ struct HttpTestApp {
     HttpBaseSocket* pending = nullptr;
     HttpBaseSocket* lastSocket = nullptr;
     size_t maxOutput = 0;
+    int connections = 0;
+    // Per request: its cookies and form entries, uploads with their stored path and size.
+    std::vector<std::string> details;
     std::shared_ptr<SparseFile> bodyFile;
 };
 
@@ -61,11 +65,25 @@ private:
 class HttpTestServer : public HttpBaseSocket {
 public:
     HttpTestServer(ISocketHandler& handler, HttpTestApp* app) : HttpBaseSocket(handler), m_app(app) {}
-    Socket* Create() override { return new HttpTestServer(Handler(), m_app); }
+    Socket* Create() override {
+        ++m_app->connections;
+        return new HttpTestServer(Handler(), m_app);
+    }
 
     void OnRequest(const HttpRequest& request) override {
         m_app->requests.push_back(request.HttpMethod() + " " + request.Uri());
         m_app->lastSocket = this;
+        std::string detail;
+        for (const auto& [name, text] : request.CookieMap()) detail += "cookie " + text + ";";
+        for (const HttpdForm::CGI& e : request.Form().Entries()) {
+            detail += "entry " + e.name + "=" + (e.path.empty() ? e.value : e.filename) + ";";
+            if (!e.path.empty()) {
+                struct stat st;
+                detail += "stored " + e.path + " " +
+                          std::to_string(stat(e.path.c_str(), &st) == 0 ? st.st_size : -1) + ";";
+            }
+        }
+        m_app->details.push_back(detail);
         if (m_app->defer) {
             m_app->pending = this;
             return;

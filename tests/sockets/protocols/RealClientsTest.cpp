@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "sockets/ListenSocket.h"
+#include "sockets/SocketHandler.h"
+#include "sockets/protocols/PrivateTempFile.h"
+#include "tests/sockets/protocols/support/ExternalClient.h"
+#include "tests/sockets/protocols/support/HttpTestServer.h"
+#include "tests/sockets/protocols/support/SmtpTestServer.h"
+#include "tests/sockets/support/CapturingLog.h"
+
+namespace {
+
+template <class Server, class App>
+port_t Serve(SocketHandler& handler, App* app) {
+    auto* listener = new ListenSocket(handler, std::make_unique<Server>(handler, app));
+    listener->SetDeleteByHandler();
+    EXPECT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    return listener->GetPort();
+}
+
+class RealHttpClients : public ::testing::Test {
+protected:
+    void SetUp() override {
+        url = "http://127.0.0.1:" + std::to_string(Serve<HttpTestServer>(handler, &app));
+    }
+    CapturingLog log;
+    SocketHandler handler{&log};
+    HttpTestApp app;
+    std::string url;
+};
+
+TEST_F(RealHttpClients, CurlReusesTheConnectionUnlessAskedToClose) {
+    REQUIRE_PROGRAM(curl, "curl");
+    external::Result r = external::Run(handler, {curl, "-s", "-o", "/dev/null", "-o", "/dev/null", "-w",
+                                                 "%{http_code}\n", url + "/a", url + "/b"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "200\n200\n");
+    EXPECT_EQ(app.connections, 1);
+    r = external::Run(handler, {curl, "-s", "-o", "/dev/null", "-o", "/dev/null", "-H", "Connection: close",
+                                url + "/c", url + "/d"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(app.connections, 3);
+    EXPECT_EQ(app.requests, (std::vector<std::string>{"GET /a", "GET /b", "GET /c", "GET /d"}));
+}
+
+TEST_F(RealHttpClients, CurlSendsAndStoresCookies) {
+    REQUIRE_PROGRAM(curl, "curl");
+    external::Scratch scratch;
+    app.cookies = {"sid=xyz; path=/"};
+    const external::Result r = external::Run(
+        handler, {curl, "-s", "-o", "/dev/null", "-b", "a=1; b=2", "-c", scratch.dir + "/jar", url + "/"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(app.details.size(), 1u);
+    EXPECT_EQ(app.details[0], "cookie a=1;cookie b=2;entry =;");
+    EXPECT_NE(scratch.Read("jar").find("sid\txyz"), std::string::npos) << scratch.Read("jar");
+}
+
+TEST_F(RealHttpClients, CurlMultipartUploadLandsInAPrivateFileUnderOurOwnName) {
+    REQUIRE_PROGRAM(curl, "curl");
+    external::Scratch scratch;
+    const std::string path = scratch.Write("data.bin", std::string(300000, 'u'));
+    const external::Result r =
+        external::Run(handler, {curl, "-s", "-o", "/dev/null", "-F", "note=hi", "-F",
+                                "up=@" + path + ";filename=../../evil name.txt", url + "/up"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(app.details.size(), 1u);
+    const std::string& d = app.details[0];
+    EXPECT_NE(d.find("entry note=hi;"), std::string::npos) << d;
+    EXPECT_NE(d.find("entry up=evil name.txt;stored " + PrivateTempFile::Folder() + "/upload-"),
+              std::string::npos)
+        << d;
+    EXPECT_NE(d.find(" 300000;"), std::string::npos) << d;
+}
+
+TEST_F(RealHttpClients, CurlDownloads200MegabytesThroughABoundedQueue) {
+    REQUIRE_PROGRAM(curl, "curl");
+    app.bodySize = 200u << 20;
+    const external::Result r = external::Run(
+        handler, {curl, "-s", "-o", "/dev/null", "-w", "%{size_download}", url + "/big"}, 200000);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, std::to_string(200u << 20));
+    EXPECT_GT(app.maxOutput, 0u);
+    EXPECT_LE(app.maxOutput, 2 * HttpBaseSocket::kPiece);
+}
+
+TEST_F(RealHttpClients, PythonHttpClientKeepsAliveAcrossMethodsAndChunkedBodies) {
+    REQUIRE_PROGRAM(python, "python3");
+    const std::string port = url.substr(url.rfind(':') + 1);
+    const std::string script =
+        "import http.client\n"
+        "c = http.client.HTTPConnection('127.0.0.1', " +
+        port +
+        ", timeout=10)\n"
+        "form = {'Content-Type': 'application/x-www-form-urlencoded'}\n"
+        "c.request('GET', '/a?x=1'); r = c.getresponse(); print(r.status, r.read().decode())\n"
+        "c.request('POST', '/b', body='k=v', headers=form); r = c.getresponse(); print(r.status, "
+        "r.read().decode())\n"
+        "c.request('POST', '/c', body=iter([b'k=', b'chunked']), headers=form, encode_chunked=True)\n"
+        "r = c.getresponse(); print(r.status, r.read().decode())\n"
+        "c.request('HEAD', '/d'); r = c.getresponse(); print(r.status, len(r.read()))\n";
+    const external::Result r = external::Run(handler, {python, "-c", script});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "200 GET /a x=1;\n200 POST /b k=v;\n200 POST /c k=chunked;\n200 0\n");
+    EXPECT_EQ(app.connections, 1);
+}
+
+class RealSmtpClients : public ::testing::Test {
+protected:
+    void SetUp() override { port = std::to_string(Serve<SmtpTestServer>(handler, &smtp)); }
+    CapturingLog log;
+    SocketHandler handler{&log};
+    SmtpLog smtp;
+    std::string port;
+};
+
+TEST_F(RealSmtpClients, PythonSmtplibDeliversADotStuffedMessage) {
+    REQUIRE_PROGRAM(python, "python3");
+    const std::string script =
+        "import smtplib\n"
+        "s = smtplib.SMTP('127.0.0.1', " +
+        port +
+        ", timeout=10)\n"
+        "s.sendmail('Sender@B.Example', ['x@y.example'], 'Subject: hi\\r\\n\\r\\nline1\\r\\n.dot\\r\\n')\n"
+        "s.quit()\n";
+    const external::Result r = external::Run(handler, {python, "-c", script});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(smtp.Has("from sender b.example example b.example"));
+    EXPECT_TRUE(smtp.Has("to x@y.example"));
+    EXPECT_TRUE(smtp.Has("header Subject=hi"));
+    EXPECT_TRUE(smtp.Has("line .dot"));
+    EXPECT_TRUE(smtp.Has("done"));
+    EXPECT_TRUE(smtp.Has("abort 3"));
+}
+
+TEST_F(RealSmtpClients, SwaksCompletesASession) {
+    REQUIRE_PROGRAM(swaks, "swaks");
+    const external::Result r = external::Run(
+        handler, {swaks, "--server", "127.0.0.1", "--port", port, "--from", "a@b.example", "--to",
+                  "x@y.example", "--header", "Subject: swaks test", "--body", "hello from swaks"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(smtp.Has("header Subject=swaks test")) << r.out;
+    EXPECT_TRUE(smtp.Has("line hello from swaks"));
+    EXPECT_TRUE(smtp.Has("done"));
+}
+
+}  // namespace
