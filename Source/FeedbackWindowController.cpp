@@ -130,7 +130,10 @@ void FeedbackWindowController::windowDidLoad() {
     fWindow->makeFirstResponder(fNameField);
     fNameField->selectAll();
     // The first form starts the cascade where it stands; each next one moves on from there.
-    if (sTopLeftPoint.isNull()) sTopLeftPoint = fWindow->pos();
+    if (sTopLeftPoint.isNull()) {
+        fWindow->center();
+        sTopLeftPoint = fWindow->pos();
+    }
     fWindow->move(sTopLeftPoint);
     sTopLeftPoint += QPoint(20, 20);
     submitButtonEnabled();

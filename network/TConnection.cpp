@@ -226,9 +226,39 @@ void TConnection::WaitResponse(TResponse& response) {
         std::string_view text(line, static_cast<size_t>(length));
         if (text == ".\r\n" || text == ".\n") break;
         if (text.starts_with("..")) text.remove_prefix(1);
-        response.WriteData(text.data(), static_cast<SInt32>(text.size()));
+        ++fLinesRead;
+        fBytesRead += length;
+        if (++fLinesSinceReport > 16 && fThread) {
+            fThread->DoProgress(fLinesRead, fBytesRead);
+            fThread->DoSpeed(0);
+            fLinesSinceReport = 0;
+        }
+        if (fLineCallback)
+            fLineCallback(text.data(), static_cast<SInt32>(text.size()), fLineUser);
+        else
+            response.WriteData(text.data(), static_cast<SInt32>(text.size()));
     }
     response.ResponseComplete();
+}
+
+void TConnection::BeginMultiResponse() {
+    fLinesRead = fBytesRead = fLinesSinceReport = 0;
+}
+
+void TConnection::WaitMultiResponse(TResponse& response, int count) {
+    for (int i = 0; i < std::max(count, 1); ++i) WaitResponse(response);
+}
+
+int TConnection::GetResponses(int count, TResponse& response) {
+    fWaitingForReply = true;
+    try {
+        WaitMultiResponse(response, count);
+    } catch (...) {
+        fWaitingForReply = false;
+        throw;
+    }
+    fWaitingForReply = false;
+    return response.GetError();
 }
 
 void TConnection::DataUploaded(UInt32 bytes) {

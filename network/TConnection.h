@@ -60,8 +60,22 @@ public:
     virtual bool IsConnected();
     virtual TSocket* CreateSocket();
     virtual void HandleIncomingData() {}
-    // Reads the response line and, when the response expects data, the lines up to a lone ".".
+    // Reads the response line and, when the response expects data, the lines up to a lone ".",
+    // without the dots added to lines that start with one. With a line callback the data lines
+    // go to it instead. More than 16 lines since the last report make a progress report.
     virtual void WaitResponse(TResponse& response);
+    // Reads `count` replies (at least one) into the response, one after the other.
+    virtual void WaitMultiResponse(TResponse& response, int count);
+    virtual void BeginMultiResponse();
+    // Answers the response's error after its replies.
+    virtual int GetResponses(int count, TResponse& response);
+    using LineCallback = void (*)(const char* text, SInt32 length, void* user);
+    void SetLineCallback(LineCallback callback, void* user) {
+        fLineCallback = callback;
+        fLineUser = user;
+    }
+    SInt32 GetLinesRead() const { return fLinesRead; }
+    SInt32 GetBytesRead() const { return fBytesRead; }
     virtual void SetTickleSeconds(UInt32 seconds) { fTickleTicks = seconds * 60; }
     virtual UInt32 GetTickleSeconds() const { return fTickleTicks / 60; }
 
@@ -126,6 +140,11 @@ protected:
     TTCPBuffer fBuffer;
     std::unique_ptr<CSocketErrorLog> fErrorLog;
     bool fWaitingForReply{false};
+    SInt32 fLinesRead{0};
+    SInt32 fBytesRead{0};
+    SInt32 fLinesSinceReport{0};
+    LineCallback fLineCallback{nullptr};
+    void* fLineUser{nullptr};
     UInt32 fLastSend{0};
     UInt32 fTickleTicks{0};
     SInt32 fReceiveTimeout{kDefaultReceiveTimeout};

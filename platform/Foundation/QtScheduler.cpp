@@ -1,10 +1,38 @@
 #include "platform/Foundation/QtScheduler.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+
+namespace {
+
+// Guards the receivers' scheduler pointers: a receiver may be made on another thread than the
+// main thread that reads it.
+std::mutex sReceiverMutex;
+
+}  // namespace
+
+// Receives the wake-up events of posted tasks on the main thread; it never reads the event.
+class QtScheduler::PostReceiver : public QObject {
+public:
+    explicit PostReceiver(QtScheduler& scheduler) : mScheduler(&scheduler) {}
+
+protected:
+    void customEvent(QEvent*) override {
+        QtScheduler* scheduler;
+        {
+            std::lock_guard lock(sReceiverMutex);
+            scheduler = mScheduler;
+        }
+        scheduler->runPosted();
+    }
+
+private:
+    QtScheduler* mScheduler;
+};
 
 QtScheduler::QtScheduler() = default;
 QtScheduler::~QtScheduler() = default;
@@ -48,8 +76,33 @@ bool QtScheduler::cancel(TaskId id) {
 }
 
 void QtScheduler::post(Task task) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    QObject* receiver;
+    {
+        std::lock_guard lock(sReceiverMutex);
+        if (!mPostReceiver) {
+            mPostReceiver = std::make_unique<PostReceiver>(*this);
+            mPostReceiver->moveToThread(app->thread());
+        }
+        receiver = mPostReceiver.get();
+    }
+    {
+        std::lock_guard lock(mPostedMutex);
+        mPosted.push_back(std::move(task));
+    }
+    QCoreApplication::postEvent(receiver, new QEvent(QEvent::User));
+}
+
+void QtScheduler::runPosted() {
+    Task task;
+    {
+        std::lock_guard lock(mPostedMutex);
+        if (mPosted.empty()) return;
+        task = std::move(mPosted.front());
+        mPosted.pop_front();
+    }
+    task();
 }
 
 void QtScheduler::postAndWait(Task task) {

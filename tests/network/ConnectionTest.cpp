@@ -7,6 +7,7 @@
 #include "network/CSocketErrorLog.h"
 #include "network/NetworkErrors.h"
 #include "network/TConnection.h"
+#include "network/TResponse.h"
 #include "network/TSocket.h"
 #include "platform/Foundation/VirtualScheduler.h"
 #include "tests/network/support/StepClock.h"
@@ -241,6 +242,47 @@ TEST(BandwidthTimer, FiresAfterHalfASecondThenEveryTwoUntilStopped) {
     TConnection::StopBandwidthTimer();
     EXPECT_EQ(scheduler.scheduledCount(), 0u);
     EXPECT_FALSE(TConnection::BandwidthTimerRunning());
+}
+
+}  // namespace
+
+namespace {
+
+class DataResponse : public TResponse {
+public:
+    bool ExpectData() override { return true; }
+    void FailIfError() override {}
+    int GetError() override { return 0; }
+    std::string Data() const {
+        if (!GetData()) return {};
+        TStream* stream = GetData()->GetBufferStream();
+        std::string bytes(static_cast<size_t>(stream->GetLength()), '\0');
+        stream->SetMarker(0, kStreamFromStart);
+        stream->ReadData(bytes.data(), static_cast<SInt32>(bytes.size()));
+        return bytes;
+    }
+};
+
+TEST_F(ConnectionTest, DotTerminatedRepliesLoseTheirStuffingOrGoToTheLineCallback) {
+    ConnectPeer();
+    PeerSends("+OK 2 lines\r\nfirst\r\n..dotted\r\n.\r\n+OK again\r\nonly\r\n.\r\n");
+    DataResponse response;
+    connection.BeginMultiResponse();
+    connection.WaitResponse(response);
+    EXPECT_STREQ(response.GetResponseLine(), "+OK 2 lines");
+    EXPECT_EQ(response.Data(), "first\r\n.dotted\r\n");
+
+    std::vector<std::string> lines;
+    connection.SetLineCallback(
+        [](const char* text, SInt32 length, void* user) {
+            static_cast<std::vector<std::string>*>(user)->emplace_back(text, static_cast<size_t>(length));
+        },
+        &lines);
+    response.Reset();
+    EXPECT_EQ(connection.GetResponses(1, response), 0);
+    EXPECT_STREQ(response.GetResponseLine(), "+OK again");
+    EXPECT_EQ(lines, std::vector<std::string>{"only\r\n"});
+    EXPECT_EQ(connection.GetLinesRead(), 3);
 }
 
 }  // namespace
