@@ -1,4 +1,4 @@
-// The desktop's own shortcuts switched off for a while, as a shortcut recorder needs them: while
+// The desktop's own shortcuts switched off for a while, as the key recorder needs them: while
 // the mode on top of the stack disables them all, the widget that pushed it holds an active
 // keyboard grab, so the window manager's passive grabs (application switching and the like) do
 // not fire and every key reaches the widget. Modes nest; popping restores the one beneath.
