@@ -95,6 +95,17 @@ TEST_F(HTTPConnectionTest, TheStatusDecidesSuccess) {
     }
 }
 
+// The longest status line read whole: 513 characters and its terminator fit the line buffer.
+TEST_F(HTTPConnectionTest, AStatusLineOfTheFullLengthIsReadWhole) {
+    std::string line = "HTTP/1.0 204 ";
+    line += std::string(THTTPConnection::kStatusLineLength - line.size(), 'x');
+    LoopbackServer server(line + "\r\n\r\n", &clock);
+    THTTPMessage message;
+    THTTPResponse response;
+    EXPECT_NO_THROW(connection.HGet("127.0.0.1", "/x", message, response, server.Port()));
+    EXPECT_EQ(response.GetStatus(), 204);
+}
+
 TEST_F(HTTPConnectionTest, AnUnknownMethodOrAnEmptyTargetIsRefusedBeforeConnecting) {
     THTTPMessage message;
     THTTPResponse response;
