@@ -5,8 +5,13 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 
-QtScheduler::QtScheduler() = default;
+// Made on whichever thread first asks for the scheduler; its queued calls run on the main thread.
+QtScheduler::QtScheduler() {
+    if (QCoreApplication* app = QCoreApplication::instance(); app && thread() != app->thread())
+        moveToThread(app->thread());
+}
 QtScheduler::~QtScheduler() = default;
 
 int64_t QtScheduler::now() const {
@@ -48,8 +53,23 @@ bool QtScheduler::cancel(TaskId id) {
 }
 
 void QtScheduler::post(Task task) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+    if (!QCoreApplication::instance()) return;
+    {
+        std::lock_guard lock(mPostedLock);
+        mPosted.push_back(std::move(task));
+    }
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
+}
+
+void QtScheduler::runPosted() {
+    Task task;
+    {
+        std::lock_guard lock(mPostedLock);
+        if (mPosted.empty()) return;
+        task = std::move(mPosted.front());
+        mPosted.pop_front();
+    }
+    task();
 }
 
 void QtScheduler::postAndWait(Task task) {
@@ -57,8 +77,18 @@ void QtScheduler::postAndWait(Task task) {
         task();
         return;
     }
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(task), Qt::BlockingQueuedConnection);
+    if (!QCoreApplication::instance()) return;
+    std::mutex lock;
+    std::condition_variable ran;
+    bool done = false;
+    post([&] {
+        task();
+        std::lock_guard guard(lock);
+        done = true;
+        ran.notify_one();
+    });
+    std::unique_lock wait(lock);
+    ran.wait(wait, [&] { return done; });
 }
 
 bool QtScheduler::isMainThread() const {

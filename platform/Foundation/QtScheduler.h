@@ -1,17 +1,21 @@
-// The scheduler on the Qt event loop: QTimer for delays, queued and blocking queued calls for
-// tasks from other threads. The main thread is the QCoreApplication's thread, which must
-// exist before a task is scheduled or posted.
+// The scheduler on the Qt event loop: QTimer for delays; tasks from other threads wait in a
+// queue of its own, under its own lock (so that race checkers see the hand-over), and a queued
+// call wakes the main thread once per task, so they keep their place among Qt's events. The main
+// thread is the QCoreApplication's thread, which must exist before a task is scheduled or posted.
 #pragma once
 
 #include <QObject>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "platform/Foundation/Scheduler.h"
 
 class QTimer;
 
-class QtScheduler : public Scheduler {
+class QtScheduler : public QObject, public Scheduler {
+    Q_OBJECT
 public:
     QtScheduler();
     ~QtScheduler() override;
@@ -25,8 +29,12 @@ public:
 
 private:
     void fire(TaskId id);
+    // Main thread: runs the oldest posted task.
+    Q_INVOKABLE void runPosted();
 
     TaskId mNextId{1};                                  // main thread only
     std::map<TaskId, std::unique_ptr<QTimer>> mTimers;  // main thread only
     std::map<TaskId, Task> mTasks;                      // main thread only
+    std::mutex mPostedLock;
+    std::deque<Task> mPosted;  // guarded by mPostedLock
 };
