@@ -21,6 +21,8 @@
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
+#include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RatingView.h"
 #include "Source/RulesController.h"
 #include "Source/TapView.h"
@@ -103,6 +105,21 @@ Controller::Controller(Services services)
     fPlayerStatus = std::make_unique<PlayerStatus>(*this, fPlayer);
     fPlayerCommands = std::make_unique<PlayerCommands>(*this, fPlayer, *fPlayerStatus);
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
+    fPrefsController = std::make_unique<PrefsController>(fDefaults);
+    fPrefsController->rulesPaneFactory = [this](QWidget* parent) {
+        return new RulesPrefsController(rulesController(), *this, parent);
+    };
+    // Hot key 1 goes to the hot-key layer, which registers and stores it; -1 is no key.
+    fPrefsController->hotKeyUpdater = [this](const std::string& text, int64_t code, uint64_t flags) {
+        if (fHotKeys)
+            fHotKeys->updateHotKey(text,
+                                   code < 0 ? HotKeyController::kNoKeyCode : static_cast<uint32_t>(code),
+                                   static_cast<uint32_t>(flags));
+    };
+    // A shortcut recorded in the preferences fires at once.
+    fPrefsController->menuKeyEquivalentsChanged = [this] {
+        if (fMainMenu && fWindow) fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+    };
     fPlaylistMenus =
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
@@ -123,6 +140,8 @@ Controller::~Controller() {
     fEnvironment.stopObservingWorkspace();
     // The tracker's metronome calls back into this object: it goes first.
     fBPMTracker.reset();
+    if (fMainMenu && Application::sharedApplication().mainMenu() == &fMainMenu->mainMenu())
+        Application::sharedApplication().setMainMenu(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -239,8 +258,15 @@ void Controller::buildMainWindow() {
     for (const auto& entry : masks) setAutoresizingMask(*entry.view, entry.mask);
     fWindow->setContentMinSize(kMainWindowSize);
     fMainMenu = std::make_unique<MainMenu>(*this);
+    // The key recorder's validator looks for taken combinations in the application's menus.
+    Application::sharedApplication().setMainMenu(&fMainMenu->mainMenu());
     attachAddToPlaylistMenu();
     fWindow->setMenuBar(makeMenuBar(fMainMenu->mainMenu(), nullptr));
+    fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
+}
+
+void Controller::establishKeyEquivalents() {
+    fMainMenu->establishKeyEquivalents();
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 
@@ -1060,6 +1086,10 @@ std::optional<PropertyList::Dictionary> Controller::storedShortcuts() {
 
 void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
+}
+
+void Controller::showPreferenceWindow() {
+    fPrefsController->showWindow();
 }
 
 void Controller::checkForNewVersion() {

@@ -45,6 +45,7 @@ class NSUserDefaults;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
+class PrefsController;
 class RulesController;
 class RatingView;
 class SegmentedControl;
@@ -239,7 +240,8 @@ public:
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
     // Commands whose windows come later.
     void checkForNewVersion();
-    void showPreferenceWindow() {}
+    void showPreferenceWindow();
+    PrefsController& prefsController() { return *fPrefsController; }
     void showFeedbackWindow() { showFeedbackForm(true); }
     void showSupportWindow() { showFeedbackForm(false); }
     // The form being opened; empty once it is shown, since a shown form owns itself.
@@ -372,7 +374,7 @@ private:
     // Least bodies of operations that later work fills in.
     // The menus are built with the window.
     void initMenus() {}
-    void establishKeyEquivalents() {}
+    void establishKeyEquivalents();
 
     ControllerEnvironment& fEnvironment;
     PlayerAccess& fPlayer;
@@ -420,6 +422,8 @@ private:
     std::optional<NSNotification> fHeldNotice;
 
     std::unique_ptr<RulesController> fRules;
+    // After the rules: its Rules pane works on them until it goes.
+    std::unique_ptr<PrefsController> fPrefsController;
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};

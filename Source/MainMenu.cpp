@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/Bundle.h"
@@ -85,6 +86,25 @@ const std::vector<MenuSpec>& menuSpecs() {
           {LinkSupport, "Beatwick Support Page", 0, Always, ""}}},
     };
     return specs;
+}
+
+// Commands that get a shortcut even when the stored ones have no entry for them.
+struct FallbackShortcut {
+    const char* command;
+    long tag;
+    StoredShortcut shortcut;
+};
+
+constexpr FallbackShortcut kFallbackShortcuts[] = {
+    {"StartMetronome", 215, {41, NSCommandKeyMask}},
+    {"IncrementBPM", 216, {37, NSCommandKeyMask}},
+    {"DecrementBPM", 217, {40, NSCommandKeyMask}},
+};
+
+bool hasFallback(const char* command) {
+    for (const FallbackShortcut& fallback : kFallbackShortcuts)
+        if (std::string_view(fallback.command) == command) return true;
+    return false;
 }
 
 std::string localized(const char* key) {
@@ -169,4 +189,38 @@ bool MainMenu::validateMenuItem(NSMenuItem& item, MenuCommand command) {
             return mHost.menuDisplayedBPM() > 0;
     }
     return true;
+}
+
+void MainMenu::establishKeyEquivalents() {
+    const PropertyList::Dictionary stored = mHost.storedShortcuts().value_or(PropertyList::Dictionary{});
+    bool fallbackMissing = false;
+    for (const ShortcutCommand& command : shortcutCommands()) {
+        const auto entry = stored.find(command.name);
+        std::optional<StoredShortcut> shortcut =
+            storedShortcutFromValue(entry == stored.end() ? nullptr : &entry->second);
+        if (entry == stored.end() && hasFallback(command.name)) {
+            fallbackMissing = true;
+            for (const FallbackShortcut& fallback : kFallbackShortcuts)
+                if (fallback.tag == command.tag) shortcut = fallback.shortcut;
+        }
+        // No entry (or a broken one) is no shortcut: key code 0 would take "a" from the tap area.
+        const StoredShortcut applied = shortcut.value_or(StoredShortcut{});
+        setKeyEquivalent(command.tag, applied.modifierFlags, applied.keyCode);
+    }
+    if (fallbackMissing) convertKeyEquivalents();
+}
+
+void MainMenu::convertKeyEquivalents() {
+    PropertyList::Dictionary stored = mHost.storedShortcuts().value_or(PropertyList::Dictionary{});
+    bool added = false;
+    for (const FallbackShortcut& fallback : kFallbackShortcuts) {
+        if (stored.contains(fallback.command)) continue;
+        stored[fallback.command] = valueForStoredShortcut(fallback.shortcut);
+        added = true;
+    }
+    if (added) mHost.storeShortcuts(stored);
+}
+
+void MainMenu::setKeyEquivalent(long tag, uint64_t modifierFlags, int64_t keyCode) {
+    setMenuKeyEquivalent(*mMainMenu, tag, StoredShortcut{keyCode, modifierFlags});
 }

@@ -28,6 +28,15 @@ public:
     // Enables, titles and checks the item as its command's state says.
     bool validateMenuItem(NSMenuItem& item, MenuCommand command);
 
+    // The key equivalents of the commands submenu from the stored shortcuts, once at launch. The
+    // metronome and the BPM steps fall back to Command-';', -'L' and -'K' when they have no entry,
+    // and those are stored; any other command without an entry has no key equivalent.
+    void establishKeyEquivalents();
+    // Stores the fall-backs of the three commands that have no entry; nothing when all have one.
+    void convertKeyEquivalents();
+    // The shortcut of the commands submenu's item with the tag (keyCode -1: none).
+    void setKeyEquivalent(long tag, uint64_t modifierFlags, int64_t keyCode);
+
 private:
     void build();
 

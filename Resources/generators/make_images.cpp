@@ -4,6 +4,7 @@
 // The drawings below use Qt's own y-down coordinates: they are plain pictures, not views.
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -229,6 +230,50 @@ void snapback(QPainter& p, int w, int h) {
 }
 
 const ImageSpec kImages[] = {
+    // Preferences toolbar: a speech bubble, a list of rules, a key cap.
+    {"NotifyPrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         QPainterPath bubble;
+         bubble.addRoundedRect(QRectF(w * 0.1, h * 0.12, w * 0.8, h * 0.56), 6, 6);
+         bubble.moveTo(w * 0.3, h * 0.66);
+         bubble.lineTo(w * 0.22, h * 0.9);
+         bubble.lineTo(w * 0.48, h * 0.66);
+         p.setPen(QPen(grey(0.25), 1.5));
+         p.setBrush(QColor(250, 214, 90));
+         p.drawPath(bubble.simplified());
+         p.setPen(QPen(grey(0.25), 3, Qt::SolidLine, Qt::RoundCap));
+         p.drawLine(QPointF(w * 0.5, h * 0.22), QPointF(w * 0.5, h * 0.44));
+         p.drawPoint(QPointF(w * 0.5, h * 0.55));
+     }},
+    {"RulePrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QPen(grey(0.3), 1));
+         p.setBrush(grey(0.97));
+         p.drawRoundedRect(QRectF(w * 0.12, h * 0.08, w * 0.76, h * 0.84), 3, 3);
+         for (int row = 0; row < 3; ++row) {
+             const double y = h * (0.28 + 0.22 * row);
+             p.setBrush(QColor(80, 150, 230));
+             p.drawEllipse(QPointF(w * 0.28, y), 2.5, 2.5);
+             p.drawLine(QPointF(w * 0.4, y), QPointF(w * 0.78, y));
+         }
+     }},
+    {"ShortcutPrefs.png", 32, 32,
+     [](QPainter& p, int w, int h) {
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QPen(grey(0.3), 1.2));
+         p.setBrush(grey(0.92));
+         p.drawRoundedRect(QRectF(w * 0.12, h * 0.16, w * 0.76, h * 0.7), 5, 5);
+         p.setBrush(grey(1.0));
+         p.drawRoundedRect(QRectF(w * 0.2, h * 0.22, w * 0.6, h * 0.5), 4, 4);
+         QFont font = p.font();
+         font.setPixelSize(h / 3);
+         font.setBold(true);
+         p.setFont(font);
+         p.setPen(grey(0.2));
+         p.drawText(QRectF(w * 0.2, h * 0.22, w * 0.6, h * 0.5), Qt::AlignCenter, QStringLiteral("K"));
+     }},
     // Track panel backgrounds: stretched as the centre of a three-part image.
     {"TrackBG_active.png", 8, 120,
      [](QPainter& p, int w, int h) {

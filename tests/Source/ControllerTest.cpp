@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,12 @@
 #include "Source/Controller.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
+#include "Source/HotKeyController.h"
 #include "Source/NotifyNoBPMWindow.h"
+#include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/PrefsWindow.h"
+#include "Source/Preferences/RulesPrefsController.h"
+#include "Source/Preferences/ShortcutsPane.h"
 #include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
@@ -361,6 +367,42 @@ TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
         c.mainMenu().itemForCommand(command)->performAction();
     URLOpener::setOpener(nullptr);
     EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
+}
+
+TEST_F(ControllerTest, PreferencesItemShowsThePreferencesWindowAndTheMenusAreTheApplications) {
+    HotKeyController hotKeys(*defaults);
+    controller = std::make_unique<Controller>(
+        Controller::Services{environment, player, *defaults, *store, Clock::system(), &hotKeys});
+    Controller& c = *controller;
+    c.awakeFromNib();
+    c.applicationWillFinishLaunching();
+    c.applicationDidFinishLaunching();
+    EXPECT_EQ(Application::sharedApplication().mainMenu(), &c.mainMenu().mainMenu())
+        << "the validator searches them";
+    EXPECT_FALSE(c.prefsController().hasLoaded());
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    EXPECT_TRUE(c.prefsController().window().isVisible());
+    // The launch bound the factory shortcuts, Command-Return for Assign among them.
+    EXPECT_EQ(c.mainMenu().controlsMenu()->itemWithTag(200)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_NE(dynamic_cast<RulesPrefsController*>(c.prefsController().rulesPaneContent()), nullptr);
+
+    // A shortcut recorded in the Shortcuts pane is bound at once.
+    ShortcutsPane& pane = *c.prefsController().shortcutsPane();
+    pane.recorderForTag(204)->setKeyCombo({NSCommandKeyMask | NSShiftKeyMask, 11});
+    const QKeySequence recorded(Qt::CTRL | Qt::SHIFT | Qt::Key_B);
+    const auto bindings = c.window()->findChildren<QShortcut*>();
+    EXPECT_TRUE(
+        std::any_of(bindings.begin(), bindings.end(), [&](QShortcut* s) { return s->key() == recorded; }));
+    // Hot key 1 reaches the hot-key layer, which keeps it.
+    pane.hotkey1Recorder().setKeyCombo({NSCommandKeyMask | NSAlternateKeyMask, 40});
+    EXPECT_EQ(defaults->objectForKey("HotKey1"),
+              PropertyList(PropertyList::Dictionary{{"keyCode", 40}, {"modifierFlags", 0x180000}}));
+    pane.hotkey1Recorder().setKeyCombo(kEmptyKeyCombo);
+    EXPECT_EQ(defaults->objectForKey("HotKey1"),
+              PropertyList(PropertyList::Dictionary{{"keyCode", -1}, {"modifierFlags", 0}}));
+    controller.reset();
+    EXPECT_EQ(Application::sharedApplication().mainMenu(), nullptr);
 }
 
 TEST_F(ControllerTest, LaunchSetsDidLaunchOnlyWhenTheLaunchStarted) {

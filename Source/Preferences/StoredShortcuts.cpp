@@ -1,0 +1,86 @@
+#include "Source/Preferences/StoredShortcuts.h"
+
+#include <cctype>
+
+#include "Source/KeyRecorder/KeyComboText.h"
+#include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/Menu.h"
+
+namespace {
+constexpr long kControlsMenuTag = 199;
+}
+
+const std::array<ShortcutCommand, 18>& shortcutCommands() {
+    static const std::array<ShortcutCommand, 18> commands = {{
+        {"Assign", 200},
+        {"HalveBPM", 201},
+        {"DoubleBPM", 202},
+        {"PlayPause", 203},
+        {"Next", 204},
+        {"Previous", 205},
+        {"SkipForward", 206},
+        {"SkipBack", 207},
+        {"NextPlusSkip", 208},
+        {"GetInfo", 209},
+        {"Switch", 210},
+        {"RatingUp", 211},
+        {"RatingDown", 212},
+        {"VolumeUp", 213},
+        {"VolumeDown", 214},
+        {"StartMetronome", 215},
+        {"IncrementBPM", 216},
+        {"DecrementBPM", 217},
+    }};
+    return commands;
+}
+
+const ShortcutCommand* shortcutCommandNamed(const std::string& name) {
+    for (const ShortcutCommand& command : shortcutCommands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+std::optional<StoredShortcut> storedShortcutFromValue(const PropertyList* value) {
+    if (!value || !value->dictionary()) return std::nullopt;
+    const PropertyList* code = value->objectForKey("keyCode");
+    const PropertyList* flags = value->objectForKey("modifierFlags");
+    if (!code || !flags || !code->isNumber() || !flags->isNumber()) return std::nullopt;
+    const auto keyCode = code->integer();
+    const auto mask = flags->unsignedInteger();
+    if (!keyCode || !mask) return std::nullopt;
+    return StoredShortcut{*keyCode, *mask};
+}
+
+PropertyList valueForStoredShortcut(const StoredShortcut& shortcut) {
+    return PropertyList::Dictionary{
+        {"keyCode", PropertyList(static_cast<long long>(shortcut.keyCode))},
+        {"modifierFlags", PropertyList(static_cast<unsigned long long>(shortcut.modifierFlags))}};
+}
+
+uint32_t menuModifierMask(uint64_t cocoaFlags) {
+    // Through the Carbon form and back, so only the four modifiers both conventions share remain.
+    const uint32_t cocoa = KRCarbonToCocoaFlags(KRCocoaToCarbonFlags(static_cast<uint32_t>(cocoaFlags)));
+    return cocoa & (NSCommandKeyMask | NSAlternateKeyMask | NSShiftKeyMask | NSControlKeyMask);
+}
+
+bool setMenuKeyEquivalent(NSMenu& mainMenu, long tag, const StoredShortcut& shortcut) {
+    NSMenuItem* controls = mainMenu.itemWithTag(kControlsMenuTag);
+    NSMenuItem* item = controls && controls->submenu() ? controls->submenu()->itemWithTag(tag) : nullptr;
+    if (!item) return false;
+    const auto text =
+        shortcut.keyCode == -1 ? std::nullopt : KRStringForKeyCode(static_cast<long>(shortcut.keyCode));
+    if (!text) {
+        item->setKeyEquivalent("");
+        item->setShortcut(QKeySequence());
+        return true;
+    }
+    std::string key = *text;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const uint32_t mask = menuModifierMask(shortcut.modifierFlags);
+    item->setKeyEquivalent(key);
+    item->setKeyEquivalentModifierMask(mask);
+    // Bound by the key's position: the lower-cased display string names no key for most codes.
+    item->setShortcut(keySequenceForKeyCode(static_cast<int>(shortcut.keyCode), mask));
+    return true;
+}
