@@ -1,40 +1,17 @@
 #include "platform/Foundation/QtScheduler.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 
-namespace {
-
-// Guards the receivers' scheduler pointers: a receiver may be made on another thread than the
-// main thread that reads it.
-std::mutex sReceiverMutex;
-
-}  // namespace
-
-// Receives the wake-up events of posted tasks on the main thread; it never reads the event.
-class QtScheduler::PostReceiver : public QObject {
-public:
-    explicit PostReceiver(QtScheduler& scheduler) : mScheduler(&scheduler) {}
-
-protected:
-    void customEvent(QEvent*) override {
-        QtScheduler* scheduler;
-        {
-            std::lock_guard lock(sReceiverMutex);
-            scheduler = mScheduler;
-        }
-        scheduler->runPosted();
-    }
-
-private:
-    QtScheduler* mScheduler;
-};
-
-QtScheduler::QtScheduler() = default;
+// Made on whichever thread first asks for the scheduler; its queued calls run on the main thread.
+QtScheduler::QtScheduler() {
+    if (QCoreApplication* app = QCoreApplication::instance(); app && thread() != app->thread())
+        moveToThread(app->thread());
+}
 QtScheduler::~QtScheduler() = default;
 
 int64_t QtScheduler::now() const {
@@ -76,28 +53,18 @@ bool QtScheduler::cancel(TaskId id) {
 }
 
 void QtScheduler::post(Task task) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QObject* receiver;
+    if (!QCoreApplication::instance()) return;
     {
-        std::lock_guard lock(sReceiverMutex);
-        if (!mPostReceiver) {
-            mPostReceiver = std::make_unique<PostReceiver>(*this);
-            mPostReceiver->moveToThread(app->thread());
-        }
-        receiver = mPostReceiver.get();
-    }
-    {
-        std::lock_guard lock(mPostedMutex);
+        std::lock_guard lock(mPostedLock);
         mPosted.push_back(std::move(task));
     }
-    QCoreApplication::postEvent(receiver, new QEvent(QEvent::User));
+    QMetaObject::invokeMethod(this, "runPosted", Qt::QueuedConnection);
 }
 
 void QtScheduler::runPosted() {
     Task task;
     {
-        std::lock_guard lock(mPostedMutex);
+        std::lock_guard lock(mPostedLock);
         if (mPosted.empty()) return;
         task = std::move(mPosted.front());
         mPosted.pop_front();
@@ -110,8 +77,18 @@ void QtScheduler::postAndWait(Task task) {
         task();
         return;
     }
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(task), Qt::BlockingQueuedConnection);
+    if (!QCoreApplication::instance()) return;
+    std::mutex lock;
+    std::condition_variable ran;
+    bool done = false;
+    post([&] {
+        task();
+        std::lock_guard guard(lock);
+        done = true;
+        ran.notify_one();
+    });
+    std::unique_lock wait(lock);
+    ran.wait(wait, [&] { return done; });
 }
 
 bool QtScheduler::isMainThread() const {

@@ -1,7 +1,7 @@
-// The scheduler on the Qt event loop: QTimer for delays; tasks posted from other threads wait
-// in a locked queue and an event wakes the main thread for each, and a blocking queued call
-// serves postAndWait. The main thread is the QCoreApplication's thread, which must
-// exist before a task is scheduled or posted.
+// The scheduler on the Qt event loop: QTimer for delays; tasks from other threads wait in a
+// queue of its own, under its own lock (so that race checkers see the hand-over), and a queued
+// call wakes the main thread once per task, so they keep their place among Qt's events. The main
+// thread is the QCoreApplication's thread, which must exist before a task is scheduled or posted.
 #pragma once
 
 #include <QObject>
@@ -14,12 +14,11 @@
 
 class QTimer;
 
-class QtScheduler : public Scheduler {
+class QtScheduler : public QObject, public Scheduler {
+    Q_OBJECT
 public:
     QtScheduler();
     ~QtScheduler() override;
-    QtScheduler(const QtScheduler&) = delete;
-    QtScheduler& operator=(const QtScheduler&) = delete;
 
     int64_t now() const override;
     TaskId scheduleAfter(int64_t delayMs, Task task) override;
@@ -30,17 +29,12 @@ public:
 
 private:
     void fire(TaskId id);
-    // Runs the oldest posted task; one per wake-up event, so posts keep their order.
-    void runPosted();
-
-    // Posted tasks wait here under the lock rather than inside the event: the hand-off is then
-    // one a thread checker can see.
-    std::mutex mPostedMutex;
-    std::deque<Task> mPosted;  // guarded by mPostedMutex
-    class PostReceiver;
-    std::unique_ptr<PostReceiver> mPostReceiver;  // made on the first post, lives on the main thread
+    // Main thread: runs the oldest posted task.
+    Q_INVOKABLE void runPosted();
 
     TaskId mNextId{1};                                  // main thread only
     std::map<TaskId, std::unique_ptr<QTimer>> mTimers;  // main thread only
     std::map<TaskId, Task> mTasks;                      // main thread only
+    std::mutex mPostedLock;
+    std::deque<Task> mPosted;  // guarded by mPostedLock
 };

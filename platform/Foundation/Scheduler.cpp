@@ -6,13 +6,24 @@
 #include "platform/Foundation/QtScheduler.h"
 
 namespace {
+
 std::atomic<Scheduler*> sInstalled{nullptr};
+
+QtScheduler& qtScheduler() {
+    static QtScheduler qt;
+    return qt;
 }
+
+// Made before main, on the main thread, whose queued calls it runs: made by the first thread
+// that asked for it, it would reach the main thread through Qt's queue, where race checkers
+// cannot follow it.
+[[maybe_unused]] QtScheduler& sMainThreadScheduler = qtScheduler();
+
+}  // namespace
 
 Scheduler& Scheduler::current() {
     if (Scheduler* installed = sInstalled.load()) return *installed;
-    static QtScheduler qt;
-    return qt;
+    return qtScheduler();
 }
 
 void Scheduler::setCurrent(Scheduler* scheduler) {
