@@ -88,6 +88,21 @@ TEST_F(FeedbackTest, ARefusedPostTellsOnlyItsOwnForm) {
     EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@B"});
 }
 
+// Without a file for the form's text there is nothing to send: the form hears of a failure.
+TEST_F(FeedbackTest, NoFileForTheTextIsAFailure) {
+    const char* kept = std::getenv("TMPDIR");
+    const std::string before = kept ? kept : "";
+    // A temporary folder inside a regular file can never be made.
+    setenv("TMPDIR", BEATWICK_SOURCE_DIR "/README.md", 1);
+    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, "x", 1, true, &formA);
+    WaitForPost();
+    if (kept)
+        setenv("TMPDIR", before.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@A"});
+}
+
 TEST_F(FeedbackTest, AnAskedVersionCheckThatFindsNoPageAlerts) {
     LoopbackServer server("HTTP/1.0 404 Not Found\r\n\r\n");
     Aim(server);
