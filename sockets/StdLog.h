@@ -8,7 +8,7 @@ class ISocketHandler;
 class Socket;
 
 // Severity of a report; the values are fixed, logs print them by name.
-enum loglevel_t {
+enum loglevel_t : int {
     LOG_LEVEL_WARNING = 0,
     LOG_LEVEL_ERROR = 1,
     LOG_LEVEL_FATAL = 2,
