@@ -62,7 +62,7 @@ private:
     void fadeStep();
 
     NSPoint mLocation{};
-    bool mResizing{false};
+    [[maybe_unused]] bool mResizing{false};  // kept as the window's record has it; nothing reads it
     bool mIsOpen{false};
     QPointer<View> mNotifyView;
     NSRect mNotifyFrame{};
