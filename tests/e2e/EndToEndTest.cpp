@@ -27,6 +27,7 @@
 #include "Source/RatingView.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "Source/TapView.h"
+#include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/TextField.h"
@@ -45,8 +46,6 @@
 
 namespace {
 
-const char* const kStandIn = BEATWICK_BINARY_DIR "/player-standin";
-
 // What `player-standin --ctl state` tells: the play state, then the track's name, artist and
 // hexadecimal persistent ID.
 struct PlayerState {
@@ -54,14 +53,6 @@ struct PlayerState {
     std::string name;
     SInt64 persistentID{0};
 };
-
-QString control(const QStringList& arguments) {
-    QProcess process;
-    process.start(QString::fromLatin1(kStandIn), QStringList{"--ctl"} + arguments);
-    EXPECT_TRUE(process.waitForFinished(15000)) << arguments.join(' ').toStdString();
-    EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
 
 PlayerState playerState() {
     const QStringList fields = control({"state"}).split('\t');
@@ -137,23 +128,13 @@ protected:
         fController.reset();
         NSDistributedNotificationCenter::defaultCenter().removeObserver(this);
         AlertPresenter::setCurrent(nullptr);
-        const SInt32 pid = PBRunningPlayerProcessID();
-        if (pid == 0) return;
-        NSRunningApplication{"com.apple.iTunes", pid, ""}.terminate();
-        if (!waitFor([] { return PBRunningPlayerProcessID() == 0; })) kill(pid, SIGTERM);
+        quitStandIn(fScheduler);
     }
 
     // Runs the event loop and Beatwick's queued work until the condition holds; false when it
     // did not within the bound. Beatwick's timed work stays on virtual time.
     bool waitFor(const std::function<bool()>& condition, int boundMs = 20000) {
-        QDeadlineTimer deadline(boundMs);
-        for (;;) {
-            fScheduler.runPending();
-            if (condition()) return true;
-            if (deadline.hasExpired()) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(1);
-        }
+        return runEventsUntil(fScheduler, condition, boundMs);
     }
 
     void startPlayer() {

@@ -21,6 +21,7 @@
 #include "Source/PlayerBridge/PlayerBridge.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
 #include "Source/SystemControllerEnvironment.h"
+#include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppleEvents/DBusTransport.h"
@@ -34,15 +35,6 @@
 #include "platform/Foundation/Workspace.h"
 
 namespace {
-
-const char* const kStandIn = BEATWICK_BINARY_DIR "/player-standin";
-
-QString control(const QStringList& arguments) {
-    QProcess process;
-    process.start(QString::fromLatin1(kStandIn), QStringList{"--ctl"} + arguments);
-    EXPECT_TRUE(process.waitForFinished(15000)) << arguments.join(' ').toStdString();
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
 
 // Five file tracks of four minutes in one library, in order; the BPMs make the skip walk's case:
 // after "One", "Two" and "Three" are done and "Four" has no tempo.
@@ -109,21 +101,11 @@ protected:
         if (fController) fController->applicationWillTerminate();
         fController.reset();
         AlertPresenter::setCurrent(nullptr);
-        const SInt32 pid = PBRunningPlayerProcessID();
-        if (pid == 0) return;
-        NSRunningApplication{"com.apple.iTunes", pid, ""}.terminate();
-        if (!waitFor([] { return PBRunningPlayerProcessID() == 0; })) kill(pid, SIGTERM);
+        quitStandIn(fScheduler);
     }
 
     bool waitFor(const std::function<bool()>& condition, int boundMs = 20000) {
-        QDeadlineTimer deadline(boundMs);
-        for (;;) {
-            fScheduler.runPending();
-            if (condition()) return true;
-            if (deadline.hasExpired()) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(1);
-        }
+        return runEventsUntil(fScheduler, condition, boundMs);
     }
 
     std::string playingName() {

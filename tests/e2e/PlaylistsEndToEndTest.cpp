@@ -27,6 +27,7 @@
 #include "Source/PlayerBridge/PlayerLocator.h"
 #include "Source/RulesController.h"
 #include "Source/SystemControllerEnvironment.h"
+#include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Menu.h"
 #include "platform/AppKit/PopUpButton.h"
@@ -43,19 +44,10 @@
 
 namespace {
 
-const char* const kStandIn = BEATWICK_BINARY_DIR "/player-standin";
 constexpr SInt64 kRunning = 0x5EA7B1C000000102;
 constexpr SInt64 kCalm = 0x5EA7B1C000000104;
 constexpr SInt64 kFirstTrack = 0x5EA7B1C000000001;
 constexpr SInt64 kStreamTrack = 0x5EA7B1C000000002;
-
-QString control(const QStringList& arguments) {
-    QProcess process;
-    process.start(QString::fromLatin1(kStandIn), QStringList{"--ctl"} + arguments);
-    EXPECT_TRUE(process.waitForFinished(15000)) << arguments.join(' ').toStdString();
-    EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
 
 // Tracks: a file track, a stream (no location), a file track; playlists of every kind the
 // player writes, the plain ones being "Running" [third] and "Calm" [first] inside a folder.
@@ -146,21 +138,11 @@ protected:
         fController.reset();
         NSDistributedNotificationCenter::defaultCenter().removeObserver(this);
         AlertPresenter::setCurrent(nullptr);
-        const SInt32 pid = PBRunningPlayerProcessID();
-        if (pid == 0) return;
-        NSRunningApplication{"com.apple.iTunes", pid, ""}.terminate();
-        if (!waitFor([] { return PBRunningPlayerProcessID() == 0; })) kill(pid, SIGTERM);
+        quitStandIn(fScheduler);
     }
 
     bool waitFor(const std::function<bool()>& condition, int boundMs = 20000) {
-        QDeadlineTimer deadline(boundMs);
-        for (;;) {
-            fScheduler.runPending();
-            if (condition()) return true;
-            if (deadline.hasExpired()) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(1);
-        }
+        return runEventsUntil(fScheduler, condition, boundMs);
     }
 
     void startPlayer() {
