@@ -16,11 +16,14 @@
 #include "platform/Foundation/BusApplication.h"
 #include "platform/Foundation/BusRunningApplications.h"
 #include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/TerminationSignals.h"
 #include "platform/Foundation/UserDefaults.h"
 
 int main(int argc, char** argv) {
     const ScopedAudioShutdown audio;
     BeatwickApplication application(argc, argv);
+    // A logout or Ctrl+C ends the program as Quit does, so what it keeps at quit is written.
+    const TerminationSignals termination;
     DBusTransport::install();
     BusRunningApplications::install();
     // A quit request ends the event loop, so the controller's termination runs as for any quit.
