@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/Foundation/UTF8.h"
+
 namespace {
 
 constexpr uint8_t kMarkerFalse = 0x08;
@@ -70,31 +72,9 @@ bool appendString(std::string& out, const std::string& text) {
     std::u16string units;
     units.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const uint8_t c = static_cast<uint8_t>(text[i]);
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size() && extra > 0) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        std::optional<uint32_t> decoded = decodeUTF8(text, i);
+        if (!decoded) return false;
+        uint32_t cp = *decoded;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             units += static_cast<char16_t>(0xD800 | (cp >> 10));
@@ -102,7 +82,6 @@ bool appendString(std::string& out, const std::string& text) {
         } else {
             units += static_cast<char16_t>(cp);
         }
-        i += extra + 1;
     }
     appendHeader(out, kMarkerUTF16, units.size());
     for (char16_t unit : units) appendBigEndian(out, unit, 2);

@@ -7,6 +7,8 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/Foundation/UTF8.h"
+
 namespace {
 
 constexpr std::string_view kHeader =
@@ -17,42 +19,6 @@ constexpr std::string_view kHeader =
 // Base64 lines end by column 76, counting a tab as eight.
 size_t base64LineLength(int depth) {
     return static_cast<size_t>(std::max(76 - 8 * depth, 16));
-}
-
-// UTF-8 without NUL characters, which no reader would give back.
-bool isValidUTF8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const uint8_t c = static_cast<uint8_t>(text[i]);
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if (c == 0) return false;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= text.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        static constexpr uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
 }
 
 void appendEscaped(std::string& out, std::string_view text) {
@@ -108,7 +74,7 @@ bool PropertyListXMLWriter::fail(std::string message) {
 }
 
 bool PropertyListXMLWriter::text(const char* element, const std::string& text, int depth) {
-    if (!isValidUTF8(text)) return fail(std::string(element) + " is not UTF-8 text");
+    if (!isValidUTF8WithoutNul(text)) return fail(std::string(element) + " is not UTF-8 text");
     indent(depth);
     mOut += '<';
     mOut += element;
