@@ -94,11 +94,8 @@ void HttpPostSocket::OnConnect() {
         m_upload.AddText("--" + boundary + "\r\ncontent-disposition: form-data; name=\"" + name +
                          "\"; filename=\"" + path + "\"\r\ncontent-type: " + file_types[path] + "\r\n\r\n");
         // Measured now, not when it was added: the length sent is the length announced.
-        if (!m_upload.AddFile(path, file_sizes[path])) {
-            Handler().LogError(this, "OnConnect", errno, strerror(errno), LOG_LEVEL_FATAL);
-            SetCloseAndDelete();
-            return;
-        }
+        if (!m_upload.AddFile(path, file_sizes[path]))
+            return Abort("OnConnect", errno, strerror(errno), LOG_LEVEL_FATAL);
         m_upload.AddText("\r\n");
     }
     m_upload.AddText("--" + boundary + "--\r\n");
@@ -117,8 +114,6 @@ void HttpPostSocket::OnTransferLimit() {
             SetTransferLimit(0);
             return;
         case HttpUploadQueue::Result::Failed:
-            Handler().LogError(this, "OnTransferLimit", 0, "file shrank during upload", LOG_LEVEL_FATAL);
-            SetCloseAndDelete();
-            return;
+            return Abort("OnTransferLimit", 0, "file shrank during upload", LOG_LEVEL_FATAL);
     }
 }

@@ -19,7 +19,8 @@ public:
     void AddMultilineField(const std::string& name, const std::list<std::string>& values);
     void AddFile(const std::string& name, const std::string& path, const std::string& content_type);
     void SetMultipart() { multipart = true; }
-    bool Open() { return TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
+    // False also when the socket is already marked to close: a file could not be measured.
+    bool Open() { return !CloseAndDelete() && TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
     const std::string& GetBoundary() const { return boundary; }
 
     // A new boundary from the shared counter. May be called from any thread.
