@@ -21,7 +21,7 @@ void HttpPutSocket::OnConnect() {
         return Abort("OnConnect", errno, strerror(errno), LOG_LEVEL_FATAL);
     SetMethod("PUT");
     SetHttpVersion("HTTP/1.1");
-    AddResponseHeader("Host", GetUrlHost());
+    AddResponseHeader("Host", HostHeader());
     AddResponseHeader("Content-type", put_content_type);
     AddResponseHeader("Content-length", std::to_string(put_length));
     AddResponseHeader("User-agent", MyUseragent());

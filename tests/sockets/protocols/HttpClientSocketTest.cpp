@@ -281,6 +281,7 @@ TEST_F(HttpClientTest, UrlEncodedPostJoinsValuesAndEncodesThem) {
         peer.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return out.contents > 0; });
     EXPECT_NE(request.find("Content-type: application/x-www-form-urlencoded\r\n"), std::string::npos)
         << request;
+    EXPECT_NE(request.find("Host: 127.0.0.1:" + std::to_string(peer.port) + "\r\n"), std::string::npos);
     EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), "a=x%0d%0ay+z&b=%26");
 }
 
@@ -412,21 +413,87 @@ TEST_F(TempFiles, PutSendsTheFileWithItsLength) {
     const std::string request = peer.Serve(handler, "HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n",
                                            [&] { return out.contents > 0; });
     EXPECT_EQ(request.rfind("PUT /put HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(request.find("Host: 127.0.0.1:" + std::to_string(peer.port) + "\r\n"), std::string::npos);
     EXPECT_NE(request.find("Content-length: 70000\r\n"), std::string::npos);
     EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), data);
 }
 
-TEST(HttpPostSocket, BoundariesComeFromTheSharedCounter) {
-    const std::string first = HttpPostSocket::NextBoundary();
-    const std::string second = HttpPostSocket::NextBoundary();
-    ASSERT_EQ(first.substr(0, 4), "----");
-    EXPECT_NE(first, second);
-    const int n = std::stoi(first.substr(first.find("__") + 2));
-    // The second boundary's characters start at the value after the first one's number.
-    std::string expected = "----";
-    for (int c = n + 1; expected.size() < 16; ++c)
-        if (isalnum(c % 128)) expected += static_cast<char>(c % 128);
-    EXPECT_EQ(second.substr(0, 16), expected);
+TEST_F(TempFiles, MultipartPartHeadsEscapeQuotesAndLineBreaks) {
+    const std::string path = Write("q\"uote.txt", "data");
+    Recording<HttpPostSocket> post(&out, handler, Url(peer.port));
+    post.AddField("a\"b\r\nX-Injected: 1", "v");
+    post.AddFile("f\"", path, "text/plain\r\nX-Injected: 2");
+    ASSERT_TRUE(post.Open());
+    handler.Add(&post);
+    const std::string request =
+        peer.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return out.contents > 0; });
+    EXPECT_NE(request.find("name=\"a%22b%0D%0AX-Injected: 1\"\r\n\r\nv\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("name=\"f%22\"; filename=\"" + dir +
+                           "/q%22uote.txt\"\r\ncontent-type: text/plain%0D%0AX-Injected: 2\r\n\r\ndata\r\n"),
+              std::string::npos)
+        << request;
+    EXPECT_EQ(request.find("\nX-Injected"), std::string::npos);
+}
+
+TEST_F(TempFiles, TheBoundaryOccursInNoFieldAndNoFile) {
+    for (const bool inFile : {false, true}) {
+        RawPeer p;
+        Outcome o;
+        Recording<HttpPostSocket> post(&o, handler, Url(p.port));
+        const std::string planned = post.GetBoundary();
+        const std::string content = "x\r\n--" + planned + "\r\ny";
+        if (inFile) {
+            post.AddFile("f", Write("b.bin", content), "application/octet-stream");
+        } else {
+            post.SetMultipart();
+            post.AddField("f", content);
+        }
+        ASSERT_TRUE(post.Open());
+        handler.Add(&post);
+        const std::string request =
+            p.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return o.contents > 0; });
+        const std::string marker = "Content-type: multipart/form-data; boundary=";
+        const size_t at = request.find(marker);
+        ASSERT_NE(at, std::string::npos) << request;
+        const std::string used =
+            request.substr(at + marker.size(), request.find("\r\n", at) - at - marker.size());
+        EXPECT_NE(used, planned) << (inFile ? "file" : "field");
+        EXPECT_EQ(post.GetBoundary(), used);
+        const std::string body = request.substr(request.find("\r\n\r\n") + 4);
+        EXPECT_NE(body.find(content + "\r\n--" + used + "--\r\n"), std::string::npos) << body;
+        // Once as the part's delimiter, once as the end.
+        size_t count = 0;
+        for (size_t i = body.find(used); i != std::string::npos; i = body.find(used, i + 1)) ++count;
+        EXPECT_EQ(count, 2u) << body;
+    }
+}
+
+TEST(HttpPostSocket, EachProcessDrawsBoundariesOfItsOwn) {
+    // Two children start from the same state; a boundary that followed from it would repeat.
+    std::string drawn[2];
+    for (std::string& boundary : drawn) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        ASSERT_NE(pid, -1);
+        if (pid == 0) {
+            const std::string text = HttpPostSocket::NextBoundary();
+            _exit(write(fds[1], text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
+        }
+        close(fds[1]);
+        char buf[256];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) boundary.append(buf, size_t(n));
+        close(fds[0]);
+        waitpid(pid, nullptr, 0);
+    }
+    EXPECT_NE(drawn[0], drawn[1]);
+    for (const std::string& boundary : drawn) {
+        ASSERT_GT(boundary.size(), 20u) << boundary;
+        EXPECT_EQ(boundary.substr(0, 4), "----");
+        EXPECT_TRUE(std::all_of(boundary.begin() + 4, boundary.end(), [](char c) { return isalnum(c); }))
+            << boundary;
+    }
+    EXPECT_NE(HttpPostSocket::NextBoundary(), HttpPostSocket::NextBoundary());
 }
 
 }  // namespace
