@@ -436,13 +436,23 @@ TEST_F(TempFiles, MultipartPartHeadsEscapeQuotesAndLineBreaks) {
 }
 
 TEST_F(TempFiles, TheBoundaryOccursInNoFieldAndNoFile) {
-    for (const bool inFile : {false, true}) {
+    enum class Where { Field, File };
+    struct Case {
+        const char* name;
+        Where where;
+        size_t before;  // bytes ahead of the planned boundary
+    } cases[] = {
+        {"in a field", Where::Field, 0},
+        {"in a file", Where::File, 0},
+        {"in a file, across its first 64 KiB read", Where::File, 65536 - 10},
+    };
+    for (const Case& c : cases) {
         RawPeer p;
         Outcome o;
         Recording<HttpPostSocket> post(&o, handler, Url(p.port));
         const std::string planned = post.GetBoundary();
-        const std::string content = "x\r\n--" + planned + "\r\ny";
-        if (inFile) {
+        const std::string content = std::string(c.before, 'x') + "\r\n--" + planned + "\r\ny";
+        if (c.where == Where::File) {
             post.AddFile("f", Write("b.bin", content), "application/octet-stream");
         } else {
             post.SetMultipart();
@@ -454,17 +464,17 @@ TEST_F(TempFiles, TheBoundaryOccursInNoFieldAndNoFile) {
             p.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return o.contents > 0; });
         const std::string marker = "Content-type: multipart/form-data; boundary=";
         const size_t at = request.find(marker);
-        ASSERT_NE(at, std::string::npos) << request;
+        ASSERT_NE(at, std::string::npos) << c.name;
         const std::string used =
             request.substr(at + marker.size(), request.find("\r\n", at) - at - marker.size());
-        EXPECT_NE(used, planned) << (inFile ? "file" : "field");
-        EXPECT_EQ(post.GetBoundary(), used);
+        EXPECT_NE(used, planned) << c.name;
+        EXPECT_EQ(post.GetBoundary(), used) << c.name;
         const std::string body = request.substr(request.find("\r\n\r\n") + 4);
-        EXPECT_NE(body.find(content + "\r\n--" + used + "--\r\n"), std::string::npos) << body;
+        EXPECT_NE(body.find(content + "\r\n--" + used + "--\r\n"), std::string::npos) << c.name;
         // Once as the part's delimiter, once as the end.
         size_t count = 0;
         for (size_t i = body.find(used); i != std::string::npos; i = body.find(used, i + 1)) ++count;
-        EXPECT_EQ(count, 2u) << body;
+        EXPECT_EQ(count, 2u) << c.name;
     }
 }
 
