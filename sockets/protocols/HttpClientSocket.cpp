@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "sockets/Parse.h"
+#include "sockets/Utility.h"
+
 HttpClientSocket::HttpClientSocket(ISocketHandler& handler) : HTTPSocket(handler) {}
 
 HttpClientSocket::HttpClientSocket(ISocketHandler& handler, const std::string& url) : HTTPSocket(handler) {
@@ -49,26 +52,30 @@ bool HttpClientSocket::ResponseHasNoBody() {
 }
 
 void HttpClientSocket::OnFirst() {
-    if (!IsResponse()) {
-        Handler().LogError(this, "OnFirst", 0, "Response expected but not received - aborting",
-                           LOG_LEVEL_FATAL);
-        SetCloseAndDelete();
-    }
     content = GetHttpVersion() + " " + GetStatus() + " " + GetStatusText() + "\r\n";
+    if (!IsResponse()) Abort("OnFirst", 0, "Response expected but not received - aborting", LOG_LEVEL_FATAL);
 }
 
 void HttpClientSocket::OnHeader(const std::string& key, const std::string& value) {
     content += key + ": " + value + "\r\n";
-    if (strcasecmp(key.c_str(), "content-length") == 0)
+    if (strcasecmp(key.c_str(), "content-length") == 0) {
         content_length = static_cast<size_t>(GetContentLengthValue());
-    else if (strcasecmp(key.c_str(), "content-type") == 0)
+    } else if (strcasecmp(key.c_str(), "content-type") == 0) {
         content_type = value;
+    } else if (strcasecmp(key.c_str(), "transfer-encoding") == 0) {
+        // Chunks are all this client decodes; bytes in any other coding are not the body.
+        Parse pa(Utility::ToLower(value), ",");
+        for (std::string coding = pa.getword(); !coding.empty(); coding = pa.getword())
+            if (coding != "chunked")
+                return Abort("OnHeader", 0, "Transfer-Encoding not supported: " + value, LOG_LEVEL_ERROR);
+    }
 }
 
 void HttpClientSocket::OnHeaderComplete() {
+    head_complete = true;
     if (!filename.empty()) {
         file = fopen(filename.c_str(), "wb");
-        if (!file) Handler().LogError(this, "OnHeaderComplete", errno, strerror(errno), LOG_LEVEL_ERROR);
+        if (!file) Abort("OnHeaderComplete", errno, strerror(errno), LOG_LEVEL_ERROR);
         return;
     }
     // The length is the peer's word; only a sane one gets memory.
@@ -80,15 +87,14 @@ void HttpClientSocket::OnHeaderComplete() {
 }
 
 void HttpClientSocket::OnData(const char* buf, size_t len) {
-    if (file) {
+    const bool overflow = !file && data_ptr && content_pos + len > data_size;
+    if (file)
         fwrite(buf, 1, len, file);
-    } else if (data_ptr) {
-        if (content_pos + len > data_size)
-            Handler().LogError(this, "OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
-        else
-            memcpy(data_ptr + content_pos, buf, len);
-    }
+    else if (data_ptr && !overflow)
+        memcpy(data_ptr + content_pos, buf, len);
     content_pos += len;
+    // The buffer would not hold the body whole: what the owner gets is not the response.
+    if (overflow) Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
 }
 
 void HttpClientSocket::OnDataComplete() {
@@ -96,14 +102,35 @@ void HttpClientSocket::OnDataComplete() {
 }
 
 void HttpClientSocket::OnDelete() {
-    // No length, a short body or a lost connection: the owner still hears of it once.
-    EndContent();
+    if (complete) return;
+    // Only a body framed by neither length nor chunks may end with the connection.
+    if (head_complete && !HasContentLength() && !IsChunked()) return EndContent();
+    const char* reason = !IsConnected()   ? "no connection"
+                         : !head_complete ? "connection ended before a complete response"
+                         : IsChunked()    ? "connection ended inside the chunked body"
+                                          : "connection ended before the body's Content-Length";
+    Abort("OnDelete", 0, reason, LOG_LEVEL_ERROR);
+}
+
+void HttpClientSocket::OnTimeout() {
+    // Waiting for an answer that never came is a failure, not the end of an idle connection.
+    if (complete) return HTTPSocket::OnTimeout();
+    Abort("OnTimeout", 0, "no complete response in time", LOG_LEVEL_ERROR);
 }
 
 void HttpClientSocket::OnFramingError(const std::string& reason) {
-    Handler().LogError(this, "HttpClientSocket", 0, reason, LOG_LEVEL_ERROR);
+    if (!abort_reported) Handler().LogError(this, "HttpClientSocket", 0, reason, LOG_LEVEL_ERROR);
     SetCloseAndDelete();
     EndContent();
+}
+
+void HttpClientSocket::Abort(const std::string& operation, int err, const std::string& text,
+                             loglevel_t level) {
+    Handler().LogError(this, operation, err, text, level);
+    // After the owner has heard the outcome, the connection only goes.
+    if (complete) return SetCloseAndDelete();
+    abort_reported = true;
+    Fail(text);
 }
 
 void HttpClientSocket::EndContent() {

@@ -1,7 +1,10 @@
 // The client side of one HTTP exchange: parses a URL, keeps the response's status and header
 // lines as text, and stores the body in a file or a memory buffer while every byte also passes
-// through OnData. OnContent tells the owner once that the exchange is over: complete, cut short
-// by the peer's close, or failed (Failed() then says so). Runs on the handler's loop thread.
+// through OnData. OnContent tells the owner once that the exchange is over. It is a success only
+// when the whole response arrived: its body complete by length or chunks, or, with neither, ended
+// by the peer's close. Anything else (no connection, no answer in time, a cut head or body, a
+// coding it cannot decode, a body it could not store, a file to upload that is gone) is a
+// failure, and Failed() says so. Runs on the handler's loop thread.
 #pragma once
 
 #include <cstdio>
@@ -46,10 +49,15 @@ protected:
     void OnData(const char* buf, size_t len) override;
     void OnDataComplete() override;
     void OnDelete() override;
+    void OnTimeout() override;
     void OnFramingError(const std::string& reason) override;
     bool ResponseHasNoBody() override;
     // The Host header's value: the port is left out where it is the scheme's own.
     std::string HostHeader() const;
+
+    // Ends the exchange as failed with one report: the connection closes and OnContent follows
+    // (unless the exchange had already ended; then the connection only closes).
+    void Abort(const std::string& operation, int err, const std::string& text, loglevel_t level);
 
 private:
     void EndContent();
@@ -70,4 +78,6 @@ private:
     std::string url_filename;
     std::string content_type;
     std::unique_ptr<unsigned char[]> own_buffer;
+    bool head_complete{false};
+    bool abort_reported{false};
 };

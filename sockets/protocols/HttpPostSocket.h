@@ -1,12 +1,12 @@
 // A POST of form fields, URL-encoded, or as a multipart body with file parts. Files are measured
-// and opened when the connection is made, so the announced length is the length sent.
+// and opened when the connection is made, so the announced length is the length sent; the
+// boundary is then drawn anew until it occurs in no field and no file.
 #pragma once
 
 #include <list>
 #include <map>
 #include <string>
 
-#include "sockets/Mutex.h"
 #include "sockets/protocols/HttpClientSocket.h"
 #include "sockets/protocols/HttpUploadQueue.h"
 
@@ -19,10 +19,12 @@ public:
     void AddMultilineField(const std::string& name, const std::list<std::string>& values);
     void AddFile(const std::string& name, const std::string& path, const std::string& content_type);
     void SetMultipart() { multipart = true; }
-    bool Open() { return TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
+    // False also when the socket is already marked to close: a file could not be measured.
+    bool Open() { return !CloseAndDelete() && TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
+    // The boundary planned, and once connected the one sent: it occurs in no field and no file.
     const std::string& GetBoundary() const { return boundary; }
 
-    // A new boundary from the shared counter. May be called from any thread.
+    // A new boundary of random characters. May be called from any thread.
     static std::string NextBoundary();
 
 protected:
@@ -31,6 +33,7 @@ protected:
 
 private:
     void Headers(const std::string& type, uint64_t length);
+    bool Occurs(const std::string& text) const;
 
     std::map<std::string, std::list<std::string>> fields;
     std::map<std::string, std::string> files;
@@ -39,7 +42,4 @@ private:
     std::map<std::string, std::string> file_types;
     bool multipart{false};
     HttpUploadQueue m_upload;
-
-    static int m_boundary_count;
-    static Mutex m_boundary_mutex;
 };

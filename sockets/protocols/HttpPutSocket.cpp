@@ -17,14 +17,11 @@ void HttpPutSocket::SetFile(const std::string& path) {
 }
 
 void HttpPutSocket::OnConnect() {
-    if (!m_upload.AddFile(put_file, put_length)) {
-        Handler().LogError(this, "OnConnect", errno, strerror(errno), LOG_LEVEL_FATAL);
-        SetCloseAndDelete();
-        return;
-    }
+    if (!m_upload.AddFile(put_file, put_length))
+        return Abort("OnConnect", errno, strerror(errno), LOG_LEVEL_FATAL);
     SetMethod("PUT");
     SetHttpVersion("HTTP/1.1");
-    AddResponseHeader("Host", GetUrlHost());
+    AddResponseHeader("Host", HostHeader());
     AddResponseHeader("Content-type", put_content_type);
     AddResponseHeader("Content-length", std::to_string(put_length));
     AddResponseHeader("User-agent", MyUseragent());
@@ -41,8 +38,6 @@ void HttpPutSocket::OnTransferLimit() {
             SetTransferLimit(0);
             return;
         case HttpUploadQueue::Result::Failed:
-            Handler().LogError(this, "OnTransferLimit", 0, "file shrank during upload", LOG_LEVEL_FATAL);
-            SetCloseAndDelete();
-            return;
+            return Abort("OnTransferLimit", 0, "file shrank during upload", LOG_LEVEL_FATAL);
     }
 }

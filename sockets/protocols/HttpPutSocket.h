@@ -11,7 +11,8 @@ public:
 
     void SetFile(const std::string& path);
     void SetContentType(const std::string& type) { put_content_type = type; }
-    bool Open() { return TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
+    // False also when the socket is already marked to close: its file could not be measured.
+    bool Open() { return !CloseAndDelete() && TcpSocket::Open(GetUrlHost(), GetUrlPort()); }
 
 protected:
     void OnConnect() override;

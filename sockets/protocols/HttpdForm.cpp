@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "sockets/IFile.h"
 #include "sockets/IStream.h"
@@ -61,6 +62,16 @@ bool Param(const std::string& header, const std::string& key, std::string& value
     }
     return false;
 }
+
+// What a value needs to be safe in element text and in attributes quoted either way.
+struct HtmlEscape {
+    char c;
+    const char* text;
+};
+
+constexpr HtmlEscape kHtmlEscapes[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"},
+};
 
 class FileStream : public IStream {
 public:
@@ -310,7 +321,8 @@ void HttpdForm::ParseMultipart(IFile* body, const std::string& content_type, uin
                 m_files.push_back(std::move(stored));
             }
         } else {
-            entry.value = value;
+            // A field's line breaks at its end belong to the form's layout, not to the value.
+            entry.value = value.substr(0, value.find_last_not_of("\r\n") + 1);
         }
         AddEntry(std::move(entry));
     }
@@ -372,12 +384,10 @@ std::string HttpdForm::strcpyval(const std::string& value) {
     std::string out;
     out.reserve(value.size());
     for (char c : value) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
+        const HtmlEscape* escape = std::find_if(std::begin(kHtmlEscapes), std::end(kHtmlEscapes),
+                                                [c](const HtmlEscape& e) { return e.c == c; });
+        if (escape != std::end(kHtmlEscapes))
+            out += escape->text;
         else
             out += c;
     }

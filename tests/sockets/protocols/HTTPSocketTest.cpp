@@ -87,6 +87,11 @@ TEST(HTTPSocket, MessagesAreFramedTheSameWhereverTheReadsAreCut) {
          "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n4;x=y\r\nabcd\r\n1\r\ne\r\n0\r\nT: 1\r\nU: "
          "2\r\n\r\n",
          {"request POST /  HTTP/1.1", "Transfer-Encoding=chunked", "headers done", "complete[abcde]"}},
+        {"two chunked requests in a row",
+         "POST /1 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n"
+         "POST /2 HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nc\r\n0\r\n\r\n",
+         {"request POST /1  HTTP/1.1", "Transfer-Encoding=chunked", "headers done", "complete[ab]",
+          "request POST /2  HTTP/1.1", "Transfer-Encoding=chunked", "headers done", "complete[c]"}},
         {"two pipelined requests with bodies",
          "POST /1 HTTP/1.1\r\nContent-Length: 3\r\n\r\nabcPOST /2 HTTP/1.1\r\nContent-Length: 2\r\n\r\nxy",
          {"request POST /1  HTTP/1.1", "Content-Length=3", "headers done", "complete[abc]",

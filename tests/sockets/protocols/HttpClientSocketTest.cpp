@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/Carbon/Clock.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpGetSocket.h"
 #include "sockets/protocols/HttpPostSocket.h"
@@ -51,8 +56,14 @@ class RawPeer {
 public:
     RawPeer() : listener(loopback::Listen()), port(loopback::PortOf(listener.get())) {}
 
-    // Serves one connection: reads the request while the handler runs, sends `reply`, closes.
     std::string Serve(SocketHandler& handler, const std::string& reply, const std::function<bool()>& done) {
+        return Serve(handler, std::vector<std::string>{reply}, done);
+    }
+
+    // Serves one connection: reads the request while the handler runs, writes the pieces of the
+    // reply apart (the handler reads between them), then closes.
+    std::string Serve(SocketHandler& handler, const std::vector<std::string>& reply,
+                      const std::function<bool()>& done) {
         Fd conn;
         loopback::Pump(handler, [&] {
             if (conn.get() == -1) {
@@ -65,7 +76,11 @@ public:
             while ((n = recv(conn.get(), buf, sizeof(buf), MSG_DONTWAIT)) > 0) request.append(buf, size_t(n));
             return Complete();
         });
-        loopback::WriteAll(conn.get(), reply);
+        for (const std::string& piece : reply) {
+            loopback::WriteAll(conn.get(), piece);
+            loopback::Pump(
+                handler, [] { return false; }, 4);
+        }
         conn.reset();
         loopback::Pump(handler, done);
         return request;
@@ -124,7 +139,8 @@ TEST_F(HttpClientTest, ResponsesAreBufferedOnlyWhenTheirLengthIsSane) {
         {"chunked body",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n1\r\nc\r\n0\r\n\r\n", false, "abc",
          false},
-        {"huge length", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nabc", false, "abc", false},
+        {"huge length, cut short", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nabc", true,
+         "abc", false},
         {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nabc", true, "", false},
         {"smuggled chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", true, "",
          false},
@@ -148,15 +164,111 @@ TEST_F(HttpClientTest, ResponsesAreBufferedOnlyWhenTheirLengthIsSane) {
     }
 }
 
-TEST_F(HttpClientTest, ATooSmallBufferIsNeverWrittenPast) {
+TEST_F(HttpClientTest, ATooSmallBufferIsNeverWrittenPastAndFailsTheTransfer) {
     unsigned char buf[4] = {'-', '-', '-', '-'};
     Recording<HttpGetSocket> get(&out, handler, "127.0.0.1", peer.port, "/x");
     get.SetDataPtr(buf, 2);
     handler.Add(&get);
-    peer.Serve(handler, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc", [&] { return out.contents > 0; });
+    peer.Serve(handler, "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc",
+               [&] { return !handler.Valid(&get); });
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "----");
     EXPECT_EQ(out.pos, 3u);
-    EXPECT_GE(log.Count("OnData", "content buffer overflow"), 1u);
+    EXPECT_EQ(log.Count("OnData", "content buffer overflow"), 1u);
+    EXPECT_EQ(out.contents, 1);
+    EXPECT_TRUE(out.failed);
+}
+
+// Runs a heap socket until the handler has deleted it; what it reported stays in its Outcome.
+void RunToTheEnd(SocketHandler& handler, Socket* socket, RawPeer* peer = nullptr,
+                 const std::vector<std::string>& reply = {}) {
+    socket->SetDeleteByHandler();
+    handler.Add(socket);
+    if (peer) peer->Serve(handler, reply, [&] { return !handler.Valid(socket); });
+    loopback::Pump(handler, [&] { return !handler.Valid(socket); });
+    // A few passes more: a second OnContent would come now.
+    loopback::Pump(
+        handler, [] { return false; }, 4);
+}
+
+TEST_F(HttpClientTest, AResponseThatBreaksOffEndsInOneFailedContent) {
+    const std::string head = "HTTP/1.1 200 OK\r\n";
+    const std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> reply;
+        bool failed;
+        std::string body;
+    } cases[] = {
+        {"closed before a response", {}, true, ""},
+        {"closed inside the head", {head + "Content-Le"}, true, ""},
+        {"a request instead of a response", {"GET / HTTP/1.1\r\n\r\n"}, true, ""},
+        {"body cut short of its length", {head + "Content-Length: 10\r\n\r\n", "abc"}, true, "abc"},
+        {"chunked body cut mid-chunk", {chunked, "5\r\nab"}, true, "ab"},
+        {"chunked body cut before its last chunk", {chunked + "2\r\nab\r\n"}, true, "ab"},
+        {"a transfer coding it cannot decode",
+         {head + "Transfer-Encoding: gzip, chunked\r\n\r\n", "3\r\n\x1f\x8b\x08\r\n0\r\n\r\n"},
+         true,
+         ""},
+        {"head and body written apart", {head + "Content-Length: 5\r\n\r\n", "ab", "cde"}, false, "abcde"},
+        {"chunks written apart", {chunked, "2\r\nab\r\n", "3\r\ncde\r\n0\r\n\r\n"}, false, "abcde"},
+        {"a body that ends at the close",
+         {"HTTP/1.0 200 OK\r\n\r\n", "until", " close"},
+         false,
+         "until close"},
+    };
+    for (const Case& c : cases) {
+        RawPeer p;
+        Outcome o;
+        RunToTheEnd(handler, new Recording<HttpGetSocket>(&o, handler, "127.0.0.1", p.port, "/x"), &p,
+                    c.reply);
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_EQ(o.failed, c.failed) << c.name;
+        EXPECT_EQ(o.body, c.body) << c.name;
+    }
+}
+
+TEST_F(HttpClientTest, ARefusedConnectEndsInOneFailedContent) {
+    uint16_t refusing = 0;
+    {
+        Fd closed = loopback::Listen();
+        refusing = loopback::PortOf(closed.get());
+    }
+    Outcome got, posted;
+    RunToTheEnd(handler, new Recording<HttpGetSocket>(&got, handler, "127.0.0.1", refusing, "/x"));
+    auto* post =
+        new Recording<HttpPostSocket>(&posted, handler, "http://127.0.0.1:" + std::to_string(refusing));
+    post->AddField("a", "b");
+    post->Open();
+    RunToTheEnd(handler, post);
+    for (const Outcome* o : {&got, &posted}) {
+        EXPECT_EQ(o->contents, 1);
+        EXPECT_TRUE(o->failed);
+    }
+    EXPECT_EQ(log.Count("OnDelete", "no connection"), 2u);
+}
+
+TEST(HttpClientTimeOut, AServerThatNeverAnswersFailsAtTheTimeOut) {
+    VirtualClock clock;
+    CapturingLog log;
+    SocketHandler handler(&log);
+    handler.SetClock(clock);
+    // The peer's backlog takes the connection and the request; nobody ever reads them.
+    RawPeer silent;
+    Outcome out;
+    Recording<HttpGetSocket> get(&out, handler, "127.0.0.1", silent.port, "/x");
+    handler.Add(&get);
+    loopback::Pump(handler, [&] { return get.GetOutputLength() == 0 && get.IsConnected(); });
+    clock.sleepFor((HTTPSocket::kIdleTimeout - 1) * 1'000'000LL);
+    loopback::Pump(
+        handler, [] { return false; }, 4);
+    EXPECT_EQ(out.contents, 0);
+    clock.sleepFor(3 * 1'000'000LL);
+    loopback::Pump(handler, [&] { return !handler.Valid(&get); });
+    EXPECT_EQ(out.contents, 1);
+    EXPECT_TRUE(out.failed);
+    // Reported as what it was, not as a connection that went away.
+    EXPECT_EQ(log.Count("OnTimeout", "no complete response in time"), 1u);
+    EXPECT_EQ(log.Count("OnDelete"), 0u);
 }
 
 TEST_F(HttpClientTest, UrlEncodedPostJoinsValuesAndEncodesThem) {
@@ -169,6 +281,7 @@ TEST_F(HttpClientTest, UrlEncodedPostJoinsValuesAndEncodesThem) {
         peer.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return out.contents > 0; });
     EXPECT_NE(request.find("Content-type: application/x-www-form-urlencoded\r\n"), std::string::npos)
         << request;
+    EXPECT_NE(request.find("Host: 127.0.0.1:" + std::to_string(peer.port) + "\r\n"), std::string::npos);
     EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), "a=x%0d%0ay+z&b=%26");
 }
 
@@ -186,8 +299,90 @@ protected:
         fclose(f);
         return path;
     }
+    static std::string Read(const std::string& path) {
+        std::string data;
+        if (FILE* f = fopen(path.c_str(), "rb")) {
+            char buf[4096];
+            for (size_t n; (n = fread(buf, 1, sizeof(buf), f)) > 0;) data.append(buf, n);
+            fclose(f);
+        }
+        return data;
+    }
+    std::string Url(uint16_t port) const { return "http://127.0.0.1:" + std::to_string(port) + "/up"; }
     std::string dir;
 };
+
+TEST_F(TempFiles, ABodyGoesToItsTargetFileAndATargetThatCannotBeOpenedFails) {
+    struct Case {
+        const char* name;
+        std::string target;
+        bool failed;
+    } cases[] = {
+        {"a target that can be written", dir + "/body.txt", false},
+        {"a target in a missing folder", dir + "/missing/body.txt", true},
+    };
+    for (const Case& c : cases) {
+        RawPeer p;
+        Outcome o;
+        RunToTheEnd(handler, new Recording<HttpGetSocket>(&o, handler, Url(p.port), c.target), &p,
+                    {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabc"});
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_EQ(o.failed, c.failed) << c.name;
+        EXPECT_EQ(Read(c.target), c.failed ? "" : "abc") << c.name;
+    }
+}
+
+TEST_F(TempFiles, AnUploadWhoseFileIsGoneEndsInOneFailedContent) {
+    const std::string url = Url(peer.port);
+    const std::string missing = dir + "/missing";
+    auto gone = [&](const std::string& name) {
+        const std::string path = Write(name, "x");
+        return std::make_pair(path, [path] { unlink(path.c_str()); });
+    };
+    struct Case {
+        const char* name;
+        std::function<HttpClientSocket*(Outcome*)> make;
+    } cases[] = {
+        {"PUT of a file that is not there",
+         [&](Outcome* o) {
+             auto* put = new Recording<HttpPutSocket>(o, handler, url);
+             put->SetFile(missing);
+             put->Open();
+             return put;
+         }},
+        {"PUT of a file removed before the connection",
+         [&](Outcome* o) {
+             auto* put = new Recording<HttpPutSocket>(o, handler, url);
+             auto [path, remove] = gone("put.bin");
+             put->SetFile(path);
+             remove();
+             put->Open();
+             return put;
+         }},
+        {"POST of a file that is not there",
+         [&](Outcome* o) {
+             auto* post = new Recording<HttpPostSocket>(o, handler, url);
+             post->AddFile("f", missing, "text/plain");
+             post->Open();
+             return post;
+         }},
+        {"POST of a file removed before the connection",
+         [&](Outcome* o) {
+             auto* post = new Recording<HttpPostSocket>(o, handler, url);
+             auto [path, remove] = gone("post.bin");
+             post->AddFile("f", path, "text/plain");
+             remove();
+             post->Open();
+             return post;
+         }},
+    };
+    for (const Case& c : cases) {
+        Outcome o;
+        RunToTheEnd(handler, c.make(&o));
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_TRUE(o.failed) << c.name;
+    }
+}
 
 TEST_F(TempFiles, MultipartLengthIsTheLengthSentEvenWhenAFileChangedAfterItWasAdded) {
     const std::string big(100000, 'q');
@@ -218,21 +413,97 @@ TEST_F(TempFiles, PutSendsTheFileWithItsLength) {
     const std::string request = peer.Serve(handler, "HTTP/1.1 201 Created\r\nContent-Length: 0\r\n\r\n",
                                            [&] { return out.contents > 0; });
     EXPECT_EQ(request.rfind("PUT /put HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(request.find("Host: 127.0.0.1:" + std::to_string(peer.port) + "\r\n"), std::string::npos);
     EXPECT_NE(request.find("Content-length: 70000\r\n"), std::string::npos);
     EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4), data);
 }
 
-TEST(HttpPostSocket, BoundariesComeFromTheSharedCounter) {
-    const std::string first = HttpPostSocket::NextBoundary();
-    const std::string second = HttpPostSocket::NextBoundary();
-    ASSERT_EQ(first.substr(0, 4), "----");
-    EXPECT_NE(first, second);
-    const int n = std::stoi(first.substr(first.find("__") + 2));
-    // The second boundary's characters start at the value after the first one's number.
-    std::string expected = "----";
-    for (int c = n + 1; expected.size() < 16; ++c)
-        if (isalnum(c % 128)) expected += static_cast<char>(c % 128);
-    EXPECT_EQ(second.substr(0, 16), expected);
+TEST_F(TempFiles, MultipartPartHeadsEscapeQuotesAndLineBreaks) {
+    const std::string path = Write("q\"uote.txt", "data");
+    Recording<HttpPostSocket> post(&out, handler, Url(peer.port));
+    post.AddField("a\"b\r\nX-Injected: 1", "v");
+    post.AddFile("f\"", path, "text/plain\r\nX-Injected: 2");
+    ASSERT_TRUE(post.Open());
+    handler.Add(&post);
+    const std::string request =
+        peer.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return out.contents > 0; });
+    EXPECT_NE(request.find("name=\"a%22b%0D%0AX-Injected: 1\"\r\n\r\nv\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("name=\"f%22\"; filename=\"" + dir +
+                           "/q%22uote.txt\"\r\ncontent-type: text/plain%0D%0AX-Injected: 2\r\n\r\ndata\r\n"),
+              std::string::npos)
+        << request;
+    EXPECT_EQ(request.find("\nX-Injected"), std::string::npos);
+}
+
+TEST_F(TempFiles, TheBoundaryOccursInNoFieldAndNoFile) {
+    enum class Where { Field, File };
+    struct Case {
+        const char* name;
+        Where where;
+        size_t before;  // bytes ahead of the planned boundary
+    } cases[] = {
+        {"in a field", Where::Field, 0},
+        {"in a file", Where::File, 0},
+        {"in a file, across its first 64 KiB read", Where::File, 65536 - 10},
+    };
+    for (const Case& c : cases) {
+        RawPeer p;
+        Outcome o;
+        Recording<HttpPostSocket> post(&o, handler, Url(p.port));
+        const std::string planned = post.GetBoundary();
+        const std::string content = std::string(c.before, 'x') + "\r\n--" + planned + "\r\ny";
+        if (c.where == Where::File) {
+            post.AddFile("f", Write("b.bin", content), "application/octet-stream");
+        } else {
+            post.SetMultipart();
+            post.AddField("f", content);
+        }
+        ASSERT_TRUE(post.Open());
+        handler.Add(&post);
+        const std::string request =
+            p.Serve(handler, "HTTP/1.0 204 No Content\r\n\r\n", [&] { return o.contents > 0; });
+        const std::string marker = "Content-type: multipart/form-data; boundary=";
+        const size_t at = request.find(marker);
+        ASSERT_NE(at, std::string::npos) << c.name;
+        const std::string used =
+            request.substr(at + marker.size(), request.find("\r\n", at) - at - marker.size());
+        EXPECT_NE(used, planned) << c.name;
+        EXPECT_EQ(post.GetBoundary(), used) << c.name;
+        const std::string body = request.substr(request.find("\r\n\r\n") + 4);
+        EXPECT_NE(body.find(content + "\r\n--" + used + "--\r\n"), std::string::npos) << c.name;
+        // Once as the part's delimiter, once as the end.
+        size_t count = 0;
+        for (size_t i = body.find(used); i != std::string::npos; i = body.find(used, i + 1)) ++count;
+        EXPECT_EQ(count, 2u) << c.name;
+    }
+}
+
+TEST(HttpPostSocket, EachProcessDrawsBoundariesOfItsOwn) {
+    // Two children start from the same state; a boundary that followed from it would repeat.
+    std::string drawn[2];
+    for (std::string& boundary : drawn) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        ASSERT_NE(pid, -1);
+        if (pid == 0) {
+            const std::string text = HttpPostSocket::NextBoundary();
+            _exit(write(fds[1], text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
+        }
+        close(fds[1]);
+        char buf[256];
+        for (ssize_t n; (n = read(fds[0], buf, sizeof(buf))) > 0;) boundary.append(buf, size_t(n));
+        close(fds[0]);
+        waitpid(pid, nullptr, 0);
+    }
+    EXPECT_NE(drawn[0], drawn[1]);
+    for (const std::string& boundary : drawn) {
+        ASSERT_GT(boundary.size(), 20u) << boundary;
+        EXPECT_EQ(boundary.substr(0, 4), "----");
+        EXPECT_TRUE(std::all_of(boundary.begin() + 4, boundary.end(), [](char c) { return isalnum(c); }))
+            << boundary;
+    }
+    EXPECT_NE(HttpPostSocket::NextBoundary(), HttpPostSocket::NextBoundary());
 }
 
 }  // namespace

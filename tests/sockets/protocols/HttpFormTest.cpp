@@ -69,17 +69,19 @@ TEST(HttpdForm, UrlEncodedTextGivesItsEntries) {
 }
 
 TEST(HttpdForm, ValuesAreEscapedUnlessRaw) {
-    HttpdForm form("v=a%3Cb%26", 10);
+    const std::string text = "v=a%3Cb%26%3E%22%27";
+    HttpdForm form(text, text.size());
     std::string value;
     ASSERT_TRUE(form.getvalue("v", value));
-    EXPECT_EQ(value, "a&lt;b&amp;");
-    EXPECT_EQ(form.getlength("v"), 11u);
-    EXPECT_EQ(form.getvalue("v"), "a<b&");
+    // Safe in element text and in attributes of either quote.
+    EXPECT_EQ(value, "a&lt;b&amp;&gt;&quot;&#39;");
+    EXPECT_EQ(form.getlength("v"), 7u + 3 + 4 + 3 + 5 + 4);
+    EXPECT_EQ(form.getvalue("v"), "a<b&>\"'");
     EXPECT_FALSE(form.getvalue("V", value));
     form.EnableRaw(true);
     std::string name;
     ASSERT_TRUE(form.getfirst(name, value));
-    EXPECT_EQ(value, "a<b&");
+    EXPECT_EQ(value, "a<b&>\"'");
     EXPECT_FALSE(form.getnext(name, value));
     EXPECT_EQ(name, "");
 }
@@ -109,6 +111,19 @@ TEST(HttpdForm, MultipartFilesGoToPrivateFilesThatGoWithTheForm) {
     const std::string path = file.path;
     form.reset();
     EXPECT_NE(access(path.c_str(), F_OK), 0);
+}
+
+TEST(HttpdForm, MultipartFieldValuesLoseTrailingLineBreaksAndFilesStayExact) {
+    const std::string text = "line1\r\nline2\nline3\r\n";
+    auto form = Multipart("--XyZ\r\nContent-Disposition: form-data; name=\"t\"\r\n\r\n" + text +
+                          "\r\n--XyZ\r\nContent-Disposition: form-data; name=\"n\"\r\n\r\n\n\r\r\n"
+                          "\r\n--XyZ\r\nContent-Disposition: form-data; name=\"f\"; filename=\"a\"\r\n\r\n" +
+                          text + "\r\n--XyZ--\r\n");
+    EXPECT_TRUE(form->Complete());
+    ASSERT_EQ(form->Entries().size(), 3u);
+    EXPECT_EQ(form->Entries()[0].value, "line1\r\nline2\nline3");
+    EXPECT_EQ(form->Entries()[1].value, "");
+    EXPECT_EQ(ReadFile(form->Entries()[2].path), text);
 }
 
 TEST(HttpdForm, HostileMultipartBodiesEndTheParse) {

@@ -83,7 +83,7 @@ TEST_F(RealHttpClients, CurlDownloads200MegabytesThroughABoundedQueue) {
         handler, {curl, "-s", "-o", "/dev/null", "-w", "%{size_download}", url + "/big"}, 200000);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, std::to_string(200u << 20));
-    EXPECT_GT(app.maxOutput, 0u);
+    // A fast reader may keep the queue empty throughout; the promise is only that it stays small.
     EXPECT_LE(app.maxOutput, 2 * HttpBaseSocket::kPiece);
 }
 
@@ -101,10 +101,13 @@ TEST_F(RealHttpClients, PythonHttpClientKeepsAliveAcrossMethodsAndChunkedBodies)
         "r.read().decode())\n"
         "c.request('POST', '/c', body=iter([b'k=', b'chunked']), headers=form, encode_chunked=True)\n"
         "r = c.getresponse(); print(r.status, r.read().decode())\n"
+        "c.request('POST', '/c2', body=iter([b'k=', b'again']), headers=form, encode_chunked=True)\n"
+        "r = c.getresponse(); print(r.status, r.read().decode())\n"
         "c.request('HEAD', '/d'); r = c.getresponse(); print(r.status, len(r.read()))\n";
     const external::Result r = external::Run(handler, {python, "-c", script});
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out, "200 GET /a x=1;\n200 POST /b k=v;\n200 POST /c k=chunked;\n200 0\n");
+    EXPECT_EQ(r.out,
+              "200 GET /a x=1;\n200 POST /b k=v;\n200 POST /c k=chunked;\n200 POST /c2 k=again;\n200 0\n");
     EXPECT_EQ(app.connections, 1);
 }
 

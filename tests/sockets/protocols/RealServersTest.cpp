@@ -1,0 +1,121 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sockets/SocketHandler.h"
+#include "sockets/protocols/HttpGetSocket.h"
+#include "sockets/protocols/HttpPostSocket.h"
+#include "sockets/protocols/HttpPutSocket.h"
+#include "tests/sockets/protocols/support/ExternalClient.h"
+#include "tests/sockets/support/CapturingLog.h"
+#include "tests/sockets/support/LoopbackPeers.h"
+
+namespace {
+
+// Python's own server on a listener of ours: files by GET, and PUT and POST bodies read back the
+// way its standard library reads them (the multipart parts through its email parser).
+const char* const kServer = R"(
+import email.parser, email.policy, http.server, socket, sys
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def reply(self, text):
+        data = text.encode()
+        self.send_response(200)
+        self.send_header('Content-Length', str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def body(self):
+        return self.rfile.read(int(self.headers['Content-Length']))
+
+    def do_PUT(self):
+        self.reply('PUT host=%s %r' % (self.headers['Host'], self.body()))
+
+    def do_POST(self):
+        head = ('Content-Type: %s\r\n\r\n' % self.headers['Content-Type']).encode()
+        form = email.parser.BytesParser(policy=email.policy.HTTP).parsebytes(head + self.body())
+        parts = ['%s|%s|%r' % (p.get_param('name', header='content-disposition'), p.get_filename(),
+                               p.get_payload(decode=True)) for p in form.iter_parts()]
+        self.reply('POST host=%s defects=%d %s' % (self.headers['Host'], len(form.defects), ' '.join(parts)))
+
+    def log_message(self, *args):
+        pass
+
+server = http.server.HTTPServer(('127.0.0.1', 0), lambda *a: Handler(*a, directory=sys.argv[2]),
+                                bind_and_activate=False)
+server.socket.close()
+server.socket = socket.socket(fileno=int(sys.argv[1]))
+for _ in range(int(sys.argv[3])):
+    server.handle_request()
+)";
+
+struct Outcome {
+    int contents = 0;
+    bool failed = false;
+    std::string body;
+};
+
+template <class Base>
+class Recording : public Base {
+public:
+    template <class... Args>
+    explicit Recording(Outcome* out, Args&&... args) : Base(args...), m_out(out) {}
+    void OnContent() override {
+        ++m_out->contents;
+        m_out->failed = this->Failed();
+    }
+    void OnData(const char* buf, size_t len) override {
+        Base::OnData(buf, len);
+        m_out->body.append(buf, len);
+    }
+
+private:
+    Outcome* m_out;
+};
+
+TEST(RealHttpServers, PythonServesOurGetAndReadsOurPutAndMultipartPost) {
+    REQUIRE_PROGRAM(python, "python3");
+    CapturingLog log;
+    SocketHandler handler(&log);
+    external::Scratch scratch;
+    scratch.Write("page.txt", "a page\r\n");
+    const std::string upload = scratch.Write("up\"load.bin", std::string("\0\r\n--x", 6));
+    loopback::Fd listener = loopback::Listen();
+    fcntl(listener.get(), F_SETFD, 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(loopback::PortOf(listener.get()));
+
+    Outcome got, put, posted;
+    Recording<HttpGetSocket> get(&got, handler, url + "/page.txt", scratch.dir + "/stored.txt");
+    handler.Add(&get);
+    Recording<HttpPutSocket> putter(&put, handler, url + "/put");
+    putter.SetFile(scratch.Write("put.txt", "put body"));
+    ASSERT_TRUE(putter.Open());
+    handler.Add(&putter);
+    Recording<HttpPostSocket> poster(&posted, handler, url + "/post");
+    poster.AddField("text", "line1\r\nline2\r\n");
+    poster.AddField("q\"name", "v");
+    poster.AddFile("file", upload, "application/octet-stream");
+    ASSERT_TRUE(poster.Open());
+    handler.Add(&poster);
+
+    const external::Result r =
+        external::Run(handler, {python, "-c", kServer, std::to_string(listener.get()), scratch.dir, "3"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    loopback::Pump(handler, [&] { return got.contents && put.contents && posted.contents; });
+
+    EXPECT_EQ(got.contents, 1);
+    EXPECT_FALSE(got.failed);
+    EXPECT_EQ(scratch.Read("stored.txt"), "a page\r\n");
+    EXPECT_EQ(put.contents, 1);
+    EXPECT_FALSE(put.failed);
+    EXPECT_EQ(put.body, "PUT host=" + url.substr(7) + " b'put body'");
+    EXPECT_EQ(posted.contents, 1);
+    EXPECT_FALSE(posted.failed);
+    // Fields first, by name, then files; names and paths arrive escaped, every byte of the values.
+    EXPECT_EQ(posted.body, "POST host=" + url.substr(7) +
+                               " defects=0 q%22name|None|b'v' text|None|b'line1\\r\\nline2\\r\\n' file|" +
+                               scratch.dir + "/up%22load.bin|b'\\x00\\r\\n--x'");
+}
+
+}  // namespace
