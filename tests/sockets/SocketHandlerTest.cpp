@@ -285,6 +285,15 @@ TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
     EXPECT_EQ(events->reads, 1);
 }
 
+TEST_F(SocketHandlerTest, SelectLeavesTheCallersTimeoutAsItWas) {
+    struct timeval timeout {
+        0, 2000
+    };
+    EXPECT_EQ(handler.Select(&timeout), 0);
+    EXPECT_EQ(timeout.tv_sec, 0);
+    EXPECT_EQ(timeout.tv_usec, 2000);
+}
+
 // Counts who holds it: the handler's thread, or nobody.
 class CountingMutex : public IMutex {
 public:
