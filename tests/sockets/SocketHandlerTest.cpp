@@ -285,6 +285,23 @@ TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
     EXPECT_EQ(events->reads, 1);
 }
 
+TEST_F(SocketHandlerTest, TheSameSelectErrorIsReportedOnceIn10000Passes) {
+    // A negative time-out makes select() fail with EINVAL on every pass.
+    for (int pass = 1; pass <= 10001; ++pass) {
+        ASSERT_EQ(handler.Select(-1, 0), -1);
+        if (pass == 2 || pass == 10000) {
+            EXPECT_EQ(log.Count("select"), 1u) << "after pass " << pass;
+        }
+    }
+    EXPECT_EQ(log.Count("select"), 2u);
+    EXPECT_EQ(log.Entries().back().err, EINVAL);
+
+    // After a pass without it the same error is news again.
+    handler.Select(0, 0);
+    handler.Select(-1, 0);
+    EXPECT_EQ(log.Count("select"), 3u);
+}
+
 TEST_F(SocketHandlerTest, SelectLeavesTheCallersTimeoutAsItWas) {
     struct timeval timeout {
         0, 2000
