@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -36,6 +37,7 @@ public:
         char buf[64];
         if (read(GetSocket(), buf, sizeof(buf)) <= 0) SetCloseAndDelete();
         if (throwOnRead) throw std::runtime_error("from OnRead");
+        if (whenRead) whenRead();
     }
     void OnDelete() override {
         ++m_events->deletes;
@@ -43,6 +45,7 @@ public:
     }
     bool throwOnRead = false;
     bool throwOnDelete = false;
+    std::function<void()> whenRead;
 
 private:
     std::shared_ptr<Events> m_events;
@@ -190,6 +193,27 @@ TEST_F(SocketHandlerTest, DetachedSocketIsForgottenQuietly) {
     EXPECT_EQ(events->deletes, 0);  // the close list forgot it too
     p.reset();
     EXPECT_EQ(log.Count("Remove"), 0u);
+}
+
+TEST_F(SocketHandlerTest, SocketAddedAndClosedInTheSamePassIsDeletedOnce) {
+    auto first = std::make_shared<Events>();
+    auto second = std::make_shared<Events>();
+    Pair pairA, pairB;
+    ProbeSocket* a = Owned(first, pairA);
+    ProbeSocket* b = Owned(second, pairB);
+    // Queued after this pass's admission, to be closed by its close step.
+    a->whenRead = [&] {
+        handler.Add(b);
+        b->SetCloseAndDelete();
+    };
+    handler.Add(a);
+    Pass();
+    pairA.poke();
+    ASSERT_TRUE(loopback::Pump(handler, [&] { return second->destroyed; }));
+    EXPECT_EQ(second->deletes, 1);
+    EXPECT_EQ(second->reads, 0);
+    EXPECT_EQ(handler.GetCount(), 1u);
+    EXPECT_TRUE(handler.CheckSanity());
 }
 
 TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber) {
