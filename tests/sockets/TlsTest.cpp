@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -146,6 +149,24 @@ TEST_F(TlsTest, PlainTextAtATlsServerFailsTheHandshake) {
     ASSERT_TRUE(Pump([&] { return log.Count("SSLNegotiate/SSL_accept", "Connection failed") == 1; }));
     EXPECT_EQ(TlsServerSocket::accepted, 0);
     ASSERT_TRUE(Pump([&] { return handler.GetCount() == 1; }));  // only the listener is left
+}
+
+TEST_F(TlsTest, BytesAWritabilityCheckCouldNotSendStayQueued) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    // With no descriptor allowed, poll() fails with EINVAL before it looks at the socket.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    client.Send("kept");
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(log.Count("TryWrite", strerror(EINVAL)), 1u);
+    EXPECT_EQ(client.GetOutputLength(), 4u);
+    ASSERT_TRUE(Pump([&] { return client.received == "kept"; }));
 }
 
 TEST_F(TlsTest, ClientsShareOneContext) {
