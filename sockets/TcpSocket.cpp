@@ -403,6 +403,8 @@ size_t TcpSocket::ReadInput(char* dest, size_t max) {
 }
 
 void TcpSocket::SendBuf(const char* buf, size_t len, int) {
+    // Nothing to send is nothing to do; a TLS write of no bytes would read as a failure.
+    if (len == 0) return;
     if (!Ready() && !Connecting()) {
         Handler().LogError(this, "SendBuf", -1, "Attempt to write to a non-ready socket", LOG_LEVEL_WARNING);
         if (GetSocket() == -1)

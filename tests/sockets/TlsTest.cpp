@@ -169,6 +169,19 @@ TEST_F(TlsTest, BytesAWritabilityCheckCouldNotSendStayQueued) {
     ASSERT_TRUE(Pump([&] { return client.received == "kept"; }));
 }
 
+TEST_F(TlsTest, AnEmptySendIsNothing) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    log.Clear();
+    client.Send("");
+    client.Send("after");
+    ASSERT_TRUE(Pump([&] { return client.received == "after" || client.CloseAndDelete(); }));
+    EXPECT_EQ(client.received, "after");
+    EXPECT_TRUE(log.Entries().empty());
+}
+
 TEST_F(TlsTest, ClientsShareOneContext) {
     const port_t port = Listen();
     TlsClientSocket a(handler), b(handler);
