@@ -166,6 +166,13 @@ bool TcpSocket::Open(SocketAddress& ad, SocketAddress& bind_ad, bool skip_socks)
     SetSocks4(false);
     const int s = CreateSocket(ad.GetFamily(), SOCK_STREAM, "tcp");
     if (s == -1) return false;
+    if (s >= FD_SETSIZE) {
+        // select() cannot watch it; the handler would refuse it, and the caller would never learn.
+        Handler().LogError(this, "Open", s, "Descriptor outside the range of fd_set", LOG_LEVEL_FATAL);
+        SetCloseAndDelete();
+        close(s);
+        return false;
+    }
     if (!SetNonblocking(true, s)) {
         SetCloseAndDelete();
         close(s);

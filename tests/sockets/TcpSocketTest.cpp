@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <memory>
@@ -256,6 +258,32 @@ TEST_F(TcpSocketTest, OpenRefusesInvalidAddresses) {
     EXPECT_FALSE(client.Open(nowhere));
     EXPECT_EQ(log.Count("Open", "Invalid SocketAddress"), 1u);
     EXPECT_TRUE(client.CloseAndDelete());
+}
+
+TEST_F(TcpSocketTest, OpenRefusesADescriptorSelectCannotWatch) {
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur < 1100) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 2048);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    loopback::Fd listener = loopback::Listen();
+    // Every number below FD_SETSIZE taken, so the socket's descriptor lies above it.
+    std::vector<loopback::Fd> fillers;
+    for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) != -1;) {
+        fillers.emplace_back(fd);
+        if (fd >= FD_SETSIZE - 1) break;
+    }
+    if (fillers.empty() || fillers.back().get() < FD_SETSIZE - 1) GTEST_SKIP() << "too few descriptors";
+    ClientSocket client(handler);
+    Ipv4Address ad("127.0.0.1", loopback::PortOf(listener.get()));
+    const int above = dup(0);
+    close(above);
+    EXPECT_FALSE(client.Open(ad));
+    EXPECT_EQ(log.Count("Open", "Descriptor outside the range of fd_set"), 1u);
+    EXPECT_EQ(client.GetSocket(), -1);
+    EXPECT_TRUE(client.CloseAndDelete());
+    EXPECT_EQ(fcntl(above, F_GETFD), -1);  // and it was closed
 }
 
 TEST_F(TcpSocketTest, RefusedConnectFailsWithoutRetries) {
