@@ -287,9 +287,13 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
     const std::vector<int> active(m_fds.begin(), m_fds.end());
     for (int fd : active) {
         if (left <= 0) break;
+        // A socket closed earlier in this pass, or whose connection broke in it, gets no more of
+        // the pass's events.
+        auto live = [fd](Socket* p) { return p && p->GetSocket() == fd && !p->Lost(); };
         if (FD_ISSET(fd, &rfds)) {
             --left;
-            if (Socket* p = Find(fd, "GetSocket/handler/1", false)) {
+            Socket* p = Find(fd, "GetSocket/handler/1", false);
+            if (p && p->GetSocket() == fd) {
                 if (p->IsSSLNegotiate())
                     p->SSLNegotiate();
                 else
@@ -299,8 +303,7 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
         if (FD_ISSET(fd, &wfds)) {
             --left;
             Socket* p = Find(fd, "GetSocket/handler/2", false);
-            // A socket that closed itself while reading is not asked to write.
-            if (p && p->GetSocket() == fd) {
+            if (live(p)) {
                 if (p->IsSSLNegotiate())
                     p->SSLNegotiate();
                 else
@@ -310,7 +313,7 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
         if (FD_ISSET(fd, &efds)) {
             --left;
             Socket* p = Find(fd, "GetSocket/handler/3", false);
-            if (p && p->GetSocket() == fd) p->OnException();
+            if (live(p)) p->OnException();
         }
     }
 }

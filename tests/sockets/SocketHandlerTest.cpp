@@ -216,6 +216,27 @@ TEST_F(SocketHandlerTest, SocketAddedAndClosedInTheSamePassIsDeletedOnce) {
     EXPECT_TRUE(handler.CheckSanity());
 }
 
+TEST_F(SocketHandlerTest, SocketClosedEarlierInThePassGetsNoReadEvent) {
+    auto first = std::make_shared<Events>();
+    auto second = std::make_shared<Events>();
+    Pair pairA, pairB;
+    ProbeSocket* a = Owned(first, pairA);
+    auto b = std::make_unique<ProbeSocket>(handler, second, pairB.take());
+    ASSERT_LT(a->GetSocket(), b->GetSocket());  // a's events come first
+    a->whenRead = [&] { b->Close(); };
+    handler.Add(a);
+    handler.Add(b.get());
+    Pass();
+    pairA.poke();
+    pairB.poke();
+    ASSERT_TRUE(loopback::WaitFor(a->GetSocket(), POLLIN));
+    ASSERT_TRUE(loopback::WaitFor(b->GetSocket(), POLLIN));
+    handler.Select(0, 0);
+    EXPECT_EQ(first->reads, 1);
+    EXPECT_EQ(second->reads, 0);
+    EXPECT_FALSE(handler.Valid(b.get()));
+}
+
 TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber) {
     auto first = std::make_shared<Events>();
     Pair pairA;

@@ -177,6 +177,25 @@ TEST_F(TcpSocketTest, PeerCloseIsADisconnectWithReasonZero) {
     EXPECT_TRUE(client.Lost());
 }
 
+TEST_F(TcpSocketTest, ResetPeerIsOneDisconnect) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    Narrow(client.GetSocket());
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    client.Send(std::string(3 * 1024 * 1024, 'r'));  // output queued: write interest too
+    ASSERT_GT(client.GetOutputLength(), 0u);
+    linger reset{1, 0};
+    setsockopt(peer.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+    peer.reset();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(client.disconnects, std::vector<short>{TCP_DISCONNECT_ERROR});
+    EXPECT_EQ(client.disconnectCode, ECONNRESET);
+    EXPECT_EQ(log.Count("send"), 0u);
+}
+
 TEST_F(TcpSocketTest, ReadinessWithNothingToReadIsNoError) {
     loopback::Fd listener = loopback::Listen();
     ClientSocket client(handler);
