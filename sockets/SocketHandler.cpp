@@ -325,8 +325,11 @@ int SocketHandler::Select(struct timeval* timeout) {
     fd_set rfds = m_rfds;
     fd_set wfds = m_wfds;
     fd_set efds = m_efds;
+    // select() counts the time-out down; the caller's value stays as given.
+    struct timeval left {};
+    if (timeout) left = *timeout;
     if (m_b_use_mutex) m_mutex->Unlock();
-    int n = select(m_maxsock + 1, &rfds, &wfds, &efds, timeout);
+    int n = select(m_maxsock + 1, &rfds, &wfds, &efds, timeout ? &left : nullptr);
     const int err = errno;
     if (m_b_use_mutex) m_mutex->Lock();
 
