@@ -42,6 +42,14 @@ void RemoveAll(std::list<int>& list, int fd) {
     list.remove(fd);
 }
 
+// A socket closing with flush whose write side the close step has shut down: its input is only
+// drained until the peer closes.
+TcpSocket* DrainingAfterShutdown(Socket* p) {
+    auto* tcp = dynamic_cast<TcpSocket*>(p);
+    if (!tcp || !tcp->CloseAndDelete() || !tcp->GetFlushBeforeClose() || tcp->Lost()) return nullptr;
+    return (tcp->GetShutdown() & 1) ? tcp : nullptr;
+}
+
 }  // namespace
 
 SocketHandler::SocketHandler(StdLog* log) : m_stdlog(log), m_clock(&Clock::system()) {
@@ -129,6 +137,7 @@ void SocketHandler::DropDescriptor(int fd) {
     RemoveAll(m_fds_timeout, fd);
     RemoveAll(m_fds_retry, fd);
     RemoveAll(m_fds_close, fd);
+    m_flush_reported.erase(fd);
     Set(fd, false, false, false);
 }
 
@@ -296,6 +305,8 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
             if (p && p->GetSocket() == fd) {
                 if (p->IsSSLNegotiate())
                     p->SSLNegotiate();
+                else if (TcpSocket* closing = DrainingAfterShutdown(p))
+                    closing->DrainInput();
                 else
                     p->OnRead();
             }
@@ -446,20 +457,17 @@ void SocketHandler::CheckClose() {
             continue;
         }
         auto* tcp = dynamic_cast<TcpSocket*>(p);
-        if (tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->IsSSL() &&
+        // Flushing: the queue is written, the write side shut down, and then the peer is waited
+        // for, since closing over input it still sends would reset the connection and cut what
+        // it has not yet read. All of it within the wait.
+        if (tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->Lost() &&
             tcp->TimeSinceClose() <= 4) {
             if (tcp->GetOutputLength() > 0) {
-                LogError(p, "Closing", static_cast<int>(tcp->GetOutputLength()),
-                         "Sending all data before closing", LOG_LEVEL_INFO);
+                ReportFlushing(*tcp, fd);
                 continue;
             }
-            if (!(tcp->GetShutdown() & 1)) {
-                if (shutdown(fd, SHUT_WR) == -1)
-                    LogError(p, "graceful shutdown", errno, strerror(errno), LOG_LEVEL_ERROR);
-                tcp->SetShutdown(1);
-                continue;
-            }
-            // Output drained and the write side shut down: nothing is left to wait for.
+            if (!(tcp->GetShutdown() & 1) && !tcp->ShutdownWrite()) continue;
+            if (!tcp->DrainInput()) continue;
         }
         if (tcp && tcp->IsConnected() && tcp->Reconnect()) {
             p->SetCloseAndDelete(false);
@@ -468,6 +476,7 @@ void SocketHandler::CheckClose() {
             m_fds_erase.push_back(fd);
             p->Close();
             p->OnDisconnect();
+            tcp->ResetForReconnect();
             std::unique_ptr<SocketAddress> address = p->GetClientRemoteAddress();
             if (address)
                 tcp->Open(*address);
@@ -490,11 +499,22 @@ void SocketHandler::CheckClose() {
     }
 }
 
+void SocketHandler::ReportFlushing(TcpSocket& tcp, int fd) {
+    // A closing socket is looked at on every pass, and input can make passes come fast.
+    const SInt64 now = m_clock->now();
+    auto [last, first] = m_flush_reported.try_emplace(fd, now);
+    if (!first && now - last->second < kFlushReportInterval) return;
+    last->second = now;
+    LogError(&tcp, "Closing", static_cast<int>(tcp.GetOutputLength()), "Sending all data before closing",
+             LOG_LEVEL_INFO);
+}
+
 void SocketHandler::Erase() {
     bool erased = false;
     while (!m_fds_erase.empty()) {
         const int fd = m_fds_erase.front();
         m_fds_erase.pop_front();
+        m_flush_reported.erase(fd);
         erased = true;
         auto active = std::find(m_fds.begin(), m_fds.end(), fd);
         if (active != m_fds.end()) m_fds.erase(active);

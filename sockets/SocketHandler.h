@@ -12,6 +12,7 @@
 
 #include <sys/select.h>
 
+#include <cstdint>
 #include <list>
 #include <map>
 #include <string>
@@ -19,6 +20,7 @@
 #include "sockets/ISocketHandler.h"
 
 class Clock;
+class TcpSocket;
 
 class SocketHandler : public ISocketHandler {
 public:
@@ -90,6 +92,7 @@ private:
     void CheckTimeouts();
     void RetryConnects();
     void CheckClose();
+    void ReportFlushing(TcpSocket& tcp, int fd);
     void Erase();
     void DeleteFailed();
     Socket* Find(int fd, const char* where, bool alsoQueued);
@@ -117,4 +120,7 @@ private:
     std::string m_socks4_userid;
     bool m_bTryDirect{false};
     Clock* m_clock;
+    // When each flushing socket last reported that it is still sending, in microseconds.
+    std::map<int, int64_t> m_flush_reported;
+    static constexpr int64_t kFlushReportInterval = 200'000;
 };

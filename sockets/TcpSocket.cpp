@@ -24,6 +24,8 @@ namespace {
 
 constexpr size_t kInputSize = 16400;
 constexpr size_t kReadSize = 16400;
+// At most this many reads of input dropped per call while a closing socket waits for its peer.
+constexpr size_t kDrainReads = 64;
 constexpr size_t kSocks4RequestSize = 1000;
 constexpr size_t kSocks4Header = 9;
 constexpr unsigned char kSocks4Granted = 90;
@@ -224,6 +226,7 @@ bool TcpSocket::Open(SocketAddress& ad, SocketAddress& bind_ad, bool skip_socks)
 
 void TcpSocket::Disconnected(short info, int code, bool write_side_closed) {
     // The flags first: whatever the callbacks do, the handler closes the socket without flushing.
+    if (!m_flush_before_disconnect) m_flush_before_disconnect = GetFlushBeforeClose();
     SetCloseAndDelete();
     SetFlushBeforeClose(false);
     SetLost();
@@ -616,6 +619,37 @@ int TcpSocket::Close() {
     return Socket::Close();
 }
 
+bool TcpSocket::ShutdownWrite() {
+    if (m_ssl) {
+        ERR_clear_error();
+        const int r = SSL_shutdown(m_ssl);
+        // The goodbye must leave before the write side closes behind it.
+        if (r < 0 && SSL_get_error(m_ssl, r) == SSL_ERROR_WANT_WRITE) return false;
+    }
+    if (shutdown(GetSocket(), SHUT_WR) == -1)
+        Handler().LogError(this, "graceful shutdown", errno, strerror(errno), LOG_LEVEL_ERROR);
+    SetShutdown(GetShutdown() | 1);
+    return true;
+}
+
+bool TcpSocket::DrainInput() {
+    for (size_t i = 0; i < kDrainReads; ++i) {
+        const ssize_t n = recv(GetSocket(), m_buf.get(), kReadSize, MSG_DONTWAIT);
+        if (n > 0) continue;
+        if (n == -1 && WouldBlock(errno)) return false;
+        SetLost();
+        return true;
+    }
+    return false;
+}
+
+void TcpSocket::ResetForReconnect() {
+    SetLost(false);
+    SetShutdown(0);
+    if (m_flush_before_disconnect) SetFlushBeforeClose(*m_flush_before_disconnect);
+    m_flush_before_disconnect.reset();
+}
+
 uint64_t TcpSocket::GetBytesSent(bool clear) {
     const uint64_t n = m_bytes_sent;
     if (clear) m_bytes_sent = 0;
@@ -812,23 +846,29 @@ SSL* TcpSocket::GetSsl() {
     return m_ssl;
 }
 
+void TcpSocket::FailTls() {
+    // Without a TLS session nothing queued may leave: it would go in the clear.
+    SetFlushBeforeClose(false);
+    SetCloseAndDelete();
+}
+
 void TcpSocket::OnSSLConnect() {
     SetNonblocking(true);
     // A reconnecting socket keeps the context it had; only its connection object is new.
     if (!m_ssl_ctx) InitSSLClient();
     if (!m_ssl_ctx) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     if (m_ssl) SSL_free(m_ssl);
     m_ssl = SSL_new(m_ssl_ctx);
     if (!m_ssl) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     m_sbio = BIO_new_socket(GetSocket(), BIO_NOCLOSE);
     if (!m_sbio) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     SSL_set_bio(m_ssl, m_sbio, m_sbio);
@@ -838,20 +878,23 @@ void TcpSocket::OnSSLConnect() {
 void TcpSocket::OnSSLAccept() {
     SetNonblocking(true);
     if (m_ssl_ctx) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     InitSSLServer();
     SetSSLServer();
-    if (!m_ssl_ctx) return;
+    if (!m_ssl_ctx) {
+        SetFlushBeforeClose(false);
+        return;
+    }
     m_ssl = SSL_new(m_ssl_ctx);
     if (!m_ssl) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     m_sbio = BIO_new_socket(GetSocket(), BIO_NOCLOSE);
     if (!m_sbio) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     SSL_set_bio(m_ssl, m_sbio, m_sbio);
@@ -895,7 +938,7 @@ bool TcpSocket::SSLNegotiate() {
     }
     Handler().LogError(this, text, code, "Connection failed", LOG_LEVEL_INFO);
     SetSSLNegotiate(false);
-    SetCloseAndDelete();
+    FailTls();
     if (server)
         OnSSLAcceptFailed();
     else

@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,21 +133,89 @@ TEST_F(TcpSocketTest, SlowReaderGetsAllQueuedOutputThenEndOfFile) {
     ASSERT_GT(client.GetOutputLength(), 0u);  // the kernel took only part of it
     client.SetCloseAndDelete();
 
-    // The peer reads a slice between passes; the clock stands still, so the flush never expires.
+    // The peer reads a slice between passes until the end of file; the clock stands still, so
+    // the flush never expires.
     std::string got;
     char buf[16384];
-    for (int i = 0; i < 20000 && !client.deleted; ++i) {
+    ssize_t n = -1;
+    for (int i = 0; i < 20000 && n != 0; ++i) {
         handler.Select(0, 1000);
-        const ssize_t n = recv(peer.get(), buf, sizeof(buf), MSG_DONTWAIT);
+        n = recv(peer.get(), buf, sizeof(buf), MSG_DONTWAIT);
         if (n > 0) got.append(buf, static_cast<size_t>(n));
     }
-    got += loopback::ReadSome(peer.get(), data.size());
-    EXPECT_TRUE(client.deleted);
+    EXPECT_EQ(n, 0);  // the end of file came after all of it
     EXPECT_EQ(got.size(), data.size());
     EXPECT_TRUE(got == data);
-    EXPECT_EQ(recv(peer.get(), buf, sizeof(buf), 0), 0);  // then end of file
-    EXPECT_GE(log.Count("Closing", "Sending all data before closing"), 1u);
+    EXPECT_EQ(log.Count("Closing", "Sending all data before closing"), 1u);
+
+    // The write side is shut down; the socket waits for the peer to close its own.
+    for (int i = 0; i < 20; ++i) handler.Select(0, 1000);
+    EXPECT_FALSE(client.deleted);
+    peer.reset();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
     EXPECT_EQ(log.Count("Closing", "Closing socket while data still left to send"), 0u);
+    EXPECT_EQ(log.Count("read() after shutdown"), 0u);
+}
+
+TEST_F(TcpSocketTest, ReplyReachesAPeerThatIsStillSending) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    Narrow(client.GetSocket());
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    fcntl(peer.get(), F_SETFL, O_NONBLOCK);
+
+    const std::string reply(300000, 'r');
+    client.Send(reply);
+    client.SetCloseAndDelete();
+    // The peer uploads 4 MB while it reads, and closes once both are done.
+    const std::string upload(4 * 1024 * 1024, 'u');
+    size_t sent = 0;
+    std::string got;
+    char buf[16384];
+    bool ended = false;
+    int error = 0;
+    for (int i = 0; i < 100000 && !(ended && sent == upload.size()) && error == 0; ++i) {
+        handler.Select(0, 1000);
+        if (sent < upload.size()) {
+            const ssize_t w = send(peer.get(), upload.data() + sent,
+                                   std::min<size_t>(65536, upload.size() - sent), MSG_NOSIGNAL);
+            if (w > 0) sent += static_cast<size_t>(w);
+            if (w == -1 && errno != EAGAIN) error = errno;
+        }
+        const ssize_t r = recv(peer.get(), buf, sizeof(buf), 0);
+        if (r > 0) got.append(buf, static_cast<size_t>(r));
+        if (r == 0) ended = true;
+        if (r == -1 && errno != EAGAIN) error = errno;
+    }
+    EXPECT_EQ(error, 0) << strerror(error);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(got.size(), reply.size());
+    EXPECT_EQ(sent, upload.size());
+    peer.reset();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+}
+
+TEST_F(TcpSocketTest, AClosingSocketTellsOnceInAFifthOfASecondThatItIsStillSending) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    Narrow(client.GetSocket());
+    loopback::Fd peer = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    client.Send(std::string(3 * 1024 * 1024, 'x'));  // nobody reads
+    client.SetCloseAndDelete();
+    for (int i = 0; i < 50; ++i) handler.Select(0, 0);
+    EXPECT_EQ(log.Count("Closing", "Sending all data before closing"), 1u);
+    clock.sleepFor(199'999);
+    handler.Select(0, 0);
+    EXPECT_EQ(log.Count("Closing", "Sending all data before closing"), 1u);
+    clock.sleepFor(1);
+    for (int i = 0; i < 50; ++i) handler.Select(0, 0);
+    EXPECT_EQ(log.Count("Closing", "Sending all data before closing"), 2u);
 }
 
 TEST_F(TcpSocketTest, FlushGivesUpAfterFiveSecondsWithAWarning) {
