@@ -166,6 +166,7 @@ bool TcpSocket::Open(SocketAddress& ad, SocketAddress& bind_ad, bool skip_socks)
     }
     SetConnecting(false);
     SetSocks4(false);
+    m_socks4_request.clear();
     const int s = CreateSocket(ad.GetFamily(), SOCK_STREAM, "tcp");
     if (s == -1) return false;
     if (s >= FD_SETSIZE) {
@@ -423,7 +424,7 @@ void TcpSocket::SendBuf(const char* buf, size_t len, int) {
         if (CloseAndDelete()) Handler().LogError(this, "SendBuf", 0, " * CloseAndDelete()", LOG_LEVEL_INFO);
         return;
     }
-    if (!IsConnected()) {
+    if (!IsConnected() || Socks4()) {
         Handler().LogError(this, "SendBuf", -1,
                            "Attempt to write to a non-connected socket, will be sent on connect",
                            LOG_LEVEL_WARNING);
@@ -537,6 +538,11 @@ void TcpSocket::OnWrite() {
         SetConnecting(false);
         SetCloseAndDelete();
         OnConnectFailed();
+        return;
+    }
+    if (Socks4()) {
+        // Until the SOCKS4 server grants the connection only its request may be written.
+        WriteSocks4Request();
         return;
     }
     const size_t before = m_output_length;
@@ -691,7 +697,20 @@ void TcpSocket::OnSocks4Connect() {
     memcpy(request + 8, userid.data(), userid.size());
     request[8 + userid.size()] = 0;
     m_socks4_state = 0;
-    SendBuf(request, userid.size() + kSocks4Header);
+    // The request goes ahead of anything queued for the destination, which waits for the grant.
+    m_socks4_request.assign(request, userid.size() + kSocks4Header);
+    WriteSocks4Request();
+}
+
+void TcpSocket::WriteSocks4Request() {
+    if (!m_socks4_request.empty()) {
+        const int n = TryWrite(m_socks4_request.data(), m_socks4_request.size());
+        if (n > 0) m_socks4_request.erase(0, static_cast<size_t>(n));
+        if (Lost()) return;
+    }
+    bool br = false, bw = false, bx = false;
+    Handler().Get(GetSocket(), br, bw, bx);
+    Set(br, !m_socks4_request.empty(), true);
 }
 
 void TcpSocket::OnSocks4ConnectFailed() {
@@ -713,6 +732,8 @@ bool TcpSocket::OnSocks4Read() {
     switch (code) {
         case kSocks4Granted:
             Handler().LogError(this, "OnSocks4Read", 0, "Connection established", LOG_LEVEL_INFO);
+            // What was sent before the grant goes first, as on a direct connect.
+            if (GetOutputLength() > 0) OnWrite();
             OnConnect();
             break;
         case 91:
@@ -721,12 +742,15 @@ bool TcpSocket::OnSocks4Read() {
             Handler().LogError(this, "OnSocks4Read", code, "socks4 server reports connect failed",
                                LOG_LEVEL_FATAL);
             SetConnecting(false);
+            // No connection to the destination: nothing queued can be delivered.
+            SetFlushBeforeClose(false);
             SetCloseAndDelete();
             OnConnectFailed();
             break;
         default:
             Handler().LogError(this, "OnSocks4Read", code, "socks4 server unrecognized response",
                                LOG_LEVEL_FATAL);
+            SetFlushBeforeClose(false);
             SetCloseAndDelete();
             break;
     }

@@ -185,6 +185,7 @@ private:
     void Disconnected(short info, int code, bool write_side_closed);
     void ReadTls();
     void FailTls();
+    void WriteSocks4Request();
     int TryWriteTls(const char* buf, size_t len);
     bool ConnectionRetriesLeft() const;
     void AppendLine(const char* p, size_t len);
@@ -215,6 +216,7 @@ private:
     bool m_b_is_reconnect{false};
     // Flush-before-close as it was when the connection broke, for a reconnect to restore.
     std::optional<bool> m_flush_before_disconnect;
+    // The part of the SOCKS4 request the kernel has not yet taken.
     std::string m_socks4_request;
     size_t m_max_line_length{0};
     bool m_strict_line_end{false};
