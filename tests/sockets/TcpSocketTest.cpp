@@ -33,6 +33,7 @@ class ClientSocket : public TcpSocket {
 public:
     explicit ClientSocket(ISocketHandler& handler) : TcpSocket(handler) { DisableInputBuffer(); }
     void OnConnect() override { events.push_back("connect"); }
+    void OnReconnect() override { events.push_back("reconnect"); }
     void OnConnectFailed() override { events.push_back("failed"); }
     void OnWrite() override {
         if (!Connecting() && GetOutputLength() > 0) events.push_back("write");
@@ -264,6 +265,40 @@ TEST_F(TcpSocketTest, ResetPeerIsOneDisconnect) {
     EXPECT_EQ(client.disconnects, std::vector<short>{TCP_DISCONNECT_ERROR});
     EXPECT_EQ(client.disconnectCode, ECONNRESET);
     EXPECT_EQ(log.Count("send"), 0u);
+}
+
+TEST_F(TcpSocketTest, ReconnectAfterAPeerCloseFlushesItsNextClose) {
+    loopback::Fd listener = loopback::Listen();
+    Narrow(listener.get());
+    ClientSocket client(handler);
+    client.SetReconnect();
+    ASSERT_TRUE(Open(client, loopback::PortOf(listener.get())));
+    loopback::Fd first = loopback::Accept(listener.get());
+    ASSERT_TRUE(Pump([&] { return !client.events.empty(); }));
+    first.reset();
+    ASSERT_TRUE(Pump([&] { return client.events.size() == 2; }));
+    EXPECT_EQ(client.events.back(), "reconnect");
+    EXPECT_FALSE(client.Lost());
+    EXPECT_TRUE(client.GetFlushBeforeClose());
+    loopback::Fd second = loopback::Accept(listener.get());
+    ASSERT_NE(second.get(), -1);
+    Narrow(client.GetSocket());
+
+    client.SetReconnect(false);
+    const std::string data(1024 * 1024, 'n');
+    client.Send(data);
+    client.SetCloseAndDelete();
+    std::string got;
+    char buf[16384];
+    ssize_t n = -1;
+    for (int i = 0; i < 20000 && n != 0; ++i) {
+        handler.Select(0, 1000);
+        n = recv(second.get(), buf, sizeof(buf), MSG_DONTWAIT);
+        if (n > 0) got.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(got.size(), data.size());
+    second.reset();
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
 }
 
 TEST_F(TcpSocketTest, ReadinessWithNothingToReadIsNoError) {
