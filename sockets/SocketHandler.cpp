@@ -42,12 +42,17 @@ void RemoveAll(std::list<int>& list, int fd) {
     list.remove(fd);
 }
 
+// A TCP socket whose close writes its output and waits for its peer first.
+TcpSocket* FlushesOnClose(Socket* p) {
+    auto* tcp = dynamic_cast<TcpSocket*>(p);
+    return tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->Lost() ? tcp : nullptr;
+}
+
 // A socket closing with flush whose write side the close step has shut down: its input is only
 // drained until the peer closes.
 TcpSocket* DrainingAfterShutdown(Socket* p) {
-    auto* tcp = dynamic_cast<TcpSocket*>(p);
-    if (!tcp || !tcp->CloseAndDelete() || !tcp->GetFlushBeforeClose() || tcp->Lost()) return nullptr;
-    return (tcp->GetShutdown() & 1) ? tcp : nullptr;
+    TcpSocket* tcp = p && p->CloseAndDelete() ? FlushesOnClose(p) : nullptr;
+    return tcp && (tcp->GetShutdown() & 1) ? tcp : nullptr;
 }
 
 }  // namespace
@@ -225,32 +230,33 @@ void SocketHandler::Admit() {
             break;
         }
         auto it = m_add.begin();
-        const int s = it->first;
-        Socket* p = it->second;
-        auto controlled = m_sockets.find(p->GetSocket());
-        if (controlled != m_sockets.end()) {
-            LogError(p, "Add", p->GetSocket(), "Attempt to add socket already in controlled queue",
-                     LOG_LEVEL_FATAL);
-            m_add.erase(it);
-            // Deleting a socket that the map still holds would leave the map dangling.
-            if (controlled->second != p) m_delete.push_back(p);
-            continue;
-        }
-        if (p->CloseAndDelete()) {
-            LogError(p, "Add", s, "Trying to add socket with SetCloseAndDelete() true", LOG_LEVEL_WARNING);
-        } else {
-            auto* stream = dynamic_cast<StreamSocket*>(p);
-            auto* tcp = dynamic_cast<TcpSocket*>(p);
-            if (stream && stream->Connecting())
-                Set(s, false, true, true);
-            else
-                Set(s, !p->IsDisableRead(), tcp && tcp->GetOutputLength() > 0, true);
-            m_maxsock = std::max(m_maxsock, s);
-        }
-        m_fds.push_back(s);
-        m_sockets[s] = p;
-        m_add.erase(it);
+        AdmitQueued(it->first, it->second);
     }
+}
+
+void SocketHandler::AdmitQueued(int s, Socket* p) {
+    m_add.erase(s);
+    auto controlled = m_sockets.find(p->GetSocket());
+    if (controlled != m_sockets.end()) {
+        LogError(p, "Add", p->GetSocket(), "Attempt to add socket already in controlled queue",
+                 LOG_LEVEL_FATAL);
+        // Deleting a socket that the map still holds would leave the map dangling.
+        if (controlled->second != p) m_delete.push_back(p);
+        return;
+    }
+    if (p->CloseAndDelete() && !FlushesOnClose(p)) {
+        LogError(p, "Add", s, "Trying to add socket with SetCloseAndDelete() true", LOG_LEVEL_WARNING);
+    } else {
+        auto* stream = dynamic_cast<StreamSocket*>(p);
+        auto* tcp = dynamic_cast<TcpSocket*>(p);
+        if (stream && stream->Connecting())
+            Set(s, false, true, true);
+        else
+            Set(s, !p->IsDisableRead(), tcp && tcp->GetOutputLength() > 0, true);
+        m_maxsock = std::max(m_maxsock, s);
+    }
+    m_fds.push_back(s);
+    m_sockets[s] = p;
 }
 
 void SocketHandler::RebuildSets() {
@@ -449,19 +455,24 @@ void SocketHandler::CheckClose() {
         }
         auto queued = m_add.find(fd);
         if (queued != m_add.end() && queued->second == p && m_sockets.find(fd) == m_sockets.end()) {
-            // Never admitted: it leaves the queue and goes the way of a failed admission.
-            m_add.erase(queued);
-            AddList(fd, LIST_CLOSE, false);
-            p->Close();
-            m_delete.push_back(p);
-            continue;
+            if (FlushesOnClose(p) && m_sockets.size() < FD_SETSIZE) {
+                // Closed before its admission (an accepted socket that answers and closes at
+                // once): admitted now, so that it can flush.
+                AdmitQueued(fd, p);
+            } else {
+                // Never admitted: it leaves the queue and goes the way of a failed admission.
+                m_add.erase(queued);
+                AddList(fd, LIST_CLOSE, false);
+                p->Close();
+                m_delete.push_back(p);
+                continue;
+            }
         }
         auto* tcp = dynamic_cast<TcpSocket*>(p);
         // Flushing: the queue is written, the write side shut down, and then the peer is waited
         // for, since closing over input it still sends would reset the connection and cut what
         // it has not yet read. All of it within the wait.
-        if (tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->Lost() &&
-            tcp->TimeSinceClose() <= 4) {
+        if (FlushesOnClose(tcp) && tcp->TimeSinceClose() <= 4) {
             if (tcp->GetOutputLength() > 0) {
                 ReportFlushing(*tcp, fd);
                 continue;

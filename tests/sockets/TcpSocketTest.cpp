@@ -15,6 +15,7 @@
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/TcpSocket.h"
+#include "tests/sockets/protocols/support/ExternalClient.h"
 #include "tests/sockets/support/CapturingLog.h"
 #include "tests/sockets/support/LoopbackPeers.h"
 
@@ -352,6 +353,97 @@ TEST_F(TcpSocketTest, EchoesOverIpv6Loopback) {
     client.Send("six");
     ASSERT_TRUE(Pump([&] { return client.received == "six"; }));
     EXPECT_EQ(client.GetRemoteAddress(), "::1");
+}
+
+// Answers every connection with 300,000 bytes and closes, whatever the peer is still sending:
+// at once when accepted, or on the first bytes it reads.
+class ReplySocket : public TcpSocket {
+public:
+    ReplySocket(ISocketHandler& handler, bool onAccept) : TcpSocket(handler), m_on_accept(onAccept) {
+        DisableInputBuffer();
+    }
+    Socket* Create() override { return new ReplySocket(Handler(), m_on_accept); }
+    void OnAccept() override {
+        SetSoSndbuf(32 * 1024);  // so that most of the reply waits in the socket's queue
+        if (m_on_accept) Reply();
+    }
+    void OnRawData(const char*, size_t) override {
+        if (!CloseAndDelete()) Reply();
+    }
+
+private:
+    void Reply() {
+        Send(std::string(300000, 'r'));
+        SetCloseAndDelete();
+    }
+    bool m_on_accept;
+};
+
+TEST(RealPeers, PythonClientStillUploadingGetsTheWholeReply) {
+    REQUIRE_PROGRAM(python, "python3");
+    for (bool onAccept : {true, false}) {
+        CapturingLog log;
+        SocketHandler handler(&log);
+        auto* listener = new ListenSocket(handler, std::make_unique<ReplySocket>(handler, onAccept));
+        listener->SetDeleteByHandler();
+        ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+        handler.Add(listener);
+        const std::string script =
+            "import socket, threading\n"
+            "s = socket.socket()\n"
+            "s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 32768)\n"
+            "s.connect(('127.0.0.1', " +
+            std::to_string(listener->GetPort()) +
+            "))\n"
+            "def upload():\n"
+            "    try:\n"
+            "        s.sendall(b'u' * (4 * 1024 * 1024))\n"
+            "    except OSError as e:\n"
+            "        print('upload', type(e).__name__)\n"
+            "t = threading.Thread(target=upload)\n"
+            "t.start()\n"
+            "got, end = 0, 'eof'\n"
+            "try:\n"
+            "    while True:\n"
+            "        b = s.recv(65536)\n"
+            "        if not b: break\n"
+            "        got += len(b)\n"
+            "except OSError as e:\n"
+            "    end = type(e).__name__\n"
+            "t.join()\n"
+            "s.close()\n"
+            "print(got, end)\n";
+        for (int run = 0; run < 3; ++run) {
+            const external::Result r = external::Run(handler, {python, "-c", script});
+            EXPECT_EQ(r.status, 0) << r.out;
+            EXPECT_EQ(r.out, "300000 eof\n") << (onAccept ? "on accept" : "on data") << ", run " << run;
+        }
+        EXPECT_TRUE(loopback::Pump(handler, [&] { return handler.GetCount() == 1; }));  // the listener
+    }
+}
+
+TEST_F(TcpSocketTest, AnAcceptedSocketThatAnswersAndClosesAtOnceFlushesFirst) {
+    auto* listener = new ListenSocket(handler, std::make_unique<ReplySocket>(handler, true));
+    listener->SetDeleteByHandler();
+    ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+    handler.Add(listener);
+    loopback::Fd peer(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Narrow(peer.get());
+    sockaddr_in sa = loopback::Address(listener->GetPort());
+    ASSERT_EQ(connect(peer.get(), reinterpret_cast<sockaddr*>(&sa), sizeof(sa)), 0);
+    std::string got;
+    char buf[16384];
+    ssize_t n = -1;
+    for (int i = 0; i < 20000 && n != 0; ++i) {
+        handler.Select(0, 1000);
+        n = recv(peer.get(), buf, sizeof(buf), MSG_DONTWAIT);
+        if (n > 0) got.append(buf, static_cast<size_t>(n));
+    }
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(got.size(), 300000u);
+    EXPECT_EQ(log.Count("Add", "Trying to add socket with SetCloseAndDelete() true"), 0u);
+    peer.reset();
+    EXPECT_TRUE(Pump([&] { return handler.GetCount() == 1; }));  // the listener
 }
 
 // A handler that turns every connection away.
