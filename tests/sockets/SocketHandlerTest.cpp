@@ -3,12 +3,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/Carbon/Clock.h"
 #include "sockets/IMutex.h"
+#include "sockets/Lock.h"
+#include "sockets/Mutex.h"
 #include "sockets/Socket.h"
 #include "sockets/SocketHandler.h"
 #include "tests/sockets/support/CapturingLog.h"
@@ -386,6 +390,28 @@ TEST(SocketHandlerMutex, HeldForTheHandlersLifeExceptInsideSelect) {
         EXPECT_EQ(mutex.held, 1);
     }
     EXPECT_EQ(mutex.held, 0);
+}
+
+// The contract of a handler made with a mutex: another thread that holds the mutex may use the
+// handler while its owner waits in select().
+TEST(SocketHandlerMutex, AnotherThreadAddsASocketWhileTheOwnerWaits) {
+    Mutex mutex;
+    SocketHandler handler(mutex);
+    auto events = std::make_shared<Events>();
+    Pair pair;
+    auto* p = new ProbeSocket(handler, events, pair.take());
+    p->SetDeleteByHandler();
+    std::atomic<bool> added{false};
+    std::thread other([&] {
+        Lock lock(mutex);
+        handler.Add(p);
+        added = true;
+    });
+    for (int i = 0; i < 100000 && !added; ++i) handler.Select(0, 1000);
+    other.join();
+    ASSERT_TRUE(added);
+    pair.poke();
+    EXPECT_TRUE(loopback::Pump(handler, [&] { return events->reads == 1; }));
 }
 
 }  // namespace

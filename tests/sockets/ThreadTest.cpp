@@ -3,6 +3,8 @@
 #include <atomic>
 #include <memory>
 
+#include "sockets/Lock.h"
+#include "sockets/Mutex.h"
 #include "sockets/Semaphore.h"
 #include "sockets/Thread.h"
 
@@ -103,6 +105,39 @@ TEST(Thread, DeleteOnExitDeletesTheObjectOnItsThread) {
     thread->SetRelease(true);
     EXPECT_EQ(destroyed.Wait(), 0);
     EXPECT_EQ(runs, 1);
+}
+
+// Two released threads count into one plain number under the library's lock.
+class CountingUnderLock : public Thread {
+public:
+    CountingUnderLock(Mutex& mutex, long& count) : m_mutex(mutex), m_count(count) {}
+    ~CountingUnderLock() override { Join(); }
+
+protected:
+    void Run() override {
+        for (int i = 0; i < 100000; ++i) {
+            Lock lock(m_mutex);
+            ++m_count;
+        }
+    }
+
+private:
+    Mutex& m_mutex;
+    long& m_count;
+};
+
+TEST(Mutex, LockKeepsThreadsOutOfEachOther) {
+    Mutex mutex;
+    long count = 0;
+    {
+        CountingUnderLock a(mutex, count);
+        CountingUnderLock b(mutex, count);
+        a.SetRelease(true);
+        b.SetRelease(true);
+    }
+    EXPECT_EQ(count, 200000);
+    EXPECT_EQ(mutex.Lock(), 0);
+    EXPECT_EQ(mutex.Unlock(), 0);
 }
 
 TEST(Semaphore, CountsPostsAndWaits) {
