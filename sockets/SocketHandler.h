@@ -1,7 +1,8 @@
 // Drives a set of non-blocking sockets from one select() loop: admits added sockets, dispatches
 // readiness to their callbacks, completes connections, fires time-outs once a second, retries and
-// re-opens client connections, closes sockets (flushing their output first) and deletes the sockets
-// it owns. It has no thread of its own: every callback runs inside Select on the calling thread.
+// re-opens client connections, closes sockets (flushing their output and waiting for the peer's
+// end first) and deletes the sockets it owns. It has no thread of its own: every callback runs
+// inside Select on the calling thread.
 //
 // A handler made without a mutex is used from one thread only. A handler made with a mutex holds it
 // from construction to destruction and releases it only while blocked in select().
