@@ -1,5 +1,6 @@
 // Base64 text comes from mail and HTTP bodies: any text must decode inside its buffers, the
-// length a null buffer answers must be what decoding writes, and encoding must read back.
+// lengths a null buffer and decode_length answer must be what decoding writes, and encoding must
+// read back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<unsigned char> buffer(length);
     Base64::decode(input, buffer.data(), length);
     if (length != decoded.size() || std::string(buffer.begin(), buffer.end()) != decoded) std::abort();
-    (void)Base64::decode_length(input);
+    if (Base64::decode_length(input) != decoded.size()) std::abort();
 
     for (bool lines : {false, true}) {
         std::string encoded;

@@ -23,19 +23,18 @@ bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
-// Decodes into `sink`, one byte at a time.
+// Decodes into `sink`, one byte at a time. A group is the next four characters that are not
+// line breaks, wherever the breaks fall.
 template <typename Sink>
 void DecodeInto(const std::string& input, Sink&& sink) {
     size_t i = 0;
     const size_t n = input.size();
     while (i < n) {
-        if (IsLineBreak(input[i])) {
-            ++i;
-            continue;
+        char c[4];
+        size_t group = 0;
+        for (; i < n && group < 4; ++i) {
+            if (!IsLineBreak(input[i])) c[group++] = input[i];
         }
-        const size_t group = std::min<size_t>(4, n - i);
-        const char* c = input.data() + i;
-        i += group;
         if (group < 2) break;
         const unsigned a = Value(c[0]);
         const unsigned b = Value(c[1]);
@@ -101,14 +100,7 @@ void Base64::decode(const std::string& input, unsigned char* output, size_t& len
 }
 
 size_t Base64::decode_length(const std::string& input) {
-    std::string text;
-    text.reserve(input.size());
-    for (char c : input) {
-        if (!IsLineBreak(c)) text += c;
-    }
-    if (text.empty() || text.size() % 4 != 0) return 0;
-    size_t length = text.size() / 4 * 3;
-    if (text[text.size() - 1] == '=') --length;
-    if (text[text.size() - 2] == '=') --length;
+    size_t length = 0;
+    DecodeInto(input, [&](unsigned char) { ++length; });
     return length;
 }

@@ -13,13 +13,12 @@ public:
     static void encode(const std::string& str, std::string& out, bool add_crlf = true);
     static void encode(const unsigned char* input, size_t length, std::string& out, bool add_crlf = true);
 
-    // `out` is replaced. CR and LF between groups are skipped; characters outside the alphabet
-    // count as 0; a short last group gives the bytes its characters hold.
+    // `out` is replaced. CR and LF are skipped wherever they stand; characters outside the
+    // alphabet count as 0; a short last group gives the bytes its characters hold.
     static void decode(const std::string& input, std::string& out);
     // With a null `output` only `length` is computed; otherwise `output` must hold that many bytes.
     static void decode(const std::string& input, unsigned char* output, size_t& length);
 
-    // The decoded size of a well-formed text, line breaks not counted; 0 when the text without
-    // them is empty or not a multiple of 4 long.
+    // The number of bytes decode writes for the text, so a buffer of that size always holds them.
     static size_t decode_length(const std::string& input);
 };

@@ -17,9 +17,11 @@ Ipv6Address::Ipv6Address(struct in6_addr& a, port_t port) : Ipv6Address(port) {
 }
 
 Ipv6Address::Ipv6Address(const std::string& host, port_t port) : Ipv6Address(port) {
-    struct in6_addr a {};
-    m_valid = Utility::u2ip(host, a);
-    if (m_valid) m_addr.sin6_addr = a;
+    struct sockaddr_in6 sa {};
+    m_valid = Utility::u2ip(host, sa);
+    if (!m_valid) return;
+    m_addr.sin6_addr = sa.sin6_addr;
+    m_addr.sin6_scope_id = sa.sin6_scope_id;
 }
 
 Ipv6Address::Ipv6Address(struct sockaddr_in6& sa) : m_valid(sa.sin6_family == AF_INET6) {
@@ -59,8 +61,9 @@ void Ipv6Address::SetAddress(struct sockaddr* sa) {
 }
 
 std::string Ipv6Address::Convert(bool include_port) {
-    std::string text = Convert(m_addr.sin6_addr);
-    if (include_port) text += ":" + Utility::l2string(GetPort());
+    const std::string text = Convert(m_addr.sin6_addr);
+    // The port's colon must not read as one of the address's.
+    if (include_port) return "[" + text + "]:" + Utility::l2string(GetPort());
     return text;
 }
 

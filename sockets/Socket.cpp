@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <netinet/ip.h>
 #include <unistd.h>
 
@@ -12,6 +13,26 @@
 #include "sockets/Ipv4Address.h"
 #include "sockets/Ipv6Address.h"
 #include "sockets/Utility.h"
+
+namespace {
+
+// The protocols the library opens itself, for systems without a protocols database.
+struct ProtocolNumber {
+    const char* name;
+    int number;
+};
+constexpr ProtocolNumber kKnownProtocols[] = {{"tcp", IPPROTO_TCP}, {"udp", IPPROTO_UDP}};
+
+bool KnownProtocol(const std::string& name, int& number) {
+    for (const ProtocolNumber& p : kKnownProtocols) {
+        if (name != p.name) continue;
+        number = p.number;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 std::atomic<unsigned long> Socket::m_next_uid{0};
 
@@ -87,13 +108,14 @@ int Socket::CreateSocket(int family, int type, const std::string& protocol) {
     int protno = 0;
     if (!protocol.empty()) {
         const struct protoent* p = getprotobyname(protocol.c_str());
-        if (!p) {
+        if (p) {
+            protno = p->p_proto;
+        } else if (!KnownProtocol(protocol, protno)) {
             const int err = errno;
             Handler().LogError(this, "getprotobyname", err, strerror(err), LOG_LEVEL_FATAL);
             SetCloseAndDelete();
             throw Exception(std::string("getprotobyname() failed: ") + strerror(err));
         }
-        protno = p->p_proto;
     }
     const int s = socket(family, type | SOCK_CLOEXEC, protno);
     if (s == -1) {

@@ -84,7 +84,7 @@ public:
     bool IsDisableRead() const { return m_b_disable_read; }
     void SetConnected(bool x = true) { m_connected = x; }
     bool IsConnected() const { return m_connected; }
-    void SetLost() { m_b_lost = true; }
+    void SetLost(bool x = true) { m_b_lost = x; }
     bool Lost() const { return m_b_lost; }
     void SetErasedByHandler(bool x = true) { m_b_erased_by_handler = x; }
     bool ErasedByHandler() const { return m_b_erased_by_handler; }

@@ -42,6 +42,19 @@ void RemoveAll(std::list<int>& list, int fd) {
     list.remove(fd);
 }
 
+// A TCP socket whose close writes its output and waits for its peer first.
+TcpSocket* FlushesOnClose(Socket* p) {
+    auto* tcp = dynamic_cast<TcpSocket*>(p);
+    return tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->Lost() ? tcp : nullptr;
+}
+
+// A socket closing with flush whose write side the close step has shut down: its input is only
+// drained until the peer closes.
+TcpSocket* DrainingAfterShutdown(Socket* p) {
+    TcpSocket* tcp = p && p->CloseAndDelete() ? FlushesOnClose(p) : nullptr;
+    return tcp && (tcp->GetShutdown() & 1) ? tcp : nullptr;
+}
+
 }  // namespace
 
 SocketHandler::SocketHandler(StdLog* log) : m_stdlog(log), m_clock(&Clock::system()) {
@@ -129,6 +142,7 @@ void SocketHandler::DropDescriptor(int fd) {
     RemoveAll(m_fds_timeout, fd);
     RemoveAll(m_fds_retry, fd);
     RemoveAll(m_fds_close, fd);
+    m_flush_reported.erase(fd);
     Set(fd, false, false, false);
 }
 
@@ -216,32 +230,33 @@ void SocketHandler::Admit() {
             break;
         }
         auto it = m_add.begin();
-        const int s = it->first;
-        Socket* p = it->second;
-        auto controlled = m_sockets.find(p->GetSocket());
-        if (controlled != m_sockets.end()) {
-            LogError(p, "Add", p->GetSocket(), "Attempt to add socket already in controlled queue",
-                     LOG_LEVEL_FATAL);
-            m_add.erase(it);
-            // Deleting a socket that the map still holds would leave the map dangling.
-            if (controlled->second != p) m_delete.push_back(p);
-            continue;
-        }
-        if (p->CloseAndDelete()) {
-            LogError(p, "Add", s, "Trying to add socket with SetCloseAndDelete() true", LOG_LEVEL_WARNING);
-        } else {
-            auto* stream = dynamic_cast<StreamSocket*>(p);
-            auto* tcp = dynamic_cast<TcpSocket*>(p);
-            if (stream && stream->Connecting())
-                Set(s, false, true, true);
-            else
-                Set(s, !p->IsDisableRead(), tcp && tcp->GetOutputLength() > 0, true);
-            m_maxsock = std::max(m_maxsock, s);
-        }
-        m_fds.push_back(s);
-        m_sockets[s] = p;
-        m_add.erase(it);
+        AdmitQueued(it->first, it->second);
     }
+}
+
+void SocketHandler::AdmitQueued(int s, Socket* p) {
+    m_add.erase(s);
+    auto controlled = m_sockets.find(p->GetSocket());
+    if (controlled != m_sockets.end()) {
+        LogError(p, "Add", p->GetSocket(), "Attempt to add socket already in controlled queue",
+                 LOG_LEVEL_FATAL);
+        // Deleting a socket that the map still holds would leave the map dangling.
+        if (controlled->second != p) m_delete.push_back(p);
+        return;
+    }
+    if (p->CloseAndDelete() && !FlushesOnClose(p)) {
+        LogError(p, "Add", s, "Trying to add socket with SetCloseAndDelete() true", LOG_LEVEL_WARNING);
+    } else {
+        auto* stream = dynamic_cast<StreamSocket*>(p);
+        auto* tcp = dynamic_cast<TcpSocket*>(p);
+        if (stream && stream->Connecting())
+            Set(s, false, true, true);
+        else
+            Set(s, !p->IsDisableRead(), tcp && tcp->GetOutputLength() > 0, true);
+        m_maxsock = std::max(m_maxsock, s);
+    }
+    m_fds.push_back(s);
+    m_sockets[s] = p;
 }
 
 void SocketHandler::RebuildSets() {
@@ -287,11 +302,17 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
     const std::vector<int> active(m_fds.begin(), m_fds.end());
     for (int fd : active) {
         if (left <= 0) break;
+        // A socket closed earlier in this pass, or whose connection broke in it, gets no more of
+        // the pass's events.
+        auto live = [fd](Socket* p) { return p && p->GetSocket() == fd && !p->Lost(); };
         if (FD_ISSET(fd, &rfds)) {
             --left;
-            if (Socket* p = Find(fd, "GetSocket/handler/1", false)) {
+            Socket* p = Find(fd, "GetSocket/handler/1", false);
+            if (p && p->GetSocket() == fd) {
                 if (p->IsSSLNegotiate())
                     p->SSLNegotiate();
+                else if (TcpSocket* closing = DrainingAfterShutdown(p))
+                    closing->DrainInput();
                 else
                     p->OnRead();
             }
@@ -299,8 +320,7 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
         if (FD_ISSET(fd, &wfds)) {
             --left;
             Socket* p = Find(fd, "GetSocket/handler/2", false);
-            // A socket that closed itself while reading is not asked to write.
-            if (p && p->GetSocket() == fd) {
+            if (live(p)) {
                 if (p->IsSSLNegotiate())
                     p->SSLNegotiate();
                 else
@@ -310,7 +330,7 @@ void SocketHandler::Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, in
         if (FD_ISSET(fd, &efds)) {
             --left;
             Socket* p = Find(fd, "GetSocket/handler/3", false);
-            if (p && p->GetSocket() == fd) p->OnException();
+            if (live(p)) p->OnException();
         }
     }
 }
@@ -322,8 +342,11 @@ int SocketHandler::Select(struct timeval* timeout) {
     fd_set rfds = m_rfds;
     fd_set wfds = m_wfds;
     fd_set efds = m_efds;
+    // select() counts the time-out down; the caller's value stays as given.
+    struct timeval left {};
+    if (timeout) left = *timeout;
     if (m_b_use_mutex) m_mutex->Unlock();
-    int n = select(m_maxsock + 1, &rfds, &wfds, &efds, timeout);
+    int n = select(m_maxsock + 1, &rfds, &wfds, &efds, timeout ? &left : nullptr);
     const int err = errno;
     if (m_b_use_mutex) m_mutex->Lock();
 
@@ -432,28 +455,30 @@ void SocketHandler::CheckClose() {
         }
         auto queued = m_add.find(fd);
         if (queued != m_add.end() && queued->second == p && m_sockets.find(fd) == m_sockets.end()) {
-            // Never admitted: it leaves the queue and goes the way of a failed admission.
-            m_add.erase(queued);
-            AddList(fd, LIST_CLOSE, false);
-            p->Close();
-            m_delete.push_back(p);
-            continue;
+            if (FlushesOnClose(p) && m_sockets.size() < FD_SETSIZE) {
+                // Closed before its admission (an accepted socket that answers and closes at
+                // once): admitted now, so that it can flush.
+                AdmitQueued(fd, p);
+            } else {
+                // Never admitted: it leaves the queue and goes the way of a failed admission.
+                m_add.erase(queued);
+                AddList(fd, LIST_CLOSE, false);
+                p->Close();
+                m_delete.push_back(p);
+                continue;
+            }
         }
         auto* tcp = dynamic_cast<TcpSocket*>(p);
-        if (tcp && tcp->IsConnected() && tcp->GetFlushBeforeClose() && !tcp->IsSSL() &&
-            tcp->TimeSinceClose() <= 4) {
+        // Flushing: the queue is written, the write side shut down, and then the peer is waited
+        // for, since closing over input it still sends would reset the connection and cut what
+        // it has not yet read. All of it within the wait.
+        if (FlushesOnClose(tcp) && tcp->TimeSinceClose() <= 4) {
             if (tcp->GetOutputLength() > 0) {
-                LogError(p, "Closing", static_cast<int>(tcp->GetOutputLength()),
-                         "Sending all data before closing", LOG_LEVEL_INFO);
+                ReportFlushing(*tcp, fd);
                 continue;
             }
-            if (!(tcp->GetShutdown() & 1)) {
-                if (shutdown(fd, SHUT_WR) == -1)
-                    LogError(p, "graceful shutdown", errno, strerror(errno), LOG_LEVEL_ERROR);
-                tcp->SetShutdown(1);
-                continue;
-            }
-            // Output drained and the write side shut down: nothing is left to wait for.
+            if (!(tcp->GetShutdown() & 1) && !tcp->ShutdownWrite()) continue;
+            if (!tcp->DrainInput()) continue;
         }
         if (tcp && tcp->IsConnected() && tcp->Reconnect()) {
             p->SetCloseAndDelete(false);
@@ -462,6 +487,7 @@ void SocketHandler::CheckClose() {
             m_fds_erase.push_back(fd);
             p->Close();
             p->OnDisconnect();
+            tcp->ResetForReconnect();
             std::unique_ptr<SocketAddress> address = p->GetClientRemoteAddress();
             if (address)
                 tcp->Open(*address);
@@ -484,11 +510,22 @@ void SocketHandler::CheckClose() {
     }
 }
 
+void SocketHandler::ReportFlushing(TcpSocket& tcp, int fd) {
+    // A closing socket is looked at on every pass, and input can make passes come fast.
+    const SInt64 now = m_clock->now();
+    auto [last, first] = m_flush_reported.try_emplace(fd, now);
+    if (!first && now - last->second < kFlushReportInterval) return;
+    last->second = now;
+    LogError(&tcp, "Closing", static_cast<int>(tcp.GetOutputLength()), "Sending all data before closing",
+             LOG_LEVEL_INFO);
+}
+
 void SocketHandler::Erase() {
     bool erased = false;
     while (!m_fds_erase.empty()) {
         const int fd = m_fds_erase.front();
         m_fds_erase.pop_front();
+        m_flush_reported.erase(fd);
         erased = true;
         auto active = std::find(m_fds.begin(), m_fds.end(), fd);
         if (active != m_fds.end()) m_fds.erase(active);

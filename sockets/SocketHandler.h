@@ -1,7 +1,8 @@
 // Drives a set of non-blocking sockets from one select() loop: admits added sockets, dispatches
 // readiness to their callbacks, completes connections, fires time-outs once a second, retries and
-// re-opens client connections, closes sockets (flushing their output first) and deletes the sockets
-// it owns. It has no thread of its own: every callback runs inside Select on the calling thread.
+// re-opens client connections, closes sockets (flushing their output and waiting for the peer's
+// end first) and deletes the sockets it owns. It has no thread of its own: every callback runs
+// inside Select on the calling thread.
 //
 // A handler made without a mutex is used from one thread only. A handler made with a mutex holds it
 // from construction to destruction and releases it only while blocked in select().
@@ -12,6 +13,7 @@
 
 #include <sys/select.h>
 
+#include <cstdint>
 #include <list>
 #include <map>
 #include <string>
@@ -19,6 +21,7 @@
 #include "sockets/ISocketHandler.h"
 
 class Clock;
+class TcpSocket;
 
 class SocketHandler : public ISocketHandler {
 public:
@@ -83,6 +86,7 @@ protected:
 
 private:
     void Admit();
+    void AdmitQueued(int fd, Socket* socket);
     void Wait(struct timeval* timeout, int& n);
     void RebuildSets();
     void Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, int& left);
@@ -90,6 +94,7 @@ private:
     void CheckTimeouts();
     void RetryConnects();
     void CheckClose();
+    void ReportFlushing(TcpSocket& tcp, int fd);
     void Erase();
     void DeleteFailed();
     Socket* Find(int fd, const char* where, bool alsoQueued);
@@ -117,4 +122,7 @@ private:
     std::string m_socks4_userid;
     bool m_bTryDirect{false};
     Clock* m_clock;
+    // When each flushing socket last reported that it is still sending, in microseconds.
+    std::map<int, int64_t> m_flush_reported;
+    static constexpr int64_t kFlushReportInterval = 200'000;
 };

@@ -24,6 +24,8 @@ namespace {
 
 constexpr size_t kInputSize = 16400;
 constexpr size_t kReadSize = 16400;
+// At most this many reads of input dropped per call while a closing socket waits for its peer.
+constexpr size_t kDrainReads = 64;
 constexpr size_t kSocks4RequestSize = 1000;
 constexpr size_t kSocks4Header = 9;
 constexpr unsigned char kSocks4Granted = 90;
@@ -164,8 +166,16 @@ bool TcpSocket::Open(SocketAddress& ad, SocketAddress& bind_ad, bool skip_socks)
     }
     SetConnecting(false);
     SetSocks4(false);
+    m_socks4_request.clear();
     const int s = CreateSocket(ad.GetFamily(), SOCK_STREAM, "tcp");
     if (s == -1) return false;
+    if (s >= FD_SETSIZE) {
+        // select() cannot watch it; the handler would refuse it, and the caller would never learn.
+        Handler().LogError(this, "Open", s, "Descriptor outside the range of fd_set", LOG_LEVEL_FATAL);
+        SetCloseAndDelete();
+        close(s);
+        return false;
+    }
     if (!SetNonblocking(true, s)) {
         SetCloseAndDelete();
         close(s);
@@ -217,6 +227,7 @@ bool TcpSocket::Open(SocketAddress& ad, SocketAddress& bind_ad, bool skip_socks)
 
 void TcpSocket::Disconnected(short info, int code, bool write_side_closed) {
     // The flags first: whatever the callbacks do, the handler closes the socket without flushing.
+    if (!m_flush_before_disconnect) m_flush_before_disconnect = GetFlushBeforeClose();
     SetCloseAndDelete();
     SetFlushBeforeClose(false);
     SetLost();
@@ -403,6 +414,8 @@ size_t TcpSocket::ReadInput(char* dest, size_t max) {
 }
 
 void TcpSocket::SendBuf(const char* buf, size_t len, int) {
+    // Nothing to send is nothing to do; a TLS write of no bytes would read as a failure.
+    if (len == 0) return;
     if (!Ready() && !Connecting()) {
         Handler().LogError(this, "SendBuf", -1, "Attempt to write to a non-ready socket", LOG_LEVEL_WARNING);
         if (GetSocket() == -1)
@@ -411,7 +424,7 @@ void TcpSocket::SendBuf(const char* buf, size_t len, int) {
         if (CloseAndDelete()) Handler().LogError(this, "SendBuf", 0, " * CloseAndDelete()", LOG_LEVEL_INFO);
         return;
     }
-    if (!IsConnected()) {
+    if (!IsConnected() || Socks4()) {
         Handler().LogError(this, "SendBuf", -1,
                            "Attempt to write to a non-connected socket, will be sent on connect",
                            LOG_LEVEL_WARNING);
@@ -527,6 +540,11 @@ void TcpSocket::OnWrite() {
         OnConnectFailed();
         return;
     }
+    if (Socks4()) {
+        // Until the SOCKS4 server grants the connection only its request may be written.
+        WriteSocks4Request();
+        return;
+    }
     const size_t before = m_output_length;
     if (m_obuf.empty())
         Handler().LogError(this, "OnWrite", static_cast<int>(m_output_length),
@@ -607,6 +625,37 @@ int TcpSocket::Close() {
     return Socket::Close();
 }
 
+bool TcpSocket::ShutdownWrite() {
+    if (m_ssl) {
+        ERR_clear_error();
+        const int r = SSL_shutdown(m_ssl);
+        // The goodbye must leave before the write side closes behind it.
+        if (r < 0 && SSL_get_error(m_ssl, r) == SSL_ERROR_WANT_WRITE) return false;
+    }
+    if (shutdown(GetSocket(), SHUT_WR) == -1)
+        Handler().LogError(this, "graceful shutdown", errno, strerror(errno), LOG_LEVEL_ERROR);
+    SetShutdown(GetShutdown() | 1);
+    return true;
+}
+
+bool TcpSocket::DrainInput() {
+    for (size_t i = 0; i < kDrainReads; ++i) {
+        const ssize_t n = recv(GetSocket(), m_buf.get(), kReadSize, MSG_DONTWAIT);
+        if (n > 0) continue;
+        if (n == -1 && WouldBlock(errno)) return false;
+        SetLost();
+        return true;
+    }
+    return false;
+}
+
+void TcpSocket::ResetForReconnect() {
+    SetLost(false);
+    SetShutdown(0);
+    if (m_flush_before_disconnect) SetFlushBeforeClose(*m_flush_before_disconnect);
+    m_flush_before_disconnect.reset();
+}
+
 uint64_t TcpSocket::GetBytesSent(bool clear) {
     const uint64_t n = m_bytes_sent;
     if (clear) m_bytes_sent = 0;
@@ -648,7 +697,20 @@ void TcpSocket::OnSocks4Connect() {
     memcpy(request + 8, userid.data(), userid.size());
     request[8 + userid.size()] = 0;
     m_socks4_state = 0;
-    SendBuf(request, userid.size() + kSocks4Header);
+    // The request goes ahead of anything queued for the destination, which waits for the grant.
+    m_socks4_request.assign(request, userid.size() + kSocks4Header);
+    WriteSocks4Request();
+}
+
+void TcpSocket::WriteSocks4Request() {
+    if (!m_socks4_request.empty()) {
+        const int n = TryWrite(m_socks4_request.data(), m_socks4_request.size());
+        if (n > 0) m_socks4_request.erase(0, static_cast<size_t>(n));
+        if (Lost()) return;
+    }
+    bool br = false, bw = false, bx = false;
+    Handler().Get(GetSocket(), br, bw, bx);
+    Set(br, !m_socks4_request.empty(), true);
 }
 
 void TcpSocket::OnSocks4ConnectFailed() {
@@ -670,6 +732,8 @@ bool TcpSocket::OnSocks4Read() {
     switch (code) {
         case kSocks4Granted:
             Handler().LogError(this, "OnSocks4Read", 0, "Connection established", LOG_LEVEL_INFO);
+            // What was sent before the grant goes first, as on a direct connect.
+            if (GetOutputLength() > 0) OnWrite();
             OnConnect();
             break;
         case 91:
@@ -678,12 +742,15 @@ bool TcpSocket::OnSocks4Read() {
             Handler().LogError(this, "OnSocks4Read", code, "socks4 server reports connect failed",
                                LOG_LEVEL_FATAL);
             SetConnecting(false);
+            // No connection to the destination: nothing queued can be delivered.
+            SetFlushBeforeClose(false);
             SetCloseAndDelete();
             OnConnectFailed();
             break;
         default:
             Handler().LogError(this, "OnSocks4Read", code, "socks4 server unrecognized response",
                                LOG_LEVEL_FATAL);
+            SetFlushBeforeClose(false);
             SetCloseAndDelete();
             break;
     }
@@ -803,23 +870,29 @@ SSL* TcpSocket::GetSsl() {
     return m_ssl;
 }
 
+void TcpSocket::FailTls() {
+    // Without a TLS session nothing queued may leave: it would go in the clear.
+    SetFlushBeforeClose(false);
+    SetCloseAndDelete();
+}
+
 void TcpSocket::OnSSLConnect() {
     SetNonblocking(true);
     // A reconnecting socket keeps the context it had; only its connection object is new.
     if (!m_ssl_ctx) InitSSLClient();
     if (!m_ssl_ctx) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     if (m_ssl) SSL_free(m_ssl);
     m_ssl = SSL_new(m_ssl_ctx);
     if (!m_ssl) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     m_sbio = BIO_new_socket(GetSocket(), BIO_NOCLOSE);
     if (!m_sbio) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     SSL_set_bio(m_ssl, m_sbio, m_sbio);
@@ -829,20 +902,23 @@ void TcpSocket::OnSSLConnect() {
 void TcpSocket::OnSSLAccept() {
     SetNonblocking(true);
     if (m_ssl_ctx) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     InitSSLServer();
     SetSSLServer();
-    if (!m_ssl_ctx) return;
+    if (!m_ssl_ctx) {
+        SetFlushBeforeClose(false);
+        return;
+    }
     m_ssl = SSL_new(m_ssl_ctx);
     if (!m_ssl) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     m_sbio = BIO_new_socket(GetSocket(), BIO_NOCLOSE);
     if (!m_sbio) {
-        SetCloseAndDelete();
+        FailTls();
         return;
     }
     SSL_set_bio(m_ssl, m_sbio, m_sbio);
@@ -886,7 +962,7 @@ bool TcpSocket::SSLNegotiate() {
     }
     Handler().LogError(this, text, code, "Connection failed", LOG_LEVEL_INFO);
     SetSSLNegotiate(false);
-    SetCloseAndDelete();
+    FailTls();
     if (server)
         OnSSLAcceptFailed();
     else

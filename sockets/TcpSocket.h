@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/TMutex.h"
@@ -142,6 +143,18 @@ public:
     void SetStrictLineEnd(bool x = true) { m_strict_line_end = x; }
     bool StrictLineEnd() const { return m_strict_line_end; }
 
+    // The graceful end of a close with flush, once the output queue is empty: TLS says goodbye,
+    // then the write side is shut down and recorded so. False while the goodbye waits for room
+    // in the kernel's buffer; the handler then tries again on a later pass.
+    bool ShutdownWrite();
+    // What the peer sends after the write side was shut down is read and dropped, so that closing
+    // does not reset a connection whose peer is still reading. True once the peer has closed its
+    // side or the connection failed; the socket is then lost.
+    bool DrainInput();
+    // A closed socket about to connect again: the state the old connection's end left behind
+    // (lost, flush off, write side shut down) is undone.
+    void ResetForReconnect();
+
     const std::string& GetPassword() const { return m_password; }
     static int SSL_password_cb(char* buf, int size, int rwflag, void* userdata);
 
@@ -171,6 +184,8 @@ private:
     void OnReadData(char* buf, size_t n, const char* where);
     void Disconnected(short info, int code, bool write_side_closed);
     void ReadTls();
+    void FailTls();
+    void WriteSocks4Request();
     int TryWriteTls(const char* buf, size_t len);
     bool ConnectionRetriesLeft() const;
     void AppendLine(const char* p, size_t len);
@@ -199,6 +214,10 @@ private:
     unsigned char m_socks4_reply[8]{};
     bool m_b_reconnect{false};
     bool m_b_is_reconnect{false};
+    // Flush-before-close as it was when the connection broke, for a reconnect to restore.
+    std::optional<bool> m_flush_before_disconnect;
+    // The part of the SOCKS4 request the kernel has not yet taken.
+    std::string m_socks4_request;
     size_t m_max_line_length{0};
     bool m_strict_line_end{false};
     bool m_line_overflow{false};

@@ -10,9 +10,10 @@
 
 class Thread {
 public:
-    // With `release` false the thread waits for SetRelease(true). A derived class should pass
-    // false and release once it is fully built, since Run() is its code.
-    explicit Thread(bool release = true);
+    // With `release` false the thread waits for SetRelease(true), which a derived class calls
+    // once it is fully built; released earlier, Run() could be reached before the derived
+    // object exists.
+    explicit Thread(bool release = false);
     // Stops a thread still waiting for release, then joins it; a thread deleting itself on exit
     // is detached instead. May not be called from Run() except through delete-on-exit.
     virtual ~Thread();

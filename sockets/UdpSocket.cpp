@@ -64,7 +64,8 @@ int UdpSocket::Bind(SocketAddress& ad, int range) {
     SetNonblocking(true);
     int n = bind(GetSocket(), ad, ad);
     int tries = 0;
-    while (n == -1 && range > 0 && tries < range) {
+    // The range ends at the last port: one past it would wrap to 0, any port the system picks.
+    while (n == -1 && range > 0 && tries < range && ad.GetPort() < 65535) {
         ++tries;
         ad.SetPort(static_cast<port_t>(ad.GetPort() + 1));
         n = bind(GetSocket(), ad, ad);

@@ -1,6 +1,7 @@
 #include "sockets/Utility.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <pthread.h>
 #include <strings.h>
@@ -60,8 +61,38 @@ std::string NumericIpv6(const struct in6_addr& a) {
     return text;
 }
 
+// A scope after "%": an interface index or an interface's name.
+bool ScopeId(const std::string& scope, uint32_t& id) {
+    if (scope.empty()) return false;
+    if (scope.find_first_not_of("0123456789") == std::string::npos) {
+        if (scope.size() > 9) return false;
+        id = static_cast<uint32_t>(std::strtoul(scope.c_str(), nullptr, 10));
+        return true;
+    }
+    id = if_nametoindex(scope.c_str());
+    return id != 0;
+}
+
+// Numeric IPv6 text, strictly: eight groups of one to four hexadecimal digits, or fewer with one
+// "::" standing for the rest, the last two optionally as a dotted IPv4 address, and an optional
+// scope. Anything else is no address, rather than some other address.
+bool ParseNumericIpv6(const std::string& text, struct sockaddr_in6& sa) {
+    const size_t percent = text.find('%');
+    const std::string address = text.substr(0, percent);
+    uint32_t scope = 0;
+    if (address.find('\0') != std::string::npos || inet_pton(AF_INET6, address.c_str(), &sa.sin6_addr) != 1 ||
+        (percent != std::string::npos && !ScopeId(text.substr(percent + 1), scope))) {
+        sa.sin6_addr = {};
+        return false;
+    }
+    sa.sin6_scope_id = scope;
+    return true;
+}
+
 // The first address of `family` that getaddrinfo gives for a name.
 bool LookUp(const std::string& host, int family, void* address, size_t length) {
+    // The look-up would see only the text before a zero byte, a name other than the one given.
+    if (host.find('\0') != std::string::npos) return false;
     struct addrinfo hints {};
     hints.ai_family = family;
     struct addrinfo* result = nullptr;
@@ -285,52 +316,10 @@ bool Utility::u2ip(const std::string& host, struct sockaddr_in6& sa, int flags) 
         struct sockaddr_in6 found {};
         if (!LookUp(host, AF_INET6, &found, sizeof found)) return false;
         sa.sin6_addr = found.sin6_addr;
+        sa.sin6_scope_id = found.sin6_scope_id;
         return true;
     }
-    // Cut at every colon. A "::" at either end cuts out one empty part too many: it stands for
-    // the zero groups once, like a "::" inside.
-    std::vector<std::string> parts;
-    for (size_t start = 0;;) {
-        const size_t colon = host.find(':', start);
-        parts.push_back(host.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    if (host.starts_with("::")) parts.erase(parts.begin());
-    if (host.ends_with("::") && parts.size() > 1) parts.pop_back();
-    // A dotted tail stands for two groups.
-    size_t groupsNamed = 0;
-    for (const std::string& part : parts) groupsNamed += part.find('.') != std::string::npos ? 2 : 1;
-    std::array<unsigned, 8> groups{};
-    size_t index = 0;
-    bool skipped = false;
-    for (const std::string& part : parts) {
-        if (index >= groups.size()) break;
-        if (part.find('.') != std::string::npos) {
-            Parse parse(part, ".");
-            const unsigned a = static_cast<unsigned char>(parse.getvalue());
-            const unsigned b = static_cast<unsigned char>(parse.getvalue());
-            const unsigned c = static_cast<unsigned char>(parse.getvalue());
-            const unsigned d = static_cast<unsigned char>(parse.getvalue());
-            groups[index++] = a * 256 + b;
-            if (index < groups.size()) groups[index++] = c * 256 + d;
-        } else if (!part.empty()) {
-            groups[index++] = hex2unsigned(part) & 0xffff;
-        } else if (!skipped) {
-            skipped = true;
-            groups[index] = 0;
-            // The zero groups "::" stands for; never past the last group, never backwards.
-            const size_t next = index + 9 > groupsNamed ? index + 9 - groupsNamed : 0;
-            index = std::max(index + 1, std::min<size_t>(next, groups.size()));
-        } else {
-            groups[index++] = 0;
-        }
-    }
-    for (size_t i = 0; i < groups.size(); ++i) {
-        sa.sin6_addr.s6_addr[2 * i] = static_cast<uint8_t>(groups[i] >> 8);
-        sa.sin6_addr.s6_addr[2 * i + 1] = static_cast<uint8_t>(groups[i]);
-    }
-    return true;
+    return ParseNumericIpv6(host, sa);
 }
 
 bool Utility::reverse(struct sockaddr* sa, socklen_t sa_len, std::string& hostname, int flags) {
@@ -416,7 +405,7 @@ std::string Utility::Sa2String(struct sockaddr* sa) {
     if (sa->sa_family == AF_INET6) {
         auto* in6 = reinterpret_cast<struct sockaddr_in6*>(sa);
         l2ip(in6->sin6_addr, text);
-        return text + ":" + l2string(ntohs(in6->sin6_port));
+        return "[" + text + "]:" + l2string(ntohs(in6->sin6_port));
     }
     return "";
 }
@@ -541,11 +530,14 @@ Utility::Uri::Uri(const std::string& url) : m_url(url), m_path(url) {
             m_path = m_host.substr(slash);
             m_host.resize(slash);
         }
-        const size_t colon = m_host.find(':');
+        // An IPv6 address stands in brackets, so that its colons are not the port's.
+        const size_t close = m_host.starts_with('[') ? m_host.find(']') : std::string::npos;
+        const size_t colon = m_host.find(':', close == std::string::npos ? 0 : close);
         if (colon != std::string::npos) {
             m_port = std::atoi(m_host.c_str() + colon + 1);
             m_host.resize(colon);
         }
+        if (close != std::string::npos) m_host = m_host.substr(1, close - 1);
     }
     const size_t query = m_path.find('?');
     if (query != std::string::npos) {

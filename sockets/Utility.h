@@ -96,6 +96,8 @@ public:
 
     // A host name or numeric text to an address. Names are looked up in the address's family
     // (the first answer counts) unless `flags` holds AI_NUMERICHOST or the text is numeric.
+    // Numeric IPv6 text must be well formed (false otherwise); its scope ("%lo", "%2") becomes
+    // the structure's scope id.
     static bool u2ip(const std::string& host, ipaddr_t& l);
     static bool u2ip(const std::string& host, struct sockaddr_in& sa, int flags = 0);
     static bool u2ip(const std::string& host, struct in6_addr& l);

@@ -76,6 +76,9 @@ TEST(Base64, DecodesUntidyText) {
         std::string bytes;
     } cases[] = {
         {"CR LF between groups", "YWJj\r\nYWJj\n", "abcabc"},
+        {"CR LF inside a group", "QU\r\nJD", "ABC"},
+        {"line breaks inside every group", "Y\nW\r\nJ\njY\rW\nJj", "abcabc"},
+        {"blank lines before a short group", "AAAA\r\n\r\nAA", std::string(4, 0)},
         {"short last group of three", "YWJjYWI", "abcab"},
         {"short last group of two", "YQ", "a"},
         {"lone last character", "YWJjY", "abc"},
@@ -93,13 +96,17 @@ TEST(Base64, DecodesUntidyText) {
     }
 }
 
-TEST(Base64, DecodeLengthOfWellFormedTextOnly) {
+TEST(Base64, DecodeLengthIsWhatDecodingWrites) {
     const struct {
         std::string text;
         size_t length;
     } cases[] = {
-        {"", 0},    {"YQ==", 1},         {"YWI=", 2},       {"YWJj", 3},
-        {"YWJ", 0}, {"YWJjYQ==\r\n", 4}, {"YWJj\nYWJj", 6}, {"\r\n", 0},
+        {"", 0},         {"YQ==", 1},           {"YWI=", 2},       {"YWJj", 3},
+        {"YWJ", 2},      {"YWJjYQ==\r\n", 4},   {"YWJj\nYWJj", 6}, {"\r\n", 0},
+        {"QU\r\nJD", 3}, {"AAAA\r\n\r\nAA", 4}, {"YQ==YWJj", 4},   {"Y", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(Base64::decode_length(c.text), c.length) << c.text;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Base64::decode_length(c.text), c.length) << c.text;
+        EXPECT_EQ(Decode(c.text).size(), c.length) << c.text;
+    }
 }

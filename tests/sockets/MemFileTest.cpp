@@ -62,12 +62,15 @@ TEST(MemFile, ResetWriteStartsOverInTheSameBlocks) {
 }
 
 TEST(MemFile, NamedFilesShareTheirContents) {
+    // Named contents live as long as the program, so each run of the test takes names of its own.
+    static int run = 0;
+    const std::string suffix = "/" + std::to_string(++run);
     {
-        MemFile writer("MemFileTest/shared");
+        MemFile writer("MemFileTest/shared" + suffix);
         writer.fprintf("%d-%s", 42, "x");
     }
-    MemFile reader("MemFileTest/shared");
-    MemFile other("MemFileTest/other");
+    MemFile reader("MemFileTest/shared" + suffix);
+    MemFile other("MemFileTest/other" + suffix);
     char back[16] = {};
     EXPECT_EQ(reader.fread(back, 1, sizeof back - 1), 4u);
     EXPECT_STREQ(back, "42-x");

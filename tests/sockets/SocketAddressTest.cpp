@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <sys/un.h>
 
 #include <memory>
@@ -50,7 +51,7 @@ TEST(Ipv6Address, FromTextAndConversions) {
     Ipv6Address loopback("::1", 443);
     EXPECT_TRUE(loopback.IsValid());
     EXPECT_EQ(loopback.Convert(false), "::1");
-    EXPECT_EQ(loopback.Convert(true), "::1:443");
+    EXPECT_EQ(loopback.Convert(true), "[::1]:443");
     EXPECT_EQ(loopback.GetFamily(), AF_INET6);
     EXPECT_EQ(static_cast<socklen_t>(loopback), sizeof(sockaddr_in6));
 
@@ -63,7 +64,26 @@ TEST(Ipv6Address, FromTextAndConversions) {
     EXPECT_EQ(Ipv6Address::Convert(mapped, true), "ffff:1.2.3.4");
     EXPECT_EQ(Ipv6Address::Convert(mapped), "::ffff:102:304");
     Ipv6Address fromAddress(mapped, 7);
-    EXPECT_EQ(fromAddress.Convert(true), "::ffff:102:304:7");
+    EXPECT_EQ(fromAddress.Convert(true), "[::ffff:102:304]:7");
+}
+
+TEST(Ipv6Address, MalformedTextIsNoAddressAndAScopeIsKept) {
+    for (const char* text : {"1:2:3:4:5:6:7:1.2.3.4", "1::2::3", ":::", "a b", "1:2:3:4:5:6:7:8:9",
+                             "1:2:3:4:5:6:7", "", "1.2.3.4", "fe80::1%", "fe80::1%no-such-interface"}) {
+        Ipv6Address address(text, 80);
+        EXPECT_FALSE(address.IsValid()) << text;
+        EXPECT_EQ(address.Convert(false), "::") << text;
+        in6_addr a{};
+        EXPECT_FALSE(Ipv6Address::Resolve(text, a)) << text;
+    }
+    const unsigned lo = if_nametoindex("lo");
+    ASSERT_NE(lo, 0u);
+    for (const char* text : {"fe80::1%lo", "fe80::1%1"}) {
+        Ipv6Address scoped(text, 80);
+        EXPECT_TRUE(scoped.IsValid()) << text;
+        EXPECT_EQ(scoped.Convert(false), "fe80::1") << text;
+        EXPECT_EQ(scoped.GetScopeId(), std::string(text).ends_with("lo") ? lo : 1u) << text;
+    }
 }
 
 TEST(SocketAddress, EqualityComparesFamilyPortAndAddressOnly) {

@@ -3,11 +3,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/Carbon/Clock.h"
 #include "sockets/IMutex.h"
+#include "sockets/Lock.h"
+#include "sockets/Mutex.h"
 #include "sockets/Socket.h"
 #include "sockets/SocketHandler.h"
 #include "tests/sockets/support/CapturingLog.h"
@@ -36,6 +41,7 @@ public:
         char buf[64];
         if (read(GetSocket(), buf, sizeof(buf)) <= 0) SetCloseAndDelete();
         if (throwOnRead) throw std::runtime_error("from OnRead");
+        if (whenRead) whenRead();
     }
     void OnDelete() override {
         ++m_events->deletes;
@@ -43,6 +49,7 @@ public:
     }
     bool throwOnRead = false;
     bool throwOnDelete = false;
+    std::function<void()> whenRead;
 
 private:
     std::shared_ptr<Events> m_events;
@@ -192,6 +199,48 @@ TEST_F(SocketHandlerTest, DetachedSocketIsForgottenQuietly) {
     EXPECT_EQ(log.Count("Remove"), 0u);
 }
 
+TEST_F(SocketHandlerTest, SocketAddedAndClosedInTheSamePassIsDeletedOnce) {
+    auto first = std::make_shared<Events>();
+    auto second = std::make_shared<Events>();
+    Pair pairA, pairB;
+    ProbeSocket* a = Owned(first, pairA);
+    ProbeSocket* b = Owned(second, pairB);
+    // Queued after this pass's admission, to be closed by its close step.
+    a->whenRead = [&] {
+        handler.Add(b);
+        b->SetCloseAndDelete();
+    };
+    handler.Add(a);
+    Pass();
+    pairA.poke();
+    ASSERT_TRUE(loopback::Pump(handler, [&] { return second->destroyed; }));
+    EXPECT_EQ(second->deletes, 1);
+    EXPECT_EQ(second->reads, 0);
+    EXPECT_EQ(handler.GetCount(), 1u);
+    EXPECT_TRUE(handler.CheckSanity());
+}
+
+TEST_F(SocketHandlerTest, SocketClosedEarlierInThePassGetsNoReadEvent) {
+    auto first = std::make_shared<Events>();
+    auto second = std::make_shared<Events>();
+    Pair pairA, pairB;
+    ProbeSocket* a = Owned(first, pairA);
+    auto b = std::make_unique<ProbeSocket>(handler, second, pairB.take());
+    ASSERT_LT(a->GetSocket(), b->GetSocket());  // a's events come first
+    a->whenRead = [&] { b->Close(); };
+    handler.Add(a);
+    handler.Add(b.get());
+    Pass();
+    pairA.poke();
+    pairB.poke();
+    ASSERT_TRUE(loopback::WaitFor(a->GetSocket(), POLLIN));
+    ASSERT_TRUE(loopback::WaitFor(b->GetSocket(), POLLIN));
+    handler.Select(0, 0);
+    EXPECT_EQ(first->reads, 1);
+    EXPECT_EQ(second->reads, 0);
+    EXPECT_FALSE(handler.Valid(b.get()));
+}
+
 TEST_F(SocketHandlerTest, SocketClosedWhileQueuedIsNotAdmittedUnderItsOldNumber) {
     auto first = std::make_shared<Events>();
     Pair pairA;
@@ -285,6 +334,32 @@ TEST_F(SocketHandlerTest, AutomaticTimeoutPollsOnlyWhilePendingWork) {
     EXPECT_EQ(events->reads, 1);
 }
 
+TEST_F(SocketHandlerTest, TheSameSelectErrorIsReportedOnceIn10000Passes) {
+    // A negative time-out makes select() fail with EINVAL on every pass.
+    for (int pass = 1; pass <= 10001; ++pass) {
+        ASSERT_EQ(handler.Select(-1, 0), -1);
+        if (pass == 2 || pass == 10000) {
+            EXPECT_EQ(log.Count("select"), 1u) << "after pass " << pass;
+        }
+    }
+    EXPECT_EQ(log.Count("select"), 2u);
+    EXPECT_EQ(log.Entries().back().err, EINVAL);
+
+    // After a pass without it the same error is news again.
+    handler.Select(0, 0);
+    handler.Select(-1, 0);
+    EXPECT_EQ(log.Count("select"), 3u);
+}
+
+TEST_F(SocketHandlerTest, SelectLeavesTheCallersTimeoutAsItWas) {
+    struct timeval timeout {
+        0, 2000
+    };
+    EXPECT_EQ(handler.Select(&timeout), 0);
+    EXPECT_EQ(timeout.tv_sec, 0);
+    EXPECT_EQ(timeout.tv_usec, 2000);
+}
+
 // Counts who holds it: the handler's thread, or nobody.
 class CountingMutex : public IMutex {
 public:
@@ -315,6 +390,28 @@ TEST(SocketHandlerMutex, HeldForTheHandlersLifeExceptInsideSelect) {
         EXPECT_EQ(mutex.held, 1);
     }
     EXPECT_EQ(mutex.held, 0);
+}
+
+// The contract of a handler made with a mutex: another thread that holds the mutex may use the
+// handler while its owner waits in select().
+TEST(SocketHandlerMutex, AnotherThreadAddsASocketWhileTheOwnerWaits) {
+    Mutex mutex;
+    SocketHandler handler(mutex);
+    auto events = std::make_shared<Events>();
+    Pair pair;
+    auto* p = new ProbeSocket(handler, events, pair.take());
+    p->SetDeleteByHandler();
+    std::atomic<bool> added{false};
+    std::thread other([&] {
+        Lock lock(mutex);
+        handler.Add(p);
+        added = true;
+    });
+    for (int i = 0; i < 100000 && !added; ++i) handler.Select(0, 1000);
+    other.join();
+    ASSERT_TRUE(added);
+    pair.poke();
+    EXPECT_TRUE(loopback::Pump(handler, [&] { return events->reads == 1; }));
 }
 
 }  // namespace

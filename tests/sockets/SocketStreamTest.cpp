@@ -41,6 +41,7 @@ TEST(SocketStream, ReadsAndWritesWhileItsSocketIsUnderTheHandler) {
     EXPECT_EQ(loopback::ReadSome(peer.get(), 3), "abc");
 
     client.SetCloseAndDelete();
+    peer.reset();  // a closing socket waits for its peer's end
     ASSERT_TRUE(loopback::Pump(handler, [&] { return client.deleted; }));
     EXPECT_FALSE(handler.Valid(&client));
     EXPECT_EQ(stream.IStreamRead(buffer, sizeof buffer), 0u);

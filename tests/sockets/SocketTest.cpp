@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "sockets/Exception.h"
+#include "sockets/Ipv4Address.h"
+#include "sockets/SocketHandler.h"
 #include "sockets/TcpSocket.h"
+#include "sockets/UdpSocket.h"
 #include "tests/sockets/support/CapturingLog.h"
 #include "tests/sockets/support/FakeSocketHandler.h"
+#include "tests/sockets/support/LoopbackPeers.h"
 
 namespace {
 
@@ -99,6 +108,42 @@ TEST_F(SocketTest, OpenRefusesWhenTheHandlerIsFull) {
     EXPECT_FALSE(s.Open("127.0.0.1", 9));
     EXPECT_EQ(log.Count("Open", "no space left in fd_set"), 1u);
     EXPECT_TRUE(s.CloseAndDelete());
+}
+
+// Without a protocols database (a system without /etc/protocols) TCP and UDP sockets still open.
+// The child hides the database behind /dev/null in a mount namespace of its own; it answers
+// 77 where it may not make one.
+TEST(SocketProtocols, TcpAndUdpOpenWithoutAProtocolsDatabase) {
+    loopback::Fd listener = loopback::Listen();
+    const port_t port = loopback::PortOf(listener.get());
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (getprotobyname("tcp")) {
+            if (unshare(CLONE_NEWNS) != 0 ||
+                mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                mount("/dev/null", "/etc/protocols", nullptr, MS_BIND, nullptr) != 0)
+                _exit(77);
+            if (getprotobyname("tcp")) _exit(77);
+        }
+        try {
+            SocketHandler handler;
+            TcpSocket tcp(handler);
+            Ipv4Address ad("127.0.0.1", port);
+            if (!tcp.Open(ad)) _exit(1);
+            UdpSocket udp(handler, 64, false, 0);
+            port_t any = 0;
+            if (udp.Bind(any, 0) != 0) _exit(2);
+        } catch (const Exception&) {
+            _exit(3);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace to hide the protocols database in";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -43,7 +46,10 @@ public:
         if (strictEof && GetSsl()) SSL_clear_options(GetSsl(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     }
     void OnAccept() override { ++accepted; }
-    void OnRawData(const char* buf, size_t len) override { SendBuf(buf, len); }
+    void OnRawData(const char* buf, size_t len) override {
+        received += len;
+        if (echo) SendBuf(buf, len);
+    }
     void OnDisconnect(short info, int) override {
         disconnectInfo = info;
         closeNotify = GetSsl() && (SSL_get_shutdown(GetSsl()) & SSL_RECEIVED_SHUTDOWN);
@@ -57,6 +63,8 @@ public:
     static inline int disconnectInfo = -1;
     static inline bool closeNotify = false;
     static inline bool strictEof = false;
+    static inline bool echo = true;
+    static inline size_t received = 0;
 };
 
 class TlsClientSocket : public TcpSocket {
@@ -96,6 +104,8 @@ protected:
         TlsServerSocket::disconnectInfo = -1;
         TlsServerSocket::closeNotify = false;
         TlsServerSocket::strictEof = false;
+        TlsServerSocket::echo = true;
+        TlsServerSocket::received = 0;
     }
     port_t Listen() {
         auto* listener = new ListenSocket(handler, std::make_unique<TlsServerSocket>(handler));
@@ -148,6 +158,52 @@ TEST_F(TlsTest, PlainTextAtATlsServerFailsTheHandshake) {
     ASSERT_TRUE(Pump([&] { return handler.GetCount() == 1; }));  // only the listener is left
 }
 
+TEST_F(TlsTest, BytesAWritabilityCheckCouldNotSendStayQueued) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    // With no descriptor allowed, poll() fails with EINVAL before it looks at the socket.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    client.Send("kept");
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(log.Count("TryWrite", strerror(EINVAL)), 1u);
+    EXPECT_EQ(client.GetOutputLength(), 4u);
+    ASSERT_TRUE(Pump([&] { return client.received == "kept"; }));
+}
+
+TEST_F(TlsTest, AnEmptySendIsNothing) {
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    log.Clear();
+    client.Send("");
+    client.Send("after");
+    ASSERT_TRUE(Pump([&] { return client.received == "after" || client.CloseAndDelete(); }));
+    EXPECT_EQ(client.received, "after");
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST_F(TlsTest, AFailedHandshakeClosesAtOnceAndSendsNothingQueuedInTheClear) {
+    loopback::Fd listener = loopback::Listen();
+    TlsClientSocket client(handler);
+    Ipv4Address ad("127.0.0.1", loopback::PortOf(listener.get()));
+    ASSERT_TRUE(client.Open(ad));
+    client.Send("secret");  // queued until the session stands
+    handler.Add(&client);
+    loopback::Fd peer = loopback::Accept(listener.get());
+    loopback::WriteAll(peer.get(), "HTTP/1.0 400 Not TLS\r\n\r\n");
+    ASSERT_TRUE(Pump([&] { return client.failed; }));
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));  // the clock stands still: no flush wait
+    const std::string seen = loopback::ReadSome(peer.get(), 65536, 0);
+    EXPECT_EQ(seen.find("secret"), std::string::npos);
+}
+
 TEST_F(TlsTest, ClientsShareOneContext) {
     const port_t port = Listen();
     TlsClientSocket a(handler), b(handler);
@@ -168,6 +224,25 @@ TEST_F(TlsTest, CloseSaysGoodbyeInTlsBeforeTheTcpSideGoes) {
     ASSERT_TRUE(Pump([&] { return client.deleted && TlsServerSocket::disconnectInfo != -1; }));
     EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);
     EXPECT_TRUE(TlsServerSocket::closeNotify);
+}
+
+TEST_F(TlsTest, CloseSendsAllQueuedOutputFirst) {
+    TlsServerSocket::strictEof = true;
+    TlsServerSocket::echo = false;
+    const port_t port = Listen();
+    TlsClientSocket client(handler);
+    Connect(client, port);
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::accepted == 1; }));
+    const size_t size = 2 * 1024 * 1024;
+    client.Send(std::string(size, 'f'));
+    EXPECT_GT(client.GetOutputLength(), 0u);
+    client.SetCloseAndDelete();
+    ASSERT_TRUE(Pump([&] { return TlsServerSocket::disconnectInfo != -1; }));
+    EXPECT_EQ(TlsServerSocket::received, size);
+    EXPECT_EQ(TlsServerSocket::disconnectInfo, TCP_DISCONNECT_SSL);  // a goodbye, not a cut
+    EXPECT_TRUE(TlsServerSocket::closeNotify);
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(log.Count("Closing", "Closing socket while data still left to send"), 0u);
 }
 
 TEST_F(TlsTest, PeerThatClosesWithoutAGoodbyeHasClosed) {

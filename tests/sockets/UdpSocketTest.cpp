@@ -79,6 +79,19 @@ TEST_F(UdpSocketTest, BindTriesFollowingPortsAndThrowsWhenTheRangeIsBusy) {
     EXPECT_TRUE(ranged.IsBound());
 }
 
+TEST_F(UdpSocketTest, BindRangeEndsAtTheLastPort) {
+    loopback::Fd last = BoundUdp(65535);  // busy, whether by this one or another
+    UdpSocket ranged(handler, 2048, false, 0);
+    port_t port = 65535;
+    try {
+        ranged.Bind("127.0.0.1", port, 2);
+        FAIL() << "bound port " << ranged.GetPort();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.ToString(), "bind() failed for UdpSocket, port:range: 65535:2");
+    }
+    EXPECT_FALSE(ranged.IsBound());
+}
+
 TEST_F(UdpSocketTest, RetriesBoundTheDatagramsOneReadinessTakes) {
     for (int retries : {0, 3}) {
         Receiver receiver(handler, retries);

@@ -133,16 +133,43 @@ TEST(Utility, Ipv6TextToGroups) {
         {"1:2:3:4:5:6:7:8", {1, 2, 3, 4, 5, 6, 7, 8}},
         {"::2:3:4:5:6:7:8", {0, 2, 3, 4, 5, 6, 7, 8}},
         {"1:2:3:4:5:6:7::", {1, 2, 3, 4, 5, 6, 7, 0}},
-        {":::", {0, 0, 0, 0, 0, 0, 0, 0}},
         {"2001:DB8::FF00:42:8329", {0x2001, 0xdb8, 0, 0, 0, 0xff00, 0x42, 0x8329}},
-        // More than eight groups named: the rest is dropped, nothing is written past the address.
-        {"1:2:3:4:5:6:7:8:9:a:b", {1, 2, 3, 4, 5, 6, 7, 8}},
-        {"1:2:3:4:5:6:7:1.2.3.4", {1, 2, 3, 4, 5, 6, 7, 0x0102}},
-        {"1.2.3.4:1.2.3.4:1.2.3.4:1.2.3.4:1.2.3.4", {0x102, 0x304, 0x102, 0x304, 0x102, 0x304, 0x102, 0x304}},
-        {"1:2:3:4:5:6:7:8::9", {1, 2, 3, 4, 5, 6, 7, 8}},
-        {"::::::::::::", {0, 0, 0, 0, 0, 0, 0, 0}},
+        {"1:2:3:4:5:6:1.2.3.4", {1, 2, 3, 4, 5, 6, 0x0102, 0x0304}},
+        {"fe80::1%lo", {0xfe80, 0, 0, 0, 0, 0, 0, 1}},
     };
     for (const auto& c : cases) EXPECT_EQ(Groups(Numeric6(c.text)), c.groups) << c.text;
+}
+
+TEST(Utility, MalformedIpv6TextIsRefused) {
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"a dotted tail after seven groups", "1:2:3:4:5:6:7:1.2.3.4"},
+        {"two runs of zero groups", "1::2::3"},
+        {"three colons", ":::"},
+        {"many colons", "::::::::::::"},
+        {"not hexadecimal", "a b"},
+        {"nine groups", "1:2:3:4:5:6:7:8:9"},
+        {"eleven groups", "1:2:3:4:5:6:7:8:9:a:b"},
+        {"a run of zeros after eight groups", "1:2:3:4:5:6:7:8::9"},
+        {"seven groups without a run of zeros", "1:2:3:4:5:6:7"},
+        {"five digits", "12345::"},
+        {"a lone leading colon", ":1::"},
+        {"dotted only", "1.2.3.4"},
+        {"dotted everywhere", "1.2.3.4:1.2.3.4:1.2.3.4:1.2.3.4:1.2.3.4"},
+        {"empty", ""},
+        {"a zero byte", std::string("::1\0junk", 8)},
+        {"an empty scope", "fe80::1%"},
+    };
+    for (const auto& c : cases) {
+        struct sockaddr_in6 sa {};
+        sa.sin6_addr.s6_addr[0] = 0xee;
+        EXPECT_FALSE(Utility::u2ip(c.text, sa, AI_NUMERICHOST)) << c.name;
+        EXPECT_EQ(Groups(sa.sin6_addr), (std::array<unsigned, 8>{})) << c.name;
+        struct in6_addr a {};
+        EXPECT_FALSE(Utility::u2ip(c.text, a)) << c.name;
+    }
 }
 
 TEST(Utility, AddressesToNumericTextAndBack) {
@@ -187,7 +214,7 @@ TEST(Utility, AddressesToNumericTextAndBack) {
     struct sockaddr_in6 sa6 {};
     Utility::u2ip("::1", sa6);
     sa6.sin6_port = htons(443);
-    EXPECT_EQ(Utility::Sa2String(reinterpret_cast<struct sockaddr*>(&sa6)), "::1:443");
+    EXPECT_EQ(Utility::Sa2String(reinterpret_cast<struct sockaddr*>(&sa6)), "[::1]:443");
 
     struct sockaddr other {};
     other.sa_family = AF_UNIX;
@@ -246,6 +273,8 @@ TEST(Utility, UriParts) {
         {"ftp://h:21", "ftp", "h", 21, "ftp://h:21", "ftp://h:21", "", ""},
         {"/index.html?q=a.b", "", "", 0, "/index.html?q=a.b", "/index.html", "q=a.b", "html"},
         {"://x", "", "", 0, "://x", "://x", "", ""},
+        {"http://[::1]:8080/x", "http", "::1", 8080, "/x", "/x", "", ""},
+        {"http://[fe80::1%lo]/", "http", "fe80::1%lo", 80, "/", "/", "", ""},
         {"", "", "", 0, "", "", "", ""},
     };
     for (const auto& c : cases) {
