@@ -1,5 +1,6 @@
 #include "sockets/protocols/HTTPSocket.h"
 
+#include <cstdlib>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -443,7 +444,16 @@ void HTTPSocket::url_this(const std::string& url_in, std::string& protocol, std:
         port = 443;
     }
     host = pa.getword();
-    if (host.find(':') != std::string::npos) {
+    if (host.size() > 1 && host[0] == '[') {
+        // An IPv6 literal: its colons are the address's; a port follows the bracket.
+        const size_t close = host.find(']');
+        const std::string after = close == std::string::npos ? "" : host.substr(close + 1);
+        host = host.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (after.size() > 1 && after[0] == ':') {
+            const long value = std::atol(after.c_str() + 1);
+            if (value > 0 && value < 65536) port = static_cast<port_t>(value);
+        }
+    } else if (host.find(':') != std::string::npos) {
         Parse pa2(host, ":");
         const std::string name = pa2.getword();
         const long value = pa2.getvalue();

@@ -43,8 +43,10 @@ void HttpClientSocket::SetDataPtr(unsigned char* buf, size_t len) {
 }
 
 std::string HttpClientSocket::HostHeader() const {
-    if (url_port == 80 || url_port == 443) return url_host;
-    return url_host + ":" + std::to_string(url_port);
+    // An IPv6 literal keeps its brackets, so its colons are not read as the port's.
+    const std::string host = url_host.find(':') == std::string::npos ? url_host : "[" + url_host + "]";
+    if (url_port == 80 || url_port == 443) return host;
+    return host + ":" + std::to_string(url_port);
 }
 
 bool HttpClientSocket::ResponseHasNoBody() {

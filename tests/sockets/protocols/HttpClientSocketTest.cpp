@@ -127,6 +127,25 @@ TEST_F(HttpClientTest, GetAsksForIdentityAndABodyWithoutLengthEndsWithTheConnect
     EXPECT_EQ(get.GetDataPtr(), nullptr);
 }
 
+TEST(HttpClientHost, TheHostHeaderNamesTheUrlsHostAndAnyPortNotTheSchemes) {
+    struct Host : HttpGetSocket {
+        using HttpGetSocket::HttpGetSocket;
+        using HttpClientSocket::HostHeader;
+    };
+    CapturingLog log;
+    SocketHandler handler{&log};
+    const struct {
+        const char* url;
+        const char* host;
+    } cases[] = {
+        {"http://example.org/x", "example.org"},
+        {"http://example.org:8080/x", "example.org:8080"},
+        {"http://[::1]/x", "[::1]"},
+        {"http://[::1]:8080/x", "[::1]:8080"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Host(handler, c.url).HostHeader(), c.host) << c.url;
+}
+
 TEST_F(HttpClientTest, ResponsesAreBufferedOnlyWhenTheirLengthIsSane) {
     struct Case {
         const char* name;
