@@ -133,10 +133,36 @@ TEST_F(HttpBaseSocketTest, ResponsesCarryLengthCookiesAndNoBodyWhereNoneIsAllowe
                    [](const std::string& g) { return g.find("GET /after") != std::string::npos; });
     EXPECT_EQ(got.find("HEAD /x"), std::string::npos) << got;
     EXPECT_NE(got.find("Content-Length: 10\r\n"), std::string::npos) << got;
-    app.status = 204;
-    got = Exchange("GET /nobody HTTP/1.1\r\n\r\nGET /nobody2 HTTP/1.1\r\n\r\n", Responses(2));
-    EXPECT_EQ(got.find("GET /nobody"), std::string::npos) << got;
-    EXPECT_EQ(Count(got, "HTTP/1.1 204"), 2u) << got;
+    for (int status : {204, 304}) {
+        app.status = status;
+        got = Exchange("GET /nobody HTTP/1.1\r\n\r\nGET /nobody2 HTTP/1.1\r\n\r\n", Responses(2));
+        EXPECT_EQ(got.find("GET /nobody"), std::string::npos) << got;
+        EXPECT_EQ(Count(got, "HTTP/1.1 " + std::to_string(status)), 2u) << got;
+        // Its length would be that of the page it stands for, not of an empty body.
+        EXPECT_EQ(got.find("Content-Length"), std::string::npos) << got;
+    }
+}
+
+TEST_F(HttpBaseSocketTest, ASecondResponseWhileTheFirstStreamsIsRefused) {
+    app.bodySize = 4 << 20;
+    app.respondTwice = true;
+    Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // A small receive window keeps the first response streaming when the second comes.
+    const int window = 8192;
+    setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &window, sizeof(window));
+    const sockaddr_in sa = loopback::Address(port);
+    ASSERT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)), 0);
+    const std::string got = loopback::Converse(
+        handler, fd.get(), "GET /big HTTP/1.1\r\n\r\nGET /after HTTP/1.1\r\n\r\n",
+        [](const std::string& g) { return Count(g, "HTTP/1.1 ") >= 2 && g.size() > (4u << 20); }, nullptr,
+        20000);
+    const size_t end = got.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(got.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << got.substr(0, 200);
+    EXPECT_EQ(got.find("second"), std::string::npos);
+    // The whole first body, then the answer to the next request.
+    const size_t next = got.find("HTTP/1.1 200 OK\r\n", end + 4 + (4u << 20));
+    EXPECT_EQ(next, end + 4 + (4u << 20)) << got.substr(end + 4 + (4u << 20) - 10, 100);
 }
 
 TEST_F(HttpBaseSocketTest, TheAnnouncedLengthIsTheLengthSent) {
