@@ -296,4 +296,54 @@ TEST(HttpBaseSocketTimeouts, AHalfSentRequestGets408AndAnIdleConnectionCloses) {
     EXPECT_TRUE(closed);
 }
 
+TEST(HttpBaseSocketTimeouts, ARequestBodyHasADeadlineThatOnlyASteadyRateExtends) {
+    struct Case {
+        const char* name;
+        size_t length;  // of the body
+        size_t piece;   // bytes sent per step
+        int step;       // seconds between pieces
+        bool answered;  // else 408 within the deadline and a step
+    } cases[] = {
+        {"a byte per 20 s", 100, 1, 20, false},
+        {"a byte per second", 1000, 1, 1, false},
+        {"600 bytes a second for 100 s", 60000, 6000, 10, true},
+    };
+    for (const Case& c : cases) {
+        VirtualClock clock;
+        CapturingLog log;
+        SocketHandler handler(&log);
+        handler.SetClock(clock);
+        HttpTestApp app;
+        app.status = 204;
+        auto* listener = new ListenSocket(handler, std::make_unique<HttpTestServer>(handler, &app));
+        listener->SetDeleteByHandler();
+        ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+        handler.Add(listener);
+        Fd fd = loopback::Connect(listener->GetPort());
+        loopback::WriteAll(fd.get(),
+                           "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n");
+        std::string got;
+        int seconds = 0;
+        for (size_t sent = 0; sent < c.length && got.empty(); sent += c.piece) {
+            loopback::WriteAll(fd.get(), std::string(c.piece, 'b'));
+            for (int i = 0; i < 3; ++i) handler.Select(0, 1000);
+            clock.sleepFor(c.step * 1'000'000LL);
+            seconds += c.step;
+            for (int i = 0; i < 3; ++i) handler.Select(0, 1000);
+            char buf[4096];
+            const ssize_t n = recv(fd.get(), buf, sizeof(buf), MSG_DONTWAIT);
+            if (n > 0) got.assign(buf, static_cast<size_t>(n));
+        }
+        if (c.answered) {
+            EXPECT_EQ(got.rfind("HTTP/1.1 204", 0), 0u) << c.name << ": " << got;
+            EXPECT_EQ(app.requests.size(), 1u) << c.name;
+        } else {
+            EXPECT_EQ(got.rfind("HTTP/1.1 408 Request Timeout\r\n", 0), 0u) << c.name << ": " << got;
+            EXPECT_GE(seconds, HTTPSocket::kBodyTimeout) << c.name;
+            EXPECT_LE(seconds, HTTPSocket::kBodyTimeout + 2 + c.step) << c.name;
+            EXPECT_TRUE(app.requests.empty()) << c.name;
+        }
+    }
+}
+
 }  // namespace
