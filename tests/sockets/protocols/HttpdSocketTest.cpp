@@ -242,11 +242,14 @@ TEST(HttpdSocket, HttpDatesAreWrittenInUtc) {
 TEST(HttpDebugSocket, EchoesTheRequestEscapedAndCloses) {
     ServerFixture<HttpDebugSocket> server;
     bool closed = false;
-    std::string got = server.Exchange("GET /<script>alert(1)</script> HTTP/1.1\r\nX: <b>\r\n\r\n", closed);
+    std::string got =
+        server.Exchange("GET /<script>alert(1)</script> HTTP/1.1\r\nX: <b a=\"1\" c='2'>\r\n\r\n", closed);
     EXPECT_TRUE(closed);
     EXPECT_EQ(got.find("<script>"), std::string::npos) << got;
     EXPECT_NE(got.find("GET /&lt;script&gt;alert(1)&lt;/script&gt; HTTP/1.1\n"), std::string::npos) << got;
-    EXPECT_NE(got.find("X: &lt;b&gt;\n</pre><hr></body></html>"), std::string::npos) << got;
+    EXPECT_NE(got.find("X: &lt;b a=&quot;1&quot; c=&#39;2&#39;&gt;\n</pre><hr></body></html>"),
+              std::string::npos)
+        << got;
     got = server.Exchange("POST / HTTP/1.1\r\nContent-Length: 4\r\n\r\na<b>", closed);
     EXPECT_NE(got.find("<h3>Request Body</h3><pre style='background: #e0e0e0'>a&lt;b&gt;</pre>"),
               std::string::npos)
