@@ -95,6 +95,23 @@ protected:
         port = listener->GetPort();
         handler.Add(listener);
     }
+    // Serves one client and makes one report before the shortage. The sanitizers check a type on
+    // its first call through a base and need descriptors to do so, which the shortage leaves none of.
+    void WarmUp() {
+        Listen();
+        {
+            loopback::Fd client = loopback::Connect(port);
+            ASSERT_TRUE(loopback::Pump(handler, [&] { return accepted == 1; }));
+        }
+        // Its server socket closes, and is deleted, before the shortage begins.
+        ASSERT_TRUE(loopback::Pump(handler, [&] { return handler.GetCount() == 1; }));
+        static_cast<ISocketHandler&>(handler).LogError(nullptr, "warm-up", 0, "", LOG_LEVEL_INFO);
+        Reports();
+        Passes(1);
+        clock.sleepFor(0);
+        accepted = 0;
+        reads = 0;
+    }
     // Clients are made before the shortage, which leaves none to make them with.
     void MakeClients(int n) {
         for (int i = 0; i < n; ++i) clients.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -105,6 +122,12 @@ protected:
     }
     void Passes(int n) {
         for (int i = 0; i < n; ++i) handler.Select(0, 2000);
+    }
+    // Until the greeters accepted so far number n, and the handler has taken them from its queue.
+    bool Served(int n) {
+        const bool ok = loopback::Pump(handler, [&] { return accepted == n; });
+        Passes(1);
+        return ok;
     }
     size_t Reports() const { return log.Count("accept"); }
     // "hi" from a greeter, "" for a connection closed unserved, "none" while nothing came.
@@ -125,7 +148,7 @@ protected:
 };
 
 TEST_F(ListenSocketShortage, ConnectionsAreClosedWithTheSpareAndReportedOnceUntilADescriptorIsFree) {
-    Listen();
+    WarmUp();
     MakeClients(4);
     DescriptorShortage shortage(0);
     for (int i = 0; i < 3; ++i) Connect(i);
@@ -136,16 +159,17 @@ TEST_F(ListenSocketShortage, ConnectionsAreClosedWithTheSpareAndReportedOnceUnti
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Answer(clients[i].get()), "") << "client " << i;
     shortage.End();
     Connect(3);
-    ASSERT_TRUE(loopback::Pump(handler, [&] { return accepted == 1; }));
+    ASSERT_TRUE(Served(1));
     ASSERT_TRUE(loopback::WaitFor(clients[3].get(), POLLIN));
     EXPECT_EQ(Answer(clients[3].get()), "hi");
     EXPECT_EQ(Reports(), 1u);
 }
 
 TEST_F(ListenSocketShortage, WithoutASpareTheSocketRestsASecondAtATimeAndWaitingClientsAreServedLater) {
+    WarmUp();
     MakeClients(2);
     DescriptorShortage shortage(1);
-    Listen();  // takes the last descriptor: none is left for a spare
+    Listen();  // a second listener takes the last descriptor: none is left for its spare
     Connect(0);
     Connect(1);
     Passes(50);
@@ -159,7 +183,7 @@ TEST_F(ListenSocketShortage, WithoutASpareTheSocketRestsASecondAtATimeAndWaiting
     EXPECT_EQ(Answer(clients[0].get()), "none") << "still waiting to be accepted";
     shortage.End();
     clock.sleepFor(3'000'000);
-    ASSERT_TRUE(loopback::Pump(handler, [&] { return accepted == 2; }));
+    ASSERT_TRUE(Served(2));
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(loopback::WaitFor(clients[i].get(), POLLIN));
         EXPECT_EQ(Answer(clients[i].get()), "hi") << "client " << i;
