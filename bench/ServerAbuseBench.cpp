@@ -188,10 +188,11 @@ void IdlePeer(int port, int connections, int first_try, int last_try) {
         ssize_t n = -1;
         if (send(fd, request, sizeof(request) - 1, MSG_NOSIGNAL) > 0) n = recv(fd, buf, sizeof(buf) - 1, 0);
         const bool reset = n < 0 && errno == ECONNRESET;
-        printf("  new client at %3d s: %s\n", t,
+        printf("  new client at %3d s: %s at %.0f s\n", t,
                n > 0 && strstr(buf, "200 OK") ? "served"
                : n == 0 || reset              ? "closed unserved"
-                                              : "no answer");
+                                              : "no answer",
+               Seconds() - begin);
         fflush(stdout);
         close(fd);
     }
