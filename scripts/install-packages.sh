@@ -15,7 +15,7 @@ packages=(
   dbus dbus-x11 libdbus-1-dev
   fonts-dejavu-core fontconfig
   xvfb openbox xdotool libxtst-dev imagemagick curl
-  python3 swaks wrk nginx-light
+  python3 swaks wrk nginx-light apache2-bin
 )
 
 SUDO=""

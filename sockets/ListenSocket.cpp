@@ -1,5 +1,6 @@
 #include "sockets/ListenSocket.h"
 
+#include <fcntl.h>
 #include <sys/select.h>
 #include <unistd.h>
 
@@ -15,7 +16,13 @@ ListenSocket::ListenSocket(ISocketHandler& handler, std::unique_ptr<Socket> prot
     SetIpv6(ipv6);
 }
 
-ListenSocket::~ListenSocket() = default;
+ListenSocket::~ListenSocket() {
+    if (m_spare != -1) close(m_spare);
+}
+
+void ListenSocket::KeepSpare() {
+    if (m_spare == -1) m_spare = open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
 
 int ListenSocket::Bind(port_t port, int depth) {
     if (IsIpv6()) {
@@ -57,6 +64,7 @@ int ListenSocket::Bind(SocketAddress& address, int depth) {
     m_depth = depth;
     Attach(s);
     m_port = GetSockPort();
+    KeepSpare();
     return 0;
 }
 
@@ -77,9 +85,11 @@ void ListenSocket::OnRead() {
         const int err = errno;
         // Another accept took it, or the peer gave up before we came to it.
         if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR || err == ECONNABORTED) return;
+        if (err == EMFILE || err == ENFILE) return OutOfDescriptors(err);
         Handler().LogError(this, "accept", err, strerror(err), LOG_LEVEL_ERROR);
         return;
     }
+    KeepSpare();
     if (a >= FD_SETSIZE) {
         Handler().LogError(this, "accept", a, "Descriptor outside the range of fd_set", LOG_LEVEL_ERROR);
         close(a);
@@ -120,4 +130,31 @@ void ListenSocket::OnRead() {
         p->OnSSLAccept();
     else
         p->OnAccept();
+}
+
+void ListenSocket::OutOfDescriptors(int err) {
+    // Near the limit each freed descriptor serves one client and the next finds none again: one
+    // report stands for all of that a minute.
+    const time_t now = Handler().Now();
+    if (m_shortage_reported == 0 || now - m_shortage_reported >= kShortageReportInterval) {
+        m_shortage_reported = now;
+        Handler().LogError(this, "accept", err,
+                           std::string(strerror(err)) + ": connections are closed until a descriptor is free",
+                           LOG_LEVEL_ERROR);
+    }
+    // The connection left pending would keep the socket readable: take it with the spare.
+    if (m_spare != -1) {
+        close(m_spare);
+        m_spare = -1;
+        const int a = accept4(GetSocket(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (a != -1) close(a);
+        KeepSpare();
+        if (m_spare != -1) return;
+    }
+    Set(false, false);
+    SetTimeout(1);
+}
+
+void ListenSocket::OnTimeout() {
+    Set(true, false);
 }

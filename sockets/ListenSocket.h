@@ -3,6 +3,11 @@
 // Create(), gives it its parent, the remote address and the descriptor, asks the handler whether
 // it may be accepted, runs its Init() and admits it, then calls OnAccept() (or OnSSLAccept() when
 // the new socket runs over TLS). The accepted sockets belong to the handler.
+//
+// Out of descriptors, a pending connection is accepted into a spare descriptor kept for it and
+// closed at once, so the listening socket does not stay readable and spin the loop; the shortage
+// is reported once a minute at most. Without a spare the socket is not watched for a second at a
+// time.
 #pragma once
 
 #include <memory>
@@ -12,6 +17,8 @@
 
 class ListenSocket : public Socket {
 public:
+    static constexpr time_t kShortageReportInterval = 60;
+
     ListenSocket(ISocketHandler& handler, std::unique_ptr<Socket> prototype, bool ipv6 = false);
     ~ListenSocket() override;
 
@@ -23,10 +30,16 @@ public:
     port_t GetPort() override;
     int GetDepth() const { return m_depth; }
     void OnRead() override;
+    void OnTimeout() override;
     void OnOptions(int family, int type, int protocol, int descriptor) override;
 
 private:
+    void OutOfDescriptors(int err);
+    void KeepSpare();
+
     std::unique_ptr<Socket> m_prototype;
     port_t m_port{0};
     int m_depth{0};
+    int m_spare{-1};
+    time_t m_shortage_reported{0};
 };

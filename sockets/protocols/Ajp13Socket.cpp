@@ -15,7 +15,9 @@ constexpr int kSendBodyChunk = 3;
 constexpr int kSendHeaders = 4;
 constexpr int kEndResponse = 5;
 constexpr int kGetBodyChunk = 6;
-constexpr int kIgnoredTypes[] = {7, 8, 10};  // shutdown, ping, CPing: no reply
+constexpr int kCPong = 9;
+constexpr int kCPing = 10;
+constexpr int kIgnoredTypes[] = {7, 8};  // shutdown, ping: no reply
 constexpr int kCodedName = 0xA0;
 constexpr int kAttributeName = 10;
 constexpr int kAttributesEnd = 0xFF;
@@ -41,11 +43,24 @@ void Ajp13Socket::OnHeader(short id, short length) {
                      static_cast<unsigned short>(length));
 }
 
+void Ajp13Socket::SendPacket(PacketWriter& out) {
+    size_t n;
+    const char* p = out.Finish(n);
+    SendBuf(p, n);
+}
+
 void Ajp13Socket::OnPacket(const char* buf, size_t length) {
-    if (m_body_size_left) return ReceiveBody(buf, length);
-    if (length == 0) return Abort("Empty packet\n");
+    if (m_in_body) return ReceiveBody(buf, length);
+    // An empty body packet after the body has ended answers an ask that crossed a packet the web
+    // server sent unasked; it carries nothing.
+    if (length == 0 || (length == 2 && buf[0] == 0 && buf[1] == 0)) return;
     const int type = static_cast<unsigned char>(buf[0]);
     if (type == kForwardRequest) return ReceiveForwardRequest(buf, length);
+    if (type == kCPing) {
+        PacketWriter out;
+        out.put_byte(kCPong);
+        return SendPacket(out);
+    }
     for (int ignored : kIgnoredTypes)
         if (type == ignored) return;
     Abort("Unknown packet type: 0x%02x\n", type);
@@ -111,33 +126,59 @@ void Ajp13Socket::ReceiveForwardRequest(const char* buf, size_t length) {
     if (body > m_max_body) return Abort("Request body of more than %d bytes\n", static_cast<int>(m_max_body));
     m_body_size_left = body;
     if (m_body_size_left) {
+        // The web server sends the first body packet unasked.
+        m_in_body = true;
+        m_body_length_known = true;
         m_req.InitBody(static_cast<size_t>(body));
         return;
+    }
+    if (text.empty() && !m_req.Header("transfer-encoding").empty()) {
+        // A chunked request: the web server waits to be asked for each packet of its body.
+        m_in_body = true;
+        m_body_length_known = false;
+        m_req.InitBody(0);
+        return AskForBody();
     }
     Execute();
 }
 
-void Ajp13Socket::ReceiveBody(const char* buf, size_t length) {
-    if (length < 2) return Abort("Body packet of %d bytes\n", static_cast<int>(length));
-    const size_t declared =
-        static_cast<size_t>(static_cast<unsigned char>(buf[0]) << 8 | static_cast<unsigned char>(buf[1]));
-    if (declared != length - 2)
-        return Abort("Body chunk length %d differs from its packet\n", static_cast<int>(declared));
-    if (declared > m_body_size_left) return Abort("More body data received than expected\n");
-    // An empty chunk before the announced length is a body cut short.
-    if (declared == 0) return Abort("Body ended %d bytes early\n", static_cast<int>(m_body_size_left));
-    m_req.Write(buf + 2, declared);
-    m_body_size_left -= declared;
-    if (m_body_size_left == 0) {
-        m_req.CloseBody();
-        return Execute();
-    }
+void Ajp13Socket::AskForBody() {
     PacketWriter out;
     out.put_byte(kGetBodyChunk);
     out.put_integer(1000);
-    size_t n;
-    const char* p = out.Finish(n);
-    SendBuf(p, n);
+    SendPacket(out);
+}
+
+void Ajp13Socket::ReceiveBody(const char* buf, size_t length) {
+    // An empty packet has either no payload or a data length of 0.
+    if (length == 1) return Abort("Body packet of %d bytes\n", static_cast<int>(length));
+    const size_t declared = length == 0 ? 0
+                                        : static_cast<size_t>(static_cast<unsigned char>(buf[0]) << 8 |
+                                                              static_cast<unsigned char>(buf[1]));
+    if (length > 0 && declared != length - 2)
+        return Abort("Body chunk length %d differs from its packet\n", static_cast<int>(declared));
+    if (declared == 0) {
+        // Before the announced length it is a body cut short; without one it ends the body.
+        if (m_body_length_known)
+            return Abort("Body ended %d bytes early\n", static_cast<int>(m_body_size_left));
+        m_in_body = false;
+        m_req.CloseBody();
+        return Execute();
+    }
+    if (m_body_length_known && declared > m_body_size_left)
+        return Abort("More body data received than expected\n");
+    if (!m_body_length_known && m_req.BodySize() + declared > m_max_body)
+        return Abort("Request body of more than %d bytes\n", static_cast<int>(m_max_body));
+    m_req.Write(buf + 2, declared);
+    if (m_body_length_known) {
+        m_body_size_left -= declared;
+        if (m_body_size_left == 0) {
+            m_in_body = false;
+            m_req.CloseBody();
+            return Execute();
+        }
+    }
+    AskForBody();
 }
 
 void Ajp13Socket::Execute() {
@@ -147,7 +188,9 @@ void Ajp13Socket::Execute() {
 }
 
 void Ajp13Socket::Respond(const HttpResponse& response) {
-    if (!m_responding || CloseAndDelete()) return;
+    // One response per request: a second one would overwrite the first mid-stream.
+    if (!m_responding || m_response_started || CloseAndDelete()) return;
+    m_response_started = true;
     m_res = response;
     if (m_res.ContentLength() == 0) m_res.SetContentLength(static_cast<long>(m_res.GetFile().size()));
     const Initializer& tables = Tables();
@@ -171,16 +214,16 @@ void Ajp13Socket::Respond(const HttpResponse& response) {
     }
     if (out.Overflow()) {
         m_responding = false;
+        m_response_started = false;
         return Abort("Response headers do not fit in a packet\n");
     }
-    size_t n;
-    const char* p = out.Finish(n);
-    SendBuf(p, n);
+    SendPacket(out);
     OnTransferLimit();
 }
 
 void Ajp13Socket::OnTransferLimit() {
     if (!m_responding) return;
+    ArmTimeout(kIdleTimeout);
     char buf[kBodyPiece];
     while (GetOutputLength() < 2 && !CloseAndDelete()) {
         const size_t got = m_res.GetFile().fread(buf, 1, sizeof(buf));
@@ -188,22 +231,21 @@ void Ajp13Socket::OnTransferLimit() {
             PacketWriter out;
             out.put_byte(kEndResponse);
             out.put_boolean(false);
-            size_t n;
-            const char* p = out.Finish(n);
-            SendBuf(p, n);
+            SendPacket(out);
             m_res.GetFile().fclose();
             m_responding = false;
+            m_response_started = false;
             SetTransferLimit(0);
             OnResponseComplete();
             return;
         }
+        // The data ends in a zero byte, as a string does; web servers check it is there.
         PacketWriter out;
         out.put_byte(kSendBodyChunk);
         out.put_integer(static_cast<int>(got));
         out.put_bytes(buf, got);
-        size_t n;
-        const char* p = out.Finish(n);
-        SendBuf(p, n);
+        out.put_byte(0);
+        SendPacket(out);
     }
     SetTransferLimit(1);
 }

@@ -1,7 +1,9 @@
 // The AJP13 message exchange: decodes forward requests (and their body chunks) into an
 // HttpRequest for OnRequest, and encodes the HttpResponse given to Respond as send-headers,
 // body-chunk and end-response packets, the body a chunk at a time as the output queue drains.
-// Protocol faults go to standard error and close the connection. Handler's loop thread only.
+// A body of unknown length (a chunked request, without Content-Length) is asked for packet by
+// packet until an empty one ends it. CPing is answered with CPong. Protocol faults go to standard
+// error and close the connection. Handler's loop thread only.
 #pragma once
 
 #include <cstdint>
@@ -29,12 +31,17 @@ protected:
 private:
     void ReceiveForwardRequest(const char* buf, size_t length);
     void ReceiveBody(const char* buf, size_t length);
+    void AskForBody();
     void Execute();
+    void SendPacket(PacketWriter& out);
     // Writes the diagnostic to standard error and closes.
     void Abort(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     uint64_t m_body_size_left{0};
+    bool m_in_body{false};
+    bool m_body_length_known{false};
     bool m_responding{false};
+    bool m_response_started{false};
     HttpRequest m_req;
     HttpResponse m_res;
     uint64_t m_max_body{kDefaultMaxBody};

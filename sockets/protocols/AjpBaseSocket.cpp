@@ -1,5 +1,6 @@
 #include "sockets/protocols/AjpBaseSocket.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -155,11 +156,29 @@ const char* AjpBaseSocket::PacketWriter::Finish(size_t& length) {
 
 AjpBaseSocket::AjpBaseSocket(ISocketHandler& handler) : TcpSocket(handler) {
     Init();
+    // Packets are framed here from the raw reads; the base's ring buffer would only overflow.
+    DisableInputBuffer(true);
+}
+
+void AjpBaseSocket::ArmTimeout(time_t seconds) {
+    if (GetSocket() != -1) SetTimeout(seconds);
+}
+
+void AjpBaseSocket::OnAccept() {
+    ArmTimeout(kIdleTimeout);
+}
+
+void AjpBaseSocket::OnTimeout() {
+    if (InPacket())
+        fprintf(stderr, "ABORT: packet not complete within %d s\n", static_cast<int>(kPacketTimeout));
+    SetCloseAndDelete();
 }
 
 void AjpBaseSocket::OnRawData(const char* buf, size_t len) {
     size_t pos = 0;
     while (pos < len && !CloseAndDelete()) {
+        // A packet has one time-out from its first byte, however slowly the rest of it comes.
+        if (!InPacket()) ArmTimeout(kPacketTimeout);
         const size_t take = std::min(m_length - m_ptr, len - pos);
         memcpy(m_message + m_ptr, buf + pos, take);
         m_ptr += take;
@@ -177,15 +196,18 @@ void AjpBaseSocket::OnRawData(const char* buf, size_t len) {
             m_length = std::min(length, kMaxPayload);
             m_ptr = 0;
             if (m_length == 0) {
-                OnPacket(m_message, 0);
                 m_state = 0;
                 m_length = 4;
+                OnPacket(m_message, 0);
+                ArmTimeout(kIdleTimeout);
             }
         } else {
-            OnPacket(m_message, m_length);
+            const size_t length = m_length;
             m_state = 0;
             m_length = 4;
             m_ptr = 0;
+            OnPacket(m_message, length);
+            ArmTimeout(kIdleTimeout);
         }
     }
 }

@@ -2,7 +2,9 @@
 // a payload of at most one 8192-byte buffer) from the raw stream, and reads and writes the
 // protocol's data types. Every read is checked against the received payload and every write
 // against the buffer, so a short or lying packet is noticed instead of read past. Runs on the
-// handler's loop thread; the code tables are built before first use and then only read.
+// handler's loop thread; the code tables are built before first use and then only read. A packet
+// must be complete within kPacketTimeout of its first byte, and a connection with nothing to do is
+// closed after kIdleTimeout.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +19,8 @@ class AjpBaseSocket : public TcpSocket {
 public:
     static constexpr size_t kBufferSize = 8192;
     static constexpr size_t kMaxPayload = kBufferSize - 4;
+    static constexpr time_t kPacketTimeout = 30;
+    static constexpr time_t kIdleTimeout = 120;
 
     class Initializer {
     public:
@@ -69,12 +73,18 @@ public:
     explicit AjpBaseSocket(ISocketHandler& handler);
 
     void OnRawData(const char* buf, size_t len) override;
+    void OnAccept() override;
+    void OnTimeout() override;
 
 protected:
     virtual void OnHeader(short id, short length) = 0;
     virtual void OnPacket(const char* buf, size_t length) = 0;
+    // Restarts the time-out; nothing for a socket without a descriptor.
+    void ArmTimeout(time_t seconds);
 
 private:
+    bool InPacket() const { return m_state != 0 || m_ptr != 0; }
+
     int m_state{0};
     size_t m_length{4};
     size_t m_ptr{0};

@@ -197,8 +197,16 @@ size_t HTTPSocket::ConsumeLine(const char* buf, size_t len, bool& complete) {
     return take + 1;
 }
 
+void HTTPSocket::ArmBodyDeadline() {
+    if (GetSocket() == -1) return;
+    const time_t deadline = body_start + kBodyTimeout + static_cast<time_t>(body_received / kBodyMinRate);
+    // Past the deadline the time-out armed before is due already; arming again would defer it.
+    const time_t now = Handler().Now();
+    if (deadline > now) SetTimeout(deadline - now);
+}
+
 size_t HTTPSocket::ConsumeBody(const char* buf, size_t len) {
-    if (GetSocket() != -1) SetTimeout(kIdleTimeout);
+    if (!is_request && GetSocket() != -1) SetTimeout(kIdleTimeout);
     if (body == Body::UntilClose) {
         OnData(buf, len);
         return len;
@@ -206,6 +214,10 @@ size_t HTTPSocket::ConsumeBody(const char* buf, size_t len) {
     uint64_t& left = body == Body::Chunked ? chunk_left : body_left;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(left, len));
     left -= n;
+    if (is_request) {
+        body_received += n;
+        ArmBodyDeadline();
+    }
     OnData(buf, n);
     if (failed || left > 0) return n;
     if (body == Body::Chunked)
@@ -325,6 +337,11 @@ void HTTPSocket::HeadersDone() {
     body_left = body == Body::Length ? content_length : 0;
     chunk_state = Chunk::Size;
     in_headers = body == Body::None;
+    if (is_request && body != Body::None) {
+        body_start = Handler().Now();
+        body_received = 0;
+        ArmBodyDeadline();
+    }
     OnHeaderComplete();
     if (failed) return;
     if (body == Body::None) MessageComplete();

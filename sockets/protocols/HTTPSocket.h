@@ -23,6 +23,10 @@ public:
     static constexpr size_t kMaxHeaders = 100;
     static constexpr time_t kHeaderTimeout = 30;
     static constexpr time_t kIdleTimeout = 120;
+    // A request body has kBodyTimeout from its start, and a second more for each kBodyMinRate
+    // bytes that arrive: a slow upload completes, a dribbled one gets 408.
+    static constexpr time_t kBodyTimeout = 30;
+    static constexpr uint64_t kBodyMinRate = 500;
 
     explicit HTTPSocket(ISocketHandler& handler);
     ~HTTPSocket() override;
@@ -112,6 +116,7 @@ private:
     void HeadersDone();
     void ChunkLine(const std::string& line);
     void MessageComplete();
+    void ArmBodyDeadline();
     bool ValidHeader(const std::string& name, const std::string& value);
 
     bool expect_first{true};
@@ -143,6 +148,8 @@ private:
     bool has_transfer_encoding{false};
     std::string transfer_encoding;
     bool header_timer{false};
+    time_t body_start{0};
+    uint64_t body_received{0};
     bool failed{false};
     bool ignore_input{false};
     bool hold{false};

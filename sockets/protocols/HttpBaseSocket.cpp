@@ -81,14 +81,16 @@ void HttpBaseSocket::Reset() {
 }
 
 void HttpBaseSocket::Respond(const HttpResponse& response) {
-    if (!m_responding || CloseAndDelete()) return;
+    // One response per request: a second one would overwrite the first mid-stream.
+    if (!m_responding || m_response_started || CloseAndDelete()) return;
+    m_response_started = true;
     m_res = response;
     SetHttpVersion(m_res.HttpVersion());
     SetStatus(std::to_string(m_res.HttpStatusCode()));
     SetStatusText(WithoutLineBreaks(m_res.HttpStatusMsg()));
     const int code = m_res.HttpStatusCode();
     m_head_only = m_request_head || (code >= 100 && code < 200) || code == 204 || code == 304;
-    if (!ResponseHeaderIsSet("content-length") && code != 204 && !(code >= 100 && code < 200))
+    if (!ResponseHeaderIsSet("content-length") && code != 204 && code != 304 && !(code >= 100 && code < 200))
         AddResponseHeader("Content-Length", std::to_string(m_res.GetFile().size()));
     for (const auto& [name, value] : m_res.Headers()) AddResponseHeader(name, value);
     for (const std::string& name : m_res.CookieNames())
@@ -136,6 +138,7 @@ void HttpBaseSocket::OnTransferLimit() {
 
 void HttpBaseSocket::Finish() {
     m_responding = false;
+    m_response_started = false;
     SetTransferLimit(0);
     m_res.GetFile().fclose();
     m_res.Reset();

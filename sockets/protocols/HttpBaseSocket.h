@@ -54,6 +54,7 @@ private:
     bool m_has_body{false};
     bool m_head_only{false};
     bool m_responding{false};
+    bool m_response_started{false};
     bool m_request_head{false};
     int m_refusal{400};
     uint64_t m_max_body{kDefaultMaxBody};

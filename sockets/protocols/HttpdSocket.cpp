@@ -149,7 +149,25 @@ void HttpdSocket::OnDataComplete() {
     if (close) {
         IgnoreInput();
         SetCloseAndDelete();
+        return;
     }
+    // A peer that sends requests and does not read the answers is not read from either.
+    if (GetOutputLength() > kMaxQueuedOutput) {
+        m_output_held = true;
+        HoldInput(true);
+    }
+}
+
+void HttpdSocket::OnWriteComplete() {
+    if (!m_output_held) return;
+    m_output_held = false;
+    HoldInput(false);
+}
+
+void HttpdSocket::OnTimeout() {
+    // Between requests the connection just closes; a request left half-sent gets 408.
+    m_refusal = 408;
+    HTTPSocket::OnTimeout();
 }
 
 void HttpdSocket::Answer() {
@@ -174,8 +192,8 @@ void HttpdSocket::Send64(const std::string& str64, const std::string& type) {
     AddResponseHeader("Content-length", std::to_string(bytes.size()));
     AddResponseHeader("Content-type", type);
     AddResponseHeader("Last-modified", start);
-    SendResponse();
-    SendBuf(bytes.data(), bytes.size());
+    // One write: a body sent apart from its head would wait for the peer's delayed acknowledgement.
+    Send(ResponseHead() + bytes);
 }
 
 void HttpdSocket::OnFramingError(const std::string& reason) {

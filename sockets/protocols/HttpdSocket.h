@@ -2,7 +2,8 @@
 // its own per request (never the process environment), parses the form and cookies, answers
 // "/image" with the built-in picture and leaves every other page to OnPageRequest. A request is
 // answered once its body (if any) has been read; methods other than GET and POST get 405 and the
-// connection closes. Runs on the handler's loop thread.
+// connection closes. While more than kMaxQueuedOutput bytes of answers wait for a peer that does
+// not read them, no further request is read. Runs on the handler's loop thread.
 #pragma once
 
 #include <atomic>
@@ -19,6 +20,7 @@
 class HttpdSocket : public HTTPSocket {
 public:
     static constexpr uint64_t kDefaultMaxBody = 1 << 20;
+    static constexpr size_t kMaxQueuedOutput = 65536;
 
     explicit HttpdSocket(ISocketHandler& handler);
     ~HttpdSocket() override;
@@ -40,6 +42,8 @@ public:
 
     void Send64(const std::string& str64, const std::string& type);
     void Reset() override;
+    void OnTimeout() override;
+    void OnWriteComplete() override;
 
 protected:
     virtual void OnPageRequest() = 0;
@@ -69,6 +73,7 @@ private:
     std::map<std::string, std::string> m_env;
     uint64_t m_max_body{kDefaultMaxBody};
     int m_refusal{400};
+    bool m_output_held{false};
 
     // Shared by every HttpdSocket, on any handler's thread.
     static std::atomic<int> m_request_count;

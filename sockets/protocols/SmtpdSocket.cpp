@@ -178,21 +178,23 @@ void SmtpdSocket::MessageLine(const std::string& line) {
     if (m_message_size > m_max_message) m_message_refused = true;
     // Past a cap the rest is read and dropped, so the session stays in step with the peer.
     if (m_message_refused) return;
+    // Every line of the message is dot-stuffed, its headers too.
+    const std::string text = !line.empty() && line[0] == '.' ? line.substr(1) : line;
     if (in_headers) {
-        if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-            header_line += line;
+        if (!text.empty() && (text[0] == ' ' || text[0] == '\t')) {
+            header_line += text;
             return;
         }
         DeliverHeader();
-        if (!line.empty()) {
-            header_line = line;
+        if (!text.empty()) {
+            header_line = text;
             return;
         }
         in_headers = false;
         OnMessageHeadersDone();
         return;
     }
-    OnMessageLine(line[0] == '.' ? line.substr(1) : line);
+    OnMessageLine(text);
 }
 
 void SmtpdSocket::DeliverHeader() {

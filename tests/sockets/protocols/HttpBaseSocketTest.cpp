@@ -133,10 +133,36 @@ TEST_F(HttpBaseSocketTest, ResponsesCarryLengthCookiesAndNoBodyWhereNoneIsAllowe
                    [](const std::string& g) { return g.find("GET /after") != std::string::npos; });
     EXPECT_EQ(got.find("HEAD /x"), std::string::npos) << got;
     EXPECT_NE(got.find("Content-Length: 10\r\n"), std::string::npos) << got;
-    app.status = 204;
-    got = Exchange("GET /nobody HTTP/1.1\r\n\r\nGET /nobody2 HTTP/1.1\r\n\r\n", Responses(2));
-    EXPECT_EQ(got.find("GET /nobody"), std::string::npos) << got;
-    EXPECT_EQ(Count(got, "HTTP/1.1 204"), 2u) << got;
+    for (int status : {204, 304}) {
+        app.status = status;
+        got = Exchange("GET /nobody HTTP/1.1\r\n\r\nGET /nobody2 HTTP/1.1\r\n\r\n", Responses(2));
+        EXPECT_EQ(got.find("GET /nobody"), std::string::npos) << got;
+        EXPECT_EQ(Count(got, "HTTP/1.1 " + std::to_string(status)), 2u) << got;
+        // Its length would be that of the page it stands for, not of an empty body.
+        EXPECT_EQ(got.find("Content-Length"), std::string::npos) << got;
+    }
+}
+
+TEST_F(HttpBaseSocketTest, ASecondResponseWhileTheFirstStreamsIsRefused) {
+    app.bodySize = 4 << 20;
+    app.respondTwice = true;
+    Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // A small receive window keeps the first response streaming when the second comes.
+    const int window = 8192;
+    setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &window, sizeof(window));
+    const sockaddr_in sa = loopback::Address(port);
+    ASSERT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)), 0);
+    const std::string got = loopback::Converse(
+        handler, fd.get(), "GET /big HTTP/1.1\r\n\r\nGET /after HTTP/1.1\r\n\r\n",
+        [](const std::string& g) { return Count(g, "HTTP/1.1 ") >= 2 && g.size() > (4u << 20); }, nullptr,
+        20000);
+    const size_t end = got.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(got.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << got.substr(0, 200);
+    EXPECT_EQ(got.find("second"), std::string::npos);
+    // The whole first body, then the answer to the next request.
+    const size_t next = got.find("HTTP/1.1 200 OK\r\n", end + 4 + (4u << 20));
+    EXPECT_EQ(next, end + 4 + (4u << 20)) << got.substr(end + 4 + (4u << 20) - 10, 100);
 }
 
 TEST_F(HttpBaseSocketTest, TheAnnouncedLengthIsTheLengthSent) {
@@ -268,6 +294,56 @@ TEST(HttpBaseSocketTimeouts, AHalfSentRequestGets408AndAnIdleConnectionCloses) {
         handler, idle.get(), "", [](const std::string&) { return false; }, &closed, 200);
     EXPECT_EQ(got, "");
     EXPECT_TRUE(closed);
+}
+
+TEST(HttpBaseSocketTimeouts, ARequestBodyHasADeadlineThatOnlyASteadyRateExtends) {
+    struct Case {
+        const char* name;
+        size_t length;  // of the body
+        size_t piece;   // bytes sent per step
+        int step;       // seconds between pieces
+        bool answered;  // else 408 within the deadline and a step
+    } cases[] = {
+        {"a byte per 20 s", 100, 1, 20, false},
+        {"a byte per second", 1000, 1, 1, false},
+        {"600 bytes a second for 100 s", 60000, 6000, 10, true},
+    };
+    for (const Case& c : cases) {
+        VirtualClock clock;
+        CapturingLog log;
+        SocketHandler handler(&log);
+        handler.SetClock(clock);
+        HttpTestApp app;
+        app.status = 204;
+        auto* listener = new ListenSocket(handler, std::make_unique<HttpTestServer>(handler, &app));
+        listener->SetDeleteByHandler();
+        ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
+        handler.Add(listener);
+        Fd fd = loopback::Connect(listener->GetPort());
+        loopback::WriteAll(fd.get(),
+                           "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n");
+        std::string got;
+        int seconds = 0;
+        for (size_t sent = 0; sent < c.length && got.empty(); sent += c.piece) {
+            loopback::WriteAll(fd.get(), std::string(c.piece, 'b'));
+            for (int i = 0; i < 3; ++i) handler.Select(0, 1000);
+            clock.sleepFor(c.step * 1'000'000LL);
+            seconds += c.step;
+            for (int i = 0; i < 3; ++i) handler.Select(0, 1000);
+            char buf[4096];
+            const ssize_t n = recv(fd.get(), buf, sizeof(buf), MSG_DONTWAIT);
+            if (n > 0) got.assign(buf, static_cast<size_t>(n));
+        }
+        if (c.answered) {
+            EXPECT_EQ(got.rfind("HTTP/1.1 204", 0), 0u) << c.name << ": " << got;
+            EXPECT_EQ(app.requests.size(), 1u) << c.name;
+        } else {
+            EXPECT_EQ(got.rfind("HTTP/1.1 408 Request Timeout\r\n", 0), 0u) << c.name << ": " << got;
+            EXPECT_GE(seconds, HTTPSocket::kBodyTimeout) << c.name;
+            EXPECT_LE(seconds, HTTPSocket::kBodyTimeout + 2 + c.step) << c.name;
+            EXPECT_TRUE(app.requests.empty()) << c.name;
+        }
+    }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Carbon/Clock.h"
 #include "sockets/Base64.h"
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
@@ -40,6 +42,38 @@ protected:
 
 private:
     std::vector<std::string>* m_pages;
+};
+
+// Counts the writes of each answer and the largest output queue left after one.
+struct WriteLog {
+    int writes = 0;
+    std::vector<int> writesPerAnswer;
+    size_t maxOutput = 0;
+    int answers = 0;
+};
+
+class WriteCounter : public HttpdSocket {
+public:
+    WriteCounter(ISocketHandler& handler, WriteLog* log) : HttpdSocket(handler), m_log(log) {}
+    Socket* Create() override { return new WriteCounter(Handler(), m_log); }
+    // Every write, Send's too, ends here.
+    void SendBuf(const char* buf, size_t len, int flags = 0) override {
+        ++m_log->writes;
+        HttpdSocket::SendBuf(buf, len, flags);
+    }
+
+protected:
+    void OnPageRequest() override {}
+    void OnDataComplete() override {
+        m_log->writes = 0;
+        HttpdSocket::OnDataComplete();
+        ++m_log->answers;
+        m_log->writesPerAnswer.push_back(m_log->writes);
+        m_log->maxOutput = std::max(m_log->maxOutput, GetOutputLength());
+    }
+
+private:
+    WriteLog* m_log;
 };
 
 template <class Server>
@@ -131,6 +165,60 @@ TEST(HttpdSocket, ServesTheImageAndNotModifiedForItsStartDate) {
     EXPECT_EQ(got.rfind("HTTP/1.0 304 Not Modified\r\n", 0), 0u) << got;
 }
 
+TEST(HttpdSocket, TheImageGoesOutInOneWrite) {
+    WriteLog writes;
+    ServerFixture<WriteCounter> server(&writes);
+    bool closed = false;
+    server.Exchange("GET /image HTTP/1.1\r\n\r\nGET /image HTTP/1.1\r\nConnection: close\r\n\r\n", closed);
+    EXPECT_EQ(writes.writesPerAnswer, (std::vector<int>{1, 1}));
+}
+
+TEST(HttpdSocket, APeerThatPipelinesAndNeverReadsIsNotReadFromEither) {
+    WriteLog writes;
+    ServerFixture<WriteCounter> server(&writes);
+    loopback::Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // A small receive window keeps the kernel from soaking up the answers on the peer's behalf.
+    const int window = 4096;
+    setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &window, sizeof(window));
+    const sockaddr_in sa = loopback::Address(server.port);
+    ASSERT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)), 0);
+    std::string requests;
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) requests += "GET /image HTTP/1.1\r\n\r\n";
+    size_t sent = 0;
+    for (int pass = 0; pass < 500; ++pass) {
+        const ssize_t n =
+            send(fd.get(), requests.data() + sent, requests.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) sent += static_cast<size_t>(n);
+        server.handler.Select(0, 1000);
+    }
+    EXPECT_LT(writes.answers, count);
+    EXPECT_LE(writes.maxOutput, HttpdSocket::kMaxQueuedOutput + 1024);
+    // Once the peer reads, every request is answered.
+    const std::string got = loopback::Converse(
+        server.handler, fd.get(), requests.substr(sent),
+        [&](const std::string&) { return writes.answers == count; }, nullptr, 20000);
+    EXPECT_EQ(writes.answers, count);
+    EXPECT_LE(writes.maxOutput, HttpdSocket::kMaxQueuedOutput + 1024);
+}
+
+TEST(HttpdSocket, AHalfSentRequestGets408) {
+    VirtualClock clock;
+    WriteLog writes;
+    ServerFixture<WriteCounter> server(&writes);
+    server.handler.SetClock(clock);
+    loopback::Fd fd = loopback::Connect(server.port);
+    loopback::Converse(
+        server.handler, fd.get(), "GET / HTTP/1.1\r\nHost: x\r\n", [](const std::string&) { return false; },
+        nullptr, 50);
+    clock.sleepFor((HTTPSocket::kHeaderTimeout + 2) * 1'000'000LL);
+    bool closed = false;
+    const std::string got = loopback::Converse(
+        server.handler, fd.get(), "", [](const std::string&) { return false; }, &closed);
+    EXPECT_EQ(got.rfind("HTTP/1.1 408 Request Timeout\r\n", 0), 0u) << got;
+    EXPECT_TRUE(closed);
+}
+
 TEST(HttpdSocket, HttpDatesAreWrittenInUtc) {
     const char* old = getenv("TZ");
     const std::string saved = old ? old : "";
@@ -154,11 +242,14 @@ TEST(HttpdSocket, HttpDatesAreWrittenInUtc) {
 TEST(HttpDebugSocket, EchoesTheRequestEscapedAndCloses) {
     ServerFixture<HttpDebugSocket> server;
     bool closed = false;
-    std::string got = server.Exchange("GET /<script>alert(1)</script> HTTP/1.1\r\nX: <b>\r\n\r\n", closed);
+    std::string got =
+        server.Exchange("GET /<script>alert(1)</script> HTTP/1.1\r\nX: <b a=\"1\" c='2'>\r\n\r\n", closed);
     EXPECT_TRUE(closed);
     EXPECT_EQ(got.find("<script>"), std::string::npos) << got;
     EXPECT_NE(got.find("GET /&lt;script&gt;alert(1)&lt;/script&gt; HTTP/1.1\n"), std::string::npos) << got;
-    EXPECT_NE(got.find("X: &lt;b&gt;\n</pre><hr></body></html>"), std::string::npos) << got;
+    EXPECT_NE(got.find("X: &lt;b a=&quot;1&quot; c=&#39;2&#39;&gt;\n</pre><hr></body></html>"),
+              std::string::npos)
+        << got;
     got = server.Exchange("POST / HTTP/1.1\r\nContent-Length: 4\r\n\r\na<b>", closed);
     EXPECT_NE(got.find("<h3>Request Body</h3><pre style='background: #e0e0e0'>a&lt;b&gt;</pre>"),
               std::string::npos)

@@ -127,13 +127,15 @@ TEST_F(RealSmtpClients, PythonSmtplibDeliversADotStuffedMessage) {
         "s = smtplib.SMTP('127.0.0.1', " +
         port +
         ", timeout=10)\n"
-        "s.sendmail('Sender@B.Example', ['x@y.example'], 'Subject: hi\\r\\n\\r\\nline1\\r\\n.dot\\r\\n')\n"
+        "s.sendmail('Sender@B.Example', ['x@y.example'], 'Subject: hi\\r\\n.hidden: "
+        "x\\r\\n\\r\\nline1\\r\\n.dot\\r\\n')\n"
         "s.quit()\n";
     const external::Result r = external::Run(handler, {python, "-c", script});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(smtp.Has("from sender b.example example b.example"));
     EXPECT_TRUE(smtp.Has("to x@y.example"));
     EXPECT_TRUE(smtp.Has("header Subject=hi"));
+    EXPECT_TRUE(smtp.Has("header .hidden=x"));
     EXPECT_TRUE(smtp.Has("line .dot"));
     EXPECT_TRUE(smtp.Has("done"));
     EXPECT_TRUE(smtp.Has("abort 3"));

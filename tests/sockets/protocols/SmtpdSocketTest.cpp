@@ -53,16 +53,17 @@ TEST_F(SmtpdSocketTest, ASessionDeliversAddressesHeadersAndLines) {
         "MAIL FROM:<Some.One@Mail.Example.ORG>\r\n"
         "RCPT TO: <x@y>\r\n"
         "DATA\r\n"
-        "Subject: a\r\n\tb\r\nFrom: c\r\n\r\n..dot\r\nplain\r\n.\r\n"
+        "Subject: a\r\n\tb\r\n..hidden: x\r\nFrom: c\r\n\r\n..dot\r\nplain\r\n.\r\n"
         "XYZW arg\r\nQUIT\r\n",
         8);
     EXPECT_EQ(
         got,
         "220 ESMTP; \r\n250 localhost\r\n250 OK\r\n250 OK\r\n354 Enter mail, end with \".\" on a line by "
         "itself\r\n250 OK\r\n502 Not implemented\r\n221 Bye Bye\r\n");
-    EXPECT_EQ(smtp.events, (Events{"hello client.example", "from some.one mail.example.org org example.org",
-                                   "to x@y", "header Subject=a\tb", "header From=c", "headers done",
-                                   "line .dot", "line plain", "done", "unknown XYZW arg", "abort 3"}));
+    EXPECT_EQ(smtp.events,
+              (Events{"hello client.example", "from some.one mail.example.org org example.org", "to x@y",
+                      "header Subject=a\tb", "header .hidden=x", "header From=c", "headers done", "line .dot",
+                      "line plain", "done", "unknown XYZW arg", "abort 3"}));
 }
 
 TEST_F(SmtpdSocketTest, AddressPartsAreCappedAt64) {
@@ -124,6 +125,35 @@ TEST_F(SmtpdSocketTest, ResetAndTimeOut) {
     got = Read(1, &closed);
     EXPECT_EQ(got, "421 Timeout\r\n");
     EXPECT_TRUE(smtp.Has("abort 4"));
+}
+
+TEST_F(SmtpdSocketTest, APeerThatDoesNotReadItsRepliesIsNotReadFromEither) {
+    // Small kernel buffers on both sides keep the kernel from soaking up the replies.
+    smtp.sendBuffer = 4096;
+    fd = loopback::Fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const int window = 4096;
+    setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &window, sizeof(window));
+    const sockaddr_in sa = loopback::Address(port);
+    ASSERT_EQ(connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)), 0);
+    const int count = 100000;
+    std::string commands = "HELO x\r\n";
+    for (int i = 0; i < count; ++i) commands += "NOOP\r\n";
+    size_t sent = 0;
+    for (int pass = 0; pass < 300; ++pass) {
+        const ssize_t n =
+            send(fd.get(), commands.data() + sent, commands.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0) sent += static_cast<size_t>(n);
+        handler.Select(0, 1000);
+    }
+    // The replies to the rest of the read that crossed the bound (reads are at most 16400 bytes)
+    // come on top of it.
+    const size_t bound = SmtpdSocket::kMaxQueuedReplies + 16400 / 6 * 8;
+    EXPECT_GT(smtp.maxOutput, SmtpdSocket::kMaxQueuedReplies);
+    EXPECT_LE(smtp.maxOutput, bound);
+    // Once the peer reads, every command is answered.
+    const std::string got = Read(count + 2, nullptr, commands.substr(sent));
+    EXPECT_EQ(std::count(got.begin(), got.end(), '\n'), count + 2);
+    EXPECT_LE(smtp.maxOutput, bound);
 }
 
 }  // namespace

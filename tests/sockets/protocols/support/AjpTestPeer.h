@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sockets/IFile.h"
 #include "sockets/protocols/Ajp13Socket.h"
 
 namespace ajp {
@@ -69,6 +70,11 @@ inline std::string BodyChunk(const std::string& data) {
     return Payload().integer(static_cast<int>(data.size())).raw(data).Packet();
 }
 
+// The payload of a body chunk the container sends: type 3, the data length, the data, a zero byte.
+inline std::string SentChunk(const std::string& data) {
+    return Payload().byte(3).string(data).Packet().substr(4);
+}
+
 // The payloads of the container's "AB" packets; stops at the first malformed one.
 inline std::vector<std::string> Packets(const std::string& bytes) {
     std::vector<std::string> packets;
@@ -85,23 +91,42 @@ inline std::vector<std::string> Packets(const std::string& bytes) {
 
 struct Log {
     std::vector<std::string> requests;
+    std::vector<std::string> bodies;  // the raw body of each request
     HttpResponse response{"HTTP/1.1"};
     bool respond = true;
+    bool respondTwice = false;  // a second, different response right after the first
+    uint64_t maxBody = Ajp13Socket::kDefaultMaxBody;
     int completed = 0;
 };
 
 class Container : public Ajp13Socket {
 public:
-    Container(ISocketHandler& handler, Log* log) : Ajp13Socket(handler), m_log(log) {}
+    Container(ISocketHandler& handler, Log* log) : Ajp13Socket(handler), m_log(log) {
+        SetMaxBodySize(log->maxBody);
+    }
     Socket* Create() override { return new Container(Handler(), m_log); }
     void OnRequest(const HttpRequest& request) override {
         std::string text = request.HttpMethod() + " " + request.Uri();
         for (const HttpdForm::CGI& e : request.Form().Entries()) text += " [" + e.name + "=" + e.value + "]";
         m_log->requests.push_back(text);
+        std::string body;
+        if (IFile* file = request.Body()) {
+            file->reset_read();
+            char buf[8192];
+            for (size_t n; (n = file->fread(buf, 1, sizeof(buf))) > 0;) body.append(buf, n);
+        }
+        m_log->bodies.push_back(body);
         if (m_log->respond) {
             HttpResponse copy(m_log->response.HttpVersion());
             copy = m_log->response;
             Respond(copy);
+        }
+        if (m_log->respondTwice) {
+            HttpResponse other("HTTP/1.1");
+            other.SetHttpStatusCode(500);
+            other.SetHttpStatusMsg("Second");
+            other.Write("second");
+            Respond(other);
         }
     }
     void OnResponseComplete() override { ++m_log->completed; }

@@ -28,6 +28,7 @@ struct HttpTestApp {
     int status = 200;
     size_t bodySize = 0;
     bool defer = false;
+    bool respondTwice = false;  // a second, different response right after the first
     HttpBaseSocket* pending = nullptr;
     HttpBaseSocket* lastSocket = nullptr;
     size_t maxOutput = 0;
@@ -103,6 +104,13 @@ public:
             response.Write(text);
         }
         Respond(response);
+        if (m_app->respondTwice) {
+            HttpResponse other("HTTP/1.1");
+            other.SetHttpStatusCode(500);
+            other.SetHttpStatusMsg("Second");
+            other.Write("second");
+            Respond(other);
+        }
     }
     void OnResponseComplete() override {}
     void OnTransferLimit() override {

@@ -1,6 +1,9 @@
 // An SMTP server for tests that accepts everything and records each call as a line of text.
 #pragma once
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +12,8 @@
 
 struct SmtpLog {
     std::vector<std::string> events;
+    size_t maxOutput = 0;  // the largest reply queue left after a line
+    int sendBuffer = 0;    // when set, the kernel's send buffer of each session, so replies queue here
     bool Has(const std::string& e) const {
         for (const std::string& x : events)
             if (x == e) return true;
@@ -20,6 +25,15 @@ class SmtpTestServer : public SmtpdSocket {
 public:
     SmtpTestServer(ISocketHandler& handler, SmtpLog* log) : SmtpdSocket(handler), m_log(log) {}
     Socket* Create() override { return new SmtpTestServer(Handler(), m_log); }
+    void OnAccept() override {
+        if (m_log->sendBuffer)
+            setsockopt(GetSocket(), SOL_SOCKET, SO_SNDBUF, &m_log->sendBuffer, sizeof(m_log->sendBuffer));
+        SmtpdSocket::OnAccept();
+    }
+    void OnLine(const std::string& line) override {
+        SmtpdSocket::OnLine(line);
+        m_log->maxOutput = std::max(m_log->maxOutput, GetOutputLength());
+    }
 
 protected:
     bool OnHelloCommand(const std::string& domain) override { return Add("hello " + domain); }
