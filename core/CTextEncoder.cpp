@@ -156,20 +156,25 @@ SInt32 CTextEncoder::GetEncodedSize() {
 }
 
 SInt32 CTextEncoder::Encode(char* out, SInt32 room) {
+    // Lines are cut alike in every room that holds a longest line, so the text does not depend
+    // on how it is taken; only a smaller room shapes them to fit.
+    const bool fitToRoom = room < kLongestLine;
     SInt32 total = 0;
     while (fBytesLeft > 0 && room - total > kLineEnd) {
-        SInt32 written = EncodeLine(out + total, room - total);
+        SInt32 written = EncodeLine(out + total, room - total, fitToRoom);
         if (written == 0) break;
         total += written;
     }
     return total;
 }
 
-SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room) {
-    // Below the room of a longest line, a quoted line keeps the common length and quoted-
-    // printable fills only the room, so a room of line length + 3 always takes a line.
-    const bool roomForLongest = room >= kLongestLine;
-    const SInt32 escapeRoom = std::clamp<SInt32>(room - kLineEnd, fLineLength, kQuotedPrintableRoom);
+SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room, bool fitToRoom) {
+    // Fitted, a quoted line keeps the common length and quoted-printable fills only the room,
+    // so a room of line length + 3 always takes a line.
+    const bool quotedLineRoom = !fitToRoom;
+    const SInt32 escapeRoom = fitToRoom
+                                  ? std::clamp<SInt32>(room - kLineEnd, fLineLength, kQuotedPrintableRoom)
+                                  : kQuotedPrintableRoom;
     // Room for a quoted line and two bytes peeked after it.
     unsigned char buffer[kQuotedLineLength + 4];
     SInt32 lineLength = fLineLength;
@@ -178,7 +183,7 @@ SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room) {
         fBytesLeft = 0;  // the file ended early
         return 0;
     }
-    if (lineLength <= 79 && roomForLongest) {
+    if (lineLength <= 79 && quotedLineRoom) {
         char first[2] = {static_cast<char>(buffer[0]), '\0'};
         if (IsQuotedLine(first, 0)) {
             read +=

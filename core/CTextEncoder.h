@@ -21,7 +21,8 @@ public:
     // this size encodes everything that is left.
     SInt32 GetEncodedSize() override;
     // Emits lines while bytes are left and the next line fits the room; a room of line length
-    // + 3 always takes one. Lines never overrun the room.
+    // + 3 always takes one. Lines never overrun the room, and in any room of kLongestLine or
+    // more they are cut as in one large room.
     SInt32 Encode(char* out, SInt32 room) override;
 
     SInt16 GetCharSetCode() const { return fCharSet; }
@@ -33,7 +34,8 @@ public:
 
 private:
     // Emits the next line when it fits the room; 0, with nothing consumed, when it does not.
-    SInt32 EncodeLine(char* out, SInt32 room);
+    // `fitToRoom` shapes the line to a room below a longest line's.
+    SInt32 EncodeLine(char* out, SInt32 room, bool fitToRoom);
 
     SInt16 fCharSet{kUTF8};
     SInt16 fTextEncoding{0};

@@ -188,6 +188,15 @@ TEST_F(EncoderFiles, EncodeTakesWhatFitsTheRoom) {
         }
     }
 
+    // Any room that holds a longest line cuts the lines as one large room does.
+    const std::string shortThenQuoted = "ab\n>" + std::string(90, 'q') + "\n" + std::string(300, 'w');
+    for (SInt32 room : {82, 84, 100, 163}) {
+        CTextEncoder whole(url(shortThenQuoted)), piecewise(url(shortThenQuoted));
+        whole.PreEncode();
+        piecewise.PreEncode();
+        EXPECT_EQ(encodeAll(piecewise, room), encodeAll(whole)) << room;
+    }
+
     // Looping in 81 bytes ends, and loses nothing.
     std::string quoted;
     for (int i = 0; i < 20; ++i) quoted += ">" + std::string(90, 'q') + "\n";
