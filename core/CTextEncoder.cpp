@@ -171,7 +171,6 @@ SInt32 CTextEncoder::Encode(char* out, SInt32 room) {
 SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room, bool fitToRoom) {
     // Fitted, a quoted line keeps the common length and quoted-printable fills only the room,
     // so a room of line length + 3 always takes a line.
-    const bool quotedLineRoom = !fitToRoom;
     const SInt32 escapeRoom = fitToRoom
                                   ? std::clamp<SInt32>(room - kLineEnd, fLineLength, kQuotedPrintableRoom)
                                   : kQuotedPrintableRoom;
@@ -183,7 +182,7 @@ SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room, bool fitToRoom) {
         fBytesLeft = 0;  // the file ended early
         return 0;
     }
-    if (lineLength <= 79 && quotedLineRoom) {
+    if (lineLength <= 79 && !fitToRoom) {
         char first[2] = {static_cast<char>(buffer[0]), '\0'};
         if (IsQuotedLine(first, 0)) {
             read +=
