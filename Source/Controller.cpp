@@ -21,6 +21,7 @@
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
+#include "Source/NewVersionAlert.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RatingView.h"
@@ -376,6 +377,9 @@ void Controller::observeNotifications() {
         center.addObserver(this, name, nullptr, [this, method](const NSNotification&) { (this->*method)(); });
     };
     center.addObserver(this, "DoUIAlert", nullptr, [this](const NSNotification& n) { doUIAlert(n); });
+    center.addObserver(this, "DoUIUpdate", nullptr, [this](const NSNotification& n) {
+        if (const std::optional<bool> major = NewVersionAlert::majorUpdateIn(n)) newVersionAvailable(*major);
+    });
     on("TapSoundUpdate", &Controller::updateTapSound);
     on("AlternateSoundUpdate", &Controller::updateAlternateSound);
     on("SkipChanged", &Controller::updateSkipChanged);
@@ -1094,6 +1098,13 @@ void Controller::showPreferenceWindow() {
 
 void Controller::checkForNewVersion() {
     TVersionTask::CheckVersion(true, 2);
+}
+
+void Controller::newVersionAvailable(bool forMajorUpdate) {
+    if (!fNewVersionAlert)
+        fNewVersionAlert = std::make_unique<NewVersionAlert>(NewVersionAlert::Services{
+            fDefaults, [this] { return sheetWindow(); }, [this] { linkHomepage(); }});
+    fNewVersionAlert->newVersionAvailable(forMajorUpdate);
 }
 
 void Controller::showFeedbackForm(bool isFeedback) {

@@ -42,6 +42,7 @@ class ControllerEnvironment;
 class FeedbackWindowController;
 class NSSound;
 class NSUserDefaults;
+class NewVersionAlert;
 class PlayerAccess;
 class PopUpButton;
 class PreferencesStore;
@@ -116,6 +117,9 @@ public:
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
+    // The version check found a newer version ("DoUIUpdate"), asked for or weekly.
+    void newVersionAvailable(bool forMajorUpdate);
+    NewVersionAlert* newVersionAlert() const { return fNewVersionAlert.get(); }
     // Notices are being held because the player left a refresh unanswered.
     bool holdingPlayerNotices() const { return fHoldTask != 0; }
     void iTunesLaunched();
@@ -434,6 +438,7 @@ private:
     bool fTrackPreviouslyAssigned{false};
     bool fDidLaunchiTunes{false};
     FeedbackWindowController* fFeedbackController{nullptr};
+    std::unique_ptr<NewVersionAlert> fNewVersionAlert;
     bool fWaitingOnSimulatedKeypress{false};
     std::atomic<bool> fAudioQueueScrewedUp{false};
     std::atomic<long> fAlternateBeat{0};

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QSysInfo>
@@ -16,11 +17,15 @@
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Foundation/Bundle.h"
 #include "platform/Foundation/NotificationCenter.h"
 
 QPoint FeedbackWindowController::sTopLeftPoint;
+
+static_assert(FeedbackWindowController::kTextLimit == TFeedbackTask::kTextSize - 1,
+              "the form sends no more than the task keeps");
 
 namespace {
 
@@ -56,8 +61,12 @@ std::string localized(const char* key, const char* table = "") {
     return NSBundle::mainBundle().localizedStringForKey(key, "", table);
 }
 
+// At most `limit` bytes of the UTF-8 text, never half a character.
 std::string capped(std::string text, size_t limit) {
-    if (text.size() > limit) text.resize(limit);
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
     return text;
 }
 
@@ -70,11 +79,12 @@ std::string systemVersion() {
 FeedbackWindowController::FeedbackWindowController() : fWindow(new Window(NSSize{480, 400})) {
     fWindow->setAttribute(Qt::WA_DeleteOnClose, false);
     View* content = fWindow->contentView();
-    fDescriptionLabel = new TextField(content);
-    fDescriptionLabel->setFrameRect(NSRect{{20, 340}, {440, 44}});
-    fDescriptionLabel->setEditable(false);
-    fDescriptionLabel->setBordered(false);
-    fDescriptionLabel->setDrawsBackground(false);
+    // The intro wraps: its last sentence says what a request carries besides the user's words.
+    fDescriptionLabel = new QLabel(content);
+    fDescriptionLabel->setWordWrap(true);
+    fDescriptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fDescriptionLabel->setFont(NSFont::systemFontOfSize(13).toQFont());
+    setFrameOfWidget(*fDescriptionLabel, NSRect{{20, 336}, {440, 56}});
     auto field = [&](double y) {
         auto* f = new TextField(content);
         f->setFrameRect(NSRect{{20, y}, {440, 22}});
@@ -122,7 +132,8 @@ void FeedbackWindowController::awakeFromNib() {
 
 void FeedbackWindowController::setIsFeedback(bool isFeedback) {
     fIsFeedback = isFeedback;
-    fDescriptionLabel->setStringValue(localized(isFeedback ? "FeedbackFormText" : "SupportFormText"));
+    fDescriptionLabel->setText(
+        QString::fromStdString(localized(isFeedback ? "FeedbackFormText" : "SupportFormText")));
     fWindow->setTitle(localized(isFeedback ? "Product Feedback Submission" : "Technical Support Submission"));
 }
 
@@ -184,12 +195,13 @@ std::string FeedbackWindowController::formText() const {
     text += "Summary: " + capped(fSummaryField->stringValue(), kFieldLimit) + "\r";
     text += "Details: \r\r";
     text += fTextView->toPlainText().toStdString();
-    text = capped(text, kBodySize - 1);
+    // The support block's room is kept before the details are cut, so it always goes along.
+    std::string support;
     if (!fIsFeedback) {
         const std::string info = getSupportInfo();
-        if (!info.empty()) text = capped(text + "\r\r" + info, kBodySize - 1);
+        if (!info.empty()) support = "\r\r" + info;
     }
-    return text;
+    return capped(std::move(text), kTextLimit - support.size()) + support;
 }
 
 void FeedbackWindowController::setSender(Sender newSender) {

@@ -12,13 +12,15 @@
 #include <vector>
 
 class Button;
+class QLabel;
 class QPlainTextEdit;
 class TextField;
 class Window;
 
 class FeedbackWindowController {
 public:
-    static constexpr size_t kBodySize = 0x10000;
+    // The longest text the feedback task keeps, and so the longest the form sends.
+    static constexpr size_t kTextLimit = 65534;
     static constexpr size_t kSupportInfoSize = 4096;
     static constexpr size_t kFieldLimit = 255;
     static constexpr const char* kVersionText = "1.6";
@@ -51,7 +53,7 @@ public:
     TextField* emailField() const { return fEmailField; }
     TextField* summaryField() const { return fSummaryField; }
     QPlainTextEdit* textView() const { return fTextView; }
-    TextField* descriptionLabel() const { return fDescriptionLabel; }
+    QLabel* descriptionLabel() const { return fDescriptionLabel; }
     Button* submitButton() const { return fSubmitButton; }
     Button* cancelButton() const { return fCancelButton; }
     // The forms whose windows are open.
@@ -69,7 +71,7 @@ private:
                    std::function<void(long)> done);
 
     Window* fWindow;
-    TextField* fDescriptionLabel{nullptr};
+    QLabel* fDescriptionLabel{nullptr};
     TextField* fNameField{nullptr};
     TextField* fEmailField{nullptr};
     TextField* fSummaryField{nullptr};

@@ -7,10 +7,11 @@
 
 namespace {
 
-constexpr SInt32 kDetectionBytes = 4096;
+constexpr SInt32 kDetectionChunk = 4096;
 constexpr SInt32 kQuotedLineLength = 80;
 // Quoted-printable output of one line, before its CR LF.
 constexpr SInt32 kQuotedPrintableRoom = 80;
+constexpr SInt32 kLineEnd = 2;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool isBreak(unsigned char c) {
@@ -41,6 +42,18 @@ SInt32 utf8Boundary(const unsigned char* bytes, SInt32 count) {
     return count - lead >= needed ? count : lead;
 }
 
+bool isHexDigit(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Moves a hard cut back before a percent-escape it would split: a form decoder reads "%2" CR LF
+// "2" as other bytes.
+SInt32 escapeBoundary(const unsigned char* bytes, SInt32 count) {
+    if (count >= 2 && bytes[count - 1] == '%') return count - 1;
+    if (count >= 3 && bytes[count - 2] == '%' && isHexDigit(bytes[count - 1])) return count - 2;
+    return count;
+}
+
 // Decodes strict UTF-8 into Latin-1 characters, remembering where each one began; false when
 // the bytes are not UTF-8 or hold a character beyond Latin-1.
 bool utf8ToLatin1(const unsigned char* bytes, SInt32 count, unsigned char* latin1, SInt32* starts,
@@ -66,17 +79,18 @@ bool utf8ToLatin1(const unsigned char* bytes, SInt32 count, unsigned char* latin
     return true;
 }
 
-// Escapes up to kQuotedPrintableRoom characters; returns the characters taken.
-SInt32 escapeQuotedPrintable(const unsigned char* chars, SInt32 count, char* out, SInt32* written) {
+// Escapes into at most `room` characters; returns the characters taken.
+SInt32 escapeQuotedPrintable(const unsigned char* chars, SInt32 count, SInt32 room, char* out,
+                             SInt32* written) {
     SInt32 used = 0;
     SInt32 taken = 0;
     for (; taken < count; ++taken) {
         unsigned char c = chars[taken];
         if (isPlainQuotedPrintable(c)) {
-            if (used + 1 > kQuotedPrintableRoom) break;
+            if (used + 1 > room) break;
             out[used++] = static_cast<char>(c);
         } else {
-            if (used + 3 > kQuotedPrintableRoom) break;
+            if (used + 3 > room) break;
             out[used++] = '=';
             out[used++] = kHexDigits[c >> 4];
             out[used++] = kHexDigits[c & 0xF];
@@ -99,11 +113,16 @@ void CTextEncoder::SetTextEncoding(SInt16 setting) {
 SInt32 CTextEncoder::PreEncode() {
     SInt32 left = CEncoder::PreEncode();
     if (fCharSet != kUTF8) {
+        // Every byte decides: one 8-bit byte anywhere must not go out under a 7bit label.
         fCharSet = kUSASCII;
-        unsigned char sample[kDetectionBytes];
-        SInt32 got = ReadData(sample, std::min(left, kDetectionBytes));
-        if (std::any_of(sample, sample + got, [](unsigned char c) { return c >= 0x80; }))
-            fCharSet = kISOLatin1;
+        unsigned char chunk[kDetectionChunk];
+        for (SInt32 looked = 0; looked < left && fCharSet == kUSASCII;) {
+            SInt32 got = ReadData(chunk, std::min(left - looked, kDetectionChunk));
+            if (got <= 0) break;
+            if (std::any_of(chunk, chunk + got, [](unsigned char c) { return c >= 0x80; }))
+                fCharSet = kISOLatin1;
+            looked += got;
+        }
         SeekData(fStartOffset);
     }
     return left;
@@ -137,16 +156,24 @@ SInt32 CTextEncoder::GetEncodedSize() {
 }
 
 SInt32 CTextEncoder::Encode(char* out, SInt32 room) {
+    // Lines are cut alike in every room that holds a longest line, so the text does not depend
+    // on how it is taken; only a smaller room shapes them to fit.
+    const bool fitToRoom = room < kLongestLine;
     SInt32 total = 0;
-    while (fBytesLeft > 0 && room - total >= kLongestLine) {
-        SInt32 written = EncodeLine(out + total);
+    while (fBytesLeft > 0 && room - total > kLineEnd) {
+        SInt32 written = EncodeLine(out + total, room - total, fitToRoom);
         if (written == 0) break;
         total += written;
     }
     return total;
 }
 
-SInt32 CTextEncoder::EncodeLine(char* out) {
+SInt32 CTextEncoder::EncodeLine(char* out, SInt32 room, bool fitToRoom) {
+    // Fitted, a quoted line keeps the common length and quoted-printable fills only the room,
+    // so a room of line length + 3 always takes a line.
+    const SInt32 escapeRoom = fitToRoom
+                                  ? std::clamp<SInt32>(room - kLineEnd, fLineLength, kQuotedPrintableRoom)
+                                  : kQuotedPrintableRoom;
     // Room for a quoted line and two bytes peeked after it.
     unsigned char buffer[kQuotedLineLength + 4];
     SInt32 lineLength = fLineLength;
@@ -155,7 +182,7 @@ SInt32 CTextEncoder::EncodeLine(char* out) {
         fBytesLeft = 0;  // the file ended early
         return 0;
     }
-    if (lineLength <= 79) {
+    if (lineLength <= 79 && !fitToRoom) {
         char first[2] = {static_cast<char>(buffer[0]), '\0'};
         if (IsQuotedLine(first, 0)) {
             read +=
@@ -203,12 +230,14 @@ SInt32 CTextEncoder::EncodeLine(char* out) {
             content = cut + 1;
             consumed = content;
         } else if (!hasBreak) {
-            SInt32 whole = utf8Boundary(buffer, n);
+            SInt32 whole = escapeBoundary(buffer, utf8Boundary(buffer, n));
             content = whole > 0 ? whole : n;
             consumed = content;
         }
     }
 
+    // The line is made here and copied out only when it fits, so nothing is consumed otherwise.
+    char line[kQuotedPrintableRoom + kLineEnd];
     SInt32 written = 0;
     if (fCharSet == kISOLatin1) {
         unsigned char latin1[kQuotedLineLength + 4];
@@ -222,19 +251,24 @@ SInt32 CTextEncoder::EncodeLine(char* out) {
             characters = content;
         }
         if (fQuotedPrintable) {
-            SInt32 taken = escapeQuotedPrintable(latin1, characters, out, &written);
+            SInt32 taken = escapeQuotedPrintable(latin1, characters, escapeRoom, line, &written);
             // Input is counted in the bytes it came as.
             if (taken < characters) consumed = starts[taken];
         } else {
-            std::memcpy(out, latin1, static_cast<size_t>(characters));
+            std::memcpy(line, latin1, static_cast<size_t>(characters));
             written = characters;
         }
     } else {
-        std::memcpy(out, buffer, static_cast<size_t>(content));
+        std::memcpy(line, buffer, static_cast<size_t>(content));
         written = content;
     }
-    out[written++] = '\r';
-    out[written++] = '\n';
+    line[written++] = '\r';
+    line[written++] = '\n';
+    if (written > room) {
+        UnreadData(read);
+        return 0;
+    }
+    std::memcpy(out, line, static_cast<size_t>(written));
 
     if (consumed <= 0) consumed = read;
     fBytesLeft -= consumed;

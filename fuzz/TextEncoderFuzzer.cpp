@@ -1,6 +1,7 @@
 // The first byte picks the text encoding (its low two bits) and the room of a second, piecewise
 // encoding; the rest is the file. One Encode into GetEncodedSize bytes must take everything,
-// lines must stay within 80 characters and CR LF, and piecewise encoding must give the same text.
+// lines must stay within 80 characters and CR LF, and piecewise encoding must give the same text;
+// encoding in the least room a line needs must end too.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         std::string whole = encode(url, setting, 0, true);
         if (encode(url, setting, room, false) != whole) __builtin_trap();
+        encode(url, setting, 81, false);
         size_t start = 0;
         for (size_t end; (end = whole.find("\r\n", start)) != std::string::npos; start = end + 2)
             if (end - start > 80) __builtin_trap();

@@ -245,14 +245,25 @@ void THTTPConnection::SendMessage(const char* recipient, const char* subject, co
     // The version check leaves its short time-out behind.
     fReceiveTimeout = kHTTPReceiveTimeout;
     if (fHTTPConnected != 1) Connect(fServer.host, fServer.port);
+    try {
+        PostForm(recipient, subject, text, length);
+    } catch (...) {
+        // A form that could not go out leaves no idle connection behind.
+        DisconnectQuietly();
+        throw;
+    }
+}
 
+void THTTPConnection::PostForm(const char* recipient, const char* subject, const char* text, SInt32 length) {
     auto cString = [](const char* value) { return std::string(value ? value : "").substr(0, 255); };
     std::string form = "Referer: Mirthvane\rConnection: Keep-Alive\rHost: " + fServer.host + "\r";
     form += "&recipient=" + cString(recipient) + "\r&subject=" + cString(subject) + "\r";
     form += "&=";
-    auto escaped = std::make_unique<char[]>(kEscapedBodySize);
     const std::string body(text ? text : "", text && length > 0 ? static_cast<size_t>(length) : 0);
-    URIEscapeStr(body.c_str(), escaped.get(), kEscapedBodySize, " #-@.;\\/:\r");
+    // Every byte may become a three-byte escape: the block holds the longest text whole.
+    const size_t escapedSize = std::max(kEscapedBodySize, 3 * body.size() + 1);
+    auto escaped = std::make_unique<char[]>(escapedSize);
+    URIEscapeStr(body.c_str(), escaped.get(), escapedSize, " #-@.;\\/:\r");
     form += escaped.get();
 
     std::string url;
@@ -279,6 +290,8 @@ void THTTPConnection::SendMessage(const char* recipient, const char* subject, co
             if (n <= 0) break;
             written += n;
         }
+        // A cut body is never posted as if it were the whole form.
+        if (encoder.GetBytesLeft() > 0) throw kMissingObjectErr;
         encoder.PostEncode();
 
         THTTPMessage message;

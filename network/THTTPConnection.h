@@ -23,7 +23,8 @@ public:
     static constexpr const char* kRunningVersionText = "1.6";
     static constexpr const char* kFormMailPath = "/cgi-bin/formmail2.pl";
     static constexpr size_t kVersionPageLimit = 1023;
-    static constexpr size_t kEscapedBodySize = 0x20000;
+    // The longest form text, 65,535 bytes, escaped to three bytes each, and its NUL.
+    static constexpr size_t kEscapedBodySize = 3 * 65535 + 1;
 
     explicit THTTPConnection(TJobThread* thread = nullptr);
 
@@ -66,6 +67,9 @@ public:
 
 private:
     void DisconnectQuietly();
+    // Writes the form into a temporary file, encodes it and posts it; throws when there is no
+    // whole file to send.
+    void PostForm(const char* recipient, const char* subject, const char* text, SInt32 length);
 
     SInt32 fHTTPConnected{0};
     TServerConfig fServer;

@@ -130,7 +130,8 @@ void TInternetMessage::SetHeader(const char* text, size_t length) {
     std::string_view header(text ? text : "", text ? (length ? length : std::strlen(text)) : 0);
     while (!header.empty() && (header.back() == '\r' || header.back() == '\n')) header.remove_suffix(1);
     fHeader.assign(header);
-    fHeader += "\r\n";
+    // An empty header stays empty: the line that ends it is written after every header.
+    if (!fHeader.empty()) fHeader += "\r\n";
     GetDefaultsFromHeader();
 }
 

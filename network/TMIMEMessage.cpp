@@ -1,5 +1,6 @@
 #include "network/TMIMEMessage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -230,7 +231,7 @@ bool TMIMEMessage::GetPartialMessage(TDynamicBuffer& buffer, bool headerOnly) {
 }
 
 TMIMEMessage::Delimiter TMIMEMessage::FindDelimiter(const std::string& text, size_t from, bool atStart,
-                                                    size_t& lineStart, size_t& delimiterStart,
+                                                    bool whole, size_t& lineStart, size_t& delimiterStart,
                                                     size_t& lineEnd) {
     const std::string dashes = "--" + GetBoundary();
     for (size_t at = text.find(dashes, from); at != std::string::npos; at = text.find(dashes, at + 1)) {
@@ -239,9 +240,15 @@ TMIMEMessage::Delimiter TMIMEMessage::FindDelimiter(const std::string& text, siz
         size_t after = at + dashes.size();
         if (after + 2 > text.size()) return Delimiter::kIncomplete;
         bool last = text.compare(after, 2, "--") == 0;
-        if (!last && !IsLineSpace(text[after]) && text[after] != '\n') continue;
-        size_t end = text.find('\n', after);
-        if (end == std::string::npos && !last) return Delimiter::kIncomplete;
+        // Only blanks may follow the boundary, or its closing "--", on a delimiter line.
+        const size_t blanks = last ? after + 2 : after;
+        size_t end = text.find('\n', blanks);
+        const size_t lineEnds = end == std::string::npos ? text.size() : end;
+        if (!std::all_of(text.begin() + static_cast<std::ptrdiff_t>(blanks),
+                         text.begin() + static_cast<std::ptrdiff_t>(lineEnds), IsLineSpace))
+            continue;
+        // Until its line ends, a close of bytes still arriving may yet be followed by more text.
+        if (end == std::string::npos && (!last || !whole)) return Delimiter::kIncomplete;
         delimiterStart = at;
         lineStart = at;
         // The line end before it belongs to it, unless an earlier line already took it.
@@ -286,7 +293,7 @@ void TMIMEMessage::SetPartialMessage(TDynamicBuffer& buffer) {
     buffer.ResetBuffer();
     while (!fBodyDone && !fPending.empty()) {
         size_t lineStart = 0, delimiterStart = 0, lineEnd = 0;
-        Delimiter found = FindDelimiter(fPending, 0, fAtLineStart, lineStart, delimiterStart, lineEnd);
+        Delimiter found = FindDelimiter(fPending, 0, fAtLineStart, false, lineStart, delimiterStart, lineEnd);
         if (!fInsidePart) {
             if (found == Delimiter::kNone || found == Delimiter::kIncomplete) return;
             if (fParts.GetCount() == 0) SetPreambleText(std::string_view(fPending).substr(0, lineStart));
@@ -326,7 +333,7 @@ void TMIMEMessage::SetPartialMessage(TDynamicBuffer& buffer) {
 
 void TMIMEMessage::ParseParts(const std::string& text) {
     size_t lineStart = 0, delimiterStart = 0, lineEnd = 0;
-    Delimiter found = FindDelimiter(text, 0, true, lineStart, delimiterStart, lineEnd);
+    Delimiter found = FindDelimiter(text, 0, true, true, lineStart, delimiterStart, lineEnd);
     if (found != Delimiter::kPart) {
         TInternetMessage::SetMessageBody(text.data(), text.size());
         return;
@@ -335,7 +342,7 @@ void TMIMEMessage::ParseParts(const std::string& text) {
     size_t from = lineEnd;
     for (;;) {
         size_t nextStart = 0, nextDelimiter = 0, nextEnd = 0;
-        Delimiter next = FindDelimiter(text, from, false, nextStart, nextDelimiter, nextEnd);
+        Delimiter next = FindDelimiter(text, from, false, true, nextStart, nextDelimiter, nextEnd);
         if (next != Delimiter::kPart && next != Delimiter::kEnd) break;
         auto* part = new TMIMEMessage;
         // A length of 0 would mean the rest of the text to SetMessage.

@@ -64,8 +64,9 @@ private:
     enum class Delimiter { kNone, kIncomplete, kPart, kEnd };
 
     // Looks for a boundary line starting at or after `from` at a line start; gives where the
-    // line starts (with the CR LF before it, which belongs to it) and where it ends.
-    Delimiter FindDelimiter(const std::string& text, size_t from, bool atStart, size_t& lineStart,
+    // line starts (with the CR LF before it, which belongs to it) and where it ends. `whole`: the
+    // text is all there is, so a close may end it without a line end.
+    Delimiter FindDelimiter(const std::string& text, size_t from, bool atStart, bool whole, size_t& lineStart,
                             size_t& delimiterStart, size_t& lineEnd);
     void ParseParts(const std::string& text);
     void SetPreambleText(std::string_view text);

@@ -7,7 +7,7 @@
 
 #include "network/UIAlert.h"
 
-// The record posted with "DoUIUpdate" under "UIUpdateStruct". Nothing observes it.
+// The record posted with "DoUIUpdate" under "UIUpdateStruct"; the new-version alert reads it.
 struct UIUpdateStruct {
     std::array<uint8_t, 120> bytes{};
     static constexpr size_t kCodeOffset = 16;

@@ -1,5 +1,6 @@
 #include "platform/AppKit/Alert.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <array>
@@ -46,7 +47,16 @@ std::unique_ptr<QMessageBox> makeBox(const NSAlert& alert, QWidget* parent) {
         if (i == 0) box->setDefaultButton(button);
         if (i == 1) box->setEscapeButton(button);
     }
+    if (alert.showsSuppressionButton) {
+        auto* check = new QCheckBox(QString::fromStdString(alert.suppressionButtonTitle));
+        check->setChecked(alert.suppressionButtonState());
+        box->setCheckBox(check);
+    }
     return box;
+}
+
+void recordSuppression(const NSAlert& alert, const QMessageBox& box) {
+    if (const QCheckBox* check = box.checkBox()) alert.setSuppressionButtonState(check->isChecked());
 }
 
 NSModalResponse responseOf(const QMessageBox& box) {
@@ -86,6 +96,7 @@ void MessageBoxAlertPresenter::present(const NSAlert& alert, Window* sheetWindow
     if (!sheetWindow) {
         std::unique_ptr<QMessageBox> box = makeBox(alert, nullptr);
         box->exec();
+        recordSuppression(alert, *box);
         done(responseOf(*box));
         return;
     }
@@ -93,7 +104,8 @@ void MessageBoxAlertPresenter::present(const NSAlert& alert, Window* sheetWindow
     QMessageBox* box = owned.release();  // owned by its parent window until it finishes
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
-    QObject::connect(box, &QMessageBox::finished, box, [box, done = std::move(done)](int) {
+    QObject::connect(box, &QMessageBox::finished, box, [box, alert, done = std::move(done)](int) {
+        recordSuppression(alert, *box);
         done(responseOf(*box));
         box->deleteLater();
     });

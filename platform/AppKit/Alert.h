@@ -26,8 +26,17 @@ public:
     // Shown instead of the style's icon when set (a file path).
     std::string iconPath;
 
+    // A check box under the texts when set (the suppression button), with its title.
+    bool showsSuppressionButton{false};
+    std::string suppressionButtonTitle{"Do not show this message again"};
+
     void addButtonWithTitle(const std::string& title) { mButtons.push_back(title); }
     const std::vector<std::string>& buttonTitles() const { return mButtons; }
+
+    // The check box's state, set by the presenter before it answers. Copies of an alert share
+    // it, so an end handler that keeps a copy reads what the user chose.
+    bool suppressionButtonState() const { return *mSuppressionState; }
+    void setSuppressionButtonState(bool on) const { *mSuppressionState = on; }
 
     // Runs until answered and returns the answer. An alert without buttons gets one "OK".
     NSModalResponse runModal();
@@ -37,6 +46,7 @@ public:
 
 private:
     std::vector<std::string> mButtons;
+    std::shared_ptr<bool> mSuppressionState = std::make_shared<bool>(false);
 };
 
 // Shows alerts. The handler is called exactly once with the answer, at once or later.

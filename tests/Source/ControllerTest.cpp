@@ -6,8 +6,10 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
@@ -26,6 +28,9 @@
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
 #include "ViewTestApplication.h"
+#include "network/NetworkManager.h"
+#include "network/TServerConfig.h"
+#include "network/TVersionTask.h"
 #include "network/UIAlert.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
@@ -45,6 +50,7 @@
 #include "platform/Foundation/VirtualScheduler.h"
 #include "tests/Source/FakePlayer.h"
 #include "tests/Source/ViewTestApplication.h"
+#include "tests/network/support/LoopbackServer.h"
 
 namespace {
 
@@ -107,7 +113,12 @@ struct FakeEnvironment : ControllerEnvironment {
     std::optional<NSRunningApplication> activeApplication() override { return active; }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
-    void checkVersion() override { ++versionChecks; }
+    // The check itself, when a test runs a real one.
+    std::function<void()> versionCheck;
+    void checkVersion() override {
+        ++versionChecks;
+        if (versionCheck) versionCheck();
+    }
     std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
     std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
     std::optional<std::string> applicationSupportDirectory() override { return supportFolder; }
@@ -949,3 +960,50 @@ TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind)
     EXPECT_TRUE(FeedbackWindowController::openForms().empty());
 }
 
+// The real version check against a server of its own finds a newer version: the user hears of
+// it, and "Get It" opens the home page, whether the user asked or the weekly check found it.
+TEST_F(ControllerTest, ANewerVersionFromTheAskedOrTheWeeklyCheckIsAnnounced) {
+    struct Case {
+        const char* what;
+        bool asked;
+        const char* version;
+        const char* message;
+    } cases[] = {
+        {"asked, an update", true, "161", "A newer version of Beatwick is available."},
+        {"weekly, a major update", false, "200", "A new major version of Beatwick is available."},
+    };
+    std::vector<std::string> opened;
+    URLOpener::setOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    environment.versionCheck = [] { TVersionTask::CheckVersion(false, 2); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server(
+            std::string("HTTP/1.0 200 OK\r\n\r\n<meta name=\"BEATWICKVersion\" content=\"") + c.version +
+            "\">");
+        setenv(TServerConfig::kHostVariable, "127.0.0.1", 1);
+        setenv(TServerConfig::kPortVariable, std::to_string(server.Port()).c_str(), 1);
+        defaults->setBool(!c.asked, "CheckForUpdates");
+        presenter.messages.clear();
+        presenter.buttons.clear();
+        opened.clear();
+        Controller& ctl = launch();
+        if (c.asked) ctl.checkForNewVersion();
+        // The worker's answer, bounded so that a broken worker fails the test.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (presenter.messages.empty() && std::chrono::steady_clock::now() < limit) {
+            if (scheduler.runPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(presenter.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(presenter.buttons, (std::vector<std::vector<std::string>>{{"Get It", "Cancel"}}));
+        EXPECT_EQ(opened, std::vector<std::string>{Controller::kHomepageURL});
+        controller.reset();
+    }
+    NetworkManager::sharedNetworkManager().safeDestroyThreads();
+    scheduler.runPending();
+    URLOpener::setOpener(nullptr);
+    unsetenv(TServerConfig::kHostVariable);
+    unsetenv(TServerConfig::kPortVariable);
+}

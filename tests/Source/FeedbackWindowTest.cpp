@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
+#include "platform/Foundation/Bundle.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "tests/Source/ViewTestApplication.h"
 
@@ -106,9 +108,57 @@ TEST_F(FeedbackWindowTest, TitlesAndTextsFollowTheKindAndWindowsCascade) {
     FeedbackWindowController* support = Open(false);
     EXPECT_EQ(feedback->window()->windowTitle().toStdString(), "Product Feedback Submission");
     EXPECT_EQ(support->window()->windowTitle().toStdString(), "Technical Support Submission");
-    EXPECT_NE(feedback->descriptionLabel()->stringValue(), support->descriptionLabel()->stringValue());
-    EXPECT_FALSE(support->descriptionLabel()->stringValue().empty());
+    EXPECT_NE(feedback->descriptionLabel()->text(), support->descriptionLabel()->text());
+    EXPECT_FALSE(support->descriptionLabel()->text().isEmpty());
     EXPECT_EQ(support->window()->pos() - feedback->window()->pos(), QPoint(20, 20));
+}
+
+// The intro used to be a one-line field that cut its text after a few words.
+TEST_F(FeedbackWindowTest, TheIntroShowsWhole) {
+    for (bool isFeedback : {true, false}) {
+        SCOPED_TRACE(isFeedback ? "feedback" : "support");
+        FeedbackWindowController* form = Open(isFeedback);
+        const QWidget* intro = form->descriptionLabel();
+        const auto* label = qobject_cast<const QLabel*>(intro);
+        ASSERT_NE(label, nullptr) << "the intro is a label";
+        EXPECT_TRUE(label->wordWrap());
+        EXPECT_EQ(label->text().toStdString(),
+                  NSBundle::mainBundle().localizedStringForKey(
+                      isFeedback ? "FeedbackFormText" : "SupportFormText", "", ""));
+        EXPECT_LE(label->heightForWidth(label->width()), label->height());
+        // Above the first field.
+        EXPECT_LE(label->geometry().bottom(), form->nameField()->geometry().top());
+    }
+}
+
+// Long fields and details are cut at a character, and a support request keeps its block.
+TEST_F(FeedbackWindowTest, LongTextsAreCutAtACharacterAndKeepTheSupportBlock) {
+    std::string e150;
+    for (int i = 0; i < 150; ++i) e150 += "\xC3\xA9";
+    std::string details;
+    while (details.size() < 80000) details += "\xC3\xA9";
+    std::string e127;
+    for (int i = 0; i < 127; ++i) e127 += "\xC3\xA9";
+    for (bool isFeedback : {true, false}) {
+        SCOPED_TRACE(isFeedback ? "feedback" : "support");
+        FeedbackWindowController* form = Open(isFeedback);
+        Fill(form, e150.c_str(), "a@b.invalid", details.c_str());
+        form->summaryField()->setText(QString::fromStdString(e150));
+        form->submit();
+        ASSERT_FALSE(sent.empty());
+        const std::string text = sent.back().text;
+        EXPECT_LE(text.size(), TFeedbackTask::kTextSize - 1) << "the task would cut what is more";
+        EXPECT_NE(text.find("\rName: " + e127 + "\r"), std::string::npos);
+        EXPECT_NE(text.find("\rSummary: " + e127 + "\r"), std::string::npos);
+        const size_t start = text.find("Details: \r\r") + 11;
+        const size_t end = isFeedback ? text.size() : text.find("\r\r---Begin Beatwick info---\r");
+        ASSERT_NE(end, std::string::npos) << "the support block is there";
+        EXPECT_EQ((end - start) % 2, 0u) << "the details end with a whole character";
+        EXPECT_GT(end - start, 60000u);
+        if (!isFeedback) {
+            EXPECT_TRUE(text.ends_with("---End Beatwick support info---\r"));
+        }
+    }
 }
 
 TEST_F(FeedbackWindowTest, ClosingWithDetailsAsksFirst) {

@@ -72,6 +72,13 @@ TEST_F(EncoderFiles, CharsetAndTransferEncoding) {
         {"ascii under setting 2", "a=b", 2, "us-ascii", "7bit", "a=b\r\n"},
         {"bytes that are not utf-8, quoted-printable", "x\xE9\xFFy", 2, "iso-8859-1", "quoted-printable",
          "x=E9=FFy\r\n"},
+        // An 8-bit byte past the first 4096 used to go out labelled 7bit.
+        {"latin-1 after 5000 ascii bytes", std::string(5000, 'a') + "\xC3\xA9", 1, "iso-8859-1", "8bit",
+         [] {
+             std::string lines;
+             for (int i = 0; i < 64; ++i) lines += std::string(78, 'a') + "\r\n";
+             return lines + std::string(8, 'a') + "\xE9\r\n";
+         }()},
     };
     for (const auto& c : cases) {
         std::string transfer, charset;
@@ -82,6 +89,11 @@ TEST_F(EncoderFiles, CharsetAndTransferEncoding) {
 }
 
 TEST_F(EncoderFiles, LineBreaksAndCuts) {
+    auto escapes = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += i % 2 ? "%A9" : "%C3";
+        return text;
+    };
     std::string words;
     while (words.size() < 100) words += "word ";
     std::string a77(77, 'a'), a78(78, 'a');
@@ -107,6 +119,12 @@ TEST_F(EncoderFiles, LineBreaksAndCuts) {
         {"a cut keeps a utf-8 character whole", a77 + "\xC3\xA9" + "bc",
          a77 + "\r\n\xC3\xA9"
                "bc\r\n"},
+        // A form decoder reads "%2" CR LF "2" as other bytes.
+        {"a cut keeps a percent-escape whole", std::string(76, 'x') + "%41yz",
+         std::string(76, 'x') + "\r\n%41yz\r\n"},
+        {"a cut keeps an escape's percent sign with it", a77 + "%41yz", a77 + "\r\n%41yz\r\n"},
+        {"escapes after a two-byte start", "&=" + escapes(30),
+         "&=" + escapes(30).substr(0, 75) + "\r\n" + escapes(30).substr(75) + "\r\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(encode(c.contents, 0), c.output) << c.what;
 }
@@ -130,15 +148,78 @@ TEST_F(EncoderFiles, QuotedPrintableLatin1KeepsEveryCharacter) {
     EXPECT_EQ(joined, expected);
 }
 
-// A line with its CR LF can take 82 bytes; Encode writes nothing into less room.
-TEST_F(EncoderFiles, EncodeNeedsRoomForALongestLine) {
-    std::string line = ">" + std::string(100, 'z');
-    for (SInt32 room : {81, 82}) {
-        CTextEncoder encoder(url(line));
+// Encode emits every next line that fits the room, and a room of line length + 3 always takes
+// one, so a caller looping in that room ends; a quoted line of 80 never overruns it.
+TEST_F(EncoderFiles, EncodeTakesWhatFitsTheRoom) {
+    struct Case {
+        const char* what;
+        std::string contents;
+        SInt16 setting;
+        SInt32 room;
+        std::string first;  // the first call's output
+    } cases[] = {
+        {"a short line in 81", "abc", 0, 81, "abc\r\n"},
+        {"a short line in its own length", "abc", 0, 5, "abc\r\n"},
+        {"a line longer than the room", "abc", 0, 4, ""},
+        {"a quoted line in 82", ">" + std::string(100, 'z'), 0, 82, ">" + std::string(79, 'z') + "\r\n"},
+        {"a quoted line in 81 keeps 78", ">" + std::string(100, 'z'), 0, 81,
+         ">" + std::string(77, 'z') + "\r\n"},
+        {"escapes in 81 fill 79", "xx\xC3\xA9" + std::string(40, '='), 2, 81,
+         "xx=E9" +
+             [] {
+                 std::string escaped;
+                 for (int i = 0; i < 24; ++i) escaped += "=3D";
+                 return escaped;
+             }() +
+             "\r\n"},
+    };
+    for (const Case& c : cases) {
+        CTextEncoder encoder(url(c.contents));
+        encoder.SetTextEncoding(c.setting);
         encoder.PreEncode();
-        std::vector<char> out(static_cast<size_t>(room));
-        SInt32 written = encoder.Encode(out.data(), room);
-        EXPECT_EQ(written, room == 81 ? 0 : 82) << room;
+        std::vector<char> out(static_cast<size_t>(c.room));
+        const SInt32 written = encoder.Encode(out.data(), c.room);
+        EXPECT_LE(written, c.room) << c.what;
+        if (!c.first.empty()) {
+            EXPECT_EQ(std::string(out.data(), static_cast<size_t>(written)), c.first) << c.what;
+        }
+        if (written == 0) {
+            EXPECT_EQ(encoder.GetBytesLeft(), static_cast<SInt32>(c.contents.size())) << c.what;
+        }
+    }
+
+    // Any room that holds a longest line cuts the lines as one large room does.
+    const std::string shortThenQuoted = "ab\n>" + std::string(90, 'q') + "\n" + std::string(300, 'w');
+    for (SInt32 room : {82, 84, 100, 163}) {
+        CTextEncoder whole(url(shortThenQuoted)), piecewise(url(shortThenQuoted));
+        whole.PreEncode();
+        piecewise.PreEncode();
+        EXPECT_EQ(encodeAll(piecewise, room), encodeAll(whole)) << room;
+    }
+
+    // Looping in 81 bytes ends, and loses nothing.
+    std::string quoted;
+    for (int i = 0; i < 20; ++i) quoted += ">" + std::string(90, 'q') + "\n";
+    std::string escapes;
+    for (int i = 0; i < 300; ++i) escapes += i % 30 == 29 ? " " : "\xC3\xA9=";
+    for (auto [text, setting] : {std::pair{quoted, 0}, std::pair{escapes, 2}}) {
+        CTextEncoder whole(url(text)), piecewise(url(text));
+        for (CTextEncoder* e : {&whole, &piecewise}) {
+            e->SetTextEncoding(static_cast<SInt16>(setting));
+            e->PreEncode();
+        }
+        std::string joinedWhole, joinedPieces;
+        auto join = [](const std::string& lines) {
+            std::string joined;
+            size_t start = 0;
+            for (size_t end; (end = lines.find("\r\n", start)) != std::string::npos; start = end + 2) {
+                EXPECT_LE(end - start, 80u);
+                joined += lines.substr(start, end - start);
+            }
+            return joined;
+        };
+        EXPECT_EQ(join(encodeAll(piecewise, 81)), join(encodeAll(whole))) << setting;
+        EXPECT_EQ(piecewise.GetBytesLeft(), 0) << setting;
     }
 }
 

@@ -1,5 +1,14 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -88,19 +97,139 @@ TEST_F(FeedbackTest, ARefusedPostTellsOnlyItsOwnForm) {
     EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@B"});
 }
 
-// Without a file for the form's text there is nothing to send: the form hears of a failure.
+// The form's text travels percent-escaped in lines of at most 78 characters: decoded line by
+// line, as a form-mail script reads it, each line must hold whole escapes only.
+std::string DecodeFormLines(const std::string& escaped) {
+    std::string text;
+    size_t start = 0;
+    for (size_t end; (end = escaped.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = escaped.substr(start, end - start);
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] != '%') {
+                text += line[i];
+                continue;
+            }
+            if (i + 2 >= line.size() || !std::isxdigit(static_cast<unsigned char>(line[i + 1])) ||
+                !std::isxdigit(static_cast<unsigned char>(line[i + 2]))) {
+                ADD_FAILURE() << "an escape cut at the end of line " << line;
+                return text;
+            }
+            text += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        }
+    }
+    return text;
+}
+
+// Every byte of the text escapes to three: 60,007 of them used to arrive as 43,690.
+TEST_F(FeedbackTest, LongNonASCIITextArrivesWhole) {
+    LoopbackServer server("HTTP/1.0 200 OK\r\n\r\nthanks");
+    Aim(server);
+    std::string text;
+    while (text.size() < 60006) text += "\xC3\xA9";
+    text += "!";
+    ASSERT_EQ(text.size(), 60007u);
+    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, text.c_str(),
+                                static_cast<SInt32>(text.size()), true, &formA);
+    WaitForPost();
+    const std::string request = server.Request();
+    const size_t form = request.find("&=");
+    ASSERT_NE(form, std::string::npos);
+    const std::string arrived = DecodeFormLines(request.substr(form + 2));
+    EXPECT_EQ(arrived.size(), text.size());
+    EXPECT_TRUE(arrived == text) << "the text arrived changed";
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
+}
+
+// A peer that takes one connection and tells what came over it before it closed; a
+// connection still open after the bound counts as not closed.
+class ListeningPeer {
+public:
+    ListeningPeer() {
+        fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fListener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(fListener, 1);
+        socklen_t length = sizeof address;
+        getsockname(fListener, reinterpret_cast<sockaddr*>(&address), &length);
+        fPort = ntohs(address.sin_port);
+    }
+    ~ListeningPeer() { close(fListener); }
+    uint16_t Port() const { return fPort; }
+    // What arrived, and whether the connection was closed by the other side.
+    std::pair<std::string, bool> Heard() {
+        constexpr int kBoundMs = 30000;
+        pollfd listening{fListener, POLLIN, 0};
+        if (poll(&listening, 1, kBoundMs) != 1) return {"", false};
+        const int fd = accept(fListener, nullptr, nullptr);
+        std::string bytes;
+        bool closed = false;
+        for (char buffer[4096];;) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, kBoundMs) != 1) break;
+            const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                closed = n == 0;
+                break;
+            }
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+        close(fd);
+        return {bytes, closed};
+    }
+
+private:
+    int fListener;
+    uint16_t fPort{0};
+};
+
+// Without a whole file for the form's text there is nothing to send: the form hears of a
+// failure, and the server, which would take anything, gets no request and no idle connection.
 TEST_F(FeedbackTest, NoFileForTheTextIsAFailure) {
+    struct Case {
+        const char* what;
+        const char* temporaryFolder;  // null: as it is
+        rlim_t fileSizeLimit;         // RLIM_INFINITY: as it is
+    } cases[] = {
+        // A temporary folder inside a regular file can never be made.
+        {"no temporary folder", BEATWICK_SOURCE_DIR "/README.md", RLIM_INFINITY},
+        {"the form cannot be written", nullptr, 16},
+    };
     const char* kept = std::getenv("TMPDIR");
     const std::string before = kept ? kept : "";
-    // A temporary folder inside a regular file can never be made.
-    setenv("TMPDIR", BEATWICK_SOURCE_DIR "/README.md", 1);
-    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, "x", 1, true, &formA);
-    WaitForPost();
-    if (kept)
-        setenv("TMPDIR", before.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@A"});
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen.clear();
+        ListeningPeer server;
+        setenv(TServerConfig::kHostVariable, "127.0.0.1", 1);
+        setenv(TServerConfig::kPortVariable, std::to_string(server.Port()).c_str(), 1);
+        if (c.temporaryFolder) setenv("TMPDIR", c.temporaryFolder, 1);
+        // Writes beyond the limit fail with EFBIG instead of a signal.
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &previous);
+        rlimit tight = limit;
+        tight.rlim_cur = std::min(c.fileSizeLimit, limit.rlim_max);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject,
+                                    "a text longer than the sixteen bytes a file may hold", 52, true, &formA);
+        const auto [heard, closed] = server.Heard();
+        WaitForPost();
+        setrlimit(RLIMIT_FSIZE, &limit);
+        sigaction(SIGXFSZ, &previous, nullptr);
+        if (kept)
+            setenv("TMPDIR", before.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+        EXPECT_EQ(seen, std::vector<std::string>{"FeedbackFailed@A"});
+        EXPECT_EQ(heard, "");
+        EXPECT_TRUE(closed);
+    }
 }
 
 TEST_F(FeedbackTest, AnAskedVersionCheckThatFindsNoPageAlerts) {

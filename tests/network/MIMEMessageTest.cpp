@@ -193,6 +193,41 @@ TEST(MIMEMessageTest, AMultipartBodyFedOneByteAtATimeParsesAsAWhole) {
     }
 }
 
+// A closing delimiter is the boundary and "--" followed only by blanks; a part that starts with
+// its empty line has no header and is written back as it came. Whole and byte by byte alike.
+TEST(MIMEMessageTest, DelimiterLinesAndHeaderlessParts) {
+    const std::string head = "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n";
+    struct Case {
+        const char* what;
+        std::string body;
+        std::string outline;
+        std::string written;
+    } cases[] = {
+        {"a line that only starts like the close", "--b\r\none\r\n--b--x\r\nstill one\r\n--b--\r\n",
+         ": one\r\n--b--x\r\nstill one\n", "\r\n--b\r\n\r\none\r\n--b--x\r\nstill one\r\n--b--\r\n"},
+        {"a close followed by blanks", "--b\r\n\r\none\r\n--b-- \t\r\nepilogue\r\n", ": one\n",
+         "\r\n--b\r\n\r\none\r\n--b--\r\n"},
+        {"a part without a header", "--b\r\n\r\ntwo\r\n--b--\r\n", ": two\n",
+         "\r\n--b\r\n\r\ntwo\r\n--b--\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string text = head + c.body;
+        TMIMEMessage whole(text.c_str(), 0);
+        EXPECT_EQ(Outline(whole), c.outline);
+        EXPECT_EQ(Text(*whole.GetMessageBody()), c.written);
+
+        TMIMEMessage received;
+        TDynamicBuffer pending;
+        for (char byte : text) {
+            pending.ConcatenateBuffer(&byte, 1);
+            received.SetPartialMessage(pending);
+        }
+        EXPECT_EQ(Outline(received), c.outline);
+        EXPECT_EQ(Text(*received.GetMessageBody()), c.written);
+    }
+}
+
 TEST(MIMEMessageTest, AReplyWhoseHeaderIsIncompleteKeepsItsBytes) {
     TMIMEMessage message;
     TDynamicBuffer piece("Content-Type: multipart/mixed; boundary=\"q\"\r\nMIME-Vers");

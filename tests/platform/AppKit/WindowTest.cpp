@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <map>
+#include <optional>
 
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Application.h"
@@ -155,6 +159,36 @@ TEST(Alerts, GoThroughThePresenterModalOrAsASheet) {
     EXPECT_EQ(presenter.shown[1].sheet, &window);
     EXPECT_EQ(presenter.shown[2].sheet, nullptr);
     AlertPresenter::setCurrent(nullptr);
+}
+
+// A sheet's check box is a real one, and its end handler reads the state the user left it in.
+TEST(Alerts, TheMessageBoxSheetCarriesTheSuppressionCheckBox) {
+    testApplication();
+    Window window(NSMakeSize(300, 200));
+    window.show();
+    for (bool checked : {false, true}) {
+        NSAlert alert;
+        alert.messageText = "A newer version";
+        alert.addButtonWithTitle("Get It");
+        alert.addButtonWithTitle("Cancel");
+        alert.showsSuppressionButton = true;
+        alert.suppressionButtonTitle = "Stop checking for updates";
+        std::optional<NSModalResponse> ended;
+        std::optional<bool> state;
+        alert.beginSheetModalForWindow(&window, [&, alert](NSModalResponse r) {
+            ended = r;
+            state = alert.suppressionButtonState();
+        });
+        auto* box = window.findChild<QMessageBox*>();
+        ASSERT_NE(box, nullptr);
+        ASSERT_NE(box->checkBox(), nullptr);
+        EXPECT_EQ(box->checkBox()->text().toStdString(), "Stop checking for updates");
+        box->checkBox()->setChecked(checked);
+        box->buttons().front()->click();
+        EXPECT_EQ(ended, NSAlertFirstButtonReturn);
+        EXPECT_EQ(state, checked);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST(Activation, FocusMovingBetweenOwnWindowsIsNoResignation) {
