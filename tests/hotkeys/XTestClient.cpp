@@ -47,6 +47,11 @@ void XTestClient::repeatHeldKeys(unsigned delay, unsigned interval) {
     XSync(mConnection->display, False);
 }
 
+void XTestClient::lockGroup(unsigned group) {
+    XkbLockGroup(mConnection->display, XkbUseCoreKbd, group);
+    XSync(mConnection->display, False);
+}
+
 void XTestClient::grabWithControl(const std::string& name) {
     XGrabKey(mConnection->display, mConnection->code(name), ControlMask,
              DefaultRootWindow(mConnection->display), True, GrabModeAsync, GrabModeAsync);

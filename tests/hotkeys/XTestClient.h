@@ -18,6 +18,8 @@ public:
     bool numLockOn();
     // The server's auto-repeat of held keys, on and as fast as given (milliseconds).
     void repeatHeldKeys(unsigned delay, unsigned interval);
+    // Puts the layout of the group in effect (0 the first of the keymap's layouts).
+    void lockGroup(unsigned group);
     // A passive grab of the key with Control.
     void grabWithControl(const std::string& name);
 
