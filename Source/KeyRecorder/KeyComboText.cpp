@@ -100,10 +100,10 @@ uint32_t KRCarbonToCocoaFlags(uint32_t carbonFlags) {
 
 std::optional<std::string> KRCharacterForKeyCodeAndCocoaFlags(long keyCode, uint32_t cocoaFlags) {
     const auto layout = KeyboardLayout::current();
-    const auto code = static_cast<int16_t>(keyCode);
-    if (layout && code >= 0) {
+    if (layout && KRIsVirtualKeyCode(keyCode)) {
         const uint32_t typingFlags = cocoaFlags & (NSShiftKeyMask | NSAlternateKeyMask);
-        if (const std::optional<std::string> typed = layout->textForKeyCode(code, typingFlags)) {
+        if (const std::optional<std::string> typed =
+                layout->textForKeyCode(static_cast<int>(keyCode), typingFlags)) {
             const QString text = QString::fromStdString(*typed);
             const QString upper = QLocale::system().toUpper(text);
             // A locale that spells a letter with two ("ß" to "SS") would show two keys.

@@ -14,6 +14,11 @@ std::string KRLocalizedString(const std::string& key);
 // The text with each "%@" replaced by the next argument, in order.
 std::string KRFormat(std::string format, std::initializer_list<std::string> arguments);
 
+// Virtual key codes run from 0 to 127: any other number names no key, whatever its low bits.
+inline constexpr bool KRIsVirtualKeyCode(long long keyCode) {
+    return keyCode >= 0 && keyCode <= 127;
+}
+
 // The key's display string ("F1", "⎋", "Pad 1", "A"), or nullopt.
 std::optional<std::string> KRStringForKeyCode(long keyCode);
 

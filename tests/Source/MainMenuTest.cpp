@@ -174,10 +174,14 @@ TEST_F(MainMenuTest, StoredShortcutsBecomeKeyEquivalentsBoundByKeyCode) {
         EXPECT_EQ(assign.keyEquivalentModifierMask(), c.mask) << c.what;
         EXPECT_EQ(assign.shortcut(), c.bound) << c.what;
     }
-    // A key code of -1 removes the key equivalent and its binding.
-    menu.setKeyEquivalent(200, NSCommandKeyMask, -1);
-    EXPECT_EQ(menu.controlsMenu()->itemWithTag(200)->keyEquivalent(), "");
-    EXPECT_TRUE(menu.controlsMenu()->itemWithTag(200)->shortcut().isEmpty());
+    // A key code of -1, or any number that is no key code, removes the key equivalent and its
+    // binding, whatever key its low bits would name.
+    for (int64_t noKey : {-1LL, 128LL, 0x1000BLL, 4294967307LL}) {
+        menu.setKeyEquivalent(200, NSCommandKeyMask, 11);
+        menu.setKeyEquivalent(200, NSCommandKeyMask, noKey);
+        EXPECT_EQ(menu.controlsMenu()->itemWithTag(200)->keyEquivalent(), "") << noKey;
+        EXPECT_TRUE(menu.controlsMenu()->itemWithTag(200)->shortcut().isEmpty()) << noKey;
+    }
     // A tag outside the submenu changes nothing.
     menu.setKeyEquivalent(199, NSCommandKeyMask, 11);
     EXPECT_EQ(item(MenuCommand::Quit).keyEquivalent(), "q");

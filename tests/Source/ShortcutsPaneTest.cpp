@@ -171,6 +171,21 @@ TEST_F(ShortcutsPaneTest, RestoreBringsBackTheFactoryValuesAndLeavesHotKey2) {
     EXPECT_EQ(stored("Assign"), shortcut(-1, 0));
 }
 
+TEST_F(ShortcutsPaneTest, AStoredNumberBeyondTheKeyCodesBindsNothingAndStaysAsStored) {
+    // 4294967307 is 11, the B key, in 32 bits.
+    defaults->setObject(
+        PropertyList(PropertyList::Dictionary{{"Assign", shortcut(4294967307LL, NSCommandKeyMask)}}),
+        "Shortcuts");
+    defaults->setObject(shortcut(4294967307LL, NSCommandKeyMask), "HotKey1");
+    ShortcutsPane& pane = load();
+    EXPECT_EQ(item(200).keyEquivalent(), "");
+    EXPECT_TRUE(item(200).shortcut().isEmpty());
+    EXPECT_FALSE(pane.recorderForTag(200)->keyComboString());
+    EXPECT_EQ(stored("Assign"), shortcut(4294967307LL, NSCommandKeyMask));
+    ASSERT_EQ(hotKeys.size(), 1u);
+    EXPECT_EQ(hotKeys[0].code, -1) << "hot key 1 registers no key";
+}
+
 TEST_F(ShortcutsPaneTest, AShortcutAMenuItemCarriesIsTakenUntilItIsCleared) {
     ShortcutsPane& pane = load();
     pane.recorderForTag(200)->setKeyCombo({NSCommandKeyMask, kKeyCodeReturn});

@@ -73,10 +73,12 @@ TEST_F(KeyNames, TheDisplayTableNamesFunctionKeysArrowsAndControls) {
 }
 
 TEST_F(KeyNames, CodesWithoutANameAreNil) {
-    for (long keyCode : {-1L, -200L, 0x8000L, 55L, 52L, 127L})
+    // Numbers beyond the key codes name no key, however their low bits read (4294967307 is 11 in
+    // 32 bits, 0x1007A is 122 in 16).
+    for (long keyCode : {-1L, -200L, 0x8000L, 55L, 52L, 127L, 128L, 0x1007AL, 4294967307L, 4294967295L}) {
         EXPECT_FALSE(KRStringForKeyCode(keyCode)) << keyCode;
-    // Only the low 16 bits count, as for the platform's key codes.
-    EXPECT_EQ(KRStringForKeyCode(0x10000 + 122), "F1");
+        EXPECT_FALSE(KRCharacterForKeyCodeAndCocoaFlags(keyCode, 0)) << keyCode;
+    }
 
     KRKeyCodeTransformer& transformer = KRKeyCodeTransformer::shared();
     EXPECT_EQ(transformer.transformedValue(PropertyList(122)), "F1");
