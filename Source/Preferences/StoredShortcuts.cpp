@@ -1,6 +1,6 @@
 #include "Source/Preferences/StoredShortcuts.h"
 
-#include <cctype>
+#include <QString>
 
 #include "Source/KeyRecorder/KeyComboText.h"
 #include "platform/AppKit/Event.h"
@@ -75,8 +75,7 @@ bool setMenuKeyEquivalent(NSMenu& mainMenu, long tag, const StoredShortcut& shor
         item->setShortcut(QKeySequence());
         return true;
     }
-    std::string key = *text;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string key = QString::fromStdString(*text).toLower().toStdString();
     const uint32_t mask = menuModifierMask(shortcut.modifierFlags);
     item->setKeyEquivalent(key);
     item->setKeyEquivalentModifierMask(mask);
