@@ -79,7 +79,8 @@ bool setMenuKeyEquivalent(NSMenu& mainMenu, long tag, const StoredShortcut& shor
     const uint32_t mask = menuModifierMask(shortcut.modifierFlags);
     item->setKeyEquivalent(key);
     item->setKeyEquivalentModifierMask(mask);
-    // Bound by the key's position: the lower-cased display string names no key for most codes.
-    item->setShortcut(keySequenceForKeyCode(static_cast<int>(shortcut.keyCode), mask));
+    // Bound to the key the display string names: a character key by the character the layout
+    // gives it, as Qt matches key presses, the others by their position.
+    item->setShortcut(KRKeySequenceForKeyCode(static_cast<long>(shortcut.keyCode), mask));
     return true;
 }

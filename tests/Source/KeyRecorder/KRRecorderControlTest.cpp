@@ -121,10 +121,10 @@ TEST_F(Recorder, RecordsACommandShiftLetterAndShowsIt) {
     press(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(control->cell().isRecording());
     EXPECT_EQ(control->keyCombo(), (KeyCombo{kCommandShift, kKeyCodeB}));
-    EXPECT_EQ(control->keyComboString(), "\u21E7\u2318B");
+    EXPECT_EQ(control->keyComboString(), "Ctrl+Shift+B");
     ASSERT_EQ(delegate.changes.size(), 1u);
     EXPECT_EQ(delegate.changes[0], (KeyCombo{kCommandShift, kKeyCodeB}));
-    EXPECT_EQ(shownText(), "\u21E7\u2318B");
+    EXPECT_EQ(shownText(), "Ctrl+Shift+B");
     const std::optional<PropertyList> value = control->objectValue();
     ASSERT_TRUE(value);
     EXPECT_EQ(value->objectForKey("keyCode")->integer(), kKeyCodeB);
@@ -217,9 +217,9 @@ TEST_F(Recorder, ARefusedCombinationIsExplainedAndRecordingGoesOn) {
     press(Qt::Key_B, Qt::ControlModifier);
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].alertStyle, NSAlertStyle::Critical);
-    EXPECT_EQ(alerts.shown[0].messageText, "The key combination \u2318B can't be used!");
+    EXPECT_EQ(alerts.shown[0].messageText, "The key combination Ctrl+B can't be used!");
     EXPECT_EQ(alerts.shown[0].informativeText,
-              "The key combination \"Command + B\" can't be used because it plays the beat.");
+              "The key combination \"Ctrl+B\" can't be used because it plays the beat.");
     EXPECT_EQ(alerts.shown[0].buttonTitles(), std::vector<std::string>{"OK"});
     EXPECT_TRUE(recordingDuringAlert);
     EXPECT_TRUE(control->cell().isRecording());
@@ -236,7 +236,7 @@ TEST_F(Recorder, ARefusalWithoutAReasonStillSaysWhatWasRefused) {
     startRecording();
     press(Qt::Key_B, Qt::ControlModifier);
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].messageText, "The key combination \u2318B can't be used!");
+    EXPECT_EQ(alerts.shown[0].messageText, "The key combination Ctrl+B can't be used!");
     EXPECT_EQ(alerts.shown[0].buttonTitles(), std::vector<std::string>{"OK"});
     EXPECT_TRUE(control->cell().isRecording());
 }
@@ -285,7 +285,7 @@ TEST_F(Recorder, HeldModifiersShowWhileRecording) {
     QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ControlModifier);
     QApplication::sendEvent(control, &shift);
     EXPECT_EQ(control->cell().recordingFlags(), kCommandShift);
-    EXPECT_EQ(shownText(), "\u21E7\u2318");
+    EXPECT_EQ(shownText(), "Ctrl+Shift+");
 }
 
 TEST_F(Recorder, LosingTheKeyboardEndsRecordingButTheWindowGoingInactiveDoesNot) {
