@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPalette>
 #include <QShortcut>
 #include <QTest>
+#include <cmath>
 
 #include "Source/KeyRecorder/KRRecorderControl.h"
 #include "Source/KeyRecorder/KRSharedImageProvider.h"
@@ -486,6 +488,65 @@ TEST(RecorderImages, TheButtonImagesAreDrawnAsTheyAreNamed) {
     EXPECT_GT(arrow.pixelColor(10, 9).alphaF(), 0.5);
     EXPECT_EQ(arrow.pixelColor(1, 12).alpha(), 0);
     EXPECT_EQ(KRSharedImageProvider::supportingImageWithName("KRNoSuchImage"), nullptr);
+}
+
+// The contrast of the text against the background beside it, as a screenshot shows them: in the
+// middle rows, the pixel that stands out most from the background at the row's left.
+double shownTextContrast(const QImage& image) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    double most = 1;
+    for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+        const double background = luminance(image.pixelColor(10, y));
+        for (int x = 20; x < image.width() - 30; ++x) {
+            const double ink = luminance(image.pixelColor(x, y));
+            most = std::max(most, (std::max(ink, background) + 0.05) / (std::min(ink, background) + 0.05));
+        }
+    }
+    return most;
+}
+
+TEST_F(Recorder, TheRecordingPromptIsLegibleOnTheRecordingBackground) {
+    const QPalette original = QApplication::palette();
+    const struct {
+        const char* name;
+        QColor highlight;
+    } palettes[] = {
+        {"the stock blue", original.color(QPalette::Highlight)},
+        {"a pale blue", QColor("#9fcbf5")},
+        {"a dark blue", QColor("#1c3552")},
+        {"yellow", QColor("#ffd000")},
+        {"mid grey", QColor("#777777")},
+    };
+    for (const auto& palette : palettes) {
+        QPalette changed = original;
+        changed.setColor(QPalette::Highlight, palette.highlight);
+        QApplication::setPalette(changed);
+        control->cell().updateRecordingGradient();  // as when the desktop's colours change
+        startRecording();
+        ASSERT_EQ(shownText(), "Type shortcut");
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name;
+        // Over the snapback button the background darkens and the text offers the old shortcut.
+        const NSRect snapback = control->cell().snapbackRectForFrame(control->bounds());
+        control->cell().mouseEntered("snapback");
+        ASSERT_EQ(shownText(), "Use old shortcut");
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name << ", mouse over";
+        control->cell().mouseDown({NSMidX(snapback), NSMidY(snapback)});
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name << ", mouse down";
+        control->cell().mouseUp({NSMidX(snapback), NSMidY(snapback)});
+        ASSERT_FALSE(control->cell().isRecording());
+    }
+    QApplication::setPalette(original);
+    control->cell().updateRecordingGradient();
+
+    // The animated style records on white.
+    control->setStyle(1);
+    startRecording();
+    EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << "animated";
 }
 
 TEST_F(Recorder, TheControlDrawsItsStates) {
