@@ -454,7 +454,8 @@ void KRRecorderCell::refuse(const NSEvent& event, NSError error) {
         mHotKeyModeToken = 0;
     }
     alert.runModal();
-    if (grabbing && mIsRecording)
+    // The window's return from the alert may have taken the keyboard again already.
+    if (grabbing && mIsRecording && !mHotKeyModeToken)
         mHotKeyModeToken = PushSymbolicHotKeyMode(kHIHotKeyModeAllDisabled, mControlView);
     mRecordingFlags = filteredCocoaFlags(Application::sharedApplication().currentModifierFlags());
     setNeedsDisplay();
@@ -534,6 +535,15 @@ void KRRecorderCell::endRecording() {
     }
     resetTrackingRects();
     setNeedsDisplay();
+}
+
+void KRRecorderCell::windowActivationChanged(bool active) {
+    if (!active && mHotKeyModeToken) {
+        PopSymbolicHotKeyMode(mHotKeyModeToken);
+        mHotKeyModeToken = 0;
+    } else if (active && mIsRecording && mGlobalHotKeys && !mHotKeyModeToken) {
+        mHotKeyModeToken = PushSymbolicHotKeyMode(kHIHotKeyModeAllDisabled, mControlView);
+    }
 }
 
 void KRRecorderCell::resignFirstResponder() {

@@ -129,6 +129,9 @@ public:
     void resetTrackingRects();
     // The control lost the keyboard: a recording under way ends.
     void resignFirstResponder();
+    // Its window went inactive or active again. A recording with global capture lets the keyboard
+    // go to the application in front meanwhile, and takes it again on its return.
+    void windowActivationChanged(bool active);
 
     // Start or end recording, through the transition in the animated style.
     void startRecordingTransition();

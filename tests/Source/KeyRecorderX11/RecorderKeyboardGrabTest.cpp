@@ -5,14 +5,18 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QThread>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "Source/KeyRecorder/KRRecorderControl.h"
 #include "platform/AppKit/SymbolicHotKeyMode.h"
 #include "platform/AppKit/Window.h"
 #include "tests/Source/KeyRecorderX11/AltTabGrabber.h"
+#include "tests/Source/KeyRecorderX11/OtherApplication.h"
 #include "tests/platform/AppKit/PrivateXServer.h"
 
 namespace {
@@ -46,6 +50,17 @@ struct RecorderOnX : ::testing::Test {
         free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 
+    // Runs the event loop until the condition holds, within a bound.
+    static bool pumpUntil(const std::function<bool()>& condition) {
+        QDeadlineTimer deadline(10000);
+        while (!condition()) {
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
     static inline std::unique_ptr<PrivateXServer> server;
     static inline std::unique_ptr<QApplication> app;
 };
@@ -71,4 +86,34 @@ TEST_F(RecorderOnX, DesktopShortcutsDoNotFireWhileRecordingAndFireAgainAfterward
     syncApplication();
     EXPECT_EQ(currentSymbolicHotKeyMode(), kHIHotKeyModeAllEnabled);
     EXPECT_EQ(switcher.switchApplications(), 1);
+}
+
+TEST_F(RecorderOnX, AnotherApplicationInFrontGetsItsKeysAndTheRecordingGrabsAgainOnReturn) {
+    if (!app) GTEST_SKIP() << "no X server (or built with AddressSanitizer)";
+    OtherApplication other(server->display());
+    if (!other.ready()) GTEST_SKIP() << "no XTest";
+    Window window(NSMakeSize(240, 60));
+    auto* recorder = new KRRecorderControl(NSMakeRect(10, 20, 200, 22), window.contentView());
+    recorder->setCanCaptureGlobalHotKeys(true);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return window.isActiveWindow(); }));
+    ASSERT_TRUE(window.makeFirstResponder(recorder));
+    recorder->cell().startRecordingTransition();
+    ASSERT_EQ(QWidget::keyboardGrabber(), recorder);
+
+    other.takeFocus();
+    ASSERT_TRUE(pumpUntil([&] { return !window.isActiveWindow(); })) << "the window went inactive";
+    syncApplication();
+    other.type("a");
+    EXPECT_EQ(other.keysReceived(), 1) << "the key reached the application in front";
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(recorder->keyCombo(), kEmptyKeyCombo);
+
+    other.giveFocusTo(window.winId());
+    ASSERT_TRUE(pumpUntil([&] { return window.isActiveWindow(); }));
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), recorder) << "recording takes the keyboard again";
+    recorder->cell().endRecordingTransition();
+    EXPECT_EQ(currentSymbolicHotKeyMode(), kHIHotKeyModeAllEnabled);
 }
