@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QThread>
 #include <cstdlib>
 #include <functional>
@@ -116,4 +117,42 @@ TEST_F(RecorderOnX, AnotherApplicationInFrontGetsItsKeysAndTheRecordingGrabsAgai
     EXPECT_EQ(QWidget::keyboardGrabber(), recorder) << "recording takes the keyboard again";
     recorder->cell().endRecordingTransition();
     EXPECT_EQ(currentSymbolicHotKeyMode(), kHIHotKeyModeAllEnabled);
+}
+
+// The main window's tap area, as far as keys go: it counts the presses it gets.
+struct KeyCounter : QWidget {
+    KeyCounter() { setFocusPolicy(Qt::StrongFocus); }
+    void keyPressEvent(QKeyEvent*) override { ++presses; }
+    int presses{0};
+};
+
+TEST_F(RecorderOnX, AnotherWindowOfTheApplicationGetsItsKeysWhileTheRecordingWaits) {
+    if (!app) GTEST_SKIP() << "no X server (or built with AddressSanitizer)";
+    OtherApplication other(server->display());
+    if (!other.ready()) GTEST_SKIP() << "no XTest";
+    Window preferences(NSMakeSize(240, 60));
+    auto* recorder = new KRRecorderControl(NSMakeRect(10, 20, 200, 22), preferences.contentView());
+    recorder->setCanCaptureGlobalHotKeys(true);
+    KeyCounter main;
+    main.resize(200, 100);
+    main.show();
+    preferences.show();
+    preferences.activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return preferences.isActiveWindow(); }));
+    ASSERT_TRUE(preferences.makeFirstResponder(recorder));
+    recorder->cell().startRecordingTransition();
+    ASSERT_EQ(QWidget::keyboardGrabber(), recorder);
+
+    // Back to the main window from the preferences, as a window manager activates it.
+    other.giveFocusTo(main.winId());
+    ASSERT_TRUE(pumpUntil([&] { return main.isActiveWindow(); }));
+    main.setFocus();
+    syncApplication();
+    other.type("space");
+    other.type("b");
+    EXPECT_TRUE(pumpUntil([&] { return main.presses == 2; }))
+        << main.presses << " keys reached the main window";
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(recorder->keyCombo(), kEmptyKeyCombo);
+    recorder->cell().endRecordingTransition();
 }
