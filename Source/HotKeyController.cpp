@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "Source/KeyRecorder/KeyComboText.h"
 #include "Source/KeyUtilities.h"
 #include "platform/AppKit/KeyCodes.h"
 #include "platform/Foundation/Bundle.h"
@@ -23,7 +24,11 @@ std::optional<StoredKey> storedKey(const PropertyList* value) {
     const PropertyList* flags = value->objectForKey("modifierFlags");
     if (!code || !code->integer()) return std::nullopt;
     const int64_t modifiers = flags && flags->integer() ? *flags->integer() : 0;
-    return StoredKey{static_cast<uint32_t>(*code->integer()), static_cast<uint32_t>(modifiers)};
+    // Kept in 32 bits, a number beyond the key codes would come back as one of them.
+    const int64_t keyCode = *code->integer();
+    return StoredKey{
+        KRIsVirtualKeyCode(keyCode) ? static_cast<uint32_t>(keyCode) : HotKeyController::kNoKeyCode,
+        static_cast<uint32_t>(modifiers)};
 }
 
 PropertyList storedForm(uint32_t keyCode, uint32_t modifiers) {

@@ -1,5 +1,6 @@
 #include "Source/KeyUtilities.h"
 
+#include "Source/KeyRecorder/KeyComboText.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyboardLayout.h"
 #include "platform/Foundation/Bundle.h"
@@ -42,18 +43,6 @@ constexpr ControlKey kControlKeys[] = {
     {124, 0x1D}, {125, 0x1F}, {126, 0x1E}, {115, 0x01}, {119, 0x04}, {116, 0x0B}, {121, 0x0C},
 };
 
-struct ModifierSymbol {
-    uint32_t mask;
-    const char* symbol;
-};
-
-constexpr ModifierSymbol kModifierSymbols[] = {
-    {NSShiftKeyMask, "\u21E7"},
-    {NSControlKeyMask, "\u2303"},
-    {NSAlternateKeyMask, "\u2325"},
-    {NSCommandKeyMask, "\u2318"},
-};
-
 // The first character of UTF-8 text.
 char32_t firstCharacter(const std::string& text) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
@@ -74,10 +63,7 @@ std::string KeyUtilities::stringForKeyCode(int keyCode, uint32_t modifiers) {
 }
 
 std::string KeyUtilities::stringForModifiers(uint32_t modifiers) {
-    std::string symbols;
-    for (const ModifierSymbol& m : kModifierSymbols)
-        if (modifiers & m.mask) symbols += m.symbol;
-    return symbols;
+    return KRStringForCocoaModifierFlags(modifiers);
 }
 
 std::string KeyUtilities::stringForKeyCode(int keyCode) {

@@ -1,4 +1,4 @@
-// Names of keys and modifier masks for the hot-key field: modifier symbols, function-key names by
+// Names of keys and modifier masks for the hot-key field: modifier names, function-key names by
 // key code, and for other keys the characters the keyboard layout gives, with the names of the
 // arrows, Return, Tab, Escape, Space and the like in place of their control characters.
 #pragma once
@@ -11,9 +11,9 @@ class KeyUtilities {
 public:
     KeyUtilities() = delete;
 
-    // Modifier symbols followed by the key's name; `modifiers` is a Cocoa mask.
+    // Modifier names followed by the key's name; `modifiers` is a Cocoa mask.
     static std::string stringForKeyCode(int keyCode, uint32_t modifiers);
-    // ⇧ ⌃ ⌥ ⌘ in that order.
+    // As the desktop's menus name them: "Meta+Ctrl+Alt+Shift+" (Control, Command, Option, Shift).
     static std::string stringForModifiers(uint32_t modifiers);
     static std::string stringForKeyCode(int keyCode);
     // What the current layout types for the key, its named glyph localized; nullopt when nothing.

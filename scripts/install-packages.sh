@@ -10,11 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins libqt6dbus6 qt6-svg-dev
   libgl1-mesa-dev libglx-dev
   libplist-dev libssl-dev libsdl2-dev libsndfile1-dev
-  libxkbcommon-dev libxkbcommon-x11-dev xkb-data libx11-dev libx11-xcb-dev libxcb1-dev
+  libxkbcommon-dev libxkbcommon-x11-dev xkb-data libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xkb-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-x11 libdbus-1-dev
   fonts-dejavu-core fontconfig
-  xvfb openbox xdotool libxtst-dev imagemagick curl
+  xvfb openbox xdotool x11-xkb-utils libxtst-dev imagemagick curl
   python3 swaks wrk nginx-light apache2-bin
 )
 

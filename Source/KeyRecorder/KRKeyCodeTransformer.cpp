@@ -62,8 +62,8 @@ std::optional<std::string> KRKeyCodeTransformer::transformedValue(const Property
 }
 
 std::optional<std::string> KRKeyCodeTransformer::stringForKeyCode(long keyCode) {
-    const auto code = static_cast<int16_t>(keyCode);
-    if (code < 0) return std::nullopt;
+    if (!KRIsVirtualKeyCode(keyCode)) return std::nullopt;
+    const auto code = static_cast<int>(keyCode);
     if (auto named = mNamedKeys.find(code); named != mNamedKeys.end()) return named->second;
     const auto layout = KeyboardLayout::current();
     if (!layout) return std::nullopt;

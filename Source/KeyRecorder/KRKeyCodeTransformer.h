@@ -19,8 +19,7 @@ public:
 
     // The display string of a number, or nullopt for a non-number.
     std::optional<std::string> transformedValue(const PropertyList& value);
-    // The display string of a key code; nullopt when its 16-bit value is negative or no layout
-    // names the key.
+    // The display string of a key code; nullopt outside 0 to 127 or when no layout names the key.
     std::optional<std::string> stringForKeyCode(long keyCode);
     // The key code that shows the string, from the codes 0 to 127.
     std::optional<long> reverseTransformedValue(const std::string& displayString);

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QString>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "Source/KeyRecorder/KRSharedImageProvider.h"
 #include "Source/KeyRecorder/KeyComboText.h"
@@ -40,6 +42,62 @@ NSColor highlightWithLevel(const NSColor& c, double level) {
     return {c.redComponent() + (1 - c.redComponent()) * level,
             c.greenComponent() + (1 - c.greenComponent()) * level,
             c.blueComponent() + (1 - c.blueComponent()) * level, c.alphaComponent()};
+}
+
+// Text on the recording background must reach the contrast that the accessibility guidelines ask
+// of body text, with relative luminance and contrast ratio as they define them.
+constexpr double kLegibleContrast = 4.5;
+
+double luminance(const NSColor& c) {
+    const auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redComponent()) + 0.7152 * linear(c.greenComponent()) +
+           0.0722 * linear(c.blueComponent());
+}
+
+double contrast(const NSColor& a, const NSColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+NSColor over(const NSColor& top, const NSColor& bottom) {
+    const double a = top.alphaComponent();
+    const auto mix = [a](double t, double b) { return t * a + b * (1 - a); };
+    return {mix(top.redComponent(), bottom.redComponent()),
+            mix(top.greenComponent(), bottom.greenComponent()),
+            mix(top.blueComponent(), bottom.blueComponent()), 1};
+}
+
+struct RecordingLook {
+    NSGradient background;
+    NSColor text;
+};
+
+// The recording background as it shows (the gradient over the window, darkened by the snapback
+// button's overlay) with the text colour, black or white, that reads best on it; where even that
+// one falls short, the gradient moves away from it until the text is legible at both its ends.
+RecordingLook legibleRecordingLook(const NSGradient& gradient, const NSColor& window, double overlay) {
+    const NSColor stops[] = {gradient.interpolatedColorAtLocation(0),
+                             gradient.interpolatedColorAtLocation(1)};
+    const auto moved = [](const NSColor& stop, const NSColor& text, double level) {
+        return text == NSColor::blackColor() ? highlightWithLevel(stop, level) : stop.shadowWithLevel(level);
+    };
+    const auto weakest = [&](const NSColor& text, double level) {
+        double least = std::numeric_limits<double>::max();
+        for (const NSColor& stop : stops) {
+            const NSColor shown = over(NSColor::blackColor().colorWithAlphaComponent(overlay),
+                                       over(moved(stop, text, level), window));
+            least = std::min(least, contrast(shown, text));
+        }
+        return least;
+    };
+    const NSColor text = weakest(NSColor::blackColor(), 0) >= weakest(NSColor::whiteColor(), 0)
+                             ? NSColor::blackColor()
+                             : NSColor::whiteColor();
+    double level = 0;
+    while (level < 1 && weakest(text, level) < kLegibleContrast) level = std::min(1.0, level + 0.05);
+    return {NSGradient(moved(stops[0], text, level), moved(stops[1], text, level)), text};
 }
 
 std::shared_ptr<const NSGradient> makeRecordingGradient() {
@@ -396,7 +454,8 @@ void KRRecorderCell::refuse(const NSEvent& event, NSError error) {
         mHotKeyModeToken = 0;
     }
     alert.runModal();
-    if (grabbing && mIsRecording)
+    // The window's return from the alert may have taken the keyboard again already.
+    if (grabbing && mIsRecording && !mHotKeyModeToken)
         mHotKeyModeToken = PushSymbolicHotKeyMode(kHIHotKeyModeAllDisabled, mControlView);
     mRecordingFlags = filteredCocoaFlags(Application::sharedApplication().currentModifierFlags());
     setNeedsDisplay();
@@ -476,6 +535,15 @@ void KRRecorderCell::endRecording() {
     }
     resetTrackingRects();
     setNeedsDisplay();
+}
+
+void KRRecorderCell::windowActivationChanged(bool active) {
+    if (!active && mHotKeyModeToken) {
+        PopSymbolicHotKeyMode(mHotKeyModeToken);
+        mHotKeyModeToken = 0;
+    } else if (active && mIsRecording && mGlobalHotKeys && !mHotKeyModeToken) {
+        mHotKeyModeToken = PushSymbolicHotKeyMode(kHIHotKeyModeAllDisabled, mControlView);
+    }
 }
 
 void KRRecorderCell::resignFirstResponder() {
@@ -599,12 +667,13 @@ void KRRecorderCell::updateRecordingGradient() {
     setNeedsDisplay();
 }
 
-void KRRecorderCell::drawText(const std::string& text, const NSRect& rect, bool grey) {
+void KRRecorderCell::drawText(const std::string& text, const NSRect& rect, CGFloat fontSize,
+                              const NSColor& color) {
     GraphicsContext* context = GraphicsContext::currentContext();
     if (!context || rect.size.width <= 0) return;
     TextAttributes attributes;
-    attributes.font = NSFont::systemFontOfSize(grey ? kLabelFontSize : kSmallFontSize);
-    attributes.color = grey || !mEnabled ? kDisabledTextColor : NSColor::blackColor();
+    attributes.font = NSFont::systemFontOfSize(fontSize);
+    attributes.color = color;
     const QFontMetricsF metrics(attributes.font.toQFont());
     const std::string shown =
         metrics.elidedText(QString::fromStdString(text), Qt::ElideRight, rect.size.width).toStdString();
@@ -640,10 +709,12 @@ void KRRecorderCell::drawIdleLayer(const NSRect& frame) {
     const CGFloat right = NSIsEmptyRect(button) ? NSMaxX(frame) - kTextInset : NSMinX(button) - kTextInset;
     const NSRect text = NSMakeRect(NSMinX(frame) + kTextInset, NSMinY(frame),
                                    right - NSMinX(frame) - kTextInset, frame.size.height);
-    drawText(idleText(), text, isEmpty());
+    const bool empty = isEmpty();
+    drawText(idleText(), text, empty ? kLabelFontSize : kSmallFontSize,
+             empty || !mEnabled ? kDisabledTextColor : NSColor::blackColor());
 }
 
-void KRRecorderCell::drawRecordingLayer(const NSRect& frame, bool panel) {
+void KRRecorderCell::drawRecordingLayer(const NSRect& frame, bool panel, const NSColor& textColor) {
     const NSRect button = snapbackRectForFrame(frame);
     if (panel) {
         const CGFloat width = kButtonSize * 1.3;
@@ -661,17 +732,23 @@ void KRRecorderCell::drawRecordingLayer(const NSRect& frame, bool panel) {
     const NSRect text =
         NSMakeRect(NSMinX(frame) + kTextInset, NSMinY(frame),
                    NSMinX(button) - kTextInset - NSMinX(frame) - kTextInset, frame.size.height);
-    drawText(recordingText(), text, true);
+    drawText(recordingText(), text, kLabelFontSize, textColor);
 }
 
 void KRRecorderCell::drawRegular(const NSRect& frame, bool showsFocusRing) {
     const NSRect outline = NSInsetRect(frame, 0.5, 0.5);
     const NSBezierPath path =
         NSBezierPath::bezierPathWithRoundedRect(outline, outline.size.height / 2, outline.size.height / 2);
+    NSColor recordingText = NSColor::blackColor();
     if (mIsRecording) {
-        mRecordingGradient->drawInBezierPath(path, 90);
-        if (mMouseInsideTrackingArea) {
-            NSColor::blackColor().colorWithAlphaComponent(mMouseDown ? 0.4 : 0.2).setFill();
+        const double overlay = mMouseInsideTrackingArea ? (mMouseDown ? 0.4 : 0.2) : 0;
+        const QColor window = QApplication::palette().color(QPalette::Window);
+        const RecordingLook look = legibleRecordingLook(
+            *mRecordingGradient, NSColor(window.redF(), window.greenF(), window.blueF()), overlay);
+        look.background.drawInBezierPath(path, 90);
+        recordingText = look.text;
+        if (overlay > 0) {
+            NSColor::blackColor().colorWithAlphaComponent(overlay).setFill();
             path.fill();
         }
     } else {
@@ -681,7 +758,7 @@ void KRRecorderCell::drawRegular(const NSRect& frame, bool showsFocusRing) {
     kWindowFrameColor.setStroke();
     path.stroke();
     if (mIsRecording)
-        drawRecordingLayer(frame, false);
+        drawRecordingLayer(frame, false, recordingText);
     else
         drawIdleLayer(frame);
     if (showsFocusRing) {
@@ -718,7 +795,8 @@ void KRRecorderCell::drawAnimated(const NSRect& frame, bool showsFocusRing) {
         context.saveGraphicsState();
         context.translate(0, height * recordingOpacity);
         painter.setOpacity(opacity * recordingOpacity);
-        drawRecordingLayer(NSOffsetRect(frame, 0, -height), true);
+        // This style records on the white of its frame.
+        drawRecordingLayer(NSOffsetRect(frame, 0, -height), true, NSColor::blackColor());
         context.restoreGraphicsState();
     }
     {

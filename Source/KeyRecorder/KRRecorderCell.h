@@ -17,6 +17,7 @@
 #include "platform/Foundation/PropertyList.h"
 
 class KRRecorderCell;
+class NSColor;
 class NSGradient;
 class NSUserDefaults;
 class View;
@@ -128,6 +129,9 @@ public:
     void resetTrackingRects();
     // The control lost the keyboard: a recording under way ends.
     void resignFirstResponder();
+    // Its window went inactive or active again. A recording with global capture lets the keyboard
+    // go to the application in front meanwhile, and takes it again on its return.
+    void windowActivationChanged(bool active);
 
     // Start or end recording, through the transition in the animated style.
     void startRecordingTransition();
@@ -177,9 +181,9 @@ private:
     void drawRegular(const NSRect& frame, bool showsFocusRing);
     void drawAnimated(const NSRect& frame, bool showsFocusRing);
     void drawIdleLayer(const NSRect& frame);
-    void drawRecordingLayer(const NSRect& frame, bool panel);
-    // Grey in the label size for prompts and placeholders, black in the small size for a value.
-    void drawText(const std::string& text, const NSRect& rect, bool grey);
+    void drawRecordingLayer(const NSRect& frame, bool panel, const NSColor& textColor);
+    // Centred and cut at the tail to fit the rectangle.
+    void drawText(const std::string& text, const NSRect& rect, CGFloat fontSize, const NSColor& color);
     std::string recordingText() const;
     std::string idleText() const;
 

@@ -90,6 +90,8 @@ bool KRRecorderControl::event(QEvent* e) {
         }
     }
     if (e->type() == QEvent::PaletteChange) mCell.updateRecordingGradient();
+    if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate)
+        mCell.windowActivationChanged(e->type() == QEvent::WindowActivate);
     return View::event(e);
 }
 

@@ -1,5 +1,7 @@
 #include "Source/KeyRecorder/KeyComboText.h"
 
+#include <QCoreApplication>
+#include <QList>
 #include <QLocale>
 #include <QString>
 #include <cmath>
@@ -9,33 +11,42 @@
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyCodes.h"
 #include "platform/AppKit/KeyboardLayout.h"
+#include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/Bundle.h"
 
 namespace {
 
-struct ModifierText {
+struct ModifierName {
     uint32_t cocoaMask;
-    const char* text;
+    const char* name;
 };
 
-// Symbols in the order Control, Option, Shift, Command.
-constexpr ModifierText kModifierSymbols[] = {
-    {NSControlKeyMask, "\u2303"},
-    {NSAlternateKeyMask, "\u2325"},
-    {NSShiftKeyMask, "\u21E7"},
-    {NSCommandKeyMask, "\u2318"},
+// The desktop's names, in the order its menus show them: Control is the Meta key, Command the
+// Ctrl key, Option the Alt key. Qt translates them under "QShortcut", as for its own menus.
+constexpr ModifierName kModifierNames[] = {
+    {NSControlKeyMask, "Meta"},
+    {NSCommandKeyMask, "Ctrl"},
+    {NSAlternateKeyMask, "Alt"},
+    {NSShiftKeyMask, "Shift"},
 };
 
-// Words in the order Command, Option, Control, Shift; keys of the "KeyRecorder" table.
-constexpr ModifierText kModifierWords[] = {
-    {NSCommandKeyMask, "Command + "},
-    {NSAlternateKeyMask, "Option + "},
-    {NSControlKeyMask, "Control + "},
-    {NSShiftKeyMask, "Shift + "},
-};
+constexpr uint32_t kMenuModifiers = NSShiftKeyMask | NSControlKeyMask | NSAlternateKeyMask | NSCommandKeyMask;
 
 std::string keyText(long keyCode) {
     return KRStringForKeyCode(keyCode).value_or(std::string{});
+}
+
+// The character of a key that types one on the current layout, upper-cased as Qt names keys by
+// it; nothing for the function keys, arrows, Space and the like, which are the same on every
+// layout.
+std::optional<char32_t> typedCharacter(int keyCode) {
+    const int qtKey = qtKeyForKeyCode(keyCode);
+    if (qtKey == 0 || qtKey >= Qt::Key_Escape || qtKey == Qt::Key_Space) return std::nullopt;
+    const auto layout = KeyboardLayout::current();
+    const std::optional<std::string> typed = layout ? layout->textForKeyCode(keyCode, 0) : std::nullopt;
+    const QList<uint> characters = typed ? QString::fromStdString(*typed).toUcs4() : QList<uint>{};
+    if (characters.size() != 1) return std::nullopt;
+    return QChar::toUpper(static_cast<char32_t>(characters.front()));
 }
 
 }  // namespace
@@ -60,11 +71,22 @@ std::optional<std::string> KRStringForKeyCode(long keyCode) {
     return KRKeyCodeTransformer::shared().stringForKeyCode(keyCode);
 }
 
+QKeySequence KRKeySequenceForKeyCode(long keyCode, uint32_t cocoaFlags) {
+    if (!KRIsVirtualKeyCode(keyCode)) return {};
+    const int code = static_cast<int>(keyCode);
+    if (const std::optional<char32_t> character = typedCharacter(code)) {
+        const uint32_t keypad = isKeypadKeyCode(code) ? NSNumericPadKeyMask : 0;
+        return keySequenceFor(static_cast<int>(*character), (cocoaFlags & kMenuModifiers) | keypad);
+    }
+    return keySequenceForKeyCode(code, cocoaFlags);
+}
+
 std::string KRStringForCocoaModifierFlags(uint32_t flags) {
-    std::string symbols;
-    for (const ModifierText& modifier : kModifierSymbols)
-        if (flags & modifier.cocoaMask) symbols += modifier.text;
-    return symbols;
+    std::string names;
+    for (const ModifierName& modifier : kModifierNames)
+        if (flags & modifier.cocoaMask)
+            names += QCoreApplication::translate("QShortcut", modifier.name).toStdString() + "+";
+    return names;
 }
 
 std::string KRStringForCarbonModifierFlags(uint32_t flags) {
@@ -72,6 +94,8 @@ std::string KRStringForCarbonModifierFlags(uint32_t flags) {
 }
 
 std::string KRStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode) {
+    const QKeySequence sequence = KRKeySequenceForKeyCode(keyCode, flags);
+    if (!sequence.isEmpty()) return sequence.toString(QKeySequence::NativeText).toStdString();
     return KRStringForCocoaModifierFlags(flags) + keyText(keyCode);
 }
 
@@ -80,10 +104,7 @@ std::string KRStringForCarbonModifierFlagsAndKeyCode(uint32_t flags, long keyCod
 }
 
 std::string KRReadableStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode) {
-    std::string words;
-    for (const ModifierText& modifier : kModifierWords)
-        if (flags & modifier.cocoaMask) words += KRLocalizedString(modifier.text);
-    return words + keyText(keyCode);
+    return KRStringForCocoaModifierFlagsAndKeyCode(flags, keyCode);
 }
 
 std::string KRReadableStringForCarbonModifierFlagsAndKeyCode(uint32_t flags, long keyCode) {
@@ -100,10 +121,10 @@ uint32_t KRCarbonToCocoaFlags(uint32_t carbonFlags) {
 
 std::optional<std::string> KRCharacterForKeyCodeAndCocoaFlags(long keyCode, uint32_t cocoaFlags) {
     const auto layout = KeyboardLayout::current();
-    const auto code = static_cast<int16_t>(keyCode);
-    if (layout && code >= 0) {
+    if (layout && KRIsVirtualKeyCode(keyCode)) {
         const uint32_t typingFlags = cocoaFlags & (NSShiftKeyMask | NSAlternateKeyMask);
-        if (const std::optional<std::string> typed = layout->textForKeyCode(code, typingFlags)) {
+        if (const std::optional<std::string> typed =
+                layout->textForKeyCode(static_cast<int>(keyCode), typingFlags)) {
             const QString text = QString::fromStdString(*typed);
             const QString upper = QLocale::system().toUpper(text);
             // A locale that spells a letter with two ("ß" to "SS") would show two keys.

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "Source/KeyRecorder/KeyComboText.h"
 #include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/View.h"
@@ -130,7 +131,9 @@ bool ShortcutsPane::shortcutRecorderIsKeyCodeAndFlagsTaken(KRRecorderControl&, l
 void ShortcutsPane::shortcutRecorderKeyComboDidChange(KRRecorderControl& recorder, KeyCombo combo) {
     if (&recorder == fHotkey1Recorder) {
         const KeyCombo hotKey = recorder.keyCombo();
-        if (fHotKeyUpdater) fHotKeyUpdater(recorder.keyComboString().value_or(""), hotKey.code, hotKey.flags);
+        // A number that is no key code registers nothing, rather than the key its low bits name.
+        const int64_t code = KRIsVirtualKeyCode(hotKey.code) ? hotKey.code : -1;
+        if (fHotKeyUpdater) fHotKeyUpdater(recorder.keyComboString().value_or(""), code, hotKey.flags);
         return;
     }
     const int index = indexOfRecorder(&recorder);

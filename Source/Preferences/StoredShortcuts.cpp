@@ -1,6 +1,6 @@
 #include "Source/Preferences/StoredShortcuts.h"
 
-#include <cctype>
+#include <QString>
 
 #include "Source/KeyRecorder/KeyComboText.h"
 #include "platform/AppKit/Event.h"
@@ -75,12 +75,12 @@ bool setMenuKeyEquivalent(NSMenu& mainMenu, long tag, const StoredShortcut& shor
         item->setShortcut(QKeySequence());
         return true;
     }
-    std::string key = *text;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string key = QString::fromStdString(*text).toLower().toStdString();
     const uint32_t mask = menuModifierMask(shortcut.modifierFlags);
     item->setKeyEquivalent(key);
     item->setKeyEquivalentModifierMask(mask);
-    // Bound by the key's position: the lower-cased display string names no key for most codes.
-    item->setShortcut(keySequenceForKeyCode(static_cast<int>(shortcut.keyCode), mask));
+    // Bound to the key the display string names: a character key by the character the layout
+    // gives it, as Qt matches key presses, the others by their position.
+    item->setShortcut(KRKeySequenceForKeyCode(static_cast<long>(shortcut.keyCode), mask));
     return true;
 }

@@ -97,8 +97,9 @@ bool X11DesktopShortcuts::isCombinationHeld(int keyCode, uint32_t carbonModifier
         std::free(error);
         return held;
     }
-    // Ours now, so give it back at once.
-    xcb_ungrab_key(mConnection, keycode, screen->root, modifiers);
-    xcb_flush(mConnection);
+    // Ours now, so give it back, and answer only once the server has it back: the caller may ask
+    // for the same combination from another connection at once.
+    std::free(xcb_request_check(mConnection,
+                                xcb_ungrab_key_checked(mConnection, keycode, screen->root, modifiers)));
     return false;
 }

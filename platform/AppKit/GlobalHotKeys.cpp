@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/AppKit/DesktopShortcuts.h"
 #include "platform/AppKit/KeyCodes.h"
@@ -96,17 +97,38 @@ public:
         const uint8_t type = event->response_type & ~0x80;
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
         auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
-        const uint16_t state = key->state & ~kIgnoredMasks & 0xFF;
+        return type == XCB_KEY_PRESS ? pressed(*key) : released(*key);
+    }
+
+private:
+    // A press is over at its key's release, whatever modifiers are still held (or no longer).
+    bool released(const xcb_key_release_event_t& key) {
+        bool ours = false;
         for (auto& [ref, registration] : mRegistrations) {
-            if (!registration->grabbed || registration->keycode != key->detail ||
+            if (!registration->grabbed || registration->keycode != key.detail || !registration->down)
+                continue;
+            registration->down = false;
+            ours = true;
+        }
+        mLastRelease = ours ? std::optional<Release>({key.detail, key.time}) : std::nullopt;
+        return ours;
+    }
+
+    bool pressed(const xcb_key_press_event_t& key) {
+        // The server repeats a held key as a release and a press with one time stamp.
+        const bool repeat =
+            mLastRelease && mLastRelease->keycode == key.detail && mLastRelease->time == key.time;
+        mLastRelease.reset();
+        const uint16_t state = key.state & ~kIgnoredMasks & 0xFF;
+        for (auto& [ref, registration] : mRegistrations) {
+            if (!registration->grabbed || registration->keycode != key.detail ||
                 registration->modifiers != state)
                 continue;
-            if (type == XCB_KEY_RELEASE) {
-                registration->down = false;
+            // Detectable auto-repeat sends presses alone: still the one press.
+            if (repeat || registration->down) {
+                registration->down = true;
                 return true;
             }
-            // A held key repeats its press: only the first counts.
-            if (registration->down) return true;
             registration->down = true;
             if (mHandler) {
                 const EventHotKeyID id = registration->id;
@@ -118,7 +140,6 @@ public:
         return false;
     }
 
-private:
     void ungrab(xcb_connection_t* c, const Registration& registration) {
         for (uint16_t locks : kLockMasks)
             xcb_ungrab_key(c, registration.keycode, root(c), registration.modifiers | locks);
@@ -127,6 +148,11 @@ private:
 
     std::map<EventHotKeyRef, std::unique_ptr<Registration>> mRegistrations;
     std::function<void(EventHotKeyID)> mHandler;
+    struct Release {
+        xcb_keycode_t keycode;
+        xcb_timestamp_t time;
+    };
+    std::optional<Release> mLastRelease;
     bool mFiltering{false};
 };
 

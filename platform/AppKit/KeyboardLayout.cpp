@@ -1,11 +1,17 @@
 #include "platform/AppKit/KeyboardLayout.h"
 
+// xcb's XKB header names a member "explicit".
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QString>
+#include <QTimer>
 #include <mutex>
 
 #include "platform/AppKit/Event.h"
@@ -46,24 +52,36 @@ xkb_context* sharedContext() {
     return context;
 }
 
-// Called with xkbMutex held.
-xkb_keymap* keymapOfDisplay(xcb_connection_t* connection) {
-    if (!connection || !sharedContext()) return nullptr;
-    if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
-                                     nullptr))
-        return nullptr;
-    const int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
-    if (device < 0) return nullptr;
-    return xkb_x11_keymap_new_from_device(sharedContext(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
-}
+struct LiveKeymap {
+    xkb_keymap* keymap{nullptr};
+    xkb_layout_index_t group{0};
+};
 
-// Called with xkbMutex held. The display's keymap when the application runs on X11.
-xkb_keymap* liveKeymap() {
+xcb_connection_t* applicationConnection() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (!app || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
     auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? keymapOfDisplay(x11->connection()) : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Called with xkbMutex held. The keymap of the display's core keyboard with the group in effect.
+LiveKeymap keymapOfDisplay(xcb_connection_t* connection) {
+    if (!connection || !sharedContext()) return {};
+    if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
+                                     nullptr))
+        return {};
+    const int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+    if (device < 0) return {};
+    xkb_keymap* keymap =
+        xkb_x11_keymap_new_from_device(sharedContext(), connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    if (!keymap) return {};
+    LiveKeymap live{keymap, 0};
+    if (xkb_state* state = xkb_x11_state_new_from_device(keymap, connection, device)) {
+        live.group = xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE);
+        xkb_state_unref(state);
+    }
+    return live;
 }
 
 // Called with xkbMutex held.
@@ -85,15 +103,53 @@ CurrentLayout& currentLayout() {
     return current;
 }
 
+// Several notifications come for one change; the layout is read once they have all arrived.
+void reloadSoon() {
+    static bool pending = false;
+    if (pending) return;
+    pending = true;
+    QTimer::singleShot(0, QCoreApplication::instance(), [] {
+        pending = false;
+        KeyboardLayout::reloadCurrent();
+    });
+}
+
 // Sees every event of the application, so it hears the layout change whichever widget gets it.
 class LayoutChangeFilter : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject*, QEvent* event) override {
-        // The change goes to each window; reading the keymap once per window costs little.
-        if (event->type() == QEvent::KeyboardLayoutChange) KeyboardLayout::reloadCurrent();
+        // The change goes to each window; the reading is made once.
+        if (event->type() == QEvent::KeyboardLayoutChange) reloadSoon();
         return false;
     }
+};
+
+// On X11 the server itself tells of a new keymap, a changed one and a switch of the group in use;
+// Qt's connection listens for these for its own keymap.
+class XkbNotifyFilter : public QAbstractNativeEventFilter {
+public:
+    explicit XkbNotifyFilter(uint8_t firstEvent) : mFirstEvent(firstEvent) {}
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) != mFirstEvent) return false;
+        const auto* xkb = reinterpret_cast<const xcb_xkb_state_notify_event_t*>(event);
+        switch (xkb->xkbType) {
+            case XCB_XKB_NEW_KEYBOARD_NOTIFY:
+            case XCB_XKB_MAP_NOTIFY:
+                reloadSoon();
+                break;
+            case XCB_XKB_STATE_NOTIFY:
+                if (const auto layout = KeyboardLayout::current(); layout && layout->group() != xkb->group)
+                    reloadSoon();
+                break;
+        }
+        return false;
+    }
+
+private:
+    uint8_t mFirstEvent;
 };
 
 std::string utf8(char32_t c) {
@@ -102,7 +158,7 @@ std::string utf8(char32_t c) {
 
 }  // namespace
 
-KeyboardLayout::KeyboardLayout(xkb_keymap* keymap) : mKeymap(keymap) {}
+KeyboardLayout::KeyboardLayout(xkb_keymap* keymap, uint32_t group) : mKeymap(keymap), mGroup(group) {}
 
 KeyboardLayout::~KeyboardLayout() {
     std::lock_guard lock(xkbMutex());
@@ -117,17 +173,17 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromNames(const std::strin
         keymap = keymapFromNames(layout, variant);
     }
     if (!keymap) return nullptr;
-    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));
+    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap, 0));
 }
 
 std::shared_ptr<const KeyboardLayout> KeyboardLayout::fromDisplay(xcb_connection_t* connection) {
-    xkb_keymap* keymap = nullptr;
+    LiveKeymap live;
     {
         std::lock_guard lock(xkbMutex());
-        keymap = keymapOfDisplay(connection);
+        live = keymapOfDisplay(connection);
     }
-    if (!keymap) return nullptr;
-    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap));
+    if (!live.keymap) return nullptr;
+    return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(live.keymap, live.group));
 }
 
 std::shared_ptr<const KeyboardLayout> KeyboardLayout::current() {
@@ -142,13 +198,15 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::current() {
 }
 
 void KeyboardLayout::reloadCurrent() {
-    xkb_keymap* keymap = nullptr;
+    LiveKeymap live;
     {
         std::lock_guard lock(xkbMutex());
-        keymap = liveKeymap();
-        if (!keymap) keymap = keymapFromNames("us", "");
+        live = keymapOfDisplay(applicationConnection());
+        if (!live.keymap) live = {keymapFromNames("us", ""), 0};
     }
-    setCurrent(keymap ? std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(keymap)) : nullptr);
+    setCurrent(live.keymap
+                   ? std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(live.keymap, live.group))
+                   : nullptr);
 }
 
 void KeyboardLayout::setCurrent(std::shared_ptr<const KeyboardLayout> layout) {
@@ -167,6 +225,13 @@ void KeyboardLayout::followLayoutChanges() {
     if (filter || !app) return;
     filter = new LayoutChangeFilter(app);
     app->installEventFilter(filter);
+    if (xcb_connection_t* connection = applicationConnection()) {
+        const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(connection, &xcb_xkb_id);
+        if (xkb && xkb->present) {
+            static XkbNotifyFilter notifications(xkb->first_event);
+            app->installNativeEventFilter(&notifications);
+        }
+    }
 }
 
 uint64_t KeyboardLayout::generation() {
@@ -191,7 +256,7 @@ std::optional<std::string> KeyboardLayout::textForKeyCode(int keyCode, uint32_t 
         if (cocoaFlags & NSShiftKeyMask) depressed |= bit(XKB_MOD_NAME_SHIFT);
         if (cocoaFlags & NSAlternateKeyMask) depressed |= bit(XKB_MOD_NAME_ALT);
         // Num Lock on, so the keypad names its digits rather than its cursor keys.
-        xkb_state_update_mask(state, depressed, 0, bit(XKB_MOD_NAME_NUM), 0, 0, 0);
+        xkb_state_update_mask(state, depressed, 0, bit(XKB_MOD_NAME_NUM), 0, 0, mGroup);
         keysym = xkb_state_key_get_one_sym(state, *evdev + 8);
         xkb_state_unref(state);
     }

@@ -1,7 +1,8 @@
 // A keyboard layout: what each key position types, through xkbcommon. The current layout is the
-// display's live keymap when the application runs on X11, else a "us" keymap made without a
-// display; dead keys answer their spacing accents. Layouts are immutable once made; the static
-// members may be called from any thread.
+// display's live keymap, in the group that is in effect when the keymap holds several layouts,
+// when the application runs on X11, else a "us" keymap made without a display; dead keys answer
+// their spacing accents. Layouts are immutable once made; the static members may be called from
+// any thread, except followLayoutChanges (main thread).
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,8 @@ public:
     static std::shared_ptr<const KeyboardLayout> fromNames(const std::string& layout,
                                                            const std::string& variant = {});
 
-    // The live keymap of an X display's core keyboard; nullptr when the server has no XKB.
+    // The live keymap of an X display's core keyboard with its group in effect; nullptr when the
+    // server has no XKB.
     static std::shared_ptr<const KeyboardLayout> fromDisplay(xcb_connection_t* connection);
 
     // The layout in use, made on first use; nullptr when there is no layout data at all.
@@ -32,8 +34,9 @@ public:
     static void reloadCurrent();
     // Replaces the layout in use (nullptr: no layout data), as a layout change does.
     static void setCurrent(std::shared_ptr<const KeyboardLayout> layout);
-    // Reads the layout again whenever the application hears of a layout change; once is enough,
-    // later calls do nothing. Needs the application object.
+    // Reads the layout again whenever the application hears of a layout change (on X11: a new
+    // keymap, a changed one or another group in effect), once per burst of notifications; once is
+    // enough, later calls do nothing. Needs the application object.
     static void followLayoutChanges();
     // Counts the changes of the layout in use, so caches built from it know when to rebuild.
     static uint64_t generation();
@@ -42,8 +45,11 @@ public:
     // key), Num Lock on; the spacing accent for a dead key. nullopt for a code without a
     // position, a key that types nothing, or a control character.
     std::optional<std::string> textForKeyCode(int keyCode, uint32_t cocoaFlags) const;
+    // The layout of the keymap that is read (0 for a keymap made from names).
+    uint32_t group() const { return mGroup; }
 
 private:
-    explicit KeyboardLayout(xkb_keymap* keymap);
+    KeyboardLayout(xkb_keymap* keymap, uint32_t group);
     xkb_keymap* mKeymap;
+    uint32_t mGroup;
 };

@@ -2,17 +2,12 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QString>
 
 #include "platform/AppKit/Event.h"
 
 namespace {
 constexpr uint32_t kMatchedMasks = NSShiftKeyMask | NSControlKeyMask | NSAlternateKeyMask | NSCommandKeyMask;
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 }  // namespace
 
 NSMenuItem::NSMenuItem(std::string title, std::function<void()> act, std::string keyEquivalent)
@@ -155,5 +150,7 @@ void NSMenu::fillQMenu(QMenu& menu) {
 bool keyEquivalentMatches(const std::string& key, uint32_t mask, const NSEvent& event) {
     if (key.empty() || event.type != NSEventType::KeyDown) return false;
     if ((event.modifierFlags & kMatchedMasks) != (mask & kMatchedMasks)) return false;
-    return lowered(event.charactersIgnoringModifiers) == lowered(key);
+    // By character, not by byte: "Ö" typed with Shift is the item "ö".
+    return QString::fromStdString(event.charactersIgnoringModifiers).toCaseFolded() ==
+           QString::fromStdString(key).toCaseFolded();
 }

@@ -42,6 +42,15 @@ TEST_F(HotKeyControllerTest, StoredKeysLoadRegisterAndStayAsStored) {
     EXPECT_EQ(hotKeys.currentKey2String(), "");
 }
 
+TEST_F(HotKeyControllerTest, AStoredNumberBeyondTheKeyCodesRegistersNothing) {
+    for (int64_t noKey : {128LL, 0x1000BLL, 4294967307LL}) {  // 11, the B key, in 16 or 32 bits
+        defaults.setObject(stored(noKey, NSCommandKeyMask), "HotKey1");
+        HotKeyController hotKeys(defaults, log);
+        EXPECT_EQ(hotKeys.keyCode1(), HotKeyController::kNoKeyCode) << noKey;
+        EXPECT_FALSE(hotKeys.hotKey1Registered()) << noKey;
+    }
+}
+
 TEST_F(HotKeyControllerTest, ChangingHotKey1SavesOnlyARealChange) {
     HotKeyController hotKeys(defaults, log);
     hotKeys.updateHotKey("", HotKeyController::kNoKeyCode, 0);
@@ -91,8 +100,8 @@ TEST(KeyUtilities, NamesAndSymbols) {
     EXPECT_EQ(KeyUtilities::stringForKeyCode(0), "a") << "a letter is what the layout types";
     EXPECT_EQ(KeyUtilities::stringForModifiers(NSCommandKeyMask | NSShiftKeyMask | NSAlternateKeyMask |
                                                NSControlKeyMask),
-              "\u21E7\u2303\u2325\u2318");
-    EXPECT_EQ(KeyUtilities::stringForKeyCode(122, NSCommandKeyMask), "\u2318F1");
+              "Meta+Ctrl+Alt+Shift+");
+    EXPECT_EQ(KeyUtilities::stringForKeyCode(122, NSCommandKeyMask), "Ctrl+F1");
 }
 
 }  // namespace

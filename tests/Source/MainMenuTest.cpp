@@ -6,6 +6,7 @@
 #include "Source/MainMenu.h"
 #include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "tests/Source/ViewTestApplication.h"
 
@@ -174,13 +175,37 @@ TEST_F(MainMenuTest, StoredShortcutsBecomeKeyEquivalentsBoundByKeyCode) {
         EXPECT_EQ(assign.keyEquivalentModifierMask(), c.mask) << c.what;
         EXPECT_EQ(assign.shortcut(), c.bound) << c.what;
     }
-    // A key code of -1 removes the key equivalent and its binding.
-    menu.setKeyEquivalent(200, NSCommandKeyMask, -1);
-    EXPECT_EQ(menu.controlsMenu()->itemWithTag(200)->keyEquivalent(), "");
-    EXPECT_TRUE(menu.controlsMenu()->itemWithTag(200)->shortcut().isEmpty());
+    // A key code of -1, or any number that is no key code, removes the key equivalent and its
+    // binding, whatever key its low bits would name.
+    for (int64_t noKey : {-1LL, 128LL, 0x1000BLL, 4294967307LL}) {
+        menu.setKeyEquivalent(200, NSCommandKeyMask, 11);
+        menu.setKeyEquivalent(200, NSCommandKeyMask, noKey);
+        EXPECT_EQ(menu.controlsMenu()->itemWithTag(200)->keyEquivalent(), "") << noKey;
+        EXPECT_TRUE(menu.controlsMenu()->itemWithTag(200)->shortcut().isEmpty()) << noKey;
+    }
     // A tag outside the submenu changes nothing.
     menu.setKeyEquivalent(199, NSCommandKeyMask, 11);
     EXPECT_EQ(item(MenuCommand::Quit).keyEquivalent(), "q");
+}
+
+TEST_F(MainMenuTest, KeyEquivalentsAreLowerCasedAndMatchedByCharacterOnAGermanKeyboard) {
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
+    const struct {
+        int64_t keyCode;
+        const char* key;
+        const char* typedWithShift;
+    } cases[] = {
+        {41, "\u00F6", "\u00D6"}, {39, "\u00E4", "\u00C4"}, {33, "\u00FC", "\u00DC"}, {11, "b", "B"}};
+    for (const auto& c : cases) {
+        menu.setKeyEquivalent(200, NSCommandKeyMask | NSShiftKeyMask, c.keyCode);
+        EXPECT_EQ(menu.controlsMenu()->itemWithTag(200)->keyEquivalent(), c.key) << c.keyCode;
+        NSEvent typed;
+        typed.type = NSEventType::KeyDown;
+        typed.characters = typed.charactersIgnoringModifiers = c.typedWithShift;
+        typed.modifierFlags = NSCommandKeyMask | NSShiftKeyMask;
+        EXPECT_TRUE(menu.controlsMenu()->performKeyEquivalent(typed)) << c.keyCode;
+    }
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
 }
 
 TEST_F(MainMenuTest, TheFactoryShortcutsGiveEveryCommandItsOwnBinding) {

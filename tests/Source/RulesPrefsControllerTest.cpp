@@ -130,6 +130,9 @@ TEST_F(RulesPaneTest, DraggingKeepsTheSelectedRuleSelected) {
         {"the last above the selected first", 0, 2, 0, {"r2", "r0", "r1"}, 1},
         {"onto its own gap", 1, 1, 1, {"r0", "r1", "r2"}, 1},
         {"a row moved past an unaffected selection", 2, 0, 2, {"r1", "r0", "r2"}, 2},
+        // The moved rule lands right on the selected row: the selection steps aside.
+        {"the first onto the selected row's place", 1, 0, 2, {"r1", "r0", "r2"}, 0},
+        {"the last onto the selected row's place", 1, 2, 1, {"r0", "r2", "r1"}, 2},
     };
     for (const auto& c : cases) {
         window.reset();

@@ -12,6 +12,7 @@
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/URLOpener.h"
 #include "platform/Foundation/Preferences.h"
 #include "platform/Foundation/PropertyListSerialization.h"
@@ -169,6 +170,41 @@ TEST_F(ShortcutsPaneTest, RestoreBringsBackTheFactoryValuesAndLeavesHotKey2) {
     pane.recorderForTag(200)->setKeyCombo(kEmptyKeyCombo);
     pane.restoreHotKeys();
     EXPECT_EQ(stored("Assign"), shortcut(-1, 0));
+}
+
+TEST_F(ShortcutsPaneTest, AStoredNumberBeyondTheKeyCodesBindsNothingAndStaysAsStored) {
+    // 4294967307 is 11, the B key, in 32 bits.
+    defaults->setObject(
+        PropertyList(PropertyList::Dictionary{{"Assign", shortcut(4294967307LL, NSCommandKeyMask)}}),
+        "Shortcuts");
+    defaults->setObject(shortcut(4294967307LL, NSCommandKeyMask), "HotKey1");
+    ShortcutsPane& pane = load();
+    EXPECT_EQ(item(200).keyEquivalent(), "");
+    EXPECT_TRUE(item(200).shortcut().isEmpty());
+    EXPECT_FALSE(pane.recorderForTag(200)->keyComboString());
+    EXPECT_EQ(stored("Assign"), shortcut(4294967307LL, NSCommandKeyMask));
+    ASSERT_EQ(hotKeys.size(), 1u);
+    EXPECT_EQ(hotKeys[0].code, -1) << "hot key 1 registers no key";
+}
+
+TEST_F(ShortcutsPaneTest, EachRecorderReadsAsItsMenuItemShowsItsShortcut) {
+    ShortcutsPane& pane = load();
+    pane.restoreHotKeys();
+    for (const ShortcutCommand& command : shortcutCommands()) {
+        const std::string menu =
+            item(command.tag).shortcut().toString(QKeySequence::NativeText).toStdString();
+        EXPECT_FALSE(menu.empty()) << command.name;
+        EXPECT_EQ(pane.recorderForTag(command.tag)->keyComboString(), menu) << command.name;
+        EXPECT_EQ(pane.recorderForTag(command.tag)->cell().displayedText(), menu) << command.name;
+    }
+    EXPECT_EQ(pane.hotkey1Recorder().cell().displayedText(), "Ctrl+Alt+B");
+
+    // On a German keyboard the key that types "Y" is recorded, shown and bound as Y.
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
+    pane.recorderForTag(200)->setKeyCombo({NSCommandKeyMask, 6});
+    EXPECT_EQ(item(200).shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(pane.recorderForTag(200)->keyComboString(), "Ctrl+Y");
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
 }
 
 TEST_F(ShortcutsPaneTest, AShortcutAMenuItemCarriesIsTakenUntilItIsCleared) {

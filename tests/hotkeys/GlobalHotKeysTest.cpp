@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -20,7 +22,25 @@ namespace {
 constexpr UInt32 kCarbonCommand = 0x100;
 // Not Option: Control-Alt with a function key switches the virtual terminal on X servers.
 constexpr UInt32 kCarbonShift = 0x200;
-constexpr UInt32 kF8 = 100, kF9 = 101, kF10 = 109;  // virtual key codes
+constexpr UInt32 kCarbonOption = 0x800;
+constexpr UInt32 kB = 11, kF8 = 100, kF9 = 101, kF10 = 109;  // virtual key codes
+
+// Counts the presses of one X key code that reach the application, repeats included.
+struct KeyPressCounter : QAbstractNativeEventFilter {
+    explicit KeyPressCounter(uint8_t keycode) : keycode(keycode) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~KeyPressCounter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & ~0x80) == XCB_KEY_PRESS &&
+            reinterpret_cast<xcb_key_press_event_t*>(event)->detail == keycode)
+            ++presses;
+        return false;
+    }
+    uint8_t keycode;
+    int presses{0};
+};
 
 // Runs the event loop until the condition holds, within a bound.
 bool pumpUntil(const std::function<bool()>& condition) {
@@ -42,7 +62,7 @@ struct GlobalHotKeysTest : ::testing::Test {
     void TearDown() override { InstallHotKeyHandler(nullptr); }
 };
 
-TEST_F(GlobalHotKeysTest, APressReachesTheHandlerOnceWithNumLockOnHoweverLongItIsHeld) {
+TEST_F(GlobalHotKeysTest, APressReachesTheHandlerWithNumLockOnAndAgainAfterARelease) {
     XTestClient other;
     ASSERT_TRUE(other.ready());
     EventHotKeyRef hotKey = nullptr, marker = nullptr;
@@ -51,29 +71,79 @@ TEST_F(GlobalHotKeysTest, APressReachesTheHandlerOnceWithNumLockOnHoweverLongItI
 
     other.tap("Num_Lock");
     ASSERT_TRUE(pumpUntil([&] { return other.numLockOn(); }));
+    for (int press = 0; press < 2; ++press) {
+        other.key("Control_L", true);
+        other.key("Shift_L", true);
+        other.tap("F9");
+        other.key("Shift_L", false);
+        other.key("Control_L", false);
+        other.tap("F10");  // comes after every earlier event
+        ASSERT_TRUE(pumpUntil([&] { return !pressed.empty() && pressed.back().id == 2; }));
+        EXPECT_EQ(pressed, (std::vector<EventHotKeyID>{{1, 1}, {1, 2}})) << "press " << press;
+        pressed.clear();
+    }
+    other.tap("Num_Lock");
+
+    EXPECT_EQ(UnregisterEventHotKey(hotKey), noErr);
+    EXPECT_EQ(UnregisterEventHotKey(marker), noErr);
+}
+
+TEST_F(GlobalHotKeysTest, APressEndsAtItsKeysReleaseWhicheverModifierIsLetGoFirst) {
+    XTestClient other;
+    ASSERT_TRUE(other.ready());
+    EventHotKeyRef hotKey = nullptr, marker = nullptr;
+    ASSERT_EQ(RegisterEventHotKey(kB, kCarbonCommand | kCarbonOption, {1, 1}, &hotKey), noErr);
+    ASSERT_EQ(RegisterEventHotKey(kF10, 0, {1, 2}, &marker), noErr);
+
+    const struct {
+        const char* name;
+        std::vector<const char*> releases;
+    } orders[] = {
+        {"Control, Alt, then B", {"Control_L", "Alt_L", "b"}},
+        {"Alt, Control, then B", {"Alt_L", "Control_L", "b"}},
+        {"Control, B, then Alt", {"Control_L", "b", "Alt_L"}},
+        {"B, Alt, then Control", {"b", "Alt_L", "Control_L"}},
+        {"B, Control, then Alt", {"b", "Control_L", "Alt_L"}},
+    };
+    for (const auto& order : orders) {
+        for (int press = 0; press < 3; ++press) {
+            other.key("Control_L", true);
+            other.key("Alt_L", true);
+            other.key("b", true);
+            for (const char* key : order.releases) other.key(key, false);
+            other.tap("F10");
+            ASSERT_TRUE(pumpUntil([&] { return !pressed.empty() && pressed.back().id == 2; })) << order.name;
+            EXPECT_EQ(pressed, (std::vector<EventHotKeyID>{{1, 1}, {1, 2}}))
+                << order.name << ", press " << press;
+            pressed.clear();
+        }
+    }
+
+    EXPECT_EQ(UnregisterEventHotKey(hotKey), noErr);
+    EXPECT_EQ(UnregisterEventHotKey(marker), noErr);
+}
+
+TEST_F(GlobalHotKeysTest, AKeyHeldWhileTheServerRepeatsItIsOnePress) {
+    XTestClient other;
+    ASSERT_TRUE(other.ready());
+    other.repeatHeldKeys(30, 10);
+    EventHotKeyRef hotKey = nullptr, marker = nullptr;
+    ASSERT_EQ(RegisterEventHotKey(kF9, kCarbonCommand | kCarbonShift, {1, 1}, &hotKey), noErr);
+    ASSERT_EQ(RegisterEventHotKey(kF10, 0, {1, 2}, &marker), noErr);
+    KeyPressCounter f9(other.keycode("F9"));
+
     other.key("Control_L", true);
     other.key("Shift_L", true);
     other.key("F9", true);
-    other.key("F9", true);  // the key repeats while held
-    other.key("F9", true);
+    // Held until the server has repeated it a few times.
+    ASSERT_TRUE(pumpUntil([&] { return f9.presses >= 5; }));
     other.key("F9", false);
     other.key("Shift_L", false);
     other.key("Control_L", false);
-    other.tap("F10");  // comes after every earlier event
-    ASSERT_TRUE(pumpUntil([&] { return !pressed.empty() && pressed.back().id == 2; }));
-    EXPECT_EQ(pressed, (std::vector<EventHotKeyID>{{1, 1}, {1, 2}}));
-
-    // Released and pressed again: a second press.
-    pressed.clear();
-    other.key("Control_L", true);
-    other.key("Shift_L", true);
-    other.tap("F9");
-    other.key("Shift_L", false);
-    other.key("Control_L", false);
     other.tap("F10");
-    ASSERT_TRUE(pumpUntil([&] { return pressed.size() == 2; }));
-    EXPECT_EQ(pressed.front().id, 1u);
-    other.tap("Num_Lock");
+    ASSERT_TRUE(pumpUntil([&] { return !pressed.empty() && pressed.back().id == 2; }));
+    EXPECT_EQ(pressed, (std::vector<EventHotKeyID>{{1, 1}, {1, 2}}))
+        << f9.presses << " presses from the server";
 
     EXPECT_EQ(UnregisterEventHotKey(hotKey), noErr);
     EXPECT_EQ(UnregisterEventHotKey(marker), noErr);

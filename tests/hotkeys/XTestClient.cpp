@@ -26,6 +26,10 @@ void XTestClient::key(const std::string& name, bool down) {
     XFlush(mConnection->display);
 }
 
+unsigned char XTestClient::keycode(const std::string& name) const {
+    return mConnection->code(name);
+}
+
 void XTestClient::tap(const std::string& name) {
     key(name, true);
     key(name, false);
@@ -35,6 +39,17 @@ bool XTestClient::numLockOn() {
     unsigned state = 0;
     XkbGetIndicatorState(mConnection->display, XkbUseCoreKbd, &state);
     return (state & 2) != 0;  // Num Lock's indicator
+}
+
+void XTestClient::repeatHeldKeys(unsigned delay, unsigned interval) {
+    XAutoRepeatOn(mConnection->display);
+    XkbSetAutoRepeatRate(mConnection->display, XkbUseCoreKbd, delay, interval);
+    XSync(mConnection->display, False);
+}
+
+void XTestClient::lockGroup(unsigned group) {
+    XkbLockGroup(mConnection->display, XkbUseCoreKbd, group);
+    XSync(mConnection->display, False);
 }
 
 void XTestClient::grabWithControl(const std::string& name) {

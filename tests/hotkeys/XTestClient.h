@@ -13,7 +13,13 @@ public:
     bool ready() const;
     void key(const std::string& name, bool down);
     void tap(const std::string& name);
+    // The X key code of the key.
+    unsigned char keycode(const std::string& name) const;
     bool numLockOn();
+    // The server's auto-repeat of held keys, on and as fast as given (milliseconds).
+    void repeatHeldKeys(unsigned delay, unsigned interval);
+    // Puts the layout of the group in effect (0 the first of the keymap's layouts).
+    void lockGroup(unsigned group);
     // A passive grab of the key with Control.
     void grabWithControl(const std::string& name);
 

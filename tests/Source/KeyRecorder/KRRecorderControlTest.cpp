@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPalette>
 #include <QShortcut>
 #include <QTest>
+#include <cmath>
 
 #include "Source/KeyRecorder/KRRecorderControl.h"
 #include "Source/KeyRecorder/KRSharedImageProvider.h"
@@ -121,10 +123,10 @@ TEST_F(Recorder, RecordsACommandShiftLetterAndShowsIt) {
     press(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_FALSE(control->cell().isRecording());
     EXPECT_EQ(control->keyCombo(), (KeyCombo{kCommandShift, kKeyCodeB}));
-    EXPECT_EQ(control->keyComboString(), "\u21E7\u2318B");
+    EXPECT_EQ(control->keyComboString(), "Ctrl+Shift+B");
     ASSERT_EQ(delegate.changes.size(), 1u);
     EXPECT_EQ(delegate.changes[0], (KeyCombo{kCommandShift, kKeyCodeB}));
-    EXPECT_EQ(shownText(), "\u21E7\u2318B");
+    EXPECT_EQ(shownText(), "Ctrl+Shift+B");
     const std::optional<PropertyList> value = control->objectValue();
     ASSERT_TRUE(value);
     EXPECT_EQ(value->objectForKey("keyCode")->integer(), kKeyCodeB);
@@ -217,9 +219,9 @@ TEST_F(Recorder, ARefusedCombinationIsExplainedAndRecordingGoesOn) {
     press(Qt::Key_B, Qt::ControlModifier);
     ASSERT_EQ(alerts.shown.size(), 1u);
     EXPECT_EQ(alerts.shown[0].alertStyle, NSAlertStyle::Critical);
-    EXPECT_EQ(alerts.shown[0].messageText, "The key combination \u2318B can't be used!");
+    EXPECT_EQ(alerts.shown[0].messageText, "The key combination Ctrl+B can't be used!");
     EXPECT_EQ(alerts.shown[0].informativeText,
-              "The key combination \"Command + B\" can't be used because it plays the beat.");
+              "The key combination \"Ctrl+B\" can't be used because it plays the beat.");
     EXPECT_EQ(alerts.shown[0].buttonTitles(), std::vector<std::string>{"OK"});
     EXPECT_TRUE(recordingDuringAlert);
     EXPECT_TRUE(control->cell().isRecording());
@@ -236,7 +238,7 @@ TEST_F(Recorder, ARefusalWithoutAReasonStillSaysWhatWasRefused) {
     startRecording();
     press(Qt::Key_B, Qt::ControlModifier);
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].messageText, "The key combination \u2318B can't be used!");
+    EXPECT_EQ(alerts.shown[0].messageText, "The key combination Ctrl+B can't be used!");
     EXPECT_EQ(alerts.shown[0].buttonTitles(), std::vector<std::string>{"OK"});
     EXPECT_TRUE(control->cell().isRecording());
 }
@@ -285,7 +287,7 @@ TEST_F(Recorder, HeldModifiersShowWhileRecording) {
     QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ControlModifier);
     QApplication::sendEvent(control, &shift);
     EXPECT_EQ(control->cell().recordingFlags(), kCommandShift);
-    EXPECT_EQ(shownText(), "\u21E7\u2318");
+    EXPECT_EQ(shownText(), "Ctrl+Shift+");
 }
 
 TEST_F(Recorder, LosingTheKeyboardEndsRecordingButTheWindowGoingInactiveDoesNot) {
@@ -486,6 +488,65 @@ TEST(RecorderImages, TheButtonImagesAreDrawnAsTheyAreNamed) {
     EXPECT_GT(arrow.pixelColor(10, 9).alphaF(), 0.5);
     EXPECT_EQ(arrow.pixelColor(1, 12).alpha(), 0);
     EXPECT_EQ(KRSharedImageProvider::supportingImageWithName("KRNoSuchImage"), nullptr);
+}
+
+// The contrast of the text against the background beside it, as a screenshot shows them: in the
+// middle rows, the pixel that stands out most from the background at the row's left.
+double shownTextContrast(const QImage& image) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    double most = 1;
+    for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+        const double background = luminance(image.pixelColor(10, y));
+        for (int x = 20; x < image.width() - 30; ++x) {
+            const double ink = luminance(image.pixelColor(x, y));
+            most = std::max(most, (std::max(ink, background) + 0.05) / (std::min(ink, background) + 0.05));
+        }
+    }
+    return most;
+}
+
+TEST_F(Recorder, TheRecordingPromptIsLegibleOnTheRecordingBackground) {
+    const QPalette original = QApplication::palette();
+    const struct {
+        const char* name;
+        QColor highlight;
+    } palettes[] = {
+        {"the stock blue", original.color(QPalette::Highlight)},
+        {"a pale blue", QColor("#9fcbf5")},
+        {"a dark blue", QColor("#1c3552")},
+        {"yellow", QColor("#ffd000")},
+        {"mid grey", QColor("#777777")},
+    };
+    for (const auto& palette : palettes) {
+        QPalette changed = original;
+        changed.setColor(QPalette::Highlight, palette.highlight);
+        QApplication::setPalette(changed);
+        control->cell().updateRecordingGradient();  // as when the desktop's colours change
+        startRecording();
+        ASSERT_EQ(shownText(), "Type shortcut");
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name;
+        // Over the snapback button the background darkens and the text offers the old shortcut.
+        const NSRect snapback = control->cell().snapbackRectForFrame(control->bounds());
+        control->cell().mouseEntered("snapback");
+        ASSERT_EQ(shownText(), "Use old shortcut");
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name << ", mouse over";
+        control->cell().mouseDown({NSMidX(snapback), NSMidY(snapback)});
+        EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << palette.name << ", mouse down";
+        control->cell().mouseUp({NSMidX(snapback), NSMidY(snapback)});
+        ASSERT_FALSE(control->cell().isRecording());
+    }
+    QApplication::setPalette(original);
+    control->cell().updateRecordingGradient();
+
+    // The animated style records on white.
+    control->setStyle(1);
+    startRecording();
+    EXPECT_GE(shownTextContrast(control->renderToImage()), 4.5) << "animated";
 }
 
 TEST_F(Recorder, TheControlDrawsItsStates) {

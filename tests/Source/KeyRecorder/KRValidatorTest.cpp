@@ -78,9 +78,9 @@ TEST_F(ValidatorFixture, MenuItemsRefuseTheirOwnCombinationNamingTheItem) {
     ASSERT_TRUE(validator.isKeyCodeAndFlagsTaken(kKeyCodeQ, kCarbonCommandKey, &error));
     EXPECT_EQ(error.domain, NSCocoaErrorDomain);
     EXPECT_EQ(error.code, 0);
-    EXPECT_EQ(error.localizedDescription, "The key combination \u2318Q can't be used!");
+    EXPECT_EQ(error.localizedDescription, "The key combination Ctrl+Q can't be used!");
     EXPECT_EQ(error.localizedRecoverySuggestion,
-              "The key combination \"Command + Q\" can't be used because it's already used by the menu item "
+              "The key combination \"Ctrl+Q\" can't be used because it's already used by the menu item "
               "\"Quit Beatwick\".");
     EXPECT_EQ(error.localizedRecoveryOptions, std::vector<std::string>{"OK"});
 
@@ -120,11 +120,11 @@ TEST_F(ValidatorFixture, AnEnabledDesktopBindingRefusesWithTheSystemWideMessageA
     };
     NSError error;
     ASSERT_TRUE(validator.isKeyCodeAndFlagsTaken(kKeyCodeP, kCarbonControlKey | kCarbonShiftKey, &error));
-    EXPECT_EQ(error.localizedDescription, "The key combination \u2303\u21E7P can't be used!");
+    EXPECT_EQ(error.localizedDescription, "The key combination Meta+Shift+P can't be used!");
     // The table's text points to this desktop's settings, not to another system's panel.
     EXPECT_EQ(
         error.localizedRecoverySuggestion,
-        "The key combination \"Control + Shift + P\" can't be used because it's already used by a "
+        "The key combination \"Meta+Shift+P\" can't be used because it's already used by a "
         "system-wide keyboard shortcut. (If you really want to use this key combination, most shortcuts can "
         "be changed in the keyboard settings of your desktop.)");
     EXPECT_FALSE(validator.isKeyCodeAndFlagsTaken(kKeyCodeP, kCarbonControlKey));
@@ -162,9 +162,9 @@ TEST_F(ValidatorFixture, TheDelegateIsAskedFirstInCocoaTermsAndGivesTheReason) {
     NSError error;
     ASSERT_TRUE(validator.isKeyCodeAndFlagsTaken(kKeyCodeF1, kCarbonCommandKey | kCarbonShiftKey, &error));
     EXPECT_EQ(delegate.asked, (std::pair<int, uint32_t>{kKeyCodeF1, NSCommandKeyMask | NSShiftKeyMask}));
-    EXPECT_EQ(error.localizedDescription, "The key combination \u21E7\u2318F1 can't be used!");
+    EXPECT_EQ(error.localizedDescription, "The key combination Ctrl+Shift+F1 can't be used!");
     EXPECT_EQ(error.localizedRecoverySuggestion,
-              "The key combination \"Command + Shift + F1\" can't be used because it is the recorder's own.");
+              "The key combination \"Ctrl+Shift+F1\" can't be used because it is the recorder's own.");
 
     delegate.reason.clear();
     ASSERT_TRUE(validator.isKeyCodeAndFlagsTaken(kKeyCodeF1, 0, &error));

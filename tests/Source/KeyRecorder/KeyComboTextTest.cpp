@@ -73,10 +73,12 @@ TEST_F(KeyNames, TheDisplayTableNamesFunctionKeysArrowsAndControls) {
 }
 
 TEST_F(KeyNames, CodesWithoutANameAreNil) {
-    for (long keyCode : {-1L, -200L, 0x8000L, 55L, 52L, 127L})
+    // Numbers beyond the key codes name no key, however their low bits read (4294967307 is 11 in
+    // 32 bits, 0x1007A is 122 in 16).
+    for (long keyCode : {-1L, -200L, 0x8000L, 55L, 52L, 127L, 128L, 0x1007AL, 4294967307L, 4294967295L}) {
         EXPECT_FALSE(KRStringForKeyCode(keyCode)) << keyCode;
-    // Only the low 16 bits count, as for the platform's key codes.
-    EXPECT_EQ(KRStringForKeyCode(0x10000 + 122), "F1");
+        EXPECT_FALSE(KRCharacterForKeyCodeAndCocoaFlags(keyCode, 0)) << keyCode;
+    }
 
     KRKeyCodeTransformer& transformer = KRKeyCodeTransformer::shared();
     EXPECT_EQ(transformer.transformedValue(PropertyList(122)), "F1");
@@ -132,24 +134,66 @@ TEST_F(KeyNames, CharactersFollowShiftCapitalizedAndFallBackToTheDisplayString) 
     EXPECT_EQ(KRCharacterForKeyCodeAndCocoaFlags(27, 0), "\u00DF");
 }
 
-TEST_F(KeyNames, ModifierSymbolsAndWordsComeInTheirOwnOrders) {
+TEST_F(KeyNames, CombinationsReadAsTheDesktopsMenusShowThem) {
     EXPECT_EQ(KRStringForCocoaModifierFlags(0), "");
     EXPECT_EQ(KRStringForCocoaModifierFlags(NSCommandKeyMask | NSShiftKeyMask | NSAlternateKeyMask |
                                             NSControlKeyMask | NSFunctionKeyMask),
-              "\u2303\u2325\u21E7\u2318");
-    EXPECT_EQ(KRStringForCarbonModifierFlags(kCarbonCommandKey | kCarbonControlKey), "\u2303\u2318");
+              "Meta+Ctrl+Alt+Shift+");
+    EXPECT_EQ(KRStringForCarbonModifierFlags(kCarbonCommandKey | kCarbonControlKey), "Meta+Ctrl+");
+    const struct {
+        uint32_t flags;
+        long keyCode;
+        const char* shown;
+    } cases[] = {
+        {NSCommandKeyMask | NSShiftKeyMask, 11, "Ctrl+Shift+B"},
+        {NSCommandKeyMask, 124, "Ctrl+Right"},
+        {NSCommandKeyMask, 36, "Ctrl+Return"},
+        {NSCommandKeyMask | NSAlternateKeyMask, 49, "Ctrl+Alt+Space"},
+        {NSAlternateKeyMask, 83, "Alt+Num+1"},
+        {NSControlKeyMask | NSShiftKeyMask, 122, "Meta+Shift+F1"},
+        {NSCommandKeyMask, 41, "Ctrl+;"},
+        {NSCommandKeyMask | NSFunctionKeyMask, 53, "Ctrl+Esc"},
+        {NSCommandKeyMask, -1, "Ctrl+"},  // a code without a key adds nothing
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(c.flags, c.keyCode), c.shown) << c.keyCode;
+        EXPECT_EQ(KRReadableStringForCocoaModifierFlagsAndKeyCode(c.flags, c.keyCode), c.shown) << c.keyCode;
+        const uint32_t carbon = KRCocoaToCarbonFlags(c.flags);
+        EXPECT_EQ(KRStringForCarbonModifierFlagsAndKeyCode(carbon, c.keyCode), c.shown) << c.keyCode;
+        EXPECT_EQ(KRReadableStringForCarbonModifierFlagsAndKeyCode(carbon, c.keyCode), c.shown) << c.keyCode;
+    }
+    // Every modifier combination is named as the menus name it.
+    for (uint32_t flags = 0; flags < 16; ++flags) {
+        const uint32_t cocoa = (flags & 1 ? NSShiftKeyMask : 0) | (flags & 2 ? NSControlKeyMask : 0) |
+                               (flags & 4 ? NSAlternateKeyMask : 0) | (flags & 8 ? NSCommandKeyMask : 0);
+        const std::string menus =
+            KRKeySequenceForKeyCode(11, cocoa).toString(QKeySequence::NativeText).toStdString();
+        EXPECT_EQ(KRStringForCocoaModifierFlags(cocoa) + "B", menus);
+        EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(cocoa, 11), menus);
+    }
+}
 
-    EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask | NSShiftKeyMask, 11),
-              "\u21E7\u2318B");
-    EXPECT_EQ(KRStringForCarbonModifierFlagsAndKeyCode(kCarbonCommandKey | kCarbonShiftKey, 11),
-              "\u21E7\u2318B");
-    EXPECT_EQ(KRReadableStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask | NSShiftKeyMask, 11),
-              "Command + Shift + B");
-    EXPECT_EQ(KRReadableStringForCarbonModifierFlagsAndKeyCode(
-                  kCarbonControlKey | kCarbonShiftKey | kCarbonOptionKey | kCarbonCommandKey, 49),
-              "Command + Option + Control + Shift + Space");
-    // A key without a name adds nothing.
-    EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask, -1), "\u2318");
+TEST_F(KeyNames, ACharacterKeyIsTheLayoutsAndAnyOtherKeyItsPosition) {
+    useLayout("de");
+    const struct {
+        long keyCode;
+        QKeySequence sequence;
+        const char* shown;
+    } cases[] = {
+        {6, QKeySequence(Qt::CTRL | Qt::Key_Y), "Ctrl+Y"},
+        {16, QKeySequence(Qt::CTRL | Qt::Key_Z), "Ctrl+Z"},
+        {41, QKeySequence(Qt::CTRL | Qt::Key_Odiaeresis), "Ctrl+\u00D6"},
+        {124, QKeySequence(Qt::CTRL | Qt::Key_Right), "Ctrl+Right"},
+        {65, QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Comma)),
+         "Ctrl+Num+,"},
+        {83, QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_1)),
+         "Ctrl+Num+1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KRKeySequenceForKeyCode(c.keyCode, NSCommandKeyMask), c.sequence) << c.keyCode;
+        EXPECT_EQ(KRStringForCocoaModifierFlagsAndKeyCode(NSCommandKeyMask, c.keyCode), c.shown) << c.keyCode;
+    }
+    EXPECT_TRUE(KRKeySequenceForKeyCode(4294967307L, NSCommandKeyMask).isEmpty());
 }
 
 TEST(KeyComboMasks, CocoaAndCarbonConvertBothWays) {

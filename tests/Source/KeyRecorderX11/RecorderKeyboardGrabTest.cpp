@@ -5,14 +5,19 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QThread>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "Source/KeyRecorder/KRRecorderControl.h"
 #include "platform/AppKit/SymbolicHotKeyMode.h"
 #include "platform/AppKit/Window.h"
 #include "tests/Source/KeyRecorderX11/AltTabGrabber.h"
+#include "tests/Source/KeyRecorderX11/OtherApplication.h"
 #include "tests/platform/AppKit/PrivateXServer.h"
 
 namespace {
@@ -46,6 +51,17 @@ struct RecorderOnX : ::testing::Test {
         free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 
+    // Runs the event loop until the condition holds, within a bound.
+    static bool pumpUntil(const std::function<bool()>& condition) {
+        QDeadlineTimer deadline(10000);
+        while (!condition()) {
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+
     static inline std::unique_ptr<PrivateXServer> server;
     static inline std::unique_ptr<QApplication> app;
 };
@@ -71,4 +87,72 @@ TEST_F(RecorderOnX, DesktopShortcutsDoNotFireWhileRecordingAndFireAgainAfterward
     syncApplication();
     EXPECT_EQ(currentSymbolicHotKeyMode(), kHIHotKeyModeAllEnabled);
     EXPECT_EQ(switcher.switchApplications(), 1);
+}
+
+TEST_F(RecorderOnX, AnotherApplicationInFrontGetsItsKeysAndTheRecordingGrabsAgainOnReturn) {
+    if (!app) GTEST_SKIP() << "no X server (or built with AddressSanitizer)";
+    OtherApplication other(server->display());
+    if (!other.ready()) GTEST_SKIP() << "no XTest";
+    Window window(NSMakeSize(240, 60));
+    auto* recorder = new KRRecorderControl(NSMakeRect(10, 20, 200, 22), window.contentView());
+    recorder->setCanCaptureGlobalHotKeys(true);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return window.isActiveWindow(); }));
+    ASSERT_TRUE(window.makeFirstResponder(recorder));
+    recorder->cell().startRecordingTransition();
+    ASSERT_EQ(QWidget::keyboardGrabber(), recorder);
+
+    other.takeFocus();
+    ASSERT_TRUE(pumpUntil([&] { return !window.isActiveWindow(); })) << "the window went inactive";
+    syncApplication();
+    other.type("a");
+    EXPECT_EQ(other.keysReceived(), 1) << "the key reached the application in front";
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(recorder->keyCombo(), kEmptyKeyCombo);
+
+    other.giveFocusTo(window.winId());
+    ASSERT_TRUE(pumpUntil([&] { return window.isActiveWindow(); }));
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), recorder) << "recording takes the keyboard again";
+    recorder->cell().endRecordingTransition();
+    EXPECT_EQ(currentSymbolicHotKeyMode(), kHIHotKeyModeAllEnabled);
+}
+
+// The main window's tap area, as far as keys go: it counts the presses it gets.
+struct KeyCounter : QWidget {
+    KeyCounter() { setFocusPolicy(Qt::StrongFocus); }
+    void keyPressEvent(QKeyEvent*) override { ++presses; }
+    int presses{0};
+};
+
+TEST_F(RecorderOnX, AnotherWindowOfTheApplicationGetsItsKeysWhileTheRecordingWaits) {
+    if (!app) GTEST_SKIP() << "no X server (or built with AddressSanitizer)";
+    OtherApplication other(server->display());
+    if (!other.ready()) GTEST_SKIP() << "no XTest";
+    Window preferences(NSMakeSize(240, 60));
+    auto* recorder = new KRRecorderControl(NSMakeRect(10, 20, 200, 22), preferences.contentView());
+    recorder->setCanCaptureGlobalHotKeys(true);
+    KeyCounter main;
+    main.resize(200, 100);
+    main.show();
+    preferences.show();
+    preferences.activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return preferences.isActiveWindow(); }));
+    ASSERT_TRUE(preferences.makeFirstResponder(recorder));
+    recorder->cell().startRecordingTransition();
+    ASSERT_EQ(QWidget::keyboardGrabber(), recorder);
+
+    // Back to the main window from the preferences, as a window manager activates it.
+    other.giveFocusTo(main.winId());
+    ASSERT_TRUE(pumpUntil([&] { return main.isActiveWindow(); }));
+    main.setFocus();
+    syncApplication();
+    other.type("space");
+    other.type("b");
+    EXPECT_TRUE(pumpUntil([&] { return main.presses == 2; }))
+        << main.presses << " keys reached the main window";
+    EXPECT_TRUE(recorder->cell().isRecording());
+    EXPECT_EQ(recorder->keyCombo(), kEmptyKeyCombo);
+    recorder->cell().endRecordingTransition();
 }

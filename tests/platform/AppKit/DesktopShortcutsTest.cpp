@@ -63,3 +63,25 @@ TEST(DesktopShortcuts, TheProbeFindsAnotherClientsGrabAndLeavesItInPlace) {
     // And the daemon's grab is still its own.
     EXPECT_TRUE(desktop.isCombinationHeld(kKeyCodeF1, kCarbonCommandKey | kCarbonShiftKey));
 }
+
+TEST(DesktopShortcuts, AFreeCombinationCanBeTakenTheMomentTheProbeAnswers) {
+    PrivateXServer server;
+    if (server.display().empty()) GTEST_SKIP() << "no X server to start";
+    X11DesktopShortcuts desktop(server.display());
+    xcb_connection_t* other = xcb_connect(server.display().c_str(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    const auto keycode = static_cast<xcb_keycode_t>(*evdevCodeForKeyCode(kKeyCodeF1) + 8);
+    int refused = 0;
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_FALSE(desktop.isCombinationHeld(kKeyCodeF1, kCarbonCommandKey));
+        xcb_generic_error_t* error =
+            xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL, keycode,
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        if (error) ++refused;
+        std::free(error);
+        std::free(
+            xcb_request_check(other, xcb_ungrab_key_checked(other, keycode, root, XCB_MOD_MASK_CONTROL)));
+    }
+    xcb_disconnect(other);
+    EXPECT_EQ(refused, 0) << "grabs refused right after the probe said the combination is free";
+}

@@ -1,0 +1,86 @@
+// The factory shortcuts and hot key 1 on a desktop with a window manager: none of them is a
+// combination the window manager binds, so each reaches Beatwick. The window manager is a real
+// openbox with its stock bindings on this process's private X server.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <string>
+#include <vector>
+
+#include "Source/KeyRecorder/KRValidator.h"
+#include "Source/KeyRecorder/KeyComboText.h"
+#include "Source/Preferences/StoredShortcuts.h"
+#include "platform/AppKit/DesktopShortcuts.h"
+#include "platform/AppKit/GlobalHotKeys.h"
+#include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/Menu.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+
+namespace {
+
+struct Openbox {
+    QProcess process;
+    Openbox() {
+        QStringList arguments{"--sm-disable"};
+        // Its stock bindings, whatever the user running the tests has made of their own.
+        if (QFile::exists("/etc/xdg/openbox/rc.xml"))
+            arguments << "--config-file"
+                      << "/etc/xdg/openbox/rc.xml";
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start("openbox", arguments);
+        process.waitForStarted();
+    }
+    ~Openbox() {
+        process.terminate();
+        if (!process.waitForFinished(5000)) process.kill();
+        process.waitForFinished();
+    }
+};
+
+}  // namespace
+
+TEST(FactoryShortcutsOnADesktop, NoFactoryCombinationIsOneOpenboxBinds) {
+    if (!GlobalHotKeysAvailable()) GTEST_SKIP() << "no X display";
+    if (QStandardPaths::findExecutable("openbox").isEmpty()) GTEST_SKIP() << "no openbox";
+    Result<PropertyList> factory =
+        PropertyListSerialization::propertyListWithContentsOfFile(BEATWICK_RESOURCE_DIR "/Defaults.plist");
+    ASSERT_TRUE(factory) << factory.error();
+
+    Openbox openbox;
+    ASSERT_EQ(openbox.process.state(), QProcess::Running);
+    X11DesktopShortcuts desktop;
+    // Its desktop switching holds Ctrl+Alt+Left once it is up.
+    QDeadlineTimer deadline(10000);
+    while (!desktop.isCombinationHeld(kKeyCodeLeftArrow, kCarbonCommandKey | kCarbonOptionKey)) {
+        ASSERT_FALSE(deadline.hasExpired()) << "openbox never took its bindings";
+        QThread::msleep(10);
+    }
+
+    NSMenu noMenus;
+    KRValidator validator;
+    validator.setDesktopShortcuts(&desktop);
+    validator.setMainMenu(&noMenus);
+    std::vector<std::pair<std::string, StoredShortcut>> values;
+    const PropertyList* shortcuts = factory.value().objectForKey(kShortcutsKey);
+    ASSERT_TRUE(shortcuts && shortcuts->dictionary());
+    for (const ShortcutCommand& command : shortcutCommands()) {
+        const auto value = storedShortcutFromValue(shortcuts->objectForKey(command.name));
+        ASSERT_TRUE(value) << command.name;
+        values.emplace_back(command.name, *value);
+    }
+    const auto hotKey1 = storedShortcutFromValue(factory.value().objectForKey(kHotKey1Key));
+    ASSERT_TRUE(hotKey1);
+    values.emplace_back(kHotKey1Key, *hotKey1);
+    for (const auto& [name, value] : values) {
+        const uint32_t carbon = KRCocoaToCarbonFlags(static_cast<uint32_t>(value.modifierFlags));
+        EXPECT_FALSE(validator.isKeyCodeAndFlagsTaken(static_cast<int>(value.keyCode), carbon))
+            << name << ": "
+            << KRStringForCocoaModifierFlagsAndKeyCode(static_cast<uint32_t>(value.modifierFlags),
+                                                       static_cast<long>(value.keyCode));
+    }
+}
