@@ -64,7 +64,9 @@ public:
 
     void Pause();
     void Resume();
-    // Asks the worker to drop everything: queued jobs fail with -128. Changes nothing when idle.
+    // Asks the worker to drop everything: queued jobs fail with -128 (or go quietly while
+    // paused). Changes nothing when idle. Only raises flags and aborts the current operation;
+    // the worker finishes the stop on its own thread.
     void StopAll();
     // The worker's side of StopAll, at the top of a pass.
     void ReallyStopAll();
@@ -79,6 +81,8 @@ protected:
 private:
     void WaitWhilePaused();
     void ClearStops();
+    // The worker's side of a StopAll that came while paused.
+    void StopAllWhilePaused();
     // Releases a task that was taken but not run.
     void DropTask(TTask* task);
 

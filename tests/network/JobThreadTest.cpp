@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "network/NetworkErrors.h"
@@ -256,6 +257,69 @@ TEST(TJobThreadTest, StopAllFailsQueuedJobsAndTheWorkerGoesOn) {
     ASSERT_TRUE(log.WaitForCount(8));
     EXPECT_EQ(log.Entries().back(), "later deleted");
     EXPECT_FALSE(worker.AbortNow());
+}
+
+// A task that notices being told anything after it was deleted.
+class StressTask : public TTask {
+public:
+    explicit StressTask(std::atomic<int>& alive) : fAlive(alive) { ++fAlive; }
+    ~StressTask() override { --fAlive; }
+    int PerformTask() override { return ++fRuns % 3 == 0 ? kNetTimeoutErr : 0; }
+    void CancelProgress() override { ++fRuns; }
+    void TaskFinished(bool) override { ++fRuns; }
+
+private:
+    std::atomic<int>& fAlive;
+    int fRuns{0};
+};
+
+// One thread scheduling quick jobs, another stopping all of them over and over: whatever the
+// interleaving, every task goes exactly once and the worker takes work afterwards.
+TEST(TJobThreadTest, StopAllAgainstABusyWorkerLosesNothingAndTouchesNothingGone) {
+    constexpr int kJobs = 20000;
+    std::atomic<int> alive{0};
+    std::atomic<bool> scheduling{true};
+    Log log;
+    CountingThread worker;
+    worker.Start();
+    std::thread scheduler([&] {
+        for (int i = 0; i < kJobs; ++i) worker.ScheduleTask(new StressTask(alive));
+        scheduling = false;
+    });
+    std::thread stopper([&] {
+        while (scheduling) worker.StopAll();
+    });
+    scheduler.join();
+    stopper.join();
+    worker.ScheduleJob(MakeJob(log, "after"));
+    ASSERT_TRUE(log.WaitForCount(3));
+    EXPECT_EQ(log.Entries(), (Entries{"after ran", "after succeeded", "after deleted"}));
+    EXPECT_EQ(alive, 0);
+}
+
+// A paused loop cannot run the stop at once; woken by it, the worker lets every job go quietly
+// and takes work again.
+TEST(TJobThreadTest, StopAllWhilePausedDropsTheJobsQuietlyOnTheWorker) {
+    Log log;
+    Gate gate;
+    CountingThread worker;
+    worker.ScheduleJob(MakeJob(log, "a", [&] {
+        gate.Pass();
+        return 0;
+    }));
+    worker.ScheduleJob(MakeJob(log, "b"));
+    worker.Start();
+    ASSERT_TRUE(log.WaitForCount(1));
+    worker.Pause();
+    gate.Open();
+    worker.StopAll();
+    ASSERT_TRUE(log.WaitForCount(3));
+    EXPECT_EQ(log.Entries(), (Entries{"a ran", "a deleted", "b deleted"}));
+    EXPECT_FALSE(worker.IsPaused());
+
+    worker.ScheduleJob(MakeJob(log, "later"));
+    ASSERT_TRUE(log.WaitForCount(6));
+    EXPECT_EQ(log.Entries().back(), "later deleted");
 }
 
 TEST(TJobThreadTest, CancelJobDeletesQueuedJobsAndOnlyStopsTheCurrentOne) {
