@@ -389,33 +389,3 @@ TEST(TTaskTest, TextsAreBoundedAndTheCommandNeedsAConnection) {
     EXPECT_EQ(task.PerformTask(), kNetNoSocketErr);
     EXPECT_THROW(task.SetCommand(std::string(511, 'c').c_str()), int);
 }
-
-TEST(NetworkErrorsTest, PredicatesSortTheCodes) {
-    struct Case {
-        int code;
-        bool kill, notify, app, socket;
-    };
-    const Case cases[] = {
-        {0, true, true, false, false},
-        {1, true, true, false, true},
-        {99, true, true, false, true},
-        {100, false, true, false, false},
-        {kNetTimeoutErr, false, true, true, false},
-        {kNetClosedErr, true, false, true, false},
-        {kNetReservedErr, false, false, true, false},
-        {kNetLastAppErr, false, true, true, false},
-        {kNetLastAppErr + 1, false, true, false, false},
-        {-128, true, false, false, false},
-        {-34, true, true, false, false},
-        {-3162, true, true, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        EXPECT_EQ(IsAKillErr(c.code), c.kill);
-        EXPECT_EQ(IsNotifyErr(c.code), c.notify);
-        EXPECT_EQ(IsAPP_NetworkErr(c.code), c.app);
-        EXPECT_EQ(IsASocketErr(c.code), c.socket);
-    }
-    EXPECT_TRUE(IsAMacTCPErr(-23050) && IsAMacTCPErr(-23000) && !IsAMacTCPErr(-22999));
-    EXPECT_TRUE(IsAOTErr(-3299) && IsAOTErr(-3140) && !IsAOTErr(-3139));
-}

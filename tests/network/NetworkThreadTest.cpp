@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -113,6 +114,31 @@ TEST_F(NetworkThreadTest, TasksBorrowTheConnectionAndOnlyNonUserFailuresAreRepor
     EXPECT_EQ(thread.fNotifications, 1);
     EXPECT_EQ(results.Entries(), (std::vector<std::string>{"a ok", "closed -128", "cancel -128",
                                                            "late " + std::to_string(kNetTimeoutErr)}));
+}
+
+// Any error number of the system is a socket error and ends all queued work; the worker's own
+// time-out leaves the next job to run.
+TEST_F(NetworkThreadTest, ASystemErrorNumberEndsTheQueuedWorkAndTheTimeOutDoesNot) {
+    struct Case {
+        int error;
+        std::vector<std::string> results;
+    } cases[] = {
+        {kNetTimeoutErr, {"failing " + std::to_string(kNetTimeoutErr), "next ok"}},
+        {ECONNRESET, {"failing -128", "next -128"}},
+        {ETIMEDOUT, {"failing -128", "next -128"}},
+        {ECONNREFUSED, {"failing -128", "next -128"}},
+        {EHWPOISON, {"failing -128", "next -128"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        Results seen;
+        CountingThread worker(&connection);
+        worker.ScheduleJob(new ResultJob(seen, "failing", new FailingTask(c.error)));
+        worker.ScheduleJob(new ResultJob(seen, "next", new FailingTask(0)));
+        worker.Start();
+        ASSERT_TRUE(seen.WaitForCount(2));
+        EXPECT_EQ(seen.Entries(), c.results);
+    }
 }
 
 TEST_F(NetworkThreadTest, ADiskFullFailureEndsTheQueuedWorkAndPostsItsUpdate) {
