@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "core/UDates.h"
 #include "network/CSocketErrorLog.h"
 #include "network/NetworkErrors.h"
 #include "network/TConnection.h"
+#include "network/THostLookup.h"
 #include "network/TResponse.h"
 #include "network/TSocket.h"
 #include "platform/Foundation/VirtualScheduler.h"
+#include "sockets/SocketAddress.h"
 #include "tests/network/support/StepClock.h"
 #include "tests/sockets/support/LoopbackPeers.h"
 
@@ -184,20 +188,138 @@ TEST_F(ConnectionTest, TheRateLimitWaitEndsAtTheTimeOutAndAtAnAbort) {
     EXPECT_EQ(clock.fSleeps, 3);
 }
 
-TEST_F(ConnectionTest, AConnectThatIsNeverAnsweredTimesOutAfter45Seconds) {
-    // A listener with a full backlog leaves the next handshake unanswered.
+// Fills a listener's backlog, so that the next handshake is never answered.
+std::vector<loopback::Fd> FillBacklog(uint16_t port) {
+    std::vector<loopback::Fd> fillers;
+    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+    return fillers;
+}
+
+int PortWithoutListener() {
+    loopback::Fd listener = loopback::Listen();
+    return loopback::PortOf(listener.get());
+}
+
+TEST_F(ConnectionTest, AConnectThatIsNeverAnsweredTimesOutAfter45SecondsAndLeavesNoSocket) {
     listener = loopback::Listen(0);
     const uint16_t port = loopback::PortOf(listener.get());
-    std::vector<loopback::Fd> fillers;
-    for (int i = 0; i < 4; ++i) {
-        loopback::Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        sockaddr_in sa = loopback::Address(port);
-        connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-        fillers.push_back(std::move(fd));
-    }
+    const auto fillers = FillBacklog(port);
     EXPECT_EQ(connection.Connect("127.0.0.1", port), kNetTimeoutErr);
     EXPECT_GE(clock.elapsedSeconds(), 45);
     EXPECT_LE(clock.elapsedSeconds(), 47);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr) << "a timed-out connect closes its socket";
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+}
+
+// The system refuses at once; the retries left would only wait out the time-out.
+TEST_F(ConnectionTest, ARefusedConnectFailsAtOnce) {
+    const int port = PortWithoutListener();
+    try {
+        connection.Connect("127.0.0.1", static_cast<UInt16>(port));
+        FAIL() << "connected to a port nobody listens on";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_LT(clock.elapsedSeconds(), 1);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr);
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_EQ(connection.GetErrorLog().GetErrorNumber(), ECONNREFUSED);
+}
+
+TEST_F(ConnectionTest, AnAbortEndsAConnectThatIsWaitingWithinARound) {
+    listener = loopback::Listen(0);
+    const uint16_t port = loopback::PortOf(listener.get());
+    const auto fillers = FillBacklog(port);
+    clock.fOnSleep = [this] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    try {
+        connection.Connect("127.0.0.1", port);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr);
+}
+
+// A resolver that never answers, in place of a slow name server.
+class StalledLookup : public THostLookup {
+public:
+    bool Finished() override { return false; }
+    void WaitFor(long) override {}
+    std::unique_ptr<SocketAddress> Address(UInt16) override { return nullptr; }
+};
+
+class StalledLookupConnection : public TConnection {
+public:
+    std::unique_ptr<THostLookup> StartLookup(const std::string&) override {
+        return std::make_unique<StalledLookup>();
+    }
+};
+
+TEST(ConnectionLookupTest, ASlowLookupEndsAtAnAbortWithinARoundAndAtTheConnectTimeOut) {
+    StepClock clock;
+    StalledLookupConnection connection;
+    connection.SetClock(clock);
+    clock.fOnSleep = [&] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    try {
+        connection.Connect("slow.example.invalid", 80);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+
+    clock.fOnSleep = nullptr;
+    const SInt64 start = clock.elapsedSeconds();
+    EXPECT_EQ(connection.Connect("slow.example.invalid", 80), kNetTimeoutErr);
+    EXPECT_GE(clock.elapsedSeconds() - start, 45);
+    EXPECT_LE(clock.elapsedSeconds() - start, 46);
+}
+
+TEST_F(ConnectionTest, AHostIsLookedUpByName) {
+    listener = loopback::Listen();
+    EXPECT_EQ(connection.Connect("localhost", loopback::PortOf(listener.get())), 0);
+    EXPECT_TRUE(connection.IsConnected());
+}
+
+// Nothing of a dropped socket stays with the handler, whose destructor would otherwise close it
+// again after it was deleted.
+TEST_F(ConnectionTest, ADroppedSocketLeavesNothingWithTheHandler) {
+    ConnectPeer();
+    ASSERT_EQ(connection.GetCount(), 1u);
+    connection.DropConnection();
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_TRUE(connection.CheckSanity());
+}
+
+// A peer that takes nothing: the send waits in rounds and an abort ends it.
+TEST_F(ConnectionTest, AnAbortEndsASendThePeerDoesNotTake) {
+    listener = loopback::Listen();
+    const int small = 4096;
+    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+    peer = loopback::Accept(listener.get());
+    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    clock.fSleeps = 0;
+    clock.fOnSleep = [this] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    const std::string data(1 << 22, 'd');
+    try {
+        connection.SendData(data.data(), static_cast<UInt32>(data.size()));
+        FAIL() << "the peer took everything";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
 }
 
 TEST(SocketErrorLog, KeepsTheLastErrorButNotInformationCloseOrShutdown) {
