@@ -289,14 +289,15 @@ TEST_F(ConnectionTest, AHostIsLookedUpByName) {
     EXPECT_TRUE(connection.IsConnected());
 }
 
-// Nothing of a dropped socket stays with the handler, whose destructor would otherwise close it
-// again after it was deleted.
-TEST_F(ConnectionTest, ADroppedSocketLeavesNothingWithTheHandler) {
+// Nothing of a dropped socket stays with the handler, so deleting it is no "still in use" that
+// would take the place of the connection's last real error.
+TEST_F(ConnectionTest, ADroppedSocketLeavesNothingWithTheHandlerNorInTheErrorLog) {
     ConnectPeer();
     ASSERT_EQ(connection.GetCount(), 1u);
     connection.DropConnection();
     EXPECT_EQ(connection.GetCount(), 0u);
     EXPECT_TRUE(connection.CheckSanity());
+    EXPECT_FALSE(connection.GetErrorLog().HasError()) << connection.GetErrorLog().GetOperation();
 }
 
 // A peer that takes nothing: the send waits in rounds and an abort ends it.
