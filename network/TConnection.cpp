@@ -62,8 +62,11 @@ void TConnection::WaitRound(long microseconds) {
         Select(microseconds / 1'000'000, microseconds % 1'000'000);
         return;
     }
-    // Time passes only while nothing is ready.
-    if (Select(0, 0) > 0) return;
+    // As on the wall clock, a round that found the socket ready ends at once; time passes only
+    // while nothing is.
+    const UInt32 before = fReadyEvents;
+    Select(0, 0);
+    if (fReadyEvents != before) return;
     fClock->sleepFor(microseconds);
 }
 

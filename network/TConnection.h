@@ -91,8 +91,11 @@ public:
     Clock& GetClock() const { return *fClock; }
     // Ticks (1/60 s) on the connection's clock.
     UInt32 Ticks() const;
-    // One round of the select loop of at most the given time.
+    // One round of the select loop of at most the given time; it ends early when the socket
+    // turns out ready.
     void WaitRound(long microseconds);
+    // The socket's callbacks count each readiness they are told of.
+    void NoteReady() { ++fReadyEvents; }
     // Sleeps without looking at the socket.
     void SleepRound(long microseconds);
 
@@ -165,6 +168,7 @@ protected:
     bool fReconnectNeeded{false};
     TJobThread* fThread;
     Clock* fClock;
+    UInt32 fReadyEvents{0};
 
 private:
     static std::mutex sConnectionsMutex;

@@ -35,7 +35,17 @@ void TSocket::OnConnectFailed() {
     throw kNetTimeoutErr;
 }
 
+void TSocket::NoteReady() {
+    if (fConnection) fConnection->NoteReady();
+}
+
+void TSocket::OnRead() {
+    NoteReady();
+    fReadable = true;
+}
+
 void TSocket::OnException() {
+    NoteReady();
     if (const int err = SoError()) throw err;
     // No error pending: the condition is an urgent byte, which no reply of ours carries.
     char urgent;
@@ -48,6 +58,7 @@ bool TSocket::IsImmediateConnectError(int err) {
 }
 
 void TSocket::OnWrite() {
+    NoteReady();
     if (!Connecting()) {
         fWritable = true;
         return;

@@ -20,7 +20,7 @@ public:
     // Sends everything or throws: 0x10000064 when the socket takes nothing for 45 s,
     // 0x10000065 at an abort (looked at every 0.2 s), the error number of a failed send.
     void SendBuf(const char* buf, size_t len, int flags = 0) override;
-    void OnRead() override { fReadable = true; }
+    void OnRead() override;
     void OnWrite() override;
     // A pending socket error is thrown; without one the condition is an urgent byte, which is
     // read and dropped.
@@ -39,6 +39,7 @@ public:
 
 private:
     TConnection& Connection() const;
+    void NoteReady();
 
     TConnection* fConnection;
     bool fReadable{false};

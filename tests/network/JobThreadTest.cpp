@@ -315,11 +315,11 @@ TEST(TJobThreadTest, StopAllWhilePausedDropsTheJobsQuietlyOnTheWorker) {
     worker.StopAll();
     ASSERT_TRUE(log.WaitForCount(3));
     EXPECT_EQ(log.Entries(), (Entries{"a ran", "a deleted", "b deleted"}));
-    EXPECT_FALSE(worker.IsPaused());
 
     worker.ScheduleJob(MakeJob(log, "later"));
-    ASSERT_TRUE(log.WaitForCount(6));
+    ASSERT_TRUE(log.WaitForCount(6)) << "the stop resumes the worker";
     EXPECT_EQ(log.Entries().back(), "later deleted");
+    EXPECT_FALSE(worker.IsPaused());
 }
 
 TEST(TJobThreadTest, CancelJobDeletesQueuedJobsAndOnlyStopsTheCurrentOne) {
