@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "core/UDates.h"
 #include "network/CSocketErrorLog.h"
@@ -166,6 +170,36 @@ TEST_F(ConnectionTest, AFullWindowReadsNothingMoreAndIsHandedOutWhole) {
     buffer().ReceiveAvailableData(data, length, 20);
     EXPECT_EQ(length, TTCPBuffer::kSize);
     EXPECT_EQ(buffer().GetUnreadCount(), 0);
+}
+
+// A line that fills the whole window can never end there: an error at once, not a spin until
+// the time-out. The watchdog only ends a spin, so that it fails instead of hanging.
+TEST_F(ConnectionTest, ALineThatFillsTheWindowIsAnError) {
+    ConnectPeer();
+    PeerSends(std::string(40000, 'x'));
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!changed.wait_for(lock, std::chrono::seconds(20), [&] { return done; }))
+            connection.AbortCurrentOperation();
+    });
+    char line[514];
+    SInt32 length = 513;
+    try {
+        buffer().ReceiveLine(line, length, 20);
+        ADD_FAILURE() << "a line without its end";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetBadReplyErr);
+    }
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    changed.notify_all();
+    watchdog.join();
+    EXPECT_EQ(clock.elapsedSeconds(), 0);
 }
 
 // The limit wait used to loop for ever: it now ends at the time-out, or at an abort.
