@@ -249,6 +249,12 @@ TEST_F(HTTPConnectionTest, AnAskedCheckAlwaysEndsInAnAnswer) {
         for (char c : text) writes.push_back({pause, std::string(1, c)});
         return writes;
     };
+    // The status line at once, the rest trickled.
+    auto trickled17 = [&](const std::string& text, SInt64 pause) {
+        auto writes = trickled(text.substr(17), pause);
+        writes.insert(writes.begin(), {0, text.substr(0, 17)});
+        return writes;
+    };
     using W = std::vector<LoopbackServer::Write>;
     struct Case {
         const char* name;
@@ -260,6 +266,7 @@ TEST_F(HTTPConnectionTest, AnAskedCheckAlwaysEndsInAnAnswer) {
         {"closed without a word", W{{0, ""}}, cantCheck, 0.5},
         {"silent, kept open", W{{60'000'000, ""}}, cantCheck, 5.5},
         {"trickled a byte a second", trickled(page, 1'000'000), cantCheck, 5.5},
+        {"a page trickled a byte a second", trickled17(page, 1'000'000), cantCheck, 5.5},
         {"a status past 32 bits", W{{0, "HTTP/1.0 4294967496 OK\r\n\r\n" + page.substr(17)}}, cantCheck, 0.5},
         {"a status line past the window", W{{0, "HTTP/1.0 200 " + std::string(40000, 'x') + "\r\n\r\n"}},
          cantCheck, 0.5},
@@ -315,6 +322,14 @@ TEST_F(HTTPConnectionTest, ARefusedPortAlertsAtOnceAndASilentHostAfterOneConnect
     EXPECT_EQ(answer.posted, std::vector<std::string>{"alert 65 style 0"});
     EXPECT_GE(answer.seconds, 45);
     EXPECT_LE(answer.seconds, 45.5) << "one connect, and no request on a socket still connecting";
+
+    Aim(port);
+    try {
+        connection.CheckVersion(true, 2);
+        ADD_FAILURE();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr) << "the connect's own failure";
+    }
 }
 
 // The version check's 5 seconds used to stay for the next post.
