@@ -104,8 +104,10 @@ void TJobThread::Resume() {
 }
 
 void TJobThread::StopAll() {
-    fKillAll = true;
+    // Set in the order the worker clears them in reverse, so that a stop finishing meanwhile
+    // never leaves a stopped flag without its kill-all.
     fStopped = true;
+    fKillAll = true;
     if (fJobQueue.IsEmpty() && !fCurrentJob) {
         fKillAll = false;
         fStopped = false;

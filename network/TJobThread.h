@@ -60,6 +60,7 @@ public:
     bool IsPaused() const { return fPaused; }
     bool IsStopped() const { return GetStopped(); }
     bool StillBeingKilled() const { return fStopped && fKillAll; }
+    bool KillAllPending() const { return fKillAll; }
     bool IsErrorWhilePaused() const { return fErrorWhilePaused; }
 
     void Pause();
