@@ -16,6 +16,7 @@
 #include "network/THostLookup.h"
 #include "network/TResponse.h"
 #include "network/TSocket.h"
+#include "network/TTask.h"
 #include "platform/Foundation/VirtualScheduler.h"
 #include "sockets/SocketAddress.h"
 #include "tests/network/support/StepClock.h"
@@ -455,6 +456,52 @@ TEST_F(ConnectionTest, DotTerminatedRepliesLoseTheirStuffingOrGoToTheLineCallbac
     EXPECT_STREQ(response.GetResponseLine(), "+OK again");
     EXPECT_EQ(lines, std::vector<std::string>{"only\r\n"});
     EXPECT_EQ(connection.GetLinesRead(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// A reply line that starts with "-" is an error.
+class LineResponse : public TResponse {
+public:
+    void FailIfError() override {}
+    int GetError() override { return fResponse[0] == '-' ? 5 : 0; }
+};
+
+class CommandTask : public TTask {
+public:
+    explicit CommandTask(const char* command) : TTask(nullptr, &fReply) { SetCommand(command); }
+    void ProcessResponse() override { fProcessed = fReply.GetResponseLine(); }
+    LineResponse fReply;
+    std::string fProcessed;
+};
+
+// The base task carries its command line through the lent connection and processes the reply.
+TEST_F(ConnectionTest, ABaseTaskSendsItsCommandAndProcessesTheReply) {
+    ConnectPeer();
+    PeerSends("+OK ready\r\n");
+    CommandTask task("NOOP");
+    EXPECT_EQ(task.PerformTask(), kNetNoSocketErr) << "no connection lent";
+    task.SetConnection(&connection);
+    EXPECT_EQ(task.PerformTask(), 0);
+    EXPECT_EQ(PeerReads(6), "NOOP\r\n");
+    EXPECT_EQ(task.fProcessed, "+OK ready");
+
+    PeerSends("-ERR no\r\n");
+    CommandTask refused("QUIT");
+    refused.SetConnection(&connection);
+    EXPECT_EQ(refused.PerformTask(), 5) << "the reply's error";
+    EXPECT_EQ(refused.fProcessed, "") << "an error reply is not processed";
+
+    CommandTask unanswered("WAIT");
+    unanswered.SetConnection(&connection);
+    EXPECT_EQ(unanswered.PerformTask(), kNetTimeoutErr) << "a thrown code becomes the result";
+
+    CommandTask none("");
+    none.SetConnection(&connection);
+    EXPECT_EQ(none.PerformTask(), 0);
+    EXPECT_EQ(none.fProcessed, "");
 }
 
 }  // namespace

@@ -380,15 +380,12 @@ TEST(TJobThreadTest, SimpleJobsRunTheirOwnTasks) {
     EXPECT_EQ(log.Entries(), (Entries{"one ran", "two ran", "end ran", "end succeeded", "end deleted"}));
 }
 
-TEST(TTaskTest, TextsAreBoundedAndTheCommandNeedsAConnection) {
+TEST(TTaskTest, TextsAreBounded) {
     TTask task;
     task.SetInfoString(std::string(300, 'i').c_str());
     EXPECT_EQ(std::string(task.GetInfoString()), std::string(255, 'i'));
     task.SetInfoString(nullptr);
     EXPECT_STREQ(task.GetInfoString(), "");
-
-    EXPECT_EQ(task.PerformTask(), 0) << "no command is success";
-    task.SetCommand(std::string(510, 'c').c_str());
-    EXPECT_EQ(task.PerformTask(), kNetNoSocketErr);
+    EXPECT_NO_THROW(task.SetCommand(std::string(510, 'c').c_str()));
     EXPECT_THROW(task.SetCommand(std::string(511, 'c').c_str()), int);
 }
