@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -165,7 +166,7 @@ TEST_F(NetworkThreadTest, ADiskFullFailureEndsTheQueuedWorkAndPostsItsUpdate) {
     EXPECT_EQ(connection.GetSocketObject(), nullptr);
 }
 
-TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKinds) {
+TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKindsOrSheets) {
     VirtualScheduler scheduler;
     ScopedScheduler scoped(scheduler);
     std::vector<std::string> seen;
@@ -174,8 +175,18 @@ TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKind
         seen.push_back(n.name + (n.object == &form ? "@form" : ""));
     });
     for (int kind : {0, 1, 4, -1}) UThreadUIUpdate::DoPostNotification(kind, &form);
+
+    UISheetStruct sheet;
+    sheet.fields = {&owner, &form, &seen};
+    sheet.button = 0;
+    UThreadUIUpdate::InitUISheetStruct(sheet);
+    EXPECT_EQ(sheet.fields, (std::array<void*, 3>{}));
+    EXPECT_EQ(sheet.button, fourCC("ok  "));
+    UThreadUIUpdate::DoUISheet(sheet);
+    scheduler.runPending();
     NSNotificationCenter::defaultCenter().removeObserver(&owner);
-    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackSucceeded@form", "FeedbackFailed@form"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackSucceeded@form", "FeedbackFailed@form"}))
+        << "a sheet shows nothing";
 }
 
 }  // namespace
