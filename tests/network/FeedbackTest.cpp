@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +9,8 @@
 
 #include "network/NetworkManager.h"
 #include "network/TFeedbackTask.h"
+#include "network/THTTPThread.h"
+#include "network/TThread.h"
 #include "network/TVersionTask.h"
 #include "network/UThreadUIUpdate.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -79,6 +82,16 @@ TEST_F(FeedbackTest, TheFeedbackPostGoesOutExactlyAndItsFormHearsTheSuccess) {
     EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
 }
 
+// An urgent byte ahead of the reply is no error: the post that reached the server succeeded.
+TEST_F(FeedbackTest, AnUrgentByteBeforeTheReplyIsNoFailure) {
+    LoopbackServer server(
+        std::vector<LoopbackServer::Write>{{0, "!", true}, {0, "HTTP/1.0 200 OK\r\n\r\nthanks"}});
+    Aim(server);
+    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, "x", 1, true, &formA);
+    WaitForPost();
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
+}
+
 TEST_F(FeedbackTest, ARefusedPostTellsOnlyItsOwnForm) {
     LoopbackServer server("HTTP/1.0 500 Server Error\r\n\r\n");
     Aim(server);
@@ -111,20 +124,72 @@ TEST_F(FeedbackTest, AnAskedVersionCheckThatFindsNoPageAlerts) {
     EXPECT_EQ(seen, std::vector<std::string>{"DoUIAlert 65"});
 }
 
-// A task whose worker cannot start answers at once instead of waiting in a queue for ever.
-TEST(WorkerUnavailable, TheFormHearsOfTheFailureAndAnAskedCheckAlerts) {
-    VirtualScheduler scheduler;
-    ScopedScheduler scoped(scheduler);
-    std::vector<std::string> seen;
-    int owner = 0, form = 0;
-    NSNotificationCenter::defaultCenter().addObserver(&owner, "", nullptr, [&](const NSNotification& n) {
-        seen.push_back(n.name + (n.object == &form ? "@form" : ""));
-    });
-    TFeedbackTask("a@b.invalid", "S", "t", 1, true, &form).WorkerUnavailable();
-    TVersionTask(true, 2).WorkerUnavailable();
-    TVersionTask(false, 2).WorkerUnavailable();
-    NSNotificationCenter::defaultCenter().removeObserver(&owner);
-    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackFailed@form", "DoUIAlert"}));
+// The process's default thread stack made larger than any address space, so that no thread
+// can start while it is in force.
+class NoThreadCanStart {
+public:
+    NoThreadCanStart() {
+        pthread_getattr_default_np(&fSaved);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, size_t{1} << 50);
+        fInForce = pthread_setattr_default_np(&huge) == 0;
+        pthread_attr_destroy(&huge);
+    }
+    ~NoThreadCanStart() {
+        pthread_setattr_default_np(&fSaved);
+        pthread_attr_destroy(&fSaved);
+    }
+    bool InForce() const { return fInForce; }
+
+private:
+    pthread_attr_t fSaved;
+    bool fInForce{false};
+};
+
+// Nothing listens on the port: the automatic check fails at once and silently.
+TVersionTask* QuickCheck(uint16_t port) {
+    auto* task = new TVersionTask(false, 2);
+    TServerConfig server;
+    server.host = "127.0.0.1";
+    server.port = port;
+    task->SetServer(server);
+    return task;
+}
+
+TEST_F(FeedbackTest, ANullTaskStartsNoWorkerTheFirstStartsOneAndLaterOnesReuseIt) {
+    NetworkManager& manager = NetworkManager::sharedNetworkManager();
+    const SInt16 before = TThread::GetThreadCount();
+    manager.scheduleHTTPTask(nullptr);
+    EXPECT_EQ(manager.httpThread(), nullptr);
+    EXPECT_EQ(TThread::GetThreadCount(), before);
+
+    manager.scheduleHTTPTask(QuickCheck(1));
+    THTTPThread* worker = manager.httpThread();
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(TThread::GetThreadCount(), before + 1);
+    manager.scheduleHTTPTask(QuickCheck(1));
+    EXPECT_EQ(manager.httpThread(), worker);
+    EXPECT_EQ(TThread::GetThreadCount(), before + 1);
+}
+
+// A task whose worker cannot start answers at once instead of waiting in a queue for ever, and
+// the next task tries again.
+TEST_F(FeedbackTest, AWorkerThatCannotStartFailsItsTasksAtOnce) {
+    NetworkManager& manager = NetworkManager::sharedNetworkManager();
+    {
+        NoThreadCanStart noThreads;
+        ASSERT_TRUE(noThreads.InForce());
+        TFeedbackTask::SendFeedback("a@b.invalid", "S", "t", 1, true, &formA);
+        TVersionTask::CheckVersion(true, 2);
+        TVersionTask::CheckVersion(false, 2);
+    }
+    EXPECT_EQ(manager.httpThread(), nullptr);
+    scheduler.runPending();
+    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackFailed@A", "DoUIAlert 65"}));
+
+    manager.scheduleHTTPTask(QuickCheck(1));
+    EXPECT_NE(manager.httpThread(), nullptr);
 }
 
 }  // namespace
