@@ -133,12 +133,27 @@ void TSocket::SendBuf(const char* buf, size_t len, int flags) {
         Handler().Set(GetSocket(), read, left > 0, exception);
         if (left == 0) return;
         if (fWritable) continue;
-        TConnection& connection = Connection();
-        const UInt32 start = connection.Ticks();
-        while (!fWritable) {
-            connection.WaitRound(TConnection::kWaitRoundMicroseconds);
-            connection.GetReceiveBuffer().CheckAbort();
-            if (connection.Ticks() - start > TConnection::kConnectTimeoutTicks) throw kNetTimeoutErr;
+        WaitForRoom(read, exception);
+    }
+}
+
+void TSocket::WaitForRoom(bool read, bool exception) {
+    TConnection& connection = Connection();
+    // A plain socket waits for room only: a reply already there would end every round at once.
+    // TLS may have to read to write.
+    const bool plain = !IsSSL();
+    if (plain) Handler().Set(GetSocket(), false, true, exception);
+    struct RestoreInterest {
+        ~RestoreInterest() {
+            if (plain) socket.Handler().Set(socket.GetSocket(), read, true, exception);
         }
+        TSocket& socket;
+        bool plain, read, exception;
+    } restore{*this, plain, read, exception};
+    const UInt32 start = connection.Ticks();
+    while (!fWritable) {
+        connection.WaitRound(TConnection::kWaitRoundMicroseconds);
+        connection.GetReceiveBuffer().CheckAbort();
+        if (connection.Ticks() - start > TConnection::kConnectTimeoutTicks) throw kNetTimeoutErr;
     }
 }

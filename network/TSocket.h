@@ -40,6 +40,9 @@ public:
 private:
     TConnection& Connection() const;
     void NoteReady();
+    // Until the socket takes more, 45 s at most, looking at the abort after each round; the
+    // read and exception interest are as given afterwards.
+    void WaitForRoom(bool read, bool exception);
 
     TConnection* fConnection;
     bool fReadable{false};

@@ -436,6 +436,37 @@ public:
     }
 };
 
+// A peer that has answered and reads no more: its reply keeps the socket readable, which must
+// not end every round of the wait for room at once.
+TEST_F(ConnectionTest, ASendWaitsForRoomWithoutSpinningOnAReplyAlreadyThere) {
+    listener = loopback::Listen();
+    const int small = 4096;
+    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+    peer = loopback::Accept(listener.get());
+    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    PeerSends("HTTP/1.0 413 Too Large\r\n\r\n");
+    connection.fRounds = 0;
+    const SInt64 start = clock.elapsedSeconds();
+    const std::string data(1 << 22, 'd');
+    try {
+        connection.SendData(data.data(), static_cast<UInt32>(data.size()));
+        FAIL() << "the peer took everything";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_GE(clock.elapsedSeconds() - start, 45);
+    EXPECT_LE(connection.fRounds, 2 * 46 * 1'000'000 / TConnection::kWaitRoundMicroseconds);
+    char line[64];
+    SInt32 length = 63;
+    buffer().ReceiveLine(line, length, 1);
+    EXPECT_STREQ(line, "HTTP/1.0 413 Too Large\r\n") << "the reply is still there to read";
+}
+
+}  // namespace
+
+namespace {
+
 TEST_F(ConnectionTest, DotTerminatedRepliesLoseTheirStuffingOrGoToTheLineCallback) {
     ConnectPeer();
     PeerSends("+OK 2 lines\r\nfirst\r\n..dotted\r\n.\r\n+OK again\r\nonly\r\n.\r\n");
