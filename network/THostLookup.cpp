@@ -4,11 +4,24 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "sockets/Ipv4Address.h"
 #include "sockets/Utility.h"
+
+// ThreadSanitizer cannot follow the resolver's own threads (the C library starts them without
+// pthread_create), and its allocator fails in them; under it a lookup runs on a thread of ours.
+#if defined(__SANITIZE_THREAD__)
+#define BEATWICK_LOOKUP_ON_OWN_THREAD 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define BEATWICK_LOOKUP_ON_OWN_THREAD 1
+#endif
+#endif
 
 namespace {
 
@@ -108,6 +121,56 @@ private:
     std::unique_ptr<Request> fRequest;
 };
 
+#ifdef BEATWICK_LOOKUP_ON_OWN_THREAD
+// The lookup on a detached thread of ours; the thread and the lookup share its state, and the
+// last to let go frees it.
+class ThreadLookup : public THostLookup {
+public:
+    explicit ThreadLookup(const std::string& host) : fState(std::make_shared<State>()) {
+        std::thread([state = fState, host] {
+            addrinfo hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* result = nullptr;
+            const bool found = getaddrinfo(host.c_str(), nullptr, &hints, &result) == 0;
+            std::lock_guard lock(state->mutex);
+            state->result = found ? result : nullptr;
+            state->done = true;
+            state->changed.notify_all();
+        }).detach();
+    }
+    bool Finished() override {
+        std::lock_guard lock(fState->mutex);
+        return fState->done;
+    }
+    void WaitFor(long microseconds) override {
+        std::unique_lock lock(fState->mutex);
+        fState->changed.wait_for(lock, std::chrono::microseconds(microseconds),
+                                 [this] { return fState->done; });
+    }
+    std::unique_ptr<SocketAddress> Address(UInt16 port) override {
+        std::lock_guard lock(fState->mutex);
+        for (const addrinfo* info = fState->result; info; info = info->ai_next) {
+            if (info->ai_family != AF_INET || info->ai_addrlen < sizeof(sockaddr_in)) continue;
+            return AddressOf(reinterpret_cast<const sockaddr_in*>(info->ai_addr)->sin_addr, port);
+        }
+        return nullptr;
+    }
+
+private:
+    struct State {
+        ~State() {
+            if (result) freeaddrinfo(result);
+        }
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool done{false};
+        addrinfo* result{nullptr};
+    };
+    std::shared_ptr<State> fState;
+};
+#endif
+
 }  // namespace
 
 std::unique_ptr<THostLookup> THostLookup::Start(const std::string& host) {
@@ -117,8 +180,12 @@ std::unique_ptr<THostLookup> THostLookup::Start(const std::string& host) {
         if (!Utility::u2ip(host, numeric, AI_NUMERICHOST)) return std::make_unique<SettledLookup>(nullptr);
         return std::make_unique<SettledLookup>(std::make_unique<in_addr>(numeric.sin_addr));
     }
+#ifdef BEATWICK_LOOKUP_ON_OWN_THREAD
+    return std::make_unique<ThreadLookup>(host);
+#else
     auto request = std::make_unique<Request>(host);
     gaicb* list[] = {&request->block};
     if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) return std::make_unique<SettledLookup>(nullptr);
     return std::make_unique<ResolverLookup>(std::move(request));
+#endif
 }
