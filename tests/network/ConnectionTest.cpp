@@ -224,6 +224,8 @@ TEST_F(ConnectionTest, TheRateLimitWaitEndsAtTheTimeOutAndAtAnAbort) {
         EXPECT_EQ(code, kNetTimeoutErr);
     }
     EXPECT_EQ(clock.elapsedSeconds() - start, 5);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds)
+        << "the abort is looked at every round";
 
     clock.fOnSleep = [this] {
         if (clock.fSleeps == 3) connection.AbortCurrentOperation();
