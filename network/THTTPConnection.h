@@ -20,7 +20,6 @@ public:
     static constexpr SInt32 kVersionReceiveTimeout = 5;
     // A status line of up to 513 bytes, with room for its NUL.
     static constexpr SInt32 kStatusLineLength = 513;
-    static constexpr SInt32 kFirstChunkLimit = 16384;
     static constexpr SInt16 kRunningVersion = 160;
     static constexpr const char* kRunningVersionText = "1.6";
     static constexpr const char* kFormMailPath = "/cgi-bin/formmail2.pl";

@@ -57,7 +57,6 @@ public:
     // closed and every byte was handed out.
     void ReceiveReplyLine(char* destination, SInt32& length, UInt32 startTicks, SInt32 timeoutSeconds);
     void ReceiveReplyData(const char*& data, SInt32& length, UInt32 startTicks, SInt32 timeoutSeconds);
-    bool PeerClosed() const { return fPeerClosed; }
     // Dot-terminated data: the bytes through the end mark, or all unread bytes before it came.
     void ReceiveData(const char*& data, SInt32& length, SInt32& newBytes, SInt32 timeoutSeconds);
     void SkipBytes(SInt32 count);
