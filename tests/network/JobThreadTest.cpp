@@ -292,7 +292,8 @@ TEST(TJobThreadTest, StopAllAgainstABusyWorkerLosesNothingAndTouchesNothingGone)
     scheduler.join();
     stopper.join();
     // The last stop may still be on its way; what is scheduled before it is done goes with it.
-    for (int i = 0; i < 20000 && worker.AbortNow(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 20000 && worker.AbortNow(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_FALSE(worker.AbortNow()) << "a stop that never ends";
     worker.ScheduleJob(MakeJob(log, "after"));
     ASSERT_TRUE(log.WaitForCount(3)) << testing::PrintToString(log.Entries());
