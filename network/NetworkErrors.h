@@ -2,6 +2,8 @@
 // sort them. Four-character codes are the big-endian value of their letters.
 #pragma once
 
+#include <cerrno>
+
 #include "platform/Carbon/MacTypes.h"
 
 inline constexpr int kNetTimeoutErr = 0x10000064;
@@ -9,6 +11,9 @@ inline constexpr int kNetClosedErr = 0x10000065;
 inline constexpr int kNetNoSocketErr = 0x10000066;
 // Nothing produces it; the notification rules treat it like kNetClosedErr.
 inline constexpr int kNetReservedErr = 0x10000067;
+// A reply that cannot be read: a line longer than the receive window, more bytes than the
+// response holds, or a body cut short of its Content-Length.
+inline constexpr int kNetBadReplyErr = 0x10000068;
 inline constexpr int kNetLastAppErr = 0x100000C8;
 
 inline constexpr int kUserCanceledErr = -128;
@@ -27,8 +32,9 @@ inline constexpr int kTLSSyscallErr = static_cast<int>(fourCC("Slss"));
 inline constexpr int kTaskExceptionErr = 30000;
 inline constexpr int kJobStillQueuedErr = 30001;
 
+// Every error number the system defines, from EPERM to EHWPOISON (1 to 133 on Linux).
 inline constexpr bool IsASocketErr(int error) {
-    return error >= 1 && error <= 99;
+    return error >= EPERM && error <= EHWPOISON;
 }
 
 inline constexpr bool IsAMacTCPErr(int error) {

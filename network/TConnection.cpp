@@ -5,11 +5,13 @@
 
 #include "core/TDynamicBuffer.h"
 #include "network/NetworkErrors.h"
+#include "network/THostLookup.h"
 #include "network/TJobThread.h"
 #include "network/TResponse.h"
 #include "network/TSocket.h"
 #include "platform/Carbon/Clock.h"
 #include "platform/Foundation/Timer.h"
+#include "sockets/SocketAddress.h"
 
 std::mutex TConnection::sConnectionsMutex;
 std::vector<TConnection*> TConnection::sConnections;
@@ -60,8 +62,11 @@ void TConnection::WaitRound(long microseconds) {
         Select(microseconds / 1'000'000, microseconds % 1'000'000);
         return;
     }
-    // Time passes only while nothing is ready.
-    if (Select(0, 0) > 0) return;
+    // As on the wall clock, a round that found the socket ready ends at once; time passes only
+    // while nothing is.
+    const UInt32 before = fReadyEvents;
+    Select(0, 0);
+    if (fReadyEvents != before) return;
     fClock->sleepFor(microseconds);
 }
 
@@ -88,13 +93,50 @@ TSocket* TConnection::CreateSocket() {
     return new TSocket(*this, this);
 }
 
+std::unique_ptr<THostLookup> TConnection::StartLookup(const std::string& host) {
+    return THostLookup::Start(host);
+}
+
+int TConnection::LookUp(const std::string& host, UInt16 port, UInt32 start,
+                        std::unique_ptr<SocketAddress>& address) {
+    std::unique_ptr<THostLookup> lookup = StartLookup(host);
+    if (!lookup) throw kMissingObjectErr;
+    while (!lookup->Finished()) {
+        lookup->WaitFor(kWaitRoundMicroseconds);
+        // The resolver keeps the wall clock; any other clock passes the round here.
+        if (fClock != &Clock::system() && !lookup->Finished()) fClock->sleepFor(kWaitRoundMicroseconds);
+        fBuffer.CheckAbort();
+        if (Ticks() - start > kConnectTimeoutTicks) return kNetTimeoutErr;
+    }
+    address = lookup->Address(port);
+    return address ? 0 : kSocketOpenErr;
+}
+
 int TConnection::Connect(const std::string& host, UInt16 port) {
     if (fConnected && fSocket && fSocket->IsConnected()) return 0;
     DestroySocket();
     fConnected = false;
+    int result;
+    try {
+        result = OpenAndWait(host, port);
+    } catch (...) {
+        DestroySocket();
+        fConnected = false;
+        throw;
+    }
+    if (result != 0) {
+        DestroySocket();
+        fConnected = false;
+    }
+    return result;
+}
 
+int TConnection::OpenAndWait(const std::string& host, UInt16 port) {
     fErrorLog->Reset();
     fBuffer.CheckAbort();
+    const UInt32 start = Ticks();
+    std::unique_ptr<SocketAddress> address;
+    if (int result = LookUp(host, port, start, address)) return result;
 
     fSocket = CreateSocket();
     if (!fSocket) throw kMissingObjectErr;
@@ -103,14 +145,10 @@ int TConnection::Connect(const std::string& host, UInt16 port) {
     fBuffer.SetSocket(fSocket);
     fReconnectNeeded = false;
 
-    if (!fSocket->Open(host, port) || fSocket->GetSocket() == -1) {
-        DestroySocket();
-        return kSocketOpenErr;
-    }
+    if (!fSocket->Open(*address) || fSocket->GetSocket() == -1) return kSocketOpenErr;
     // An open that connected at once calls OnConnect from the first pass.
     if (fSocket->IsConnected() && !fSocket->Connecting()) fSocket->SetCallOnConnect();
     Add(fSocket);
-    const UInt32 start = Ticks();
     // Admits the socket; a connect that completed at once is reported from here.
     Select(0, 0);
     for (;;) {
@@ -118,7 +156,7 @@ int TConnection::Connect(const std::string& host, UInt16 port) {
             fSocket->SetNonblocking(true);
             return 0;
         }
-        WaitRound(kConnectRoundMicroseconds);
+        WaitRound(kWaitRoundMicroseconds);
         fBuffer.CheckAbort();
         if (Ticks() - start > kConnectTimeoutTicks) return kNetTimeoutErr;
     }

@@ -1,6 +1,7 @@
 // One client connection driven synchronously from a worker thread: a socket handler that holds
-// at most one socket, connects with a 45-second time-out, sends with a bounded wait for the
-// socket to take the bytes and receives through its TTCPBuffer. It keeps download and upload
+// at most one socket, looks the host up and connects within a 45-second time-out, sends with a
+// bounded wait for the socket to take the bytes and receives through its TTCPBuffer. Every wait
+// runs in rounds of at most 0.2 s and checks the abort after each. It keeps download and upload
 // rate trackers of its own beside two that all connections share.
 //
 // Time is the handler's clock. On the wall clock a select round blocks until the socket is
@@ -24,7 +25,9 @@
 
 class Clock;
 class NSTimer;
+class SocketAddress;
 class TDynamicBuffer;
+class THostLookup;
 class TJobThread;
 class TResponse;
 class TSocket;
@@ -36,14 +39,17 @@ public:
     static constexpr UInt32 kConnectTimeoutTicks = 2700;
     static constexpr size_t kMaxCommandLength = 510;
     static constexpr UInt32 kSendBlock = 4096;
-    static constexpr long kConnectRoundMicroseconds = 1000000;
+    // The longest a wait goes without looking at the abort.
+    static constexpr long kWaitRoundMicroseconds = 200000;
     static constexpr int kConnectionRetries = 2;
 
     explicit TConnection(TJobThread* thread = nullptr);
     ~TConnection() override;
 
     virtual int AutoConnect() { return 0; }
-    // 0 when connected; 'SCfa' when the socket cannot be opened, 0x10000064 after 45 s.
+    // 0 when connected; 'SCfa' when the host is not found or the socket cannot be opened,
+    // 0x10000064 after 45 s. A connect the system refuses at once throws 0x10000064 at once;
+    // an abort throws 0x10000065. A connect that fails leaves no socket behind.
     virtual int Connect(const std::string& host, UInt16 port);
     virtual int SendCmd(const char* text);
     virtual int SendCommandWithReply(const char* command, TResponse& response);
@@ -59,6 +65,8 @@ public:
     virtual void ResetBuffer();
     virtual bool IsConnected();
     virtual TSocket* CreateSocket();
+    // The lookup Connect waits for.
+    virtual std::unique_ptr<THostLookup> StartLookup(const std::string& host);
     virtual void HandleIncomingData() {}
     // Reads the response line and, when the response expects data, the lines up to a lone ".",
     // without the dots added to lines that start with one. With a line callback the data lines
@@ -83,8 +91,11 @@ public:
     Clock& GetClock() const { return *fClock; }
     // Ticks (1/60 s) on the connection's clock.
     UInt32 Ticks() const;
-    // One round of the select loop of at most the given time.
+    // One round of the select loop of at most the given time; it ends early when the socket
+    // turns out ready.
     void WaitRound(long microseconds);
+    // The socket's callbacks count each readiness they are told of.
+    void NoteReady() { ++fReadyEvents; }
     // Sleeps without looking at the socket.
     void SleepRound(long microseconds);
 
@@ -135,6 +146,9 @@ public:
 protected:
     // Closes the socket, takes it out of the handler and deletes it.
     void DestroySocket();
+    // The host's address, waited for in rounds within the connect time-out counted from `start`.
+    int LookUp(const std::string& host, UInt16 port, UInt32 start, std::unique_ptr<SocketAddress>& address);
+    int OpenAndWait(const std::string& host, UInt16 port);
 
     TSocket* fSocket{nullptr};
     TTCPBuffer fBuffer;
@@ -154,6 +168,7 @@ protected:
     bool fReconnectNeeded{false};
     TJobThread* fThread;
     Clock* fClock;
+    UInt32 fReadyEvents{0};
 
 private:
     static std::mutex sConnectionsMutex;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/CTextEncoder.h"
@@ -12,7 +13,9 @@
 #include "core/streams/TTemporaryFileStream.h"
 #include "network/NetworkErrors.h"
 #include "network/THTTPSocket.h"
+#include "network/THeaderField.h"
 #include "network/TTCPBuffer.h"
+#include "network/UInternet.h"
 #include "network/UThreadUIUpdate.h"
 #include "platform/Carbon/FileReference.h"
 
@@ -117,8 +120,7 @@ void THTTPConnection::DoHTTPMethod(EHTTPMethod method, const std::string& host, 
                                    THTTPMessage& message, THTTPResponse& response, UInt16 port) {
     const char* name = MethodName(method);
     if (!name || path.empty()) throw kAssertionErr;
-    // A failed connect shows up as a failure to send or to receive.
-    Connect(host, port);
+    if (int error = Connect(host, port)) throw error;
     const std::string requestLine = std::string(name) + " " + path + " HTTP/1.0\r\n";
     try {
         SendHTTPCommandWithReply(requestLine, message, response);
@@ -134,6 +136,7 @@ void THTTPConnection::DoHTTPMethod(EHTTPMethod method, const std::string& host, 
 void THTTPConnection::SendHTTPCommandWithReply(const std::string& requestLine, THTTPMessage& message,
                                                THTTPResponse& response) {
     response.Reset();
+    fReplyHasBody = !requestLine.starts_with("HEAD ");
     TDynamicBuffer buffer;
     message.GetMessage(buffer);
     if (!requestLine.empty())
@@ -147,22 +150,78 @@ void THTTPConnection::SendHTTPCommandWithReply(const std::string& requestLine, T
 void THTTPConnection::WaitResponse(TResponse& response) {
     auto& http = static_cast<THTTPResponse&>(response);
     try {
+        const UInt32 start = Ticks();
         char line[kStatusLineLength + 1];
         SInt32 length = kStatusLineLength;
-        fBuffer.ReceiveLine(line, length, fReceiveTimeout);
+        fBuffer.ReceiveReplyLine(line, length, start, fReceiveTimeout);
         line[length] = '\0';
         http.SetResponse(line);
         http.GetReturnMessage().ResetMembers();
         if (length == 0) return;
-        const char* data = nullptr;
-        SInt32 count = 0;
-        fBuffer.ReceiveAvailableData(data, count, fReceiveTimeout);
-        TDynamicBuffer first;
-        first.ConcatenateBuffer(data, std::min(count, kFirstChunkLimit));
-        http.GetReturnMessage().SetPartialMessage(first);
+        ReceiveMessage(http.GetReturnMessage(), start, fReplyHasBody && StatusHasBody(http.GetStatus()));
     } catch (int code) {
         if (code != kNetNoSocketErr && code != kNetReservedErr) throw;
     } catch (...) {
+    }
+}
+
+bool THTTPConnection::StatusHasBody(SInt32 status) {
+    return status >= 200 && status != 204 && status != 304;
+}
+
+size_t THTTPConnection::HeaderEnd(std::string_view reply) {
+    if (reply.starts_with("\r\n")) return 2;
+    if (reply.starts_with("\n")) return 1;
+    for (size_t lf = reply.find('\n'); lf != std::string_view::npos; lf = reply.find('\n', lf + 1)) {
+        size_t next = lf + 1;
+        if (next < reply.size() && reply[next] == '\r') ++next;
+        if (next < reply.size() && reply[next] == '\n') return next + 1;
+    }
+    return std::string_view::npos;
+}
+
+SInt64 THTTPConnection::ContentLength(const std::string& header) {
+    THeaderField field;
+    if (!UInternet::FindField("Content-Length", header, field)) return -1;
+    std::string_view digits = field.GetBody();
+    while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t')) digits.remove_suffix(1);
+    if (digits.empty() || digits.size() > 9) return -1;
+    SInt64 value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+void THTTPConnection::ReceiveMessage(THTTPMessage& message, UInt32 start, bool bodyExpected) {
+    std::string reply;
+    TDynamicBuffer pending;
+    size_t bodyStart = std::string::npos;
+    SInt64 contentLength = -1;
+    auto complete = [&] {
+        if (bodyStart == std::string::npos) return false;
+        if (!bodyExpected) return true;
+        return contentLength >= 0 && static_cast<SInt64>(reply.size() - bodyStart) >= contentLength;
+    };
+    while (!complete()) {
+        const char* data = nullptr;
+        SInt32 count = 0;
+        fBuffer.ReceiveReplyData(data, count, start, fReceiveTimeout);
+        if (count == 0) {
+            // Closed: the end of a reply without a length, or one cut short of it.
+            if (bodyStart != std::string::npos && contentLength >= 0 && bodyExpected) throw kNetBadReplyErr;
+            return;
+        }
+        if (reply.size() + static_cast<size_t>(count) > static_cast<size_t>(TResponse::kDataLimit))
+            throw kNetBadReplyErr;
+        reply.append(data, static_cast<size_t>(count));
+        pending.ConcatenateBuffer(data, count);
+        message.SetPartialMessage(pending);
+        if (bodyStart == std::string::npos) {
+            bodyStart = HeaderEnd(reply);
+            if (bodyStart != std::string::npos) contentLength = ContentLength(reply.substr(0, bodyStart));
+        }
     }
 }
 
@@ -210,7 +269,6 @@ SInt16 THTTPConnection::ParseVersionPage(const char* text, const char* key) {
 
 void THTTPConnection::CheckVersion(bool userAsked, SInt16 pageKind) {
     fReceiveTimeout = kVersionReceiveTimeout;
-    if (fHTTPConnected != 1) Connect(fServer.host, fServer.port);
     THTTPMessage message;
     THTTPResponse response;
     DoHTTPMethod(EHTTPMethod::kGet, fServer.host, fServer.Target(VersionPath(pageKind)), message, response,
@@ -224,14 +282,15 @@ void THTTPConnection::CheckVersion(bool userAsked, SInt16 pageKind) {
         page[got > 0 ? got : 0] = '\0';
     }
     const SInt16 version = ParseVersionPage(page, VersionKey(pageKind));
-    if (version < 1 || version > 999) return;
+    // An asked check always answers: a page without a usable number fails.
+    if (version < 1 || version > 999) throw kNetBadReplyErr;
     if (version > kRunningVersion) {
         UIUpdateStruct update;
         UThreadUIUpdate::InitUIUpdateStruct(update);
         update.SetCode(version >= 200 ? kUpdateMajorVersion : kUpdateNewerVersion);
         update.SetFlag(userAsked ? 1 : 0);
         UThreadUIUpdate::DoUIUpdate(update);
-    } else if (version == kRunningVersion && userAsked) {
+    } else if (userAsked) {
         UIAlertStruct alert;
         InitUIAlertStruct(alert);
         alert.alertNumber = kVersionIsCurrentAlert;
@@ -244,7 +303,6 @@ void THTTPConnection::SendMessage(const char* recipient, const char* subject, co
                                   SInt32 length) {
     // The version check leaves its short time-out behind.
     fReceiveTimeout = kHTTPReceiveTimeout;
-    if (fHTTPConnected != 1) Connect(fServer.host, fServer.port);
     try {
         PostForm(recipient, subject, text, length);
     } catch (...) {

@@ -87,6 +87,9 @@ TTask* TJobQueue::GetNextTask(TJobThread* thread) {
             thread->DeleteProgress();
             thread->GoingIdle();
             thread->Resume();
+            // A stop that came as the last job went is finished before the wait, not on the
+            // next job to arrive.
+            if (thread->KillAllPending()) return nullptr;
         }
     }
 }

@@ -104,20 +104,23 @@ void TJobThread::Resume() {
 }
 
 void TJobThread::StopAll() {
-    fKillAll = true;
+    // Set in the order the worker clears them in reverse, so that a stop finishing meanwhile
+    // never leaves a stopped flag without its kill-all.
     fStopped = true;
+    fKillAll = true;
     if (fJobQueue.IsEmpty() && !fCurrentJob) {
         fKillAll = false;
         fStopped = false;
         return;
     }
+    // The current task and job are the worker's to tell and to delete: it finishes the stop at
+    // the top of its next pass, also when paused.
     AbortCurrentOperation();
-    if (TTask* task = fCurrentTask) task->CancelProgress();
-    if (TJob* job = fCurrentJob) job->CancelProgress();
-    DeleteProgress();
-    if (!fPaused) return;
-    // A paused loop cannot act on the request, so it is finished here.
-    if (TTask* task = fCurrentTask) task->TaskFinished(false);
+    SConditionLock lock(fPauseCondition);
+    fPauseCondition.Broadcast();
+}
+
+void TJobThread::StopAllWhilePaused() {
     SetCurrentJob(nullptr);
     fCurrentTask = nullptr;
     fJobQueue.KillJobsQuietly();
@@ -138,7 +141,7 @@ void TJobThread::ReallyStopAll() {
 
 void TJobThread::WaitWhilePaused() {
     SConditionLock lock(fPauseCondition);
-    while (fPaused && !StopRequested()) fPauseCondition.Wait();
+    while (fPaused && !fKillAll && !StopRequested()) fPauseCondition.Wait();
 }
 
 void TJobThread::ClearStops() {
@@ -162,7 +165,10 @@ void TJobThread::Run() {
     while (!StopRequested()) {
         if (fKillAll) {
             if (TTask* task = fCurrentTask) task->TaskFinished(false);
-            ReallyStopAll();
+            if (fPaused)
+                StopAllWhilePaused();
+            else
+                ReallyStopAll();
         }
         if (killed) {
             TaskGoingAway(killed);
@@ -171,6 +177,7 @@ void TJobThread::Run() {
         }
         WaitWhilePaused();
         if (StopRequested()) break;
+        if (fKillAll) continue;
 
         TTask* task = fJobQueue.GetNextTask(this);
         fCurrentTask = task;
@@ -195,13 +202,13 @@ void TJobThread::Run() {
             continue;
         }
         WaitWhilePaused();
-        if (fCurrentTask != task || StopRequested()) {
-            // StopAll while paused deleted the job; the task it had handed out is still ours.
-            if (fCurrentTask != task) {
-                delete task;
-            } else {
-                DropTask(task);
-            }
+        if (fKillAll) {
+            killed = task;
+            continue;
+        }
+        if (fStopped || StopRequested()) {
+            DropTask(task);
+            ClearStops();
             continue;
         }
 

@@ -60,11 +60,14 @@ public:
     bool IsPaused() const { return fPaused; }
     bool IsStopped() const { return GetStopped(); }
     bool StillBeingKilled() const { return fStopped && fKillAll; }
+    bool KillAllPending() const { return fKillAll; }
     bool IsErrorWhilePaused() const { return fErrorWhilePaused; }
 
     void Pause();
     void Resume();
-    // Asks the worker to drop everything: queued jobs fail with -128. Changes nothing when idle.
+    // Asks the worker to drop everything: queued jobs fail with -128 (or go quietly while
+    // paused). Changes nothing when idle. Only raises flags and aborts the current operation;
+    // the worker finishes the stop on its own thread.
     void StopAll();
     // The worker's side of StopAll, at the top of a pass.
     void ReallyStopAll();
@@ -79,6 +82,8 @@ protected:
 private:
     void WaitWhilePaused();
     void ClearStops();
+    // The worker's side of a StopAll that came while paused.
+    void StopAllWhilePaused();
     // Releases a task that was taken but not run.
     void DropTask(TTask* task);
 

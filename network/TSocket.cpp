@@ -3,7 +3,10 @@
 #include <openssl/ssl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <iterator>
 
 #include "network/NetworkErrors.h"
 #include "network/TConnection.h"
@@ -32,17 +35,54 @@ void TSocket::OnConnectFailed() {
     throw kNetTimeoutErr;
 }
 
+void TSocket::NoteReady() {
+    if (fConnection) fConnection->NoteReady();
+}
+
+void TSocket::OnRead() {
+    NoteReady();
+    fReadable = true;
+}
+
 void TSocket::OnException() {
-    const int err = SoError();
-    throw err != 0 ? err : errno;
+    NoteReady();
+    if (const int err = SoError()) throw err;
+    // No error pending: the condition is an urgent byte, which no reply of ours carries.
+    char urgent;
+    recv(GetSocket(), &urgent, 1, MSG_OOB | MSG_DONTWAIT);
+}
+
+bool TSocket::IsImmediateConnectError(int err) {
+    static constexpr int kImmediate[] = {ECONNREFUSED, ENETUNREACH, EHOSTUNREACH};
+    return std::find(std::begin(kImmediate), std::end(kImmediate), err) != std::end(kImmediate);
 }
 
 void TSocket::OnWrite() {
-    if (Connecting()) {
-        TcpSocket::OnWrite();
+    NoteReady();
+    if (!Connecting()) {
+        fWritable = true;
         return;
     }
-    fWritable = true;
+    const int err = SoError();
+    if (err == 0) {
+        Set(!IsDisableRead(), false, true);
+        SetConnecting(false);
+        SetCallOnConnect();
+        return;
+    }
+    Handler().LogError(this, "tcp: connect failed", err, strerror(err), LOG_LEVEL_FATAL);
+    Set(false, false, true);
+    if (Socks4()) {
+        OnSocks4ConnectFailed();
+        return;
+    }
+    // The system has answered: another try of the same address would only wait out the time-out.
+    const bool retriesLeft =
+        GetConnectionRetry() == -1 || (GetConnectionRetry() && GetConnectionRetries() < GetConnectionRetry());
+    if (retriesLeft && !IsImmediateConnectError(err)) return;
+    SetConnecting(false);
+    SetCloseAndDelete();
+    OnConnectFailed();
 }
 
 void TSocket::ResetDataFlags(bool read, bool write) {
@@ -93,11 +133,27 @@ void TSocket::SendBuf(const char* buf, size_t len, int flags) {
         Handler().Set(GetSocket(), read, left > 0, exception);
         if (left == 0) return;
         if (fWritable) continue;
-        TConnection& connection = Connection();
-        const UInt32 start = connection.Ticks();
-        while (!fWritable) {
-            connection.WaitRound(kWriteWaitMicroseconds);
-            if (connection.Ticks() - start > TConnection::kConnectTimeoutTicks) throw kNetTimeoutErr;
+        WaitForRoom(read, exception);
+    }
+}
+
+void TSocket::WaitForRoom(bool read, bool exception) {
+    TConnection& connection = Connection();
+    // A plain socket waits for room only: a reply already there would end every round at once.
+    // TLS may have to read to write.
+    const bool plain = !IsSSL();
+    if (plain) Handler().Set(GetSocket(), false, true, exception);
+    struct RestoreInterest {
+        ~RestoreInterest() {
+            if (plain) socket.Handler().Set(socket.GetSocket(), read, true, exception);
         }
+        TSocket& socket;
+        bool plain, read, exception;
+    } restore{*this, plain, read, exception};
+    const UInt32 start = connection.Ticks();
+    while (!fWritable) {
+        connection.WaitRound(TConnection::kWaitRoundMicroseconds);
+        connection.GetReceiveBuffer().CheckAbort();
+        if (connection.Ticks() - start > TConnection::kConnectTimeoutTicks) throw kNetTimeoutErr;
     }
 }

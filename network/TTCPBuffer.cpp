@@ -149,10 +149,22 @@ bool TTCPBuffer::CopyBufferedLine(char* destination, SInt32& length) {
 }
 
 void TTCPBuffer::ReceiveLine(char* destination, SInt32& length, SInt32 timeoutSeconds) {
+    ReceiveLine(destination, length, fConnection->Ticks(), timeoutSeconds, false);
+}
+
+void TTCPBuffer::ReceiveReplyLine(char* destination, SInt32& length, UInt32 startTicks,
+                                  SInt32 timeoutSeconds) {
+    ReceiveLine(destination, length, startTicks, timeoutSeconds, true);
+}
+
+void TTCPBuffer::ReceiveLine(char* destination, SInt32& length, UInt32 start, SInt32 timeoutSeconds,
+                             bool closeEnds) {
     if (CopyBufferedLine(destination, length)) return;
-    const UInt32 start = fConnection->Ticks();
     while (!Interrupted()) {
         if (TimedOut(start, timeoutSeconds)) throw kNetTimeoutErr;
+        // Nothing more fits: the line can never end.
+        if (GetUnreadCount() == kSize) throw kNetBadReplyErr;
+        if (closeEnds && fPeerClosed) throw kNetBadReplyErr;
         if (FillBuffer() > 0 && CopyBufferedLine(destination, length)) return;
     }
     length = 0;
@@ -162,20 +174,37 @@ void TTCPBuffer::ReceiveLine(char* destination, SInt32& length, SInt32 timeoutSe
 void TTCPBuffer::WaitWhileLimited(UInt32 start, SInt32 timeoutSeconds) {
     while (!fConnection->AllowData()) {
         if (GetUnreadCount() > 0) return;
-        fConnection->SleepRound(static_cast<long>(kLimitWaitTicks) * 1'000'000 / 60);
-        if (Interrupted()) ThrowClosed();
+        // The limit's sleep, in rounds short enough for an abort.
+        for (long left = static_cast<long>(kLimitWaitTicks) * 1'000'000 / 60; left > 0;) {
+            const long round = std::min(left, TConnection::kWaitRoundMicroseconds);
+            fConnection->SleepRound(round);
+            left -= round;
+            if (Interrupted()) ThrowClosed();
+        }
         if (TimedOut(start, timeoutSeconds)) throw kNetTimeoutErr;
     }
 }
 
 void TTCPBuffer::ReceiveAvailableData(const char*& data, SInt32& length, SInt32 timeoutSeconds) {
+    ReceiveAvailableData(data, length, fConnection->Ticks(), timeoutSeconds, false);
+}
+
+void TTCPBuffer::ReceiveReplyData(const char*& data, SInt32& length, UInt32 startTicks,
+                                  SInt32 timeoutSeconds) {
+    ReceiveAvailableData(data, length, startTicks, timeoutSeconds, true);
+}
+
+void TTCPBuffer::ReceiveAvailableData(const char*& data, SInt32& length, UInt32 start, SInt32 timeoutSeconds,
+                                      bool closeEnds) {
     length = 0;
+    data = fData;
     CheckInterrupted();
-    const UInt32 start = fConnection->Ticks();
     while (GetUnreadCount() == 0) {
+        if (closeEnds && fPeerClosed) return;
         WaitWhileLimited(start, timeoutSeconds);
         if (GetUnreadCount() > 0) break;
         if (FillBuffer() > 0 || fEnd == kSize) break;
+        if (closeEnds && fPeerClosed) return;
         if (TimedOut(start, timeoutSeconds)) throw kNetTimeoutErr;
         CheckInterrupted();
     }

@@ -45,10 +45,18 @@ public:
     void CopyLine(SInt32 endIndex, char* destination, SInt32 length);
 
     // Copies one line with its LF, at most `length` bytes, into `destination` (which holds
-    // length + 1) and NUL-terminates it; `length` becomes the count copied.
+    // length + 1) and NUL-terminates it; `length` becomes the count copied. A line that fills
+    // the whole window without its LF throws 0x10000068.
     void ReceiveLine(char* destination, SInt32& length, SInt32 timeoutSeconds);
     // Hands out every unread byte; they stay valid until the next fill.
     void ReceiveAvailableData(const char*& data, SInt32& length, SInt32 timeoutSeconds);
+
+    // The readers of a reply that ends with the peer's close, its time-out counted from
+    // `startTicks` for the whole of it. The line: as ReceiveLine, and a close before its LF
+    // throws 0x10000068. The data: as ReceiveAvailableData, and `length` 0 once the peer has
+    // closed and every byte was handed out.
+    void ReceiveReplyLine(char* destination, SInt32& length, UInt32 startTicks, SInt32 timeoutSeconds);
+    void ReceiveReplyData(const char*& data, SInt32& length, UInt32 startTicks, SInt32 timeoutSeconds);
     // Dot-terminated data: the bytes through the end mark, or all unread bytes before it came.
     void ReceiveData(const char*& data, SInt32& length, SInt32& newBytes, SInt32 timeoutSeconds);
     void SkipBytes(SInt32 count);
@@ -62,6 +70,10 @@ private:
     void CheckInterrupted();
     bool TimedOut(UInt32 start, SInt32 timeoutSeconds) const;
     bool CopyBufferedLine(char* destination, SInt32& length);
+    // With `closeEnds` the peer's close ends the wait instead of the time-out.
+    void ReceiveLine(char* destination, SInt32& length, UInt32 start, SInt32 timeoutSeconds, bool closeEnds);
+    void ReceiveAvailableData(const char*& data, SInt32& length, UInt32 start, SInt32 timeoutSeconds,
+                              bool closeEnds);
     // The rate-limit wait; true when bytes are unread after it.
     void WaitWhileLimited(UInt32 start, SInt32 timeoutSeconds);
 

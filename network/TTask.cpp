@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "network/NetworkErrors.h"
+#include "network/TConnection.h"
 #include "network/TJob.h"
 
 TTask::TTask(TJob* job, TResponse* response, OSType classID)
@@ -20,15 +21,13 @@ void TTask::SetCommand(const char* command) {
     std::strcpy(fCommand, command);
 }
 
-int TTask::SendCommandWithReply() {
-    return kNetNoSocketErr;
-}
-
 int TTask::PerformTask() {
     try {
         if (fJob) fJob->BroadcastInfoString(fInfoString);
         if (fCommand[0] == '\0') return 0;
-        if (int error = SendCommandWithReply()) return error;
+        if (!fConnection) return kNetNoSocketErr;
+        if (!fResponse) return kMissingObjectErr;
+        if (int error = fConnection->SendCommandWithReply(fCommand, *fResponse)) return error;
         ProcessResponse();
         return 0;
     } catch (int error) {

@@ -1,5 +1,6 @@
 // The unit of work a job holds. The worker calls PerformTask, which returns 0 or an error code
-// (or throws an int); every task of the application replaces it.
+// (or throws an int). The base one sends the command line through the lent connection and
+// hands the reply to ProcessResponse; every task of the application replaces it.
 #pragma once
 
 #include "network/TLink.h"
@@ -19,6 +20,9 @@ public:
     explicit TTask(TJob* job = nullptr, TResponse* response = nullptr, OSType classID = 0);
     ~TTask() override = default;
 
+    // Broadcasts the information string; then, with a command, sends it through the lent
+    // connection and, when the reply reports no error, calls ProcessResponse. 0 on success and
+    // without a command; 0x10000066 without a connection, 'nilP' without a response.
     virtual int PerformTask();
     virtual OSType GetClassID() const { return fClassID; }
     virtual void CheckForCancel() {}
@@ -40,10 +44,6 @@ public:
     const char* GetCommand() const { return fCommand; }
 
 protected:
-    // Sends the command and waits for its reply; a task without a connection to carry it gets
-    // the no-socket code.
-    virtual int SendCommandWithReply();
-
     bool fFlag{false};
     TJob* fJob;
     OSType fClassID;

@@ -41,6 +41,17 @@ void DoCocoaUIUpdate(const UIUpdateStruct& update) {
                                          std::move(info));
 }
 
+void InitUISheetStruct(UISheetStruct& sheet) {
+    sheet.fields.fill(nullptr);
+    sheet.button = kUISheetOK;
+}
+
+void DoUISheet(const UISheetStruct& sheet, int) {
+    DoCocoaUISheet(sheet);
+}
+
+void DoCocoaUISheet(const UISheetStruct&) {}
+
 const char* NotificationName(int kind) {
     static constexpr const char* kNames[] = {"FeedbackSucceeded", "FeedbackFailed", "ErrorsUpdateAndSelect",
                                              "ErrorsUpdateNoSelect"};

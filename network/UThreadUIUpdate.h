@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "network/UIAlert.h"
+#include "platform/Carbon/MacTypes.h"
 
 // The record posted with "DoUIUpdate" under "UIUpdateStruct"; the new-version alert reads it.
 struct UIUpdateStruct {
@@ -17,6 +18,15 @@ struct UIUpdateStruct {
     uint8_t Flag() const { return bytes[kFlagOffset]; }
     void SetFlag(uint8_t flag) { bytes[kFlagOffset] = flag; }
 };
+
+// A sheet the worker would ask for: three pointer-sized fields and the code of its button.
+// Nothing in the application asks for one, and asking shows nothing.
+struct UISheetStruct {
+    std::array<void*, 3> fields{};
+    OSType button{0};
+};
+
+inline constexpr OSType kUISheetOK = fourCC("ok  ");
 
 inline constexpr const char* kUIUpdateStructKey = "UIUpdateStruct";
 inline constexpr int16_t kVersionIsCurrentAlert = 64;
@@ -41,6 +51,11 @@ void DoUIAlert(const UIAlertStruct& alert, int kind = 0);
 void DoCocoaUIAlert(const UIAlertStruct& alert);
 void DoUIUpdate(const UIUpdateStruct& update, int kind = 0);
 void DoCocoaUIUpdate(const UIUpdateStruct& update);
+// The fields zero, the button 'ok  '.
+void InitUISheetStruct(UISheetStruct& sheet);
+// Do nothing.
+void DoUISheet(const UISheetStruct& sheet, int kind = 0);
+void DoCocoaUISheet(const UISheetStruct& sheet);
 // Posts the notification of the kind with the object; an unknown kind posts nothing.
 void DoPostNotification(int kind, const void* object);
 // The name a kind posts, or null.

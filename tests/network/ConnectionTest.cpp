@@ -1,15 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "core/UDates.h"
 #include "network/CSocketErrorLog.h"
 #include "network/NetworkErrors.h"
 #include "network/TConnection.h"
+#include "network/THostLookup.h"
 #include "network/TResponse.h"
 #include "network/TSocket.h"
+#include "network/TTask.h"
 #include "platform/Foundation/VirtualScheduler.h"
+#include "sockets/SocketAddress.h"
 #include "tests/network/support/StepClock.h"
 #include "tests/sockets/support/LoopbackPeers.h"
 
@@ -18,6 +27,18 @@ namespace {
 timeval FixedTimeOfDay() {
     return timeval{1'700'000'000, 0};
 }
+
+// Counts its select rounds; a wait that spins without time passing is ended by an abort.
+class CountingConnection : public TConnection {
+public:
+    static constexpr int kSpinLimit = 10000;
+    int Select(struct timeval* timeout) override {
+        if (++fRounds == kSpinLimit) AbortCurrentOperation();
+        return TConnection::Select(timeout);
+    }
+    using TConnection::Select;
+    int fRounds{0};
+};
 
 class ConnectionTest : public testing::Test {
 protected:
@@ -47,7 +68,7 @@ protected:
     TTCPBuffer& buffer() { return connection.GetReceiveBuffer(); }
 
     StepClock clock;
-    TConnection connection;
+    CountingConnection connection;
     loopback::Fd listener;
     loopback::Fd peer;
 };
@@ -121,9 +142,11 @@ TEST_F(ConnectionTest, AnAbortIsConsumedOnceAndTheNextReceiveWaitsNormally) {
     EXPECT_EQ(std::string(data, static_cast<size_t>(length)), "later");
 }
 
+// A closed peer stays readable; the receive rests a round each time instead of spinning on it.
 TEST_F(ConnectionTest, APeerThatClosesSilentlyTimesTheReceiveOutAfterItsSeconds) {
     ConnectPeer();
     peer.reset();
+    connection.fRounds = 0;
     const SInt64 start = clock.elapsedSeconds();
     char line[514];
     SInt32 length = 513;
@@ -134,6 +157,7 @@ TEST_F(ConnectionTest, APeerThatClosesSilentlyTimesTheReceiveOutAfterItsSeconds)
         EXPECT_EQ(code, kNetTimeoutErr);
     }
     EXPECT_EQ(clock.elapsedSeconds() - start, 20);
+    EXPECT_LE(connection.fRounds, 2 * 20 * 1'000'000 / TConnection::kWaitRoundMicroseconds);
 }
 
 TEST_F(ConnectionTest, AFullWindowReadsNothingMoreAndIsHandedOutWhole) {
@@ -147,6 +171,36 @@ TEST_F(ConnectionTest, AFullWindowReadsNothingMoreAndIsHandedOutWhole) {
     buffer().ReceiveAvailableData(data, length, 20);
     EXPECT_EQ(length, TTCPBuffer::kSize);
     EXPECT_EQ(buffer().GetUnreadCount(), 0);
+}
+
+// A line that fills the whole window can never end there: an error at once, not a spin until
+// the time-out. The watchdog only ends a spin, so that it fails instead of hanging.
+TEST_F(ConnectionTest, ALineThatFillsTheWindowIsAnError) {
+    ConnectPeer();
+    PeerSends(std::string(40000, 'x'));
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!changed.wait_for(lock, std::chrono::seconds(20), [&] { return done; }))
+            connection.AbortCurrentOperation();
+    });
+    char line[514];
+    SInt32 length = 513;
+    try {
+        buffer().ReceiveLine(line, length, 20);
+        ADD_FAILURE() << "a line without its end";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetBadReplyErr);
+    }
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    changed.notify_all();
+    watchdog.join();
+    EXPECT_EQ(clock.elapsedSeconds(), 0);
 }
 
 // The limit wait used to loop for ever: it now ends at the time-out, or at an abort.
@@ -170,6 +224,8 @@ TEST_F(ConnectionTest, TheRateLimitWaitEndsAtTheTimeOutAndAtAnAbort) {
         EXPECT_EQ(code, kNetTimeoutErr);
     }
     EXPECT_EQ(clock.elapsedSeconds() - start, 5);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds)
+        << "the abort is looked at every round";
 
     clock.fOnSleep = [this] {
         if (clock.fSleeps == 3) connection.AbortCurrentOperation();
@@ -184,20 +240,139 @@ TEST_F(ConnectionTest, TheRateLimitWaitEndsAtTheTimeOutAndAtAnAbort) {
     EXPECT_EQ(clock.fSleeps, 3);
 }
 
-TEST_F(ConnectionTest, AConnectThatIsNeverAnsweredTimesOutAfter45Seconds) {
-    // A listener with a full backlog leaves the next handshake unanswered.
+// Fills a listener's backlog, so that the next handshake is never answered.
+std::vector<loopback::Fd> FillBacklog(uint16_t port) {
+    std::vector<loopback::Fd> fillers;
+    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+    return fillers;
+}
+
+int PortWithoutListener() {
+    loopback::Fd listener = loopback::Listen();
+    return loopback::PortOf(listener.get());
+}
+
+TEST_F(ConnectionTest, AConnectThatIsNeverAnsweredTimesOutAfter45SecondsAndLeavesNoSocket) {
     listener = loopback::Listen(0);
     const uint16_t port = loopback::PortOf(listener.get());
-    std::vector<loopback::Fd> fillers;
-    for (int i = 0; i < 4; ++i) {
-        loopback::Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        sockaddr_in sa = loopback::Address(port);
-        connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-        fillers.push_back(std::move(fd));
-    }
+    const auto fillers = FillBacklog(port);
     EXPECT_EQ(connection.Connect("127.0.0.1", port), kNetTimeoutErr);
     EXPECT_GE(clock.elapsedSeconds(), 45);
     EXPECT_LE(clock.elapsedSeconds(), 47);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr) << "a timed-out connect closes its socket";
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+}
+
+// The system refuses at once; the retries left would only wait out the time-out.
+TEST_F(ConnectionTest, ARefusedConnectFailsAtOnce) {
+    const int port = PortWithoutListener();
+    try {
+        connection.Connect("127.0.0.1", static_cast<UInt16>(port));
+        FAIL() << "connected to a port nobody listens on";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_LT(clock.elapsedSeconds(), 1);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr);
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_EQ(connection.GetErrorLog().GetErrorNumber(), ECONNREFUSED);
+}
+
+TEST_F(ConnectionTest, AnAbortEndsAConnectThatIsWaitingWithinARound) {
+    listener = loopback::Listen(0);
+    const uint16_t port = loopback::PortOf(listener.get());
+    const auto fillers = FillBacklog(port);
+    clock.fOnSleep = [this] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    try {
+        connection.Connect("127.0.0.1", port);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+    EXPECT_EQ(connection.GetSocketObject(), nullptr);
+}
+
+// A resolver that never answers, in place of a slow name server.
+class StalledLookup : public THostLookup {
+public:
+    bool Finished() override { return false; }
+    void WaitFor(long) override {}
+    std::unique_ptr<SocketAddress> Address(UInt16) override { return nullptr; }
+};
+
+class StalledLookupConnection : public TConnection {
+public:
+    std::unique_ptr<THostLookup> StartLookup(const std::string&) override {
+        return std::make_unique<StalledLookup>();
+    }
+};
+
+TEST(ConnectionLookupTest, ASlowLookupEndsAtAnAbortWithinARoundAndAtTheConnectTimeOut) {
+    StepClock clock;
+    StalledLookupConnection connection;
+    connection.SetClock(clock);
+    clock.fOnSleep = [&] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    try {
+        connection.Connect("slow.example.invalid", 80);
+        FAIL();
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
+
+    clock.fOnSleep = nullptr;
+    const SInt64 start = clock.elapsedSeconds();
+    EXPECT_EQ(connection.Connect("slow.example.invalid", 80), kNetTimeoutErr);
+    EXPECT_GE(clock.elapsedSeconds() - start, 45);
+    EXPECT_LE(clock.elapsedSeconds() - start, 46);
+}
+
+TEST_F(ConnectionTest, AHostIsLookedUpByName) {
+    listener = loopback::Listen();
+    EXPECT_EQ(connection.Connect("localhost", loopback::PortOf(listener.get())), 0);
+    EXPECT_TRUE(connection.IsConnected());
+}
+
+// Nothing of a dropped socket stays with the handler, so deleting it is no "still in use" that
+// would take the place of the connection's last real error.
+TEST_F(ConnectionTest, ADroppedSocketLeavesNothingWithTheHandlerNorInTheErrorLog) {
+    ConnectPeer();
+    ASSERT_EQ(connection.GetCount(), 1u);
+    connection.DropConnection();
+    EXPECT_EQ(connection.GetCount(), 0u);
+    EXPECT_TRUE(connection.CheckSanity());
+    EXPECT_FALSE(connection.GetErrorLog().HasError()) << connection.GetErrorLog().GetOperation();
+}
+
+// A peer that takes nothing: the send waits in rounds and an abort ends it.
+TEST_F(ConnectionTest, AnAbortEndsASendThePeerDoesNotTake) {
+    listener = loopback::Listen();
+    const int small = 4096;
+    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+    peer = loopback::Accept(listener.get());
+    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    clock.fSleeps = 0;
+    clock.fOnSleep = [this] {
+        if (clock.fSleeps == 10) connection.AbortCurrentOperation();
+    };
+    const std::string data(1 << 22, 'd');
+    try {
+        connection.SendData(data.data(), static_cast<UInt32>(data.size()));
+        FAIL() << "the peer took everything";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetClosedErr);
+    }
+    EXPECT_EQ(clock.fSleeps, 10);
+    EXPECT_LE(clock.fLongestSleep, TConnection::kWaitRoundMicroseconds);
 }
 
 TEST(SocketErrorLog, KeepsTheLastErrorButNotInformationCloseOrShutdown) {
@@ -263,6 +438,37 @@ public:
     }
 };
 
+// A peer that has answered and reads no more: its reply keeps the socket readable, which must
+// not end every round of the wait for room at once.
+TEST_F(ConnectionTest, ASendWaitsForRoomWithoutSpinningOnAReplyAlreadyThere) {
+    listener = loopback::Listen();
+    const int small = 4096;
+    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+    peer = loopback::Accept(listener.get());
+    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    PeerSends("HTTP/1.0 413 Too Large\r\n\r\n");
+    connection.fRounds = 0;
+    const SInt64 start = clock.elapsedSeconds();
+    const std::string data(1 << 22, 'd');
+    try {
+        connection.SendData(data.data(), static_cast<UInt32>(data.size()));
+        FAIL() << "the peer took everything";
+    } catch (int code) {
+        EXPECT_EQ(code, kNetTimeoutErr);
+    }
+    EXPECT_GE(clock.elapsedSeconds() - start, 45);
+    EXPECT_LE(connection.fRounds, 2 * 46 * 1'000'000 / TConnection::kWaitRoundMicroseconds);
+    char line[64];
+    SInt32 length = 63;
+    buffer().ReceiveLine(line, length, 1);
+    EXPECT_STREQ(line, "HTTP/1.0 413 Too Large\r\n") << "the reply is still there to read";
+}
+
+}  // namespace
+
+namespace {
+
 TEST_F(ConnectionTest, DotTerminatedRepliesLoseTheirStuffingOrGoToTheLineCallback) {
     ConnectPeer();
     PeerSends("+OK 2 lines\r\nfirst\r\n..dotted\r\n.\r\n+OK again\r\nonly\r\n.\r\n");
@@ -283,6 +489,52 @@ TEST_F(ConnectionTest, DotTerminatedRepliesLoseTheirStuffingOrGoToTheLineCallbac
     EXPECT_STREQ(response.GetResponseLine(), "+OK again");
     EXPECT_EQ(lines, std::vector<std::string>{"only\r\n"});
     EXPECT_EQ(connection.GetLinesRead(), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// A reply line that starts with "-" is an error.
+class LineResponse : public TResponse {
+public:
+    void FailIfError() override {}
+    int GetError() override { return fResponse[0] == '-' ? 5 : 0; }
+};
+
+class CommandTask : public TTask {
+public:
+    explicit CommandTask(const char* command) : TTask(nullptr, &fReply) { SetCommand(command); }
+    void ProcessResponse() override { fProcessed = fReply.GetResponseLine(); }
+    LineResponse fReply;
+    std::string fProcessed;
+};
+
+// The base task carries its command line through the lent connection and processes the reply.
+TEST_F(ConnectionTest, ABaseTaskSendsItsCommandAndProcessesTheReply) {
+    ConnectPeer();
+    PeerSends("+OK ready\r\n");
+    CommandTask task("NOOP");
+    EXPECT_EQ(task.PerformTask(), kNetNoSocketErr) << "no connection lent";
+    task.SetConnection(&connection);
+    EXPECT_EQ(task.PerformTask(), 0);
+    EXPECT_EQ(PeerReads(6), "NOOP\r\n");
+    EXPECT_EQ(task.fProcessed, "+OK ready");
+
+    PeerSends("-ERR no\r\n");
+    CommandTask refused("QUIT");
+    refused.SetConnection(&connection);
+    EXPECT_EQ(refused.PerformTask(), 5) << "the reply's error";
+    EXPECT_EQ(refused.fProcessed, "") << "an error reply is not processed";
+
+    CommandTask unanswered("WAIT");
+    unanswered.SetConnection(&connection);
+    EXPECT_EQ(unanswered.PerformTask(), kNetTimeoutErr) << "a thrown code becomes the result";
+
+    CommandTask none("");
+    none.SetConnection(&connection);
+    EXPECT_EQ(none.PerformTask(), 0);
+    EXPECT_EQ(none.fProcessed, "");
 }
 
 }  // namespace

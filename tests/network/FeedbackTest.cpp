@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -17,6 +18,8 @@
 
 #include "network/NetworkManager.h"
 #include "network/TFeedbackTask.h"
+#include "network/THTTPThread.h"
+#include "network/TThread.h"
 #include "network/TVersionTask.h"
 #include "network/UThreadUIUpdate.h"
 #include "platform/Foundation/NotificationCenter.h"
@@ -85,6 +88,16 @@ TEST_F(FeedbackTest, TheFeedbackPostGoesOutExactlyAndItsFormHearsTheSuccess) {
                                     "Content-Type: text/plain; charset=\"us-ascii\"\r\n"
                                     "Content-Length: " +
                                     std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n");
+    EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
+}
+
+// An urgent byte ahead of the reply is no error: the post that reached the server succeeded.
+TEST_F(FeedbackTest, AnUrgentByteBeforeTheReplyIsNoFailure) {
+    LoopbackServer server(
+        std::vector<LoopbackServer::Write>{{0, "!", true}, {0, "HTTP/1.0 200 OK\r\n\r\nthanks"}});
+    Aim(server);
+    TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject, "x", 1, true, &formA);
+    WaitForPost();
     EXPECT_EQ(seen, std::vector<std::string>{"FeedbackSucceeded@A"});
 }
 
@@ -158,11 +171,12 @@ public:
     }
     ~ListeningPeer() { close(fListener); }
     uint16_t Port() const { return fPort; }
-    // What arrived, and whether the connection was closed by the other side.
-    std::pair<std::string, bool> Heard() {
+    // What arrived, and whether the other side left no connection open: closed, or never made
+    // within acceptMs.
+    std::pair<std::string, bool> Heard(int acceptMs = 30000) {
         constexpr int kBoundMs = 30000;
         pollfd listening{fListener, POLLIN, 0};
-        if (poll(&listening, 1, kBoundMs) != 1) return {"", false};
+        if (poll(&listening, 1, acceptMs) != 1) return {"", acceptMs == 0};
         const int fd = accept(fListener, nullptr, nullptr);
         std::string bytes;
         bool closed = false;
@@ -218,8 +232,9 @@ TEST_F(FeedbackTest, NoFileForTheTextIsAFailure) {
         setrlimit(RLIMIT_FSIZE, &tight);
         TFeedbackTask::SendFeedback("fb@example.invalid", TFeedbackTask::kSuggestSubject,
                                     "a text longer than the sixteen bytes a file may hold", 52, true, &formA);
-        const auto [heard, closed] = server.Heard();
         WaitForPost();
+        // The form is over: whatever connection it made is there to be read already.
+        const auto [heard, closed] = server.Heard(0);
         setrlimit(RLIMIT_FSIZE, &limit);
         sigaction(SIGXFSZ, &previous, nullptr);
         if (kept)
@@ -240,20 +255,72 @@ TEST_F(FeedbackTest, AnAskedVersionCheckThatFindsNoPageAlerts) {
     EXPECT_EQ(seen, std::vector<std::string>{"DoUIAlert 65"});
 }
 
-// A task whose worker cannot start answers at once instead of waiting in a queue for ever.
-TEST(WorkerUnavailable, TheFormHearsOfTheFailureAndAnAskedCheckAlerts) {
-    VirtualScheduler scheduler;
-    ScopedScheduler scoped(scheduler);
-    std::vector<std::string> seen;
-    int owner = 0, form = 0;
-    NSNotificationCenter::defaultCenter().addObserver(&owner, "", nullptr, [&](const NSNotification& n) {
-        seen.push_back(n.name + (n.object == &form ? "@form" : ""));
-    });
-    TFeedbackTask("a@b.invalid", "S", "t", 1, true, &form).WorkerUnavailable();
-    TVersionTask(true, 2).WorkerUnavailable();
-    TVersionTask(false, 2).WorkerUnavailable();
-    NSNotificationCenter::defaultCenter().removeObserver(&owner);
-    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackFailed@form", "DoUIAlert"}));
+// The process's default thread stack made larger than any address space, so that no thread
+// can start while it is in force.
+class NoThreadCanStart {
+public:
+    NoThreadCanStart() {
+        pthread_getattr_default_np(&fSaved);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, size_t{1} << 50);
+        fInForce = pthread_setattr_default_np(&huge) == 0;
+        pthread_attr_destroy(&huge);
+    }
+    ~NoThreadCanStart() {
+        pthread_setattr_default_np(&fSaved);
+        pthread_attr_destroy(&fSaved);
+    }
+    bool InForce() const { return fInForce; }
+
+private:
+    pthread_attr_t fSaved;
+    bool fInForce{false};
+};
+
+// Nothing listens on the port: the automatic check fails at once and silently.
+TVersionTask* QuickCheck(uint16_t port) {
+    auto* task = new TVersionTask(false, 2);
+    TServerConfig server;
+    server.host = "127.0.0.1";
+    server.port = port;
+    task->SetServer(server);
+    return task;
+}
+
+TEST_F(FeedbackTest, ANullTaskStartsNoWorkerTheFirstStartsOneAndLaterOnesReuseIt) {
+    NetworkManager& manager = NetworkManager::sharedNetworkManager();
+    const SInt16 before = TThread::GetThreadCount();
+    manager.scheduleHTTPTask(nullptr);
+    EXPECT_EQ(manager.httpThread(), nullptr);
+    EXPECT_EQ(TThread::GetThreadCount(), before);
+
+    manager.scheduleHTTPTask(QuickCheck(1));
+    THTTPThread* worker = manager.httpThread();
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(TThread::GetThreadCount(), before + 1);
+    manager.scheduleHTTPTask(QuickCheck(1));
+    EXPECT_EQ(manager.httpThread(), worker);
+    EXPECT_EQ(TThread::GetThreadCount(), before + 1);
+}
+
+// A task whose worker cannot start answers at once instead of waiting in a queue for ever, and
+// the next task tries again.
+TEST_F(FeedbackTest, AWorkerThatCannotStartFailsItsTasksAtOnce) {
+    NetworkManager& manager = NetworkManager::sharedNetworkManager();
+    {
+        NoThreadCanStart noThreads;
+        ASSERT_TRUE(noThreads.InForce());
+        TFeedbackTask::SendFeedback("a@b.invalid", "S", "t", 1, true, &formA);
+        TVersionTask::CheckVersion(true, 2);
+        TVersionTask::CheckVersion(false, 2);
+    }
+    EXPECT_EQ(manager.httpThread(), nullptr);
+    scheduler.runPending();
+    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackFailed@A", "DoUIAlert 65"}));
+
+    manager.scheduleHTTPTask(QuickCheck(1));
+    EXPECT_NE(manager.httpThread(), nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -115,6 +117,31 @@ TEST_F(NetworkThreadTest, TasksBorrowTheConnectionAndOnlyNonUserFailuresAreRepor
                                                            "late " + std::to_string(kNetTimeoutErr)}));
 }
 
+// Any error number of the system is a socket error and ends all queued work; the worker's own
+// time-out leaves the next job to run.
+TEST_F(NetworkThreadTest, ASystemErrorNumberEndsTheQueuedWorkAndTheTimeOutDoesNot) {
+    struct Case {
+        int error;
+        std::vector<std::string> results;
+    } cases[] = {
+        {kNetTimeoutErr, {"failing " + std::to_string(kNetTimeoutErr), "next ok"}},
+        {ECONNRESET, {"failing -128", "next -128"}},
+        {ETIMEDOUT, {"failing -128", "next -128"}},
+        {ECONNREFUSED, {"failing -128", "next -128"}},
+        {EHWPOISON, {"failing -128", "next -128"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        Results seen;
+        CountingThread worker(&connection);
+        worker.ScheduleJob(new ResultJob(seen, "failing", new FailingTask(c.error)));
+        worker.ScheduleJob(new ResultJob(seen, "next", new FailingTask(0)));
+        worker.Start();
+        ASSERT_TRUE(seen.WaitForCount(2));
+        EXPECT_EQ(seen.Entries(), c.results);
+    }
+}
+
 TEST_F(NetworkThreadTest, ADiskFullFailureEndsTheQueuedWorkAndPostsItsUpdate) {
     std::vector<int16_t> codes;
     int owner = 0;
@@ -139,7 +166,7 @@ TEST_F(NetworkThreadTest, ADiskFullFailureEndsTheQueuedWorkAndPostsItsUpdate) {
     EXPECT_EQ(connection.GetSocketObject(), nullptr);
 }
 
-TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKinds) {
+TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKindsOrSheets) {
     VirtualScheduler scheduler;
     ScopedScheduler scoped(scheduler);
     std::vector<std::string> seen;
@@ -148,8 +175,18 @@ TEST(ThreadUIUpdate, PostsFeedbackResultsWithTheirObjectAndNothingForUnknownKind
         seen.push_back(n.name + (n.object == &form ? "@form" : ""));
     });
     for (int kind : {0, 1, 4, -1}) UThreadUIUpdate::DoPostNotification(kind, &form);
+
+    UISheetStruct sheet;
+    sheet.fields = {&owner, &form, &seen};
+    sheet.button = 0;
+    UThreadUIUpdate::InitUISheetStruct(sheet);
+    EXPECT_EQ(sheet.fields, (std::array<void*, 3>{}));
+    EXPECT_EQ(sheet.button, fourCC("ok  "));
+    UThreadUIUpdate::DoUISheet(sheet);
+    scheduler.runPending();
     NSNotificationCenter::defaultCenter().removeObserver(&owner);
-    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackSucceeded@form", "FeedbackFailed@form"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"FeedbackSucceeded@form", "FeedbackFailed@form"}))
+        << "a sheet shows nothing";
 }
 
 }  // namespace

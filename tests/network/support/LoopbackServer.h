@@ -1,8 +1,10 @@
 // A one-connection HTTP peer on 127.0.0.1, run on its own thread: it reads the whole request
 // (the header and as many body bytes as its Content-Length names, or up to the request's final
-// blank line), records it, answers in one write and closes. It can also close without a word.
+// blank line), records it, answers and closes. The answer is one write, or a script of writes
+// each after a pause (a byte may go as urgent data); a pause with nothing to write keeps the
+// connection open and silent for that long. An empty reply closes once the request has arrived.
 // On a virtual clock it counts as a user of the clock until it is done, so time does not pass
-// while it is still to answer.
+// while it is still to answer, and its pauses are the clock's.
 #pragma once
 
 #include <arpa/inet.h>
@@ -11,18 +13,29 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/Carbon/Clock.h"
 
 class LoopbackServer {
 public:
-    // An empty reply closes the connection once the request has arrived.
-    explicit LoopbackServer(std::string reply, Clock* clock = nullptr) : fReply(std::move(reply)) {
+    struct Write {
+        SInt64 afterMicroseconds{0};
+        std::string bytes;
+        bool urgent{false};
+    };
+
+    explicit LoopbackServer(std::string reply, Clock* clock = nullptr)
+        : LoopbackServer(std::vector<Write>{{0, std::move(reply)}}, clock) {}
+    explicit LoopbackServer(std::vector<Write> script, Clock* clock = nullptr)
+        : fScript(std::move(script)), fClock(clock) {
         if (clock) fToken = std::make_unique<ClockThreadToken>(*clock);
         fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
@@ -35,13 +48,14 @@ public:
         fPort = ntohs(sa.sin_port);
         fThread = std::thread([this] {
             Serve();
+            fDone = true;
             if (fToken) fToken->leave();
         });
     }
     ~LoopbackServer() {
         shutdown(fListener, SHUT_RDWR);
         close(fListener);
-        if (fThread.joinable()) fThread.join();
+        WaitDone();
     }
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -49,7 +63,7 @@ public:
     uint16_t Port() const { return fPort; }
     // Waits for the server to finish its connection (bounded by its own poll limits).
     std::string Request() {
-        if (fThread.joinable()) fThread.join();
+        WaitDone();
         std::lock_guard lock(fMutex);
         return fRequest;
     }
@@ -65,6 +79,22 @@ private:
             length = std::strtoul(request.c_str() + at + 16, nullptr, 10);
         // The request ends with a CR LF after its body.
         return request.size() >= end + 4 + length + 2;
+    }
+
+    // On a virtual clock the waiting thread sleeps on it too, so the server's pauses can pass.
+    void WaitDone() {
+        if (fClock) {
+            while (!fDone) fClock->sleepFor(1'000'000);
+        }
+        if (fThread.joinable()) fThread.join();
+    }
+
+    void Pause(SInt64 microseconds) {
+        if (microseconds <= 0) return;
+        if (fClock)
+            fClock->sleepFor(microseconds);
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
     }
 
     void Serve() {
@@ -85,16 +115,22 @@ private:
             std::lock_guard lock(fMutex);
             fRequest = request;
         }
-        if (!fReply.empty()) send(fd, fReply.data(), fReply.size(), MSG_NOSIGNAL);
+        for (const Write& write : fScript) {
+            Pause(write.afterMicroseconds);
+            if (!write.bytes.empty())
+                send(fd, write.bytes.data(), write.bytes.size(), MSG_NOSIGNAL | (write.urgent ? MSG_OOB : 0));
+        }
         shutdown(fd, SHUT_WR);
         close(fd);
     }
 
-    std::string fReply;
+    std::vector<Write> fScript;
+    Clock* fClock;
     std::unique_ptr<ClockThreadToken> fToken;
     int fListener;
     uint16_t fPort{0};
     std::thread fThread;
+    std::atomic<bool> fDone{false};
     std::mutex fMutex;
     std::string fRequest;
 };

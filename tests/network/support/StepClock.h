@@ -2,6 +2,7 @@
 // sleeps, and a hook may act at each sleep (raise an abort, write to a peer).
 #pragma once
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/Carbon/Clock.h"
@@ -10,6 +11,7 @@ class StepClock : public Clock {
 public:
     SInt64 now() override { return fNow; }
     void sleepUntil(SInt64 microseconds) override {
+        fLongestSleep = std::max(fLongestSleep, microseconds - fNow);
         if (microseconds > fNow) fNow = microseconds;
         ++fSleeps;
         if (fOnSleep) fOnSleep();
@@ -19,5 +21,6 @@ public:
     static constexpr SInt64 kStart = 1'700'000'000'000'000;
     SInt64 fNow{kStart};
     int fSleeps{0};
+    SInt64 fLongestSleep{0};
     std::function<void()> fOnSleep;
 };
