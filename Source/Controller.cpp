@@ -17,9 +17,11 @@
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
+#include "Source/ClickSounds.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
+#include "Source/MainWindowSettings.h"
 #include "Source/Metronome.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/RulesPrefsController.h"
@@ -124,7 +126,8 @@ Controller::Controller(Services services)
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
-    fAudioQueueScrewedUp = false;
+    fHotKeyActions = std::make_unique<HotKeyActions>(*this);
+    fClickSounds = std::make_unique<ClickSounds>(*this);
     updateTapSound();
     updateAlternateSound();
     const auto keep = fDefaults.objectForKey("KeepTrack");
@@ -290,6 +293,9 @@ Slider* Controller::volumeSlider() const {
 
 void Controller::awakeFromNib() {
     buildMainWindow();
+    fWindowSettings = std::make_unique<MainWindowSettings>(
+        *this, MainWindowSettings::Outlets{*fWindow, *fRatingView, *fTapView, *fMetronomeButton,
+                                           *fSkipForwardButton, *fSkipNextButton});
     fTapView->setController(this);
     fRatingView->setController(this);
     fBPMBadgeView->setController(this);
@@ -756,15 +762,15 @@ void Controller::applyBPM() {
     applyRules();
     track.reset();
 
-    if (fRunningApplication) {
-        if (fDefaults.boolForKey("SwitchToPrevApp")) fRunningApplication->activateWithOptions(0);
+    if (const auto& app = fHotKeyActions->runningApplication()) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) app->activateWithOptions(0);
     } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
         if (fDefaults.boolForKey("AdvancePlus"))
             nextPlusSkipForward();
         else
             nextTrack();
     }
-    fRunningApplication.reset();
+    fHotKeyActions->forgetRunningApplication();
 }
 
 void Controller::assignBPMFailed() {
@@ -883,116 +889,81 @@ void Controller::stopAnimation() {
 // ---------------------------------------------------------------------------------------------
 // Sounds.
 
-std::optional<std::string> Controller::soundPath(const char* key) const {
-    auto name = fDefaults.stringForKey(key);
-    if (!name) return std::nullopt;
-    return NSBundle::mainBundle().pathForResource(*name, "aiff", "Sounds");
+long Controller::alternateBeat() const {
+    return fClickSounds ? fClickSounds->alternateBeat() : 0;
 }
-
 void Controller::updateTapSound() {
-    fAudioQueueScrewedUp = false;
-    auto path = soundPath("TapSound");
-    fMetronomeSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
-    fUKMetronomeSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+    fClickSounds->updateTapSound();
 }
-
 void Controller::updateAlternateSound() {
-    auto path = soundPath("AlternateSound");
-    fAlternateSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
-    fUKAlternateSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+    fClickSounds->updateAlternateSound();
 }
-
 void Controller::updateSoundOptions() {
-    fPlayClick = fDefaults.boolForKey("PlayClickOnTap");
-    fPlayAlternate = fDefaults.boolForKey("PlayAlternate");
-    fAlternateBeat = static_cast<long>(fDefaults.integerForKey("AlternateBeat"));
-    if (fTapView) fTapView->setPlayMetronomeClick(fPlayClick);
+    fClickSounds->updateSoundOptions();
 }
-
-void Controller::playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
-                           const std::atomic<std::shared_ptr<NSSound>>& copy) {
-    if (fAudioQueueScrewedUp) {
-        if (auto sound = copy.load()) sound->play();
-        return;
-    }
-    auto sound = low.load();  // held for the whole play, whatever the main thread swaps in
-    if (sound && sound->isLoaded() && sound->play() != 0) fAudioQueueScrewedUp = true;
-}
-
 void Controller::playMetronomeClickOnly() {
-    if (!fPlayClick) return;
-    playSound(fUKMetronomeSound, fMetronomeSound);
+    fClickSounds->playMetronomeClickOnly();
 }
-
 void Controller::playMetronomeClick() {
-    if (!fPlayClick) return;
-    playSound(fUKMetronomeSound, fMetronomeSound);
-    pulse();
+    fClickSounds->playMetronomeClick();
+}
+void Controller::playMetronomeClickForBeat(long beat) {
+    fClickSounds->playMetronomeClickForBeat(beat);
+}
+void Controller::audioQueueNotWorking() {
+    fClickSounds->audioQueueNotWorking();
+}
+bool Controller::audioQueueScrewedUp() const {
+    return fClickSounds->audioQueueScrewedUp();
+}
+void Controller::setAudioQueueScrewedUp(bool v) {
+    fClickSounds->setAudioQueueScrewedUp(v);
 }
 
-void Controller::playMetronomeClickForBeat(long beat) {
-    if (fPlayAlternate && beat == fAlternateBeat.load(std::memory_order_relaxed))
-        playSound(fUKAlternateSound, fAlternateSound);
-    else if (fPlayClick)
-        playSound(fUKMetronomeSound, fMetronomeSound);
+std::shared_ptr<UKSound> Controller::makeUKSound(const std::string& path) {
+    return fEnvironment.makeUKSound(path);
+}
+std::shared_ptr<NSSound> Controller::makeNSSound(const std::string& path) {
+    return fEnvironment.makeNSSound(path);
+}
+void Controller::setTapAreaPlaysClick(bool playClick) {
+    if (fTapView) fTapView->setPlayMetronomeClick(playClick);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Window settings.
 
 void Controller::windowStyleChanged() {
-    if (fDefaults.boolForKey("MakeFloatingWindow")) {
-        fWindow->setLevel(CGWindowLevelForKey(5));
-        fWindow->makeKeyAndOrderFront();
-    } else {
-        fWindow->setLevel(CGWindowLevelForKey(4));
-    }
+    if (fWindowSettings) fWindowSettings->windowStyleChanged();
 }
-
 void Controller::halfStarRatingChanged() {
-    bool halfStars = false;
-    if (fDefaults.boolForKey("AllowHalfStarRating")) {
-        auto player = fPreferences.copyValue("allow-half-stars", kPlayerBundleIdentifier);
-        halfStars = player && player->boolean().value_or(player->integer().value_or(0) != 0);
-    }
-    fRatingView->setHalfStars(halfStars);
+    if (fWindowSettings) fWindowSettings->halfStarRatingChanged();
 }
-
 void Controller::updateMetronome() {
-    if (!fMetronomeButton) return;
-    fMetronomeButton->setImage(NSImage::imageNamed(
-        fBPMTracker->metronomeIsPlaying() ? "metronome_stopc.png" : "metronome_startc.png"));
+    if (fWindowSettings) fWindowSettings->updateMetronome();
 }
-
 void Controller::setupSkipTooltips() {
-    // The seconds the commands will use, not the text as stored: "abc" would promise no seek.
-    const std::string seconds = std::to_string(fPlayerCommands->advanceSeconds());
-    auto fill = [&](const char* format) {
-        std::string text = localized(format);
-        if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, seconds);
-        return text;
-    };
-    fSkipForwardButton->setToolTip(fill("Skip forward %@ seconds"));
-    fSkipNextButton->setToolTip(fill("Skip to %@ seconds into next track"));
+    if (fWindowSettings) fWindowSettings->setupSkipTooltips();
 }
-
 void Controller::updateMinMaxBPM() {
-    fTapView->updateMinMaxBPM();
-    fTapView->setNeedsDisplay();
+    if (fWindowSettings) fWindowSettings->updateMinMaxBPM();
 }
-
 void Controller::updateMetronomeStyle() {
-    fTapView->updateMetronomeStyle();
-    fTapView->setNeedsDisplay();
+    if (fWindowSettings) fWindowSettings->updateMetronomeStyle();
 }
 
-void Controller::hotKey1Action() {
-    fRunningApplication.reset();
-    if (auto active = fEnvironment.activeApplication())
-        fRunningApplication =
-            NSRunningApplication::runningApplicationWithProcessIdentifier(active->processIdentifier);
+std::optional<PropertyList> Controller::playerPreference(const std::string& key) {
+    return fPreferences.copyValue(key, kPlayerBundleIdentifier);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hot keys.
+
+std::optional<NSRunningApplication> Controller::activeApplication() {
+    return fEnvironment.activeApplication();
+}
+void Controller::activateIgnoringOtherApps() {
     Application::sharedApplication().activateIgnoringOtherApps(true);
-    showMainWindow();
 }
 
 void Controller::rateCurrentTrack(int rating) {
