@@ -292,6 +292,11 @@ Slider* Controller::volumeSlider() const {
 }
 
 void Controller::awakeFromNib() {
+    // The first refresh and the genre list ask the player as one refresh: one time-out at most.
+    fPlayer.refreshAnswered([this] { wireMainWindow(); });
+}
+
+void Controller::wireMainWindow() {
     buildMainWindow();
     fWindowSettings = std::make_unique<MainWindowSettings>(
         *this, MainWindowSettings::Outlets{*fWindow, *fRatingView, *fTapView, *fMetronomeButton,
@@ -595,12 +600,15 @@ void Controller::appWasTerminated(const NSRunningApplication& application) {
 }
 
 void Controller::iTunesLaunched() {
-    fPlayerStatus->updateWithPlayerBridge();
-    fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
-    loadTempoOfCurrentTrack(true);
-    getGenreList();
-    updateTrackView();
-    updatePlayerControls();
+    // One refresh: a player that does not answer costs it one time-out, not one per request.
+    fPlayer.refreshAnswered([this] {
+        fPlayerStatus->updateWithPlayerBridge();
+        fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
+        loadTempoOfCurrentTrack(true);
+        getGenreList();
+        updateTrackView();
+        updatePlayerControls();
+    });
 }
 
 void Controller::iTunesTerminated() {
@@ -625,7 +633,12 @@ bool Controller::iTunesIsActive() {
 bool Controller::iTunesIsResponding(UInt32 ticks) {
     auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier);
     if (!player) return false;
-    return fEnvironment.probePlayer(player->processIdentifier, ticks);
+    // A player that has just left a request of this refresh or command unanswered is not
+    // waited on a second time: the caller's failure comes at once.
+    if (fPlayer.refreshLeftUnanswered()) return false;
+    const bool responding = fEnvironment.probePlayer(player->processIdentifier, ticks);
+    if (!responding) fPlayer.noteRefreshUnanswered();
+    return responding;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -735,6 +748,11 @@ bool Controller::trackAssigned(SInt64 persistentID, SInt32 bpm, bool updateValue
 }
 
 void Controller::applyBPM() {
+    // One command: once the player has left a request unanswered, nothing else waits for it.
+    fPlayer.refreshAnswered([this] { assignDisplayedBPM(); });
+}
+
+void Controller::assignDisplayedBPM() {
     const int bpm = fBPMTracker->displayBPM();
     if (bpm == 0) return;
     std::shared_ptr<PlayerTrack> track = fPlayer.currentTrack();

@@ -379,6 +379,10 @@ private:
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
     void buildMainWindow();
+    // awakeFromNib's steps.
+    void wireMainWindow();
+    // applyBPM's steps.
+    void assignDisplayedBPM();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);

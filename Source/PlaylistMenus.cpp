@@ -143,6 +143,11 @@ void PlaylistMenus::addToPlaylist() {
 }
 
 void PlaylistMenus::addToPlaylistWithID(SInt64 persistentID) {
+    // One command: a player that leaves a request unanswered is not waited on again.
+    mPlayer.refreshAnswered([&] { addTrackToPlaylist(persistentID); });
+}
+
+void PlaylistMenus::addTrackToPlaylist(SInt64 persistentID) {
     const std::shared_ptr<PlayerTrack> track = mModel.track();
     if (!track) return;
     const std::optional<std::string> path = track->path();

@@ -80,6 +80,7 @@ public:
 private:
     void rebuild(const std::vector<PlaylistEntry>& entries, NSMenu& menu);
     void addToPlaylistWithID(SInt64 persistentID);
+    void addTrackToPlaylist(SInt64 persistentID);
     void unresponsiveAlert(const char* message);
     static std::vector<std::string> genreListFrom(std::vector<std::string> genres);
 

@@ -99,6 +99,33 @@ std::optional<int64_t> bpmInAssignedList(const EndToEndHome& home, SInt64 persis
     return std::nullopt;
 }
 
+// The bus transport, counting the sends that went without a reply in time.
+class CountingTransport : public AETransport {
+public:
+    OSStatus send(const AETarget& target, const std::vector<uint8_t>& event, AESendMode mode,
+                  SInt32 timeoutTicks, std::vector<uint8_t>* reply) override {
+        const OSStatus status = fBus.send(target, event, mode, timeoutTicks, reply);
+        if (status == errAETimeout) ++timeouts;
+        return status;
+    }
+    int timeouts{0};
+
+private:
+    DBusTransport fBus;
+};
+
+// Waits for the stand-in to serve without running this process's event loop, so that Beatwick
+// hears of its launch only afterwards.
+bool standInServes() {
+    for (int i = 0; i < 300; ++i) {
+        QProcess process;
+        process.start(QString::fromLatin1(kStandIn), {"--ctl", "state"});
+        if (process.waitForFinished(15000) && process.exitCode() == 0) return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
@@ -174,7 +201,8 @@ protected:
     RecordingPresenter fPresenter;
     VirtualScheduler fScheduler;
     ScopedScheduler fScopedScheduler{fScheduler};
-    ScopedAETransport fTransport{std::make_shared<DBusTransport>()};
+    std::shared_ptr<CountingTransport> fBus = std::make_shared<CountingTransport>();
+    ScopedAETransport fTransport{fBus};
     ScopedRunningApplicationSource fApplications{std::make_shared<BusRunningApplications>()};
     SystemControllerEnvironment fEnvironment;
     BridgePlayer fPlayer;
@@ -260,6 +288,43 @@ TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
         << c.nameField()->stringValue();
     EXPECT_EQ(playerState().state, "Playing");
     EXPECT_EQ(c.tracker().accuracy(), 10);
+}
+
+// A player that takes its bus name and never answers costs Beatwick one time-out at its launch:
+// after the first unanswered request, the liveness probe and the genre list do not wait again.
+TEST_F(EndToEnd, TheLaunchOfAPlayerThatNeverAnswersCostsOneTimeOut) {
+    Controller& c = launch();
+    ASSERT_EQ(c.nameField()->stringValue(), "iTunes not running");
+    ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
+    ASSERT_TRUE(standInServes());
+    const pid_t pid = PBRunningPlayerProcessID();
+    ASSERT_NE(pid, 0);
+    kill(pid, SIGSTOP);
+    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "iTunes not responding"; }))
+        << c.nameField()->stringValue();
+    EXPECT_EQ(fBus->timeouts, 1);
+    EXPECT_EQ(c.genres().size() > 2, true) << "the bundle's genres stand in for the player's";
+    kill(pid, SIGCONT);
+}
+
+// Apply with a player whose reply comes late: the current track's request times out, the probe
+// after it does not wait again, and the failure alert comes at once.
+TEST_F(EndToEnd, ApplyWithASlowPlayerCostsOneTimeOutAndAlertsAtOnce) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    for (int i = 0; i < 8; ++i) {
+        key(Qt::Key_Space);
+        fNow += 500;
+    }
+    ASSERT_EQ(c.currentDisplayBPM(), 120);
+    control({"delay", "8000"});
+    fBus->timeouts = 0;
+    c.applyBPM();
+    EXPECT_EQ(fPresenter.messages, std::vector<std::string>{"Save BPM failed"});
+    EXPECT_EQ(fBus->timeouts, 1);
+    EXPECT_FALSE(c.currentTrackAssigned());
 }
 
 }  // namespace
