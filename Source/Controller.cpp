@@ -776,6 +776,7 @@ void Controller::assignDisplayedBPM() {
         fBPMBadgeView->setBpm(fPlayerStatus->trackBPM());
     }
     fCurrentTrackAssigned = true;
+    fAssignedBPM = bpm;
     updateBPMButtons();
     applyRules();
     track.reset();
@@ -812,7 +813,9 @@ void Controller::updateBPMButtons() {
     bool controlsEnabled = false;
     if (display >= 1) {
         controlsEnabled = true;
-        applyEnabled = !((fCurrentTrackAssigned && accuracy == 100) || fPlayerStatus->track() == nullptr);
+        // After an Assign only the tempo just written is not offered again; another one is.
+        applyEnabled =
+            !((fCurrentTrackAssigned && display == fAssignedBPM) || fPlayerStatus->track() == nullptr);
     }
     fAssignBPMIsDefault = applyEnabled && accuracy == 100;
     fApplyBPMButton->setEnabled(applyEnabled);
@@ -847,19 +850,19 @@ int Controller::currentAccuracy() const {
 
 void Controller::halveBPM() {
     fBPMTracker->halveBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::doubleBPM() {
     fBPMTracker->doubleBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::incrementBPM() {
     fBPMTracker->plusBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::decrementBPM() {
     fBPMTracker->minusBPM();
-    updateBPM();
+    tempoStepped();
 }
 
 void Controller::halveDoubleBPM() {
@@ -867,22 +870,29 @@ void Controller::halveDoubleBPM() {
     if (segment < 0) return;
     const long tag = fHalveDoubleBPMButton->tagForSegment(segment);
     if (tag == 0)
-        fBPMTracker->halveBPM();
+        halveBPM();
     else if (tag == 1)
-        fBPMTracker->doubleBPM();
-    updateBPM();
+        doubleBPM();
+    else
+        updateBPM();
 }
 
 void Controller::adjustBPM() {
     const int segment = fPlusMinusBPMButton->highlightedSegment();
-    if (segment >= 0) {
-        const long tag = fPlusMinusBPMButton->tagForSegment(segment);
-        if (tag == 0)
-            fBPMTracker->minusBPM();
-        else if (tag == 1)
-            fBPMTracker->plusBPM();
-    }
+    const long tag = segment >= 0 ? fPlusMinusBPMButton->tagForSegment(segment) : -1;
+    if (tag == 0)
+        decrementBPM();
+    else if (tag == 1)
+        incrementBPM();
+    else
+        updateBPM();
+}
+
+void Controller::tempoStepped() {
+    // The tempo shown is no longer the one written; the badge keeps showing what was written.
+    fCurrentTrackAssigned = false;
     updateBPM();
+    updateBPMButtons();
 }
 
 void Controller::startStopMetronome() {

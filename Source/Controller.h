@@ -383,6 +383,8 @@ private:
     void wireMainWindow();
     // applyBPM's steps.
     void assignDisplayedBPM();
+    // After ½, ×2, − or +.
+    void tempoStepped();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
@@ -456,6 +458,8 @@ private:
     bool fPlayerCanPause{true};
     bool fAssignBPMIsDefault{false};
     bool fCurrentTrackAssigned{false};
+    // The BPM the Assign of this visit wrote; it counts while fCurrentTrackAssigned is set.
+    int fAssignedBPM{0};
     bool fTrackPreviouslyAssigned{false};
     bool fDidLaunchiTunes{false};
     FeedbackWindowController* fFeedbackController{nullptr};

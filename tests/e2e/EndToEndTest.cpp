@@ -30,6 +30,7 @@
 #include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Button.h"
+#include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AppleEvents/AETransport.h"
@@ -325,6 +326,34 @@ TEST_F(EndToEnd, ApplyWithASlowPlayerCostsOneTimeOutAndAlertsAtOnce) {
     EXPECT_EQ(fPresenter.messages, std::vector<std::string>{"Save BPM failed"});
     EXPECT_EQ(fBus->timeouts, 1);
     EXPECT_FALSE(c.currentTrackAssigned());
+}
+
+// Tap, Return, then ½: the halved tempo is offered again, and Apply writes it into the player's
+// library.
+TEST_F(EndToEnd, AHalvedTempoIsAppliedAfterAnAssign) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    const SInt64 track = c.playerStatus().persistentID();
+    ASSERT_NE(track, 0);
+    for (int i = 0; i < 8; ++i) {
+        key(Qt::Key_Space);
+        fNow += 500;
+    }
+    key(Qt::Key_Return);
+    ASSERT_EQ(bpmInLibraryFile(fHome, track), 120);
+    ASSERT_FALSE(c.applyBPMButton()->isEnabled());
+
+    QTest::mousePress(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    QTest::mouseRelease(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    ASSERT_EQ(c.currentDisplayBPM(), 60);
+    EXPECT_TRUE(c.applyBPMButton()->isEnabled());
+    QTest::mouseClick(c.applyBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 14));
+    ASSERT_EQ(playerState().persistentID, track) << "a request after the write";
+    EXPECT_EQ(bpmInLibraryFile(fHome, track), 60);
+    EXPECT_EQ(bpmInAssignedList(fHome, track), 60);
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 60);
+    EXPECT_TRUE(fPresenter.messages.empty());
 }
 
 }  // namespace
