@@ -1180,8 +1180,8 @@ std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
     return track.path();
 }
 
-void Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
-    fPlayer.addTrackPath(path, &playlist);
+SInt16 Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
+    return fPlayer.addTrackPath(path, &playlist);
 }
 
 void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {

@@ -313,7 +313,7 @@ public:
     std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
                                                  SInt64 trackPersistentId) override;
     std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
-    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
     void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
     void runGetInfoScript() override;
 

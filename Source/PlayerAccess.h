@@ -104,8 +104,8 @@ public:
     virtual std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const = 0;
     virtual std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const = 0;
     virtual std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const = 0;
-    // Adds the file to the playlist (the library when null). 0 when the path names no file
-    // (nothing is sent); else the first failing status, or 0.
+    // Adds the file to the playlist (the library when null). fnfErr when the path names no
+    // file (nothing is sent); else the first failing status, or 0.
     virtual SInt16 addTrackPath(const std::string& path, const PlayerPlaylist* playlist) const = 0;
     // Removes the track from the playlist (the library when null).
     virtual void removeTrack(const PlayerTrack& track, const PlayerPlaylist* playlist) const = 0;

@@ -8,10 +8,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMenu>
 #include <QProcess>
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,13 +25,17 @@
 #include "Source/BPMTracker.h"
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
+#include "Source/MainMenu.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/PlaylistMenus.h"
 #include "Source/RatingView.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "Source/TapView.h"
 #include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Button.h"
+#include "platform/AppKit/Menu.h"
+#include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
@@ -127,10 +133,37 @@ bool standInServes() {
     return false;
 }
 
+// The tracks of the named playlist in the player's library file, by persistent ID; nullopt when
+// the file or the playlist is not there.
+std::optional<std::vector<SInt64>> playlistInLibraryFile(const EndToEndHome& home, const std::string& name) {
+    const auto plist = readPlist(home.libraryFile());
+    const PropertyList* tracks = plist ? plist->objectForKey("Tracks") : nullptr;
+    const PropertyList* playlists = plist ? plist->objectForKey("Playlists") : nullptr;
+    if (!tracks || !playlists || !playlists->array()) return std::nullopt;
+    for (const PropertyList& playlist : *playlists->array()) {
+        const PropertyList* title = playlist.objectForKey("Name");
+        if (!title || !title->string() || *title->string() != name) continue;
+        std::vector<SInt64> ids;
+        const PropertyList* items = playlist.objectForKey("Playlist Items");
+        for (const PropertyList& item : items && items->array() ? *items->array() : PropertyList::Array{}) {
+            const PropertyList* id = item.objectForKey("Track ID");
+            const PropertyList* track =
+                id ? tracks->objectForKey(std::to_string(id->integer().value_or(0))) : nullptr;
+            const PropertyList* persistent = track ? track->objectForKey("Persistent ID") : nullptr;
+            if (persistent && persistent->string())
+                ids.push_back(static_cast<SInt64>(std::stoull(*persistent->string(), nullptr, 16)));
+        }
+        return ids;
+    }
+    return std::nullopt;
+}
+
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<std::string> texts;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        texts.push_back(alert.informativeText);
         done(NSAlertFirstButtonReturn);
     }
 };
@@ -354,6 +387,55 @@ TEST_F(EndToEnd, AHalvedTempoIsAppliedAfterAnAssign) {
     EXPECT_EQ(bpmInAssignedList(fHome, track), 60);
     EXPECT_EQ(c.bpmBadgeView()->bpm(), 60);
     EXPECT_TRUE(fPresenter.messages.empty());
+}
+
+// With the sample library as the stand-in provides it, Add to Playlist from the Controls menu and
+// from the pop-up reaches the player; a track whose file has gone is reported by its file.
+TEST_F(EndToEnd, AddToPlaylistWithTheSampleLibraryReachesThePlayer) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    const SInt64 track = c.playerStatus().persistentID();
+    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    auto holds = [&](const char* playlist) {
+        const auto ids = playlistInLibraryFile(fHome, playlist);
+        return ids && std::find(ids->begin(), ids->end(), track) != ids->end();
+    };
+    ASSERT_FALSE(holds("Calm"));
+    ASSERT_FALSE(holds("Rainy Day"));
+
+    NSMenuItem* add = c.mainMenu().controlsMenu()->itemWithTitle("Add to Playlist");
+    ASSERT_TRUE(add && add->submenu());
+    QMenu shown;
+    add->submenu()->fillQMenu(shown);
+    NSMenuItem* calm = add->submenu()->itemWithTitle("Calm");
+    ASSERT_NE(calm, nullptr);
+    calm->performAction();
+    EXPECT_TRUE(waitFor([&] { return holds("Calm"); })) << "the Controls menu's add";
+
+    PopUpButton* popUp = c.addToPlaylistButton();
+    c.playlistMenus().popUpNeedsUpdate();
+    const std::vector<std::string> titles = popUp->itemTitles();
+    const auto rainy = std::find(titles.begin(), titles.end(), "Rainy Day");
+    ASSERT_NE(rainy, titles.end());
+    popUp->chooseItemAtIndex(static_cast<int>(rainy - titles.begin()));
+    EXPECT_TRUE(waitFor([&] { return holds("Rainy Day"); })) << "the pop-up's add";
+    EXPECT_TRUE(fPresenter.messages.empty());
+
+    // The file is gone: nothing reaches the player, and the alert names the file.
+    const std::optional<std::string> path = c.playerStatus().track()->path();
+    ASSERT_TRUE(path && std::filesystem::remove(*path)) << path.value_or("no path");
+    const size_t before = playlistInLibraryFile(fHome, "No Tempo Yet").value_or(std::vector<SInt64>{}).size();
+    c.playlistMenus().popUpNeedsUpdate();
+    const std::vector<std::string> again = popUp->itemTitles();
+    const auto noTempo = std::find(again.begin(), again.end(), "No Tempo Yet");
+    ASSERT_NE(noTempo, again.end());
+    popUp->chooseItemAtIndex(static_cast<int>(noTempo - again.begin()));
+    EXPECT_EQ(fPresenter.messages, std::vector<std::string>{"Add to playlist failed"});
+    ASSERT_EQ(fPresenter.texts.size(), 1u);
+    EXPECT_NE(fPresenter.texts[0].find(*path), std::string::npos) << fPresenter.texts[0];
+    ASSERT_EQ(playerState().persistentID, track) << "a request after the add";
+    EXPECT_EQ(playlistInLibraryFile(fHome, "No Tempo Yet").value_or(std::vector<SInt64>{}).size(), before);
 }
 
 }  // namespace
