@@ -348,6 +348,7 @@ TEST_F(EndToEnd, ApplyWithASlowPlayerCostsOneTimeOutAndAlertsAtOnce) {
     control({"play"});
     Controller& c = launch();
     ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    ASSERT_TRUE(waitForPlayerInfo(c.playerStatus().persistentID())) << "the broadcast of the play";
     for (int i = 0; i < 8; ++i) {
         key(Qt::Key_Space);
         fNow += 500;
@@ -369,6 +370,9 @@ TEST_F(EndToEnd, AHalvedTempoIsAppliedAfterAnAssign) {
     Controller& c = launch();
     const SInt64 track = c.playerStatus().persistentID();
     ASSERT_NE(track, 0);
+    // The player's launch notice and its broadcast of the play come first: the launch would
+    // start the tracker afresh.
+    ASSERT_TRUE(waitForPlayerInfo(track)) << "the broadcast of the play";
     for (int i = 0; i < 8; ++i) {
         key(Qt::Key_Space);
         fNow += 500;
