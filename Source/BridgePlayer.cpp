@@ -137,6 +137,15 @@ bool BridgePlayer::refreshAnswered(const std::function<void()>& refresh) {
     return !batch.unanswered();
 }
 
+bool BridgePlayer::refreshLeftUnanswered() const {
+    const PBRequestBatch* batch = PBRequestBatch::current();
+    return batch && batch->unanswered();
+}
+
+void BridgePlayer::noteRefreshUnanswered() {
+    if (PBRequestBatch* batch = PBRequestBatch::current()) batch->noteUnanswered();
+}
+
 std::optional<std::string> BridgeTrack::name() const {
     return mTrack->name();
 }

@@ -23,6 +23,8 @@ public:
     void playTrack(const PlayerTrack& track) const override;
     void setPlayerPosition(SInt32 seconds) const override;
     bool refreshAnswered(const std::function<void()>& refresh) override;
+    bool refreshLeftUnanswered() const override;
+    void noteRefreshUnanswered() override;
     void setPlayerVolume(SInt32 volume) const override;
     std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const override;
     std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const override;

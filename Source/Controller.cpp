@@ -17,9 +17,11 @@
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
+#include "Source/ClickSounds.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
+#include "Source/MainWindowSettings.h"
 #include "Source/Metronome.h"
 #include "Source/NewVersionAlert.h"
 #include "Source/Preferences/PrefsController.h"
@@ -125,7 +127,8 @@ Controller::Controller(Services services)
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
-    fAudioQueueScrewedUp = false;
+    fHotKeyActions = std::make_unique<HotKeyActions>(*this);
+    fClickSounds = std::make_unique<ClickSounds>(*this);
     updateTapSound();
     updateAlternateSound();
     const auto keep = fDefaults.objectForKey("KeepTrack");
@@ -290,7 +293,15 @@ Slider* Controller::volumeSlider() const {
 }
 
 void Controller::awakeFromNib() {
+    // The first refresh and the genre list ask the player as one refresh: one time-out at most.
+    fPlayer.refreshAnswered([this] { wireMainWindow(); });
+}
+
+void Controller::wireMainWindow() {
     buildMainWindow();
+    fWindowSettings = std::make_unique<MainWindowSettings>(
+        *this, MainWindowSettings::Outlets{*fWindow, *fRatingView, *fTapView, *fMetronomeButton,
+                                           *fSkipForwardButton, *fSkipNextButton});
     fTapView->setController(this);
     fRatingView->setController(this);
     fBPMBadgeView->setController(this);
@@ -593,12 +604,15 @@ void Controller::appWasTerminated(const NSRunningApplication& application) {
 }
 
 void Controller::iTunesLaunched() {
-    fPlayerStatus->updateWithPlayerBridge();
-    fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
-    loadTempoOfCurrentTrack(true);
-    getGenreList();
-    updateTrackView();
-    updatePlayerControls();
+    // One refresh: a player that does not answer costs it one time-out, not one per request.
+    fPlayer.refreshAnswered([this] {
+        fPlayerStatus->updateWithPlayerBridge();
+        fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
+        loadTempoOfCurrentTrack(true);
+        getGenreList();
+        updateTrackView();
+        updatePlayerControls();
+    });
 }
 
 void Controller::iTunesTerminated() {
@@ -623,7 +637,12 @@ bool Controller::iTunesIsActive() {
 bool Controller::iTunesIsResponding(UInt32 ticks) {
     auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier);
     if (!player) return false;
-    return fEnvironment.probePlayer(player->processIdentifier, ticks);
+    // A player that has just left a request of this refresh or command unanswered is not
+    // waited on a second time: the caller's failure comes at once.
+    if (fPlayer.refreshLeftUnanswered()) return false;
+    const bool responding = fEnvironment.probePlayer(player->processIdentifier, ticks);
+    if (!responding) fPlayer.noteRefreshUnanswered();
+    return responding;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -733,6 +752,11 @@ bool Controller::trackAssigned(SInt64 persistentID, SInt32 bpm, bool updateValue
 }
 
 void Controller::applyBPM() {
+    // One command: once the player has left a request unanswered, nothing else waits for it.
+    fPlayer.refreshAnswered([this] { assignDisplayedBPM(); });
+}
+
+void Controller::assignDisplayedBPM() {
     const int bpm = fBPMTracker->displayBPM();
     if (bpm == 0) return;
     std::shared_ptr<PlayerTrack> track = fPlayer.currentTrack();
@@ -756,19 +780,20 @@ void Controller::applyBPM() {
         fBPMBadgeView->setBpm(fPlayerStatus->trackBPM());
     }
     fCurrentTrackAssigned = true;
+    fAssignedBPM = bpm;
     updateBPMButtons();
     applyRules();
     track.reset();
 
-    if (fRunningApplication) {
-        if (fDefaults.boolForKey("SwitchToPrevApp")) fRunningApplication->activateWithOptions(0);
+    if (const auto& app = fHotKeyActions->runningApplication()) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) app->activateWithOptions(0);
     } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
         if (fDefaults.boolForKey("AdvancePlus"))
             nextPlusSkipForward();
         else
             nextTrack();
     }
-    fRunningApplication.reset();
+    fHotKeyActions->forgetRunningApplication();
 }
 
 void Controller::assignBPMFailed() {
@@ -792,7 +817,9 @@ void Controller::updateBPMButtons() {
     bool controlsEnabled = false;
     if (display >= 1) {
         controlsEnabled = true;
-        applyEnabled = !((fCurrentTrackAssigned && accuracy == 100) || fPlayerStatus->track() == nullptr);
+        // After an Assign only the tempo just written is not offered again; another one is.
+        applyEnabled =
+            !((fCurrentTrackAssigned && display == fAssignedBPM) || fPlayerStatus->track() == nullptr);
     }
     fAssignBPMIsDefault = applyEnabled && accuracy == 100;
     fApplyBPMButton->setEnabled(applyEnabled);
@@ -827,19 +854,19 @@ int Controller::currentAccuracy() const {
 
 void Controller::halveBPM() {
     fBPMTracker->halveBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::doubleBPM() {
     fBPMTracker->doubleBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::incrementBPM() {
     fBPMTracker->plusBPM();
-    updateBPM();
+    tempoStepped();
 }
 void Controller::decrementBPM() {
     fBPMTracker->minusBPM();
-    updateBPM();
+    tempoStepped();
 }
 
 void Controller::halveDoubleBPM() {
@@ -847,22 +874,29 @@ void Controller::halveDoubleBPM() {
     if (segment < 0) return;
     const long tag = fHalveDoubleBPMButton->tagForSegment(segment);
     if (tag == 0)
-        fBPMTracker->halveBPM();
+        halveBPM();
     else if (tag == 1)
-        fBPMTracker->doubleBPM();
-    updateBPM();
+        doubleBPM();
+    else
+        updateBPM();
 }
 
 void Controller::adjustBPM() {
     const int segment = fPlusMinusBPMButton->highlightedSegment();
-    if (segment >= 0) {
-        const long tag = fPlusMinusBPMButton->tagForSegment(segment);
-        if (tag == 0)
-            fBPMTracker->minusBPM();
-        else if (tag == 1)
-            fBPMTracker->plusBPM();
-    }
+    const long tag = segment >= 0 ? fPlusMinusBPMButton->tagForSegment(segment) : -1;
+    if (tag == 0)
+        decrementBPM();
+    else if (tag == 1)
+        incrementBPM();
+    else
+        updateBPM();
+}
+
+void Controller::tempoStepped() {
+    // The tempo shown is no longer the one written; the badge keeps showing what was written.
+    fCurrentTrackAssigned = false;
     updateBPM();
+    updateBPMButtons();
 }
 
 void Controller::startStopMetronome() {
@@ -887,116 +921,81 @@ void Controller::stopAnimation() {
 // ---------------------------------------------------------------------------------------------
 // Sounds.
 
-std::optional<std::string> Controller::soundPath(const char* key) const {
-    auto name = fDefaults.stringForKey(key);
-    if (!name) return std::nullopt;
-    return NSBundle::mainBundle().pathForResource(*name, "aiff", "Sounds");
+long Controller::alternateBeat() const {
+    return fClickSounds ? fClickSounds->alternateBeat() : 0;
 }
-
 void Controller::updateTapSound() {
-    fAudioQueueScrewedUp = false;
-    auto path = soundPath("TapSound");
-    fMetronomeSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
-    fUKMetronomeSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+    fClickSounds->updateTapSound();
 }
-
 void Controller::updateAlternateSound() {
-    auto path = soundPath("AlternateSound");
-    fAlternateSound.store(path ? fEnvironment.makeNSSound(*path) : nullptr);
-    fUKAlternateSound.store(path ? fEnvironment.makeUKSound(*path) : nullptr);
+    fClickSounds->updateAlternateSound();
 }
-
 void Controller::updateSoundOptions() {
-    fPlayClick = fDefaults.boolForKey("PlayClickOnTap");
-    fPlayAlternate = fDefaults.boolForKey("PlayAlternate");
-    fAlternateBeat = static_cast<long>(fDefaults.integerForKey("AlternateBeat"));
-    if (fTapView) fTapView->setPlayMetronomeClick(fPlayClick);
+    fClickSounds->updateSoundOptions();
 }
-
-void Controller::playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
-                           const std::atomic<std::shared_ptr<NSSound>>& copy) {
-    if (fAudioQueueScrewedUp) {
-        if (auto sound = copy.load()) sound->play();
-        return;
-    }
-    auto sound = low.load();  // held for the whole play, whatever the main thread swaps in
-    if (sound && sound->isLoaded() && sound->play() != 0) fAudioQueueScrewedUp = true;
-}
-
 void Controller::playMetronomeClickOnly() {
-    if (!fPlayClick) return;
-    playSound(fUKMetronomeSound, fMetronomeSound);
+    fClickSounds->playMetronomeClickOnly();
 }
-
 void Controller::playMetronomeClick() {
-    if (!fPlayClick) return;
-    playSound(fUKMetronomeSound, fMetronomeSound);
-    pulse();
+    fClickSounds->playMetronomeClick();
+}
+void Controller::playMetronomeClickForBeat(long beat) {
+    fClickSounds->playMetronomeClickForBeat(beat);
+}
+void Controller::audioQueueNotWorking() {
+    fClickSounds->audioQueueNotWorking();
+}
+bool Controller::audioQueueScrewedUp() const {
+    return fClickSounds->audioQueueScrewedUp();
+}
+void Controller::setAudioQueueScrewedUp(bool v) {
+    fClickSounds->setAudioQueueScrewedUp(v);
 }
 
-void Controller::playMetronomeClickForBeat(long beat) {
-    if (fPlayAlternate && beat == fAlternateBeat.load(std::memory_order_relaxed))
-        playSound(fUKAlternateSound, fAlternateSound);
-    else if (fPlayClick)
-        playSound(fUKMetronomeSound, fMetronomeSound);
+std::shared_ptr<UKSound> Controller::makeUKSound(const std::string& path) {
+    return fEnvironment.makeUKSound(path);
+}
+std::shared_ptr<NSSound> Controller::makeNSSound(const std::string& path) {
+    return fEnvironment.makeNSSound(path);
+}
+void Controller::setTapAreaPlaysClick(bool playClick) {
+    if (fTapView) fTapView->setPlayMetronomeClick(playClick);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Window settings.
 
 void Controller::windowStyleChanged() {
-    if (fDefaults.boolForKey("MakeFloatingWindow")) {
-        fWindow->setLevel(CGWindowLevelForKey(5));
-        fWindow->makeKeyAndOrderFront();
-    } else {
-        fWindow->setLevel(CGWindowLevelForKey(4));
-    }
+    if (fWindowSettings) fWindowSettings->windowStyleChanged();
 }
-
 void Controller::halfStarRatingChanged() {
-    bool halfStars = false;
-    if (fDefaults.boolForKey("AllowHalfStarRating")) {
-        auto player = fPreferences.copyValue("allow-half-stars", kPlayerBundleIdentifier);
-        halfStars = player && player->boolean().value_or(player->integer().value_or(0) != 0);
-    }
-    fRatingView->setHalfStars(halfStars);
+    if (fWindowSettings) fWindowSettings->halfStarRatingChanged();
 }
-
 void Controller::updateMetronome() {
-    if (!fMetronomeButton) return;
-    fMetronomeButton->setImage(NSImage::imageNamed(
-        fBPMTracker->metronomeIsPlaying() ? "metronome_stopc.png" : "metronome_startc.png"));
+    if (fWindowSettings) fWindowSettings->updateMetronome();
 }
-
 void Controller::setupSkipTooltips() {
-    // The seconds the commands will use, not the text as stored: "abc" would promise no seek.
-    const std::string seconds = std::to_string(fPlayerCommands->advanceSeconds());
-    auto fill = [&](const char* format) {
-        std::string text = localized(format);
-        if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, seconds);
-        return text;
-    };
-    fSkipForwardButton->setToolTip(fill("Skip forward %@ seconds"));
-    fSkipNextButton->setToolTip(fill("Skip to %@ seconds into next track"));
+    if (fWindowSettings) fWindowSettings->setupSkipTooltips();
 }
-
 void Controller::updateMinMaxBPM() {
-    fTapView->updateMinMaxBPM();
-    fTapView->setNeedsDisplay();
+    if (fWindowSettings) fWindowSettings->updateMinMaxBPM();
 }
-
 void Controller::updateMetronomeStyle() {
-    fTapView->updateMetronomeStyle();
-    fTapView->setNeedsDisplay();
+    if (fWindowSettings) fWindowSettings->updateMetronomeStyle();
 }
 
-void Controller::hotKey1Action() {
-    fRunningApplication.reset();
-    if (auto active = fEnvironment.activeApplication())
-        fRunningApplication =
-            NSRunningApplication::runningApplicationWithProcessIdentifier(active->processIdentifier);
+std::optional<PropertyList> Controller::playerPreference(const std::string& key) {
+    return fPreferences.copyValue(key, kPlayerBundleIdentifier);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hot keys.
+
+std::optional<NSRunningApplication> Controller::activeApplication() {
+    return fEnvironment.activeApplication();
+}
+void Controller::activateIgnoringOtherApps() {
     Application::sharedApplication().activateIgnoringOtherApps(true);
-    showMainWindow();
 }
 
 void Controller::rateCurrentTrack(int rating) {
@@ -1192,8 +1191,8 @@ std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
     return track.path();
 }
 
-void Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
-    fPlayer.addTrackPath(path, &playlist);
+SInt16 Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
+    return fPlayer.addTrackPath(path, &playlist);
 }
 
 void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,8 +13,12 @@
 #include "Source/AssignedTracks.h"
 #include "Source/BPMBadgeViewHost.h"
 #include "Source/BPMTrackerHost.h"
+#include "Source/ClickSoundsHost.h"
+#include "Source/HotKeyActions.h"
+#include "Source/HotKeyActionsHost.h"
 #include "Source/MainMenu.h"
 #include "Source/MainMenuHost.h"
+#include "Source/MainWindowSettingsHost.h"
 #include "Source/MetronomeHost.h"
 #include "Source/NoTempoNotifier.h"
 #include "Source/NoTempoNotifierHost.h"
@@ -36,6 +39,8 @@
 class ArtworkImageView;
 class BPMBadgeView;
 class BPMTracker;
+class ClickSounds;
+class MainWindowSettings;
 class Button;
 class NSMenu;
 class ControllerEnvironment;
@@ -72,7 +77,10 @@ class Controller : public QObject,
                    public NoTempoNotifierHost,
                    public MainMenuHost,
                    public RulesControllerHost,
-                   public RulesPrefsControllerHost {
+                   public RulesPrefsControllerHost,
+                   public ClickSoundsHost,
+                   public MainWindowSettingsHost,
+                   public HotKeyActionsHost {
     Q_OBJECT
 public:
     Controller(const Controller&) = delete;
@@ -165,7 +173,7 @@ public:
     int currentDisplayBPM() override { return std::as_const(*this).currentDisplayBPM(); }
     int currentAccuracy() const override;
     // Any thread.
-    long alternateBeat() const override { return fAlternateBeat.load(std::memory_order_relaxed); }
+    long alternateBeat() const override;
     long alternateBeat() override { return std::as_const(*this).alternateBeat(); }
     void halveBPM();
     void doubleBPM();
@@ -182,6 +190,7 @@ public:
     BPMTracker& tracker() { return *fBPMTracker; }
 
     // Sounds.
+    ClickSounds& clickSounds() { return *fClickSounds; }
     void updateTapSound();
     void updateAlternateSound();
     void updateSoundOptions();
@@ -189,11 +198,17 @@ public:
     void playMetronomeClick();
     // Main thread (taps) and the metronome's driver thread (beats).
     void playMetronomeClickForBeat(long beat) override;
-    void audioQueueNotWorking() { fAudioQueueScrewedUp = true; }
-    bool audioQueueScrewedUp() const { return fAudioQueueScrewedUp; }
-    void setAudioQueueScrewedUp(bool v) { fAudioQueueScrewedUp = v; }
+    void audioQueueNotWorking();
+    bool audioQueueScrewedUp() const;
+    void setAudioQueueScrewedUp(bool v);
 
-    // Window settings and the metronome button.
+    // ClickSoundsHost (with boolForKey, integerForKey, stringForKey and pulse).
+    std::shared_ptr<UKSound> makeUKSound(const std::string& path) override;
+    std::shared_ptr<NSSound> makeNSSound(const std::string& path) override;
+    void setTapAreaPlaysClick(bool playClick) override;
+
+    // Window settings and the metronome button; made with the window.
+    MainWindowSettings* windowSettings() const { return fWindowSettings.get(); }
     void windowStyleChanged();
     void halfStarRatingChanged();
     void updateMetronome();
@@ -202,10 +217,19 @@ public:
     void updateMinMaxBPM();
     void updateMetronomeStyle();
 
+    // MainWindowSettingsHost (with boolForKey, stringForKey and metronomeIsPlaying).
+    std::optional<PropertyList> playerPreference(const std::string& key) override;
+
     // Hot key 1: remember the active application and come forward.
-    void hotKey1Action();
-    void hotKey2Action() {}
-    const std::optional<NSRunningApplication>& runningApplication() const { return fRunningApplication; }
+    void hotKey1Action() { fHotKeyActions->hotKey1Action(); }
+    void hotKey2Action() { fHotKeyActions->hotKey2Action(); }
+    const std::optional<NSRunningApplication>& runningApplication() const {
+        return fHotKeyActions->runningApplication();
+    }
+
+    // HotKeyActionsHost (with showMainWindow).
+    std::optional<NSRunningApplication> activeApplication() override;
+    void activateIgnoringOtherApps() override;
 
     // Player commands: the window's buttons, the menus and their shortcuts send them with a
     // sender; the assignment moves on without one.
@@ -293,7 +317,7 @@ public:
     std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
                                                  SInt64 trackPersistentId) override;
     std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
-    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
+    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
     void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
     void runGetInfoScript() override;
 
@@ -359,6 +383,12 @@ private:
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
     void buildMainWindow();
+    // awakeFromNib's steps.
+    void wireMainWindow();
+    // applyBPM's steps.
+    void assignDisplayedBPM();
+    // After ½, ×2, − or +.
+    void tempoStepped();
     void observeNotifications();
     // The tracker's start for the model's track: 100 when previously assigned, else 10.
     void loadTempoOfCurrentTrack(bool resetTracker);
@@ -371,9 +401,6 @@ private:
     void showTrackGenre();
     void checkForUpdates();
     void placeMainWindow();
-    void playSound(const std::atomic<std::shared_ptr<UKSound>>& low,
-                   const std::atomic<std::shared_ptr<NSSound>>& copy);
-    std::optional<std::string> soundPath(const char* key) const;
     void applyRules();
     // Least bodies of operations that later work fills in.
     // The menus are built with the window.
@@ -388,7 +415,6 @@ private:
     HotKeyController* fHotKeys;
 
     std::unique_ptr<AssignedTracks> fAssignments;
-    std::optional<NSRunningApplication> fRunningApplication;
 
     std::unique_ptr<Window> fWindow;
     ArtworkImageView* fArtworkView{nullptr};
@@ -420,6 +446,9 @@ private:
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+    std::unique_ptr<ClickSounds> fClickSounds;
+    std::unique_ptr<MainWindowSettings> fWindowSettings;
+    std::unique_ptr<HotKeyActions> fHotKeyActions;
 
     // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
     uint64_t fHoldTask{0};
@@ -431,23 +460,14 @@ private:
 
     bool fKeepTrack{true};
     bool fPlayerCanPause{true};
-    std::atomic<bool> fPlayClick{false};
-    std::atomic<bool> fPlayAlternate{false};
     bool fAssignBPMIsDefault{false};
     bool fCurrentTrackAssigned{false};
+    // The BPM the Assign of this visit wrote; it counts while fCurrentTrackAssigned is set.
+    int fAssignedBPM{0};
     bool fTrackPreviouslyAssigned{false};
     bool fDidLaunchiTunes{false};
     FeedbackWindowController* fFeedbackController{nullptr};
     std::unique_ptr<NewVersionAlert> fNewVersionAlert;
     bool fWaitingOnSimulatedKeypress{false};
-    std::atomic<bool> fAudioQueueScrewedUp{false};
-    std::atomic<long> fAlternateBeat{0};
-
-    // Swapped whole when a setting changes, so a click in flight on the driver thread keeps the
-    // sound it started with.
-    std::atomic<std::shared_ptr<NSSound>> fMetronomeSound;
-    std::atomic<std::shared_ptr<NSSound>> fAlternateSound;
     std::shared_ptr<NSSound> fWakeUpNSSound;
-    std::atomic<std::shared_ptr<UKSound>> fUKMetronomeSound;
-    std::atomic<std::shared_ptr<UKSound>> fUKAlternateSound;
 };

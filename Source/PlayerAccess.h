@@ -86,20 +86,26 @@ public:
     virtual void setPlayerPosition(SInt32 seconds) const = 0;
     virtual void setPlayerVolume(SInt32 volume) const = 0;
 
-    // Runs one refresh's requests; false when the player left one of them unanswered (no reply
-    // within its time-out), in which case the refresh's later requests failed at once instead
-    // of each waiting again.
+    // Runs the requests of one refresh or command; false when the player left one of them
+    // unanswered (no reply within its time-out), in which case the later requests failed at once
+    // instead of each waiting again.
     virtual bool refreshAnswered(const std::function<void()>& refresh) {
         refresh();
         return true;
     }
+    // Within refreshAnswered: a request of it has gone unanswered, so the player is not to be
+    // waited on again.
+    virtual bool refreshLeftUnanswered() const { return false; }
+    // Within refreshAnswered: a wait of its own beside the player's requests (the liveness
+    // probe) went unanswered; the later requests fail at once.
+    virtual void noteRefreshUnanswered() {}
     // The user's plain playlists (neither special nor smart), in the player's order; empty when
     // the player does not answer.
     virtual std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const = 0;
     virtual std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const = 0;
     virtual std::shared_ptr<PlayerTrack> trackWithPersistentId(SInt64 persistentId) const = 0;
-    // Adds the file to the playlist (the library when null). 0 when the path names no file
-    // (nothing is sent); else the first failing status, or 0.
+    // Adds the file to the playlist (the library when null). fnfErr when the path names no
+    // file (nothing is sent); else the first failing status, or 0.
     virtual SInt16 addTrackPath(const std::string& path, const PlayerPlaylist* playlist) const = 0;
     // Removes the track from the playlist (the library when null).
     virtual void removeTrack(const PlayerTrack& track, const PlayerPlaylist* playlist) const = 0;

@@ -143,6 +143,11 @@ void PlaylistMenus::addToPlaylist() {
 }
 
 void PlaylistMenus::addToPlaylistWithID(SInt64 persistentID) {
+    // One command: a player that leaves a request unanswered is not waited on again.
+    mPlayer.refreshAnswered([&] { addTrackToPlaylist(persistentID); });
+}
+
+void PlaylistMenus::addTrackToPlaylist(SInt64 persistentID) {
     const std::shared_ptr<PlayerTrack> track = mModel.track();
     if (!track) return;
     const std::optional<std::string> path = track->path();
@@ -159,18 +164,32 @@ void PlaylistMenus::addToPlaylistWithID(SInt64 persistentID) {
         return;
     }
     if (playlist->trackWithPersistentId(track->persistentId())) return;
-    if (mPlayer.addTrackPath(*path, playlist.get()) != 0) addToPlaylistFailed();
+    const SInt16 status = mPlayer.addTrackPath(*path, playlist.get());
+    if (status == fnfErr)
+        trackFileMissing(*path);
+    else if (status != 0)
+        addToPlaylistFailed();
 }
 
 void PlaylistMenus::addToPlaylistFailed() {
     unresponsiveAlert("Add to playlist failed");
 }
 
+void PlaylistMenus::trackFileMissing(const std::string& path) {
+    std::string text = localized("TRACKFILEMISSING");
+    if (auto at = text.find("%@"); at != std::string::npos) text.replace(at, 2, path);
+    failureAlert("Add to playlist failed", text);
+}
+
 void PlaylistMenus::unresponsiveAlert(const char* message) {
+    failureAlert(message, localized("ITUNESNOTRESPONDING"));
+}
+
+void PlaylistMenus::failureAlert(const char* message, const std::string& informativeText) {
     NSAlert alert;
     alert.addButtonWithTitle(localized("OK"));
     alert.messageText = localized(message);
-    alert.informativeText = localized("ITUNESNOTRESPONDING");
+    alert.informativeText = informativeText;
     alert.alertStyle = NSAlertStyle::Critical;
     if (Window* window = mHost.sheetWindow())
         alert.beginSheetModalForWindow(window, [this](NSModalResponse) { mHost.showMainWindow(); });

@@ -80,7 +80,11 @@ public:
 private:
     void rebuild(const std::vector<PlaylistEntry>& entries, NSMenu& menu);
     void addToPlaylistWithID(SInt64 persistentID);
+    void addTrackToPlaylist(SInt64 persistentID);
     void unresponsiveAlert(const char* message);
+    // The track's file is not there: the player has nothing to add.
+    void trackFileMissing(const std::string& path);
+    void failureAlert(const char* message, const std::string& informativeText);
     static std::vector<std::string> genreListFrom(std::vector<std::string> genres);
 
     PlaylistMenusHost& mHost;

@@ -350,7 +350,10 @@ void RulesController::applyRule(int row, const PlayerStatus& status, RulesContro
     const std::optional<std::string> path = track ? host.pathOfTrack(*track) : std::nullopt;
     if (rule->addToPlaylist && rule->addPlaylistID && path) {
         if (auto playlist = host.playlistWithPersistentId(*rule->addPlaylistID))
-            if (!host.trackInPlaylist(*playlist, track->persistentId())) host.addTrackPath(*path, *playlist);
+            if (!host.trackInPlaylist(*playlist, track->persistentId()))
+                if (const SInt16 status = host.addTrackPath(*path, *playlist); status != 0)
+                    log("The track could not be added to a playlist (" + std::to_string(status) +
+                        "): " + *path);
     }
     if (rule->removeFromPlaylist && rule->removePlaylistID && path) {
         if (auto playlist = host.playlistWithPersistentId(*rule->removePlaylistID))

@@ -23,8 +23,9 @@ public:
                                                          SInt64 trackPersistentId) = 0;
     // The POSIX path of the track's file; nullopt for a track without one (a stream).
     virtual std::optional<std::string> pathOfTrack(const PlayerTrack& track) = 0;
-    // The results are not the engine's concern: a rule that cannot act goes on to its next step.
-    virtual void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) = 0;
+    // A rule that cannot act goes on to its next step; a failed add is only logged.
+    // The add's status: 0 when it reached the player, fnfErr when the file is not there.
+    virtual SInt16 addTrackPath(const std::string& path, const PlayerPlaylist& playlist) = 0;
     virtual void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) = 0;
     // Brings the running player forward, ignoring other applications; nothing when it is not running.
     virtual void activatePlayer() = 0;

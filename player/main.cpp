@@ -16,9 +16,6 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
@@ -36,6 +33,7 @@
 #include "player/EventDispatcher.h"
 #include "player/MusicLibraryFile.h"
 #include "player/PlayerModel.h"
+#include "player/SampleLibrary.h"
 
 namespace {
 
@@ -65,20 +63,15 @@ const char* stateName(player::PlayState state) {
     return "Stopped";
 }
 
-// The sample library is copied in when the user has none.
+// The sample library is copied in, with a file for each of its tracks, when the user has none.
 void provideLibrary(const std::string& path) {
-    if (QFileInfo::exists(QString::fromStdString(path))) return;
     const QByteArray resources = qgetenv("BEATWICK_RESOURCE_DIR");
     const QString folder = !resources.isEmpty() ? QString::fromLocal8Bit(resources)
                                                 : QCoreApplication::applicationDirPath() + "/Resources";
-    const QString sample = folder + "/SampleLibrary/";
-    const QString target = QFileInfo(QString::fromStdString(path)).absolutePath();
-    QDir().mkpath(target + "/" + player::MusicLibraryFile::kArtworkFolder);
-    QFile::copy(sample + player::MusicLibraryFile::kFileName, QString::fromStdString(path));
-    const QDir artwork(sample + player::MusicLibraryFile::kArtworkFolder);
-    for (const QString& image : artwork.entryList(QDir::Files))
-        QFile::copy(artwork.filePath(image),
-                    target + "/" + player::MusicLibraryFile::kArtworkFolder + "/" + image);
+    if (Result<void> provided =
+            player::SampleLibrary::provide((folder + "/SampleLibrary").toStdString(), path);
+        !provided)
+        std::fprintf(stderr, "player-standin: the sample library: %s\n", provided.error().c_str());
 }
 
 }  // namespace

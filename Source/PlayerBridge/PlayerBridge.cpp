@@ -119,8 +119,9 @@ std::optional<PBTrackList> PlayerBridge::search(const PBPlaylist& playlist, cons
 SInt16 PlayerBridge::addTrackPath(const std::string& path, const PBPlaylist* playlist) const {
     UniqueHandle alias = newAliasHandleWithPath(path);
     if (!alias) {
+        // Nothing reaches the player: that is a failure, not an add.
         NullLog("Unable to resolve path to alias");
-        return 0;
+        return fnfErr;
     }
     AppleEvent event;
     OSStatus err = playlist ? buildEvent(kPlayerEventClass, kAdd, &event, "'----':alis(@@), insh:(@)", alias,

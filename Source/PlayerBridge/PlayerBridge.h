@@ -64,7 +64,7 @@ public:
     std::optional<PBTrackList> search(const PBPlaylist& playlist, const std::string& text,
                                       OSType field) const;
 
-    // 0 when the path names no file (nothing is sent); else the first failing status of
+    // fnfErr when the path names no file (nothing is sent); else the first failing status of
     // building, sending and reading the reply's list, or 0.
     SInt16 addTrackPath(const std::string& path, const PBPlaylist* playlist) const;
     // The tracks the player added, or nullopt.

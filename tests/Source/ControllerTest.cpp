@@ -496,30 +496,37 @@ TEST_F(ControllerTest, UpdateCheckGate) {
 }
 
 TEST_F(ControllerTest, UpdateBPMButtonsTable) {
+    defaults->setBool(false, "AdvanceWithBPM");
     Controller& c = launch();
     const struct {
         const char* name;
         int bpm;
         int accuracy;
-        bool assignedThisVisit;
+        int assignedThisVisit;  // the BPM an Assign of this visit wrote; 0 for none
         bool hasTrack;
         bool apply;
         bool isDefault;
         bool controls;
     } cases[] = {
-        {"no tempo", 0, 0, false, true, false, false, false},
-        {"measuring", 120, 50, false, true, true, false, true},
-        {"settled", 120, 100, false, true, true, true, true},
-        {"settled and assigned", 120, 100, true, true, false, false, true},
-        {"assigned, then edited", 120, 50, true, true, true, false, true},
-        {"no track", 120, 100, false, false, false, false, true},
+        {"no tempo", 0, 0, 0, true, false, false, false},
+        {"measuring", 120, 50, 0, true, true, false, true},
+        {"settled", 120, 100, 0, true, true, true, true},
+        {"settled and assigned", 120, 100, 120, true, false, false, true},
+        {"assigned, measuring that tempo again", 120, 50, 120, true, false, false, true},
+        {"assigned, another tempo settled", 130, 100, 120, true, true, true, true},
+        {"assigned, another tempo measuring", 130, 50, 120, true, true, false, true},
+        {"no track", 120, 100, 0, false, false, false, true},
     };
     for (const auto& k : cases) {
         player.track = k.hasTrack ? makeTrack(0x100, 0) : nullptr;
         c.playerStatus().updateWithPlayerBridge();
         c.tracker().reset();
+        if (k.assignedThisVisit) {
+            c.tracker().trackLoaded(k.assignedThisVisit, 100);
+            c.applyBPM();
+            ASSERT_TRUE(c.currentTrackAssigned()) << k.name;
+        }
         c.tracker().trackLoaded(k.bpm, k.accuracy);
-        c.setCurrentTrackAssigned(k.assignedThisVisit);
         c.updateBPMButtons();
         EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
         EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
@@ -531,6 +538,58 @@ TEST_F(ControllerTest, UpdateBPMButtonsTable) {
         EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
         EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
+    }
+}
+
+// After an Assign, ½, ×2, − and + make a tempo that Apply and Return write; the badge keeps the
+// one written until then.
+TEST_F(ControllerTest, AStepAfterAnAssignMakesATempoThatCanBeApplied) {
+    defaults->setBool(false, "AdvanceWithBPM");
+    NSEvent ret;
+    ret.type = NSEventType::KeyDown;
+    ret.characters = ret.charactersIgnoringModifiers = "\r";
+    ret.qtKey = Qt::Key_Return;
+    const struct {
+        const char* name;
+        std::function<void(Controller&)> step;
+        SInt32 written;
+    } cases[] = {
+        {"halve", [](Controller& c) { c.halveBPM(); }, 60},
+        {"double", [](Controller& c) { c.doubleBPM(); }, 240},
+        {"minus", [](Controller& c) { c.decrementBPM(); }, 119},
+        {"plus", [](Controller& c) { c.incrementBPM(); }, 121},
+        {"the halve segment",
+         [](Controller& c) {
+             QTest::mousePress(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+             QTest::mouseRelease(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+         },
+         60},
+        {"the plus segment",
+         [](Controller& c) {
+             QTest::mousePress(c.plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 12));
+             QTest::mouseRelease(c.plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 12));
+         },
+         121},
+    };
+    for (const auto& k : cases) {
+        player.track = makeTrack(0x100, 0);
+        Controller& c = launch();
+        tap120();
+        ASSERT_TRUE(c.window()->performKeyEquivalent(ret)) << k.name;
+        ASSERT_FALSE(c.applyBPMButton()->isEnabled()) << k.name << ": the tempo just written";
+
+        k.step(c);
+        EXPECT_TRUE(c.applyBPMButton()->isEnabled()) << k.name;
+        EXPECT_TRUE(c.assignBPMIsDefault()) << k.name << ": still settled, so Return applies it";
+        EXPECT_FALSE(c.currentTrackAssigned()) << k.name;
+        EXPECT_EQ(c.bpmBadgeView()->bpm(), 120) << k.name << ": the badge shows what was written";
+        EXPECT_TRUE(c.bpmBadgeView()->assigned()) << k.name;
+        EXPECT_TRUE(c.playerStatus().assigned()) << k.name;
+
+        EXPECT_TRUE(c.window()->performKeyEquivalent(ret)) << k.name;
+        EXPECT_EQ(player.track->bpmWrites, (std::vector<SInt32>{120, k.written})) << k.name;
+        EXPECT_EQ(c.bpmBadgeView()->bpm(), k.written) << k.name;
+        EXPECT_FALSE(c.applyBPMButton()->isEnabled()) << k.name << ": written in turn";
     }
 }
 

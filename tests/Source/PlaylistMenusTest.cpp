@@ -221,15 +221,25 @@ TEST_F(PlaylistMenusTest, AnAddThatDoesNotReachThePlayerIsReported) {
     player.addStatus = errAETimeout;
     menus->addToPlaylistFromMenu(0);
     EXPECT_EQ(alertMessages(), (Strings{"Add to playlist failed"})) << "the player's answer did not come";
+    EXPECT_EQ(presenter.alerts.back().informativeText,
+              NSBundle::mainBundle().localizedStringForKey("ITUNESNOTRESPONDING", "", ""));
+
+    // The track's file is not there: the alert names it.
+    player.addStatus = fnfErr;
+    menus->addToPlaylistFromMenu(0);
+    ASSERT_EQ(alertMessages(), (Strings{"Add to playlist failed", "Add to playlist failed"}));
+    EXPECT_NE(presenter.alerts.back().informativeText.find("/music/Song.mp3"), std::string::npos)
+        << presenter.alerts.back().informativeText;
+    EXPECT_EQ(presenter.alerts.back().informativeText.find("%@"), std::string::npos);
 
     // The playlist is gone: only a silent player is worth an alert.
     player.addStatus = 0;
     player.userLists.clear();
     menus->addToPlaylistFromMenu(1);
-    EXPECT_EQ(presenter.alerts.size(), 1u);
+    EXPECT_EQ(presenter.alerts.size(), 2u);
     host.responding = false;
     menus->addToPlaylistFromMenu(1);
-    EXPECT_EQ(presenter.alerts.size(), 2u);
+    EXPECT_EQ(presenter.alerts.size(), 3u);
 }
 
 TEST_F(PlaylistMenusTest, PlaylistPositionLookUps) {

@@ -35,6 +35,7 @@ struct StatusHost : PlayerStatusHost {
 struct FakeRulesHost : RulesControllerHost {
     std::map<SInt64, std::shared_ptr<FakePlaylist>> playlists;
     std::vector<std::string> requests;
+    SInt16 addStatus{0};  // what an add answers; not 0: nothing joins the playlist
 
     std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 id) override {
         auto it = playlists.find(id);
@@ -50,10 +51,12 @@ struct FakeRulesHost : RulesControllerHost {
         if (!location || !location->starts_with("file://")) return std::nullopt;
         return location->substr(7);
     }
-    void addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override {
+    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override {
         requests.push_back("add " + path + " to " + std::to_string(playlist.persistentId()));
+        if (addStatus != 0) return addStatus;
         auto& tracks = playlists.at(playlist.persistentId())->tracks;
         tracks.push_back(makeTrack(0x77, 0));  // the player gives the added file the track's ID
+        return 0;
     }
     void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override {
         requests.push_back("remove " + std::to_string(track.persistentId()) + " from " +
@@ -380,6 +383,19 @@ TEST_F(RulesEngineTest, AddThenRemoveThenActivateOrGetInfo) {
                                         // the second rule: the track is in 100 now and stays in 200 (the
                                         // fake keeps it), and Get Info wins over Activate
                                         "remove 119 from 200", "get info"}));
+}
+
+// A file the player cannot add is logged in one line; the rule goes on with its next steps.
+TEST_F(RulesEngineTest, AFailedAddIsLoggedOnceAndTheRuleGoesOn) {
+    host.addPlaylist(100);
+    host.addPlaylist(200, {0x77});
+    host.addStatus = fnfErr;
+    storeRules({acting(0, "trackBPM > 0")});
+    makeStore()->applyRules(status, host);
+    EXPECT_EQ(host.requests, (std::vector<std::string>{"add /music/Slow Song.mp3 to 100",
+                                                       "remove 119 from 200", "activate"}));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "The track could not be added to a playlist (-43): /music/Slow Song.mp3");
 }
 
 TEST_F(RulesEngineTest, AddAndRemoveOnOnePlaylistRemovesWhatWasJustAdded) {

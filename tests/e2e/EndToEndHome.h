@@ -1,6 +1,7 @@
 // What each end-to-end test gets of its own: a fresh HOME with the sample library as the player's
-// library, and configuration and data folders inside it, so no test sees another's taps,
-// assignments or preferences, whatever the order the tests run in.
+// library (as the stand-in provides it, its tracks' files included), and configuration and data
+// folders inside it, so no test sees another's taps, assignments or preferences, whatever the
+// order the tests run in.
 #pragma once
 
 #include <QTemporaryDir>
@@ -16,7 +17,7 @@ public:
     EndToEndHome();
     ~EndToEndHome();
 
-    // False when the folder could not be made or the sample library not copied.
+    // False when the folder could not be made or the sample library not provided.
     bool ready() const { return mReady; }
     const std::string& path() const { return mPath; }
     std::string libraryFile() const { return mPath + "/Music/iTunes/iTunes Music Library.xml"; }

@@ -8,10 +8,12 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMenu>
 #include <QProcess>
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,13 +25,18 @@
 #include "Source/BPMTracker.h"
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
+#include "Source/MainMenu.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/PlaylistMenus.h"
 #include "Source/RatingView.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "Source/TapView.h"
 #include "StandInSession.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Button.h"
+#include "platform/AppKit/Menu.h"
+#include "platform/AppKit/PopUpButton.h"
+#include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AppleEvents/AETransport.h"
@@ -99,10 +106,64 @@ std::optional<int64_t> bpmInAssignedList(const EndToEndHome& home, SInt64 persis
     return std::nullopt;
 }
 
+// The bus transport, counting the sends that went without a reply in time.
+class CountingTransport : public AETransport {
+public:
+    OSStatus send(const AETarget& target, const std::vector<uint8_t>& event, AESendMode mode,
+                  SInt32 timeoutTicks, std::vector<uint8_t>* reply) override {
+        const OSStatus status = fBus.send(target, event, mode, timeoutTicks, reply);
+        if (status == errAETimeout) ++timeouts;
+        return status;
+    }
+    int timeouts{0};
+
+private:
+    DBusTransport fBus;
+};
+
+// Waits for the stand-in to serve without running this process's event loop, so that Beatwick
+// hears of its launch only afterwards.
+bool standInServes() {
+    for (int i = 0; i < 300; ++i) {
+        QProcess process;
+        process.start(QString::fromLatin1(kStandIn), {"--ctl", "state"});
+        if (process.waitForFinished(15000) && process.exitCode() == 0) return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+// The tracks of the named playlist in the player's library file, by persistent ID; nullopt when
+// the file or the playlist is not there.
+std::optional<std::vector<SInt64>> playlistInLibraryFile(const EndToEndHome& home, const std::string& name) {
+    const auto plist = readPlist(home.libraryFile());
+    const PropertyList* tracks = plist ? plist->objectForKey("Tracks") : nullptr;
+    const PropertyList* playlists = plist ? plist->objectForKey("Playlists") : nullptr;
+    if (!tracks || !playlists || !playlists->array()) return std::nullopt;
+    for (const PropertyList& playlist : *playlists->array()) {
+        const PropertyList* title = playlist.objectForKey("Name");
+        if (!title || !title->string() || *title->string() != name) continue;
+        std::vector<SInt64> ids;
+        const PropertyList* items = playlist.objectForKey("Playlist Items");
+        for (const PropertyList& item : items && items->array() ? *items->array() : PropertyList::Array{}) {
+            const PropertyList* id = item.objectForKey("Track ID");
+            const PropertyList* track =
+                id ? tracks->objectForKey(std::to_string(id->integer().value_or(0))) : nullptr;
+            const PropertyList* persistent = track ? track->objectForKey("Persistent ID") : nullptr;
+            if (persistent && persistent->string())
+                ids.push_back(static_cast<SInt64>(std::stoull(*persistent->string(), nullptr, 16)));
+        }
+        return ids;
+    }
+    return std::nullopt;
+}
+
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<std::string> texts;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        texts.push_back(alert.informativeText);
         done(NSAlertFirstButtonReturn);
     }
 };
@@ -174,7 +235,8 @@ protected:
     RecordingPresenter fPresenter;
     VirtualScheduler fScheduler;
     ScopedScheduler fScopedScheduler{fScheduler};
-    ScopedAETransport fTransport{std::make_shared<DBusTransport>()};
+    std::shared_ptr<CountingTransport> fBus = std::make_shared<CountingTransport>();
+    ScopedAETransport fTransport{fBus};
     ScopedRunningApplicationSource fApplications{std::make_shared<BusRunningApplications>()};
     SystemControllerEnvironment fEnvironment;
     BridgePlayer fPlayer;
@@ -260,6 +322,125 @@ TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
         << c.nameField()->stringValue();
     EXPECT_EQ(playerState().state, "Playing");
     EXPECT_EQ(c.tracker().accuracy(), 10);
+}
+
+// A player that takes its bus name and never answers costs Beatwick one time-out at its launch:
+// after the first unanswered request, the liveness probe and the genre list do not wait again.
+TEST_F(EndToEnd, TheLaunchOfAPlayerThatNeverAnswersCostsOneTimeOut) {
+    Controller& c = launch();
+    ASSERT_EQ(c.nameField()->stringValue(), "iTunes not running");
+    ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
+    ASSERT_TRUE(standInServes());
+    const pid_t pid = PBRunningPlayerProcessID();
+    ASSERT_NE(pid, 0);
+    kill(pid, SIGSTOP);
+    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "iTunes not responding"; }))
+        << c.nameField()->stringValue();
+    EXPECT_EQ(fBus->timeouts, 1);
+    EXPECT_EQ(c.genres().size() > 2, true) << "the bundle's genres stand in for the player's";
+    kill(pid, SIGCONT);
+}
+
+// Apply with a player whose reply comes late: the current track's request times out, the probe
+// after it does not wait again, and the failure alert comes at once.
+TEST_F(EndToEnd, ApplyWithASlowPlayerCostsOneTimeOutAndAlertsAtOnce) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    ASSERT_TRUE(waitForPlayerInfo(c.playerStatus().persistentID())) << "the broadcast of the play";
+    for (int i = 0; i < 8; ++i) {
+        key(Qt::Key_Space);
+        fNow += 500;
+    }
+    ASSERT_EQ(c.currentDisplayBPM(), 120);
+    control({"delay", "8000"});
+    fBus->timeouts = 0;
+    c.applyBPM();
+    EXPECT_EQ(fPresenter.messages, std::vector<std::string>{"Save BPM failed"});
+    EXPECT_EQ(fBus->timeouts, 1);
+    EXPECT_FALSE(c.currentTrackAssigned());
+}
+
+// Tap, Return, then ½: the halved tempo is offered again, and Apply writes it into the player's
+// library.
+TEST_F(EndToEnd, AHalvedTempoIsAppliedAfterAnAssign) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    const SInt64 track = c.playerStatus().persistentID();
+    ASSERT_NE(track, 0);
+    // The player's launch notice and its broadcast of the play come first: the launch would
+    // start the tracker afresh.
+    ASSERT_TRUE(waitForPlayerInfo(track)) << "the broadcast of the play";
+    for (int i = 0; i < 8; ++i) {
+        key(Qt::Key_Space);
+        fNow += 500;
+    }
+    key(Qt::Key_Return);
+    // The write awaits no reply: the library file shows it once the player has saved it.
+    ASSERT_TRUE(waitFor([&] { return bpmInLibraryFile(fHome, track) == 120; }));
+    ASSERT_FALSE(c.applyBPMButton()->isEnabled());
+
+    QTest::mousePress(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    QTest::mouseRelease(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    ASSERT_EQ(c.currentDisplayBPM(), 60);
+    EXPECT_TRUE(c.applyBPMButton()->isEnabled());
+    QTest::mouseClick(c.applyBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 14));
+    EXPECT_TRUE(waitFor([&] { return bpmInLibraryFile(fHome, track) == 60; }))
+        << bpmInLibraryFile(fHome, track);
+    EXPECT_EQ(bpmInAssignedList(fHome, track), 60);
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 60);
+    EXPECT_TRUE(fPresenter.messages.empty());
+}
+
+// With the sample library as the stand-in provides it, Add to Playlist from the Controls menu and
+// from the pop-up reaches the player; a track whose file has gone is reported by its file.
+TEST_F(EndToEnd, AddToPlaylistWithTheSampleLibraryReachesThePlayer) {
+    startPlayer();
+    control({"play"});
+    Controller& c = launch();
+    const SInt64 track = c.playerStatus().persistentID();
+    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    auto holds = [&](const char* playlist) {
+        const auto ids = playlistInLibraryFile(fHome, playlist);
+        return ids && std::find(ids->begin(), ids->end(), track) != ids->end();
+    };
+    ASSERT_FALSE(holds("Calm"));
+    ASSERT_FALSE(holds("Rainy Day"));
+
+    NSMenuItem* add = c.mainMenu().controlsMenu()->itemWithTitle("Add to Playlist");
+    ASSERT_TRUE(add && add->submenu());
+    QMenu shown;
+    add->submenu()->fillQMenu(shown);
+    NSMenuItem* calm = add->submenu()->itemWithTitle("Calm");
+    ASSERT_NE(calm, nullptr);
+    calm->performAction();
+    EXPECT_TRUE(waitFor([&] { return holds("Calm"); })) << "the Controls menu's add";
+
+    PopUpButton* popUp = c.addToPlaylistButton();
+    c.playlistMenus().popUpNeedsUpdate();
+    const std::vector<std::string> titles = popUp->itemTitles();
+    const auto rainy = std::find(titles.begin(), titles.end(), "Rainy Day");
+    ASSERT_NE(rainy, titles.end());
+    popUp->chooseItemAtIndex(static_cast<int>(rainy - titles.begin()));
+    EXPECT_TRUE(waitFor([&] { return holds("Rainy Day"); })) << "the pop-up's add";
+    EXPECT_TRUE(fPresenter.messages.empty());
+
+    // The file is gone: nothing reaches the player, and the alert names the file.
+    const std::optional<std::string> path = c.playerStatus().track()->path();
+    ASSERT_TRUE(path && std::filesystem::remove(*path)) << path.value_or("no path");
+    const size_t before = playlistInLibraryFile(fHome, "No Tempo Yet").value_or(std::vector<SInt64>{}).size();
+    c.playlistMenus().popUpNeedsUpdate();
+    const std::vector<std::string> again = popUp->itemTitles();
+    const auto noTempo = std::find(again.begin(), again.end(), "No Tempo Yet");
+    ASSERT_NE(noTempo, again.end());
+    popUp->chooseItemAtIndex(static_cast<int>(noTempo - again.begin()));
+    EXPECT_EQ(fPresenter.messages, std::vector<std::string>{"Add to playlist failed"});
+    ASSERT_EQ(fPresenter.texts.size(), 1u);
+    EXPECT_NE(fPresenter.texts[0].find(*path), std::string::npos) << fPresenter.texts[0];
+    ASSERT_EQ(playerState().persistentID, track) << "a request after the add";
+    EXPECT_EQ(playlistInLibraryFile(fHome, "No Tempo Yet").value_or(std::vector<SInt64>{}).size(), before);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -145,6 +146,44 @@ TEST(StandInProcessTest, QuitsWhenItsBusGoes) {
     std::ifstream library(libraryPath);
     const std::string text((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("<key>Application Version</key>"), std::string::npos);
+}
+
+// In a HOME without a library the stand-in starts with the sample one, whose tracks point at
+// files of their own beside it.
+TEST(StandInProcessTest, ProvidesTheSampleLibraryWithAFileForEveryTrack) {
+    PrivateDaemon daemon;
+    ASSERT_TRUE(daemon.started());
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", daemon.address());
+    environment.insert("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR);
+    const std::string folder = (home.path() + "/Music/iTunes").toStdString();
+
+    QProcess standIn;
+    standIn.setProcessEnvironment(environment);
+    standIn.start(kStandIn, {});
+    ASSERT_TRUE(standIn.waitForStarted(15000));
+    bool answered = false;
+    for (int i = 0; i < 300 && !answered; ++i) {
+        answered = run({"--ctl", "state"}, environment).exitCode == 0;
+        if (!answered) QThread::msleep(50);
+    }
+    daemon.kill();
+    if (!standIn.waitForFinished(15000)) standIn.kill();
+    ASSERT_TRUE(answered) << standIn.readAllStandardError().toStdString();
+
+    std::ifstream library(folder + "/iTunes Music Library.xml");
+    const std::string text((std::istreambuf_iterator<char>(library)), std::istreambuf_iterator<char>());
+    const std::string first = "file://" + folder + "/iTunes%20Music/The%20Metronomes/Tap%20Tempo%20Sessions/";
+    EXPECT_NE(text.find("<string>" + first + "01%20Morning%20Run.mp3</string>"), std::string::npos) << text;
+    EXPECT_EQ(text.find("file:///Music/"), std::string::npos) << "no track is left pointing nowhere";
+    EXPECT_TRUE(std::filesystem::is_regular_file(
+        folder + "/iTunes Music/The Metronomes/Tap Tempo Sessions/01 Morning Run.mp3"));
+    EXPECT_TRUE(
+        std::filesystem::is_regular_file(folder + "/iTunes Music/Big Room Club/Anthems/02 Drop & Roll.mp3"));
 }
 
 }  // namespace

@@ -202,6 +202,7 @@ TEST_F(RequestTemplates, TheSignatureAddressesThePlayerWhenNoneRuns) {
 TEST_F(RequestTemplates, FilesThatDoNotExistSendNothing) {
     const auto playlist = PBPlaylist::create(playlistSpecifier(0x5A));
     PlayerBridge::sharedInstance().playTrackWithPath("/no/such/file.mp3");
-    EXPECT_EQ(PlayerBridge::sharedInstance().addTrackPath("/no/such/file.mp3", playlist.get()), 0);
+    EXPECT_EQ(PlayerBridge::sharedInstance().addTrackPath("/no/such/file.mp3", playlist.get()), fnfErr)
+        << "an add that sent nothing is no success";
     EXPECT_TRUE(fEvents.empty());
 }

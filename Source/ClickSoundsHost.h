@@ -1,0 +1,31 @@
+// What the click sounds ask of the application around them: the sound settings, sounds made from
+// the bundle's files, and the tap area, which clicks for each tap and pulses with a click. Main
+// thread only, except where a member says otherwise.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Carbon/MacTypes.h"
+
+class NSSound;
+class UKSound;
+
+class ClickSoundsHost {
+public:
+    virtual ~ClickSoundsHost() = default;
+
+    virtual bool boolForKey(const std::string& key) = 0;
+    virtual SInt64 integerForKey(const std::string& key) = 0;
+    virtual std::optional<std::string> stringForKey(const std::string& key) = 0;
+
+    // The sound of the file at path, or null when there is none to play.
+    virtual std::shared_ptr<UKSound> makeUKSound(const std::string& path) = 0;
+    virtual std::shared_ptr<NSSound> makeNSSound(const std::string& path) = 0;
+
+    // Whether the tap area clicks for each tap ("PlayClickOnTap").
+    virtual void setTapAreaPlaysClick(bool playClick) = 0;
+    // Sends pulseBPM to the tap area.
+    virtual void pulse() = 0;
+};
