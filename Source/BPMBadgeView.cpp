@@ -18,7 +18,8 @@ BPMBadgeView::BPMBadgeView(const NSRect& frame, QWidget* parent)
     : View(frame, parent),
       checkMarkString("✓"),
       backColor(0.25, 0.27, 0.28, 1),
-      backColorConfident(0.35, 0.61, 0.92, 1),
+      // Deep enough for the white 10-point digits to read at 4.5 : 1.
+      backColorConfident(0.15, 0.42, 0.78, 1),
       bpmAttributes{NSFont::systemFontOfSize(10), NSColor::whiteColor(), 0},
       markAttributes{NSFont::systemFontOfSize(9), NSColor::whiteColor(), 0},
       questionAttributes{NSFont::systemFontOfSize(9), NSColor::whiteColor(), 0},

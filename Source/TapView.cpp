@@ -25,8 +25,15 @@ constexpr int kSettledAccuracy = 100;
 constexpr char16_t kReturnCharacter = 13;
 constexpr NSSize kMetronomeSize{36, 36};
 
+// The prompts are a soft watermark; the tempo is the result a user reads, above 4.5 : 1 on white.
+constexpr CGFloat kTempoGrey = 0.42;
+
 TextAttributes promptAttributes(CGFloat size) {
     return {NSFont::boldSystemFontOfSize(size), NSColor::colorWithCalibratedWhite(0.82, 1), 0};
+}
+
+TextAttributes tempoAttributes() {
+    return {NSFont::boldSystemFontOfSize(64), NSColor::colorWithCalibratedWhite(kTempoGrey, 1), 0};
 }
 
 // Draws the text centred horizontally with the middle of its line box at `middle`; answers the box.
@@ -153,7 +160,7 @@ void TapView::drawRect(const NSRect&) {
         return;
     }
 
-    const NSRect digits = drawCentred(*context, std::to_string(d), w, h / 2, promptAttributes(64));
+    const NSRect digits = drawCentred(*context, std::to_string(d), w, h / 2, tempoAttributes());
     if (a == kSettledAccuracy) {
         context->saveGraphicsState();
         context->setImageInterpolation(NSImageInterpolation::High);

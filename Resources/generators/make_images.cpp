@@ -30,6 +30,13 @@ QColor grey(double white, double alpha = 1.0) {
     return QColor::fromRgbF(white, white, white, alpha);
 }
 
+// The controls along the window's light bottom row: dark glyphs that stand out from the window
+// at 3 : 1 and more, a lighter grey while pressed that still does.
+const QColor kRowInk = grey(0.25);
+const QColor kRowInkPressed = grey(0.5);
+// The tap area's marks on white, in the grey of its tempo digits.
+const QColor kTapInk = grey(0.42);
+
 void verticalGradient(QPainter& p, int w, int h, std::initializer_list<std::pair<double, QColor>> stops) {
     QLinearGradient g(0, 0, 0, h);
     for (const auto& [at, colour] : stops) g.setColorAt(at, colour);
@@ -154,7 +161,7 @@ void metronomeCase(QPainter& p, int w, int h, const QColor& colour, double penWi
 
 void speaker(QPainter& p, int w, int h, int waves) {
     p.setPen(Qt::NoPen);
-    p.setBrush(grey(0.85));
+    p.setBrush(kRowInk);
     QPainterPath s;
     const double cy = h / 2.0;
     s.moveTo(2, cy - 2.5);
@@ -166,7 +173,7 @@ void speaker(QPainter& p, int w, int h, int waves) {
     s.closeSubpath();
     p.drawPath(s);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(grey(0.85), 1.2));
+    p.setPen(QPen(kRowInk, 1.2));
     for (int i = 1; i <= waves; ++i)
         p.drawArc(QRectF(9 - 2.2 * i, cy - 2.2 * i, 4.4 * i, 4.4 * i), -50 * 16, 100 * 16);
     (void)w;
@@ -174,14 +181,14 @@ void speaker(QPainter& p, int w, int h, int waves) {
 
 void photo(QPainter& p, int w, int h, double scale) {
     const double side = (w - 2) * scale, x = (w - side) / 2, y = (h - side) / 2;
-    p.setPen(QPen(grey(0.85), 1));
+    p.setPen(QPen(kRowInk, 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(x, y, side, side));
     QPainterPath hill;
     hill.moveTo(x, y + side);
     hill.lineTo(x + side * 0.45, y + side * 0.45);
     hill.lineTo(x + side, y + side);
-    p.fillPath(hill, grey(0.85));
+    p.fillPath(hill, kRowInk);
 }
 
 void knob(QPainter& p, int w, int h, double top, double bottom) {
@@ -314,15 +321,16 @@ const ImageSpec kImages[] = {
      }},
     {"checkmarkgray.png", 14, 14,
      [](QPainter& p, int, int) {
-         QPen pen(grey(0.62), 2.4);
+         QPen pen(kTapInk, 2.4);
          pen.setCapStyle(Qt::RoundCap);
          pen.setJoinStyle(Qt::RoundJoin);
          p.setPen(pen);
          p.drawPolyline(QPolygonF({QPointF(2, 7.5), QPointF(5.5, 11), QPointF(12, 2.5)}));
      }},
+    // Drawn at opacity 0.6, so darker than the tap area's other marks to look as dark.
     {"runnert.png", 32, 32,
      [](QPainter& p, int, int) {
-         const QColor c = grey(0.55);
+         const QColor c = grey(0.2);
          QPen pen(c, 3);
          pen.setCapStyle(Qt::RoundCap);
          pen.setJoinStyle(Qt::RoundJoin);
@@ -339,7 +347,7 @@ const ImageSpec kImages[] = {
     // The arm pivots at the bottom centre (the layer's anchor) and reaches 18 points up.
     {"pendulum36c.png", 36, 36,
      [](QPainter& p, int, int) {
-         const QColor c = grey(0.55);
+         const QColor c = kTapInk;
          QPen pen(c, 1.6);
          pen.setCapStyle(Qt::RoundCap);
          p.setPen(pen);
@@ -384,16 +392,16 @@ const ImageSpec kImages[] = {
      }},
     {"metronome_startc.png", 20, 20,
      [](QPainter& p, int w, int h) {
-         metronomeCase(p, w, h, grey(0.9));
+         metronomeCase(p, w, h, kRowInk);
          p.setPen(Qt::NoPen);
-         p.setBrush(QColor::fromRgbF(0.3, 0.85, 0.35));
+         p.setBrush(QColor::fromRgbF(0.1, 0.55, 0.2));
          p.drawPolygon(QPolygonF(
              {QPointF(w * 0.36, h * 0.48), QPointF(w * 0.68, h * 0.64), QPointF(w * 0.36, h * 0.8)}));
      }},
     {"metronome_stopc.png", 20, 20,
      [](QPainter& p, int w, int h) {
-         metronomeCase(p, w, h, grey(0.9));
-         p.fillRect(QRectF(w * 0.36, h * 0.5, w * 0.28, h * 0.28), QColor::fromRgbF(0.95, 0.3, 0.25));
+         metronomeCase(p, w, h, kRowInk);
+         p.fillRect(QRectF(w * 0.36, h * 0.5, w * 0.28, h * 0.28), QColor::fromRgbF(0.85, 0.2, 0.15));
      }},
     {"addtoplaylist_active.png", 16, 16,
      [](QPainter& p, int, int) {
@@ -402,18 +410,20 @@ const ImageSpec kImages[] = {
          p.drawLine(QPointF(12, 7), QPointF(12, 15));
          p.drawLine(QPointF(8, 11), QPointF(16, 11));
      }},
-    {"play_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 0, grey(0.88)); }},
-    {"play_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 0, grey(0.55)); }},
-    {"pause_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 1, grey(0.88)); }},
-    {"pause_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 1, grey(0.55)); }},
-    {"back_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 2, grey(0.88)); }},
-    {"back_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 2, grey(0.55)); }},
-    {"forward_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 3, grey(0.88)); }},
-    {"forward_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 3, grey(0.55)); }},
-    {"skip_active.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 4, grey(0.88)); }},
-    {"skip_pressed.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 4, grey(0.55)); }},
-    {"skipnext_active.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 5, grey(0.88)); }},
-    {"skipnext_pressed.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 5, grey(0.55)); }},
+    {"play_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 0, kRowInk); }},
+    {"play_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 0, kRowInkPressed); }},
+    {"pause_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 1, kRowInk); }},
+    {"pause_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 1, kRowInkPressed); }},
+    {"back_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 2, kRowInk); }},
+    {"back_pressed_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 2, kRowInkPressed); }},
+    {"forward_active_s.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 3, kRowInk); }},
+    {"forward_pressed_s.png", 26, 26,
+     [](QPainter& p, int w, int h) { transport(p, w, h, 3, kRowInkPressed); }},
+    {"skip_active.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 4, kRowInk); }},
+    {"skip_pressed.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 4, kRowInkPressed); }},
+    {"skipnext_active.png", 26, 26, [](QPainter& p, int w, int h) { transport(p, w, h, 5, kRowInk); }},
+    {"skipnext_pressed.png", 26, 26,
+     [](QPainter& p, int w, int h) { transport(p, w, h, 5, kRowInkPressed); }},
     // The four-segment metronome control's glyphs, 10 by 10.
     {"segment_start.png", 10, 10, [](QPainter& p, int w, int h) { transport(p, w, h, 0, grey(0.2)); }},
     {"segment_stop.png", 10, 10, [](QPainter& p, int, int) { p.fillRect(QRectF(2, 2, 6, 6), grey(0.2)); }},

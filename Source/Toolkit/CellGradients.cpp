@@ -10,6 +10,8 @@ constexpr CGFloat kRadius = 3;
 // The cells were laid out in flipped views, where 270° runs bottom to top; in y-up that is 90°,
 // so the light end stays on top.
 constexpr CGFloat kBezelAngle = 90;
+// A disabled title fades into the body, as the desktop dims a disabled button's text.
+constexpr CGFloat kDisabledTitleAlpha = 0.4;
 
 const std::vector<CGFloat> kLocations{0.0, 0.12, 0.5, 0.5, 0.98, 1.0};
 
@@ -23,9 +25,10 @@ NSGradient uniform(const NSColor& color) {
     return NSGradient(std::vector<NSColor>(kLocations.size(), color), kLocations);
 }
 
+// Deep enough that the white title reads at 4.5 : 1 wherever it lies on the body.
 NSGradient blue() {
-    const double stops[6][3] = {{0.24, 0.53, 0.86}, {0.2, 0.49, 0.84},  {0.17, 0.47, 0.83},
-                                {0.24, 0.55, 0.89}, {0.36, 0.63, 0.94}, {0.5, 0.72, 1.0}};
+    const double stops[6][3] = {{0.18, 0.4, 0.645}, {0.15, 0.37, 0.63},  {0.13, 0.35, 0.62},
+                                {0.18, 0.41, 0.67}, {0.27, 0.47, 0.705}, {0.375, 0.54, 0.75}};
     std::vector<NSColor> colors;
     for (const auto& s : stops) colors.push_back(NSColor::colorWithDeviceRed(s[0], s[1], s[2], 1));
     return NSGradient(std::move(colors), kLocations);
@@ -67,10 +70,10 @@ void CellGradients::drawBezel(const NSRect& frame, bool enabled, bool isDefault)
     }
 }
 
-TextAttributes gradientCellTextAttributes() {
+TextAttributes gradientCellTextAttributes(bool enabled) {
     TextAttributes attributes;
     attributes.font = NSFont::systemFontOfSize(12);
-    attributes.color = NSColor::whiteColor();
+    attributes.color = NSColor::colorWithDeviceWhite(1, enabled ? 1 : kDisabledTitleAlpha);
     return attributes;
 }
 

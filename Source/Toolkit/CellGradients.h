@@ -22,7 +22,7 @@ struct CellGradients {
     void drawBezel(const NSRect& frame, bool enabled, bool isDefault) const;
 };
 
-// White 12-point system text, for titles and segment labels.
-TextAttributes gradientCellTextAttributes();
+// 12-point system text for titles and segment labels: white, dimmed when the control is disabled.
+TextAttributes gradientCellTextAttributes(bool enabled);
 // The press shade: black at 0.35 over a rectangle with the bezel's rounded corners.
 void drawGradientCellShade(const NSRect& rect);

@@ -12,7 +12,7 @@ void GradientButtonCell::drawRect(const NSRect&) {
     const NSRect frame = bounds();
     mGradients.drawBezel(frame, isEnabled(), isDefaultButton());
     if (isHighlighted()) drawGradientCellShade(NSInsetRect(frame, 2, 2));
-    const TextAttributes attributes = gradientCellTextAttributes();
+    const TextAttributes attributes = gradientCellTextAttributes(isEnabled());
     const NSSize t = sizeWithAttributes(title(), attributes);
     context->drawString(
         title(), NSMakePoint((NSWidth(frame) - t.width) / 2, (NSHeight(frame) - t.height) / 2), attributes);

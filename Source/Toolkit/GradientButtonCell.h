@@ -1,7 +1,7 @@
 // The window's dark gradient push button: a rounded grey body, blue when it is the default button
 // (key equivalent "\r", so a user sees that Return presses it), shaded while pressed, with its
-// title in white. The layer's button is cell and control in one, so this class is both.
-// Main thread only.
+// title in white, dimmed while the button is disabled. The layer's button is cell and control in
+// one, so this class is both. Main thread only.
 #pragma once
 
 #include "Source/Toolkit/CellGradients.h"

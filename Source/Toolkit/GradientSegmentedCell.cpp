@@ -40,7 +40,7 @@ void GradientSegmentedCell::drawRect(const NSRect&) {
     NSColor::colorWithDeviceWhite(isEnabled() ? 0.12 : 0.32, 1).setFill();
     context->fillRect(NSMakeRect(std::floor(half), 2, 1, height - 4));
 
-    const TextAttributes attributes = gradientCellTextAttributes();
+    const TextAttributes attributes = gradientCellTextAttributes(isEnabled());
     for (int i = 0; i < kSegments; ++i) {
         const std::string label = labelForSegment(i);
         const NSSize t = sizeWithAttributes(label, attributes);

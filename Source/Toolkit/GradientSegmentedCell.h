@@ -1,5 +1,6 @@
 // The two-part gradient segmented button of the tempo controls (halve/double, minus/plus): the
-// gradient button's look split by a divider, the pressed half shaded. Its action goes out on
+// gradient button's look split by a divider, the pressed half shaded, the labels dimmed while
+// disabled. Its action goes out on
 // mouse-down, while highlightedSegment names the half pressed; releasing clears it. The layer's
 // segmented control is cell and control in one, so this class is both. Main thread only.
 #pragma once

@@ -24,7 +24,7 @@ public:
 };
 
 const QColor kGrey = QColor::fromRgbF(0.25, 0.27, 0.28);
-const QColor kBlue = QColor::fromRgbF(0.35, 0.61, 0.92);
+const QColor kBlue = QColor::fromRgbF(0.15, 0.42, 0.78);
 
 bool near(const QColor& a, const QColor& b) {
     return a.alpha() == 255 && std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
