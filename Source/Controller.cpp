@@ -1070,10 +1070,6 @@ int Controller::menuDisplayedBPM() {
     return fBPMTracker->displayBPM();
 }
 
-int Controller::menuTrackerBPM() {
-    return fBPMTracker->bpm();
-}
-
 bool Controller::mainWindowIsVisible() {
     return fWindow && fWindow->isVisible();
 }

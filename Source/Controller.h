@@ -234,7 +234,6 @@ public:
     PlayState menuPlayState() override { return fPlayerStatus->playState(); }
     bool metronomeIsPlaying() override;
     int menuDisplayedBPM() override;
-    int menuTrackerBPM() override;
     bool mainWindowIsVisible() override;
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;

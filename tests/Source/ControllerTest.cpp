@@ -547,6 +547,24 @@ TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
     EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
 }
 
+// Three taps measure a tempo the tracker keeps but does not show yet; Assign writes the shown one,
+// so its item and Command-Return wait until a tempo shows.
+TEST_F(ControllerTest, AssignIsEnabledOnlyOnceATempoShows) {
+    Controller& c = launch();
+    NSMenuItem* assign = c.mainMenu().itemForCommand(MenuCommand::ApplyBPM);
+    for (int i = 0; i < 3; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    ASSERT_GT(c.tracker().bpm(), 0);
+    ASSERT_EQ(c.tracker().displayBPM(), 0);
+    EXPECT_FALSE(assign->performAction()) << "the item and its shortcut do nothing";
+    EXPECT_FALSE(assign->isEnabled());
+    EXPECT_TRUE(player.track->bpmWrites.empty());
+
+    for (int i = 3; i < 5; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    ASSERT_EQ(c.tracker().displayBPM(), 120);
+    EXPECT_TRUE(assign->performAction());
+    EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
+}
+
 TEST_F(ControllerTest, ApplyBranches) {
     const struct {
         const char* name;
