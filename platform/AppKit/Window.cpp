@@ -111,6 +111,11 @@ Window::Window(NSSize contentSize, bool borderless) : QWidget(nullptr), mContent
 
 Window::~Window() {
     if (mLiveResizeEnd) Scheduler::current().cancel(mLiveResizeEnd);
+    if (mSheet) mSheet->mSheetParent = nullptr;
+    if (mSheetParent && mSheetParent->mSheet == this) {
+        mSheetParent->mSheet = nullptr;
+        mSheetParent->mSheetDidEnd = nullptr;
+    }
 }
 
 void Window::setTitle(const std::string& title) {
@@ -320,17 +325,23 @@ bool Window::performKeyEquivalent(const NSEvent& event) {
 }
 
 void Window::beginSheet(Window* sheet, std::function<void(long)> didEnd) {
-    if (!sheet || mSheet) return;
+    if (!sheet || mSheet || sheet == this) return;
     mSheet = sheet;
+    sheet->mSheetParent = this;
     mSheetDidEnd = std::move(didEnd);
-    sheet->setParent(this, Qt::Sheet | Qt::Dialog);
+    // Qt's sheet type with the dialog one is its drawer, which X11 shows frameless in the
+    // screen's corner; a dialog with a parent is transient for it, so it stays over it.
+    sheet->setParent(this, Qt::Dialog);
     sheet->setWindowModality(Qt::WindowModal);
+    const QRect over = geometry();
+    sheet->move(over.x() + (over.width() - sheet->width()) / 2, over.y());
     sheet->show();
 }
 
 void Window::endSheet(Window* sheet, long returnCode) {
     if (!sheet || sheet != mSheet) return;
     mSheet = nullptr;
+    sheet->mSheetParent = nullptr;
     auto didEnd = std::move(mSheetDidEnd);
     mSheetDidEnd = nullptr;
     sheet->hide();
@@ -369,6 +380,7 @@ void Window::closeEvent(QCloseEvent* event) {
     }
     emit willClose();
     event->accept();
+    if (mSheetParent) mSheetParent->endSheet(this, NSModalResponseCancel);
 }
 
 void Window::moveEvent(QMoveEvent* event) {

@@ -19,6 +19,9 @@ using NSWindowLevel = int;
 inline constexpr NSWindowLevel NSNormalWindowLevel = 0;
 inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
 
+// What a sheet ends with when it is closed (by the window manager) rather than answered.
+inline constexpr long NSModalResponseCancel = 0;
+
 // The level of a level key: 4 is the normal level, 5 the floating one; other keys are normal.
 NSWindowLevel CGWindowLevelForKey(int key);
 
@@ -99,9 +102,11 @@ public:
     bool performKeyEquivalent(const NSEvent& event);
     Button* defaultButton() const;
 
-    // A window-modal sheet over this window; `didEnd` gets the code endSheet passes.
+    // A window-modal sheet over this window: a dialog transient for it, centred on its top edge.
+    // `didEnd` gets the code endSheet passes; a sheet closed by the window manager ends with
+    // NSModalResponseCancel.
     void beginSheet(Window* sheet, std::function<void(long returnCode)> didEnd);
-    void endSheet(Window* sheet, long returnCode = 0);
+    void endSheet(Window* sheet, long returnCode = NSModalResponseCancel);
     Window* attachedSheet() const { return mSheet; }
 
     // Asked before the window closes by the user or performClose; answering false keeps it open.
@@ -143,5 +148,6 @@ private:
     std::string mAutosaveName;
     std::optional<FrameStore> mFrameStore;
     Window* mSheet{nullptr};
+    Window* mSheetParent{nullptr};  // the window this one is attached to as a sheet
     std::function<void(long)> mSheetDidEnd;
 };
