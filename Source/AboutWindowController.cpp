@@ -33,6 +33,10 @@ AboutWindowController* AboutWindowController::existingController() {
     return shared().get();
 }
 
+void AboutWindowController::releaseSharedController() {
+    shared().reset();
+}
+
 AboutWindowController::AboutWindowController() : mWindow(std::make_unique<Window>(NSSize{340, 300})) {
     mWindow->setTitle(NSBundle::mainBundle().localizedStringForKey("About Beatwick", "", ""));
     View* content = mWindow->contentView();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -39,6 +40,16 @@ TEST(AboutWindow, CreditLinksOpenInTheBrowser) {
     EXPECT_EQ(opened, std::vector<std::string>{"https://www.orvo.example/beatwick/"});
     about.window()->performClose();
     QTest::qWait(0);
+}
+
+// A Quit while the window is open: the window must go with the application object, before Qt's
+// own statics, never with the process's exit handlers.
+TEST(AboutWindow, AQuitWithTheWindowOpenLetsItGoWithTheApplication) {
+    QProcess quit;
+    quit.start(QUIT_WITH_ABOUT_OPEN, QStringList{});
+    ASSERT_TRUE(quit.waitForFinished(60000));
+    EXPECT_EQ(quit.exitStatus(), QProcess::NormalExit) << quit.readAllStandardError().toStdString();
+    EXPECT_EQ(quit.exitCode(), 0) << "1: the window outlived the application object";
 }
 
 }  // namespace
