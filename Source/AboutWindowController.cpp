@@ -5,9 +5,9 @@
 #include <QTimer>
 
 #include "Source/NoBPMView.h"
+#include "Source/WebLinks.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/TextField.h"
-#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Foundation/Bundle.h"
 
@@ -57,7 +57,7 @@ AboutWindowController::AboutWindowController() : mWindow(std::make_unique<Window
     // Links go to the browser, never into the credits field itself.
     fCreditsField->setOpenLinks(false);
     QObject::connect(fCreditsField, &QTextBrowser::anchorClicked,
-                     [](const QUrl& url) { URLOpener::openURL(url.toString().toStdString()); });
+                     [](const QUrl& url) { openWebLink(url.toString().toStdString()); });
     QObject::connect(mWindow.get(), &Window::willClose, [] {
         // The window is closing inside its own event: the controller goes afterwards.
         QTimer::singleShot(0, [] {

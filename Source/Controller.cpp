@@ -34,6 +34,7 @@
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/UserPlaylists.h"
+#include "Source/WebLinks.h"
 #include "Source/WorkspaceAdditions.h"
 #include "network/TVersionTask.h"
 #include "network/UIAlert.h"
@@ -48,7 +49,6 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
-#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -1105,15 +1105,15 @@ void Controller::showAboutWindow() {
 }
 
 void Controller::linkHomepage() {
-    URLOpener::openURL(kHomepageURL);
+    openWebLink(kHomepageURL);
 }
 
 void Controller::linkSupport() {
-    URLOpener::openURL(kSupportURL);
+    openWebLink(kSupportURL);
 }
 
 void Controller::linkAppStore() {
-    URLOpener::openURL(kAppStoreURL);
+    openWebLink(kAppStoreURL);
 }
 
 void Controller::terminate() {

@@ -5,6 +5,7 @@
 #include <QTextBrowser>
 
 #include "Source/AboutWindowController.h"
+#include "platform/AppKit/Alert.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
@@ -27,17 +28,33 @@ TEST(AboutWindow, ShowsNameVersionAndCreditsAndIsMadeAfreshAfterItCloses) {
     EXPECT_EQ(AboutWindowController::existingController(), nullptr) << "closing lets the controller go";
 }
 
-TEST(AboutWindow, CreditLinksOpenInTheBrowser) {
+TEST(AboutWindow, CreditLinksOpenInTheBrowserOrAreNamedInAnAlert) {
     viewTestApplication();
+    struct : AlertPresenter {
+        std::vector<std::string> informativeTexts;
+        void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
+            informativeTexts.push_back(alert.informativeText);
+            done(NSAlertFirstButtonReturn);
+        }
+    } presenter;
+    AlertPresenter::setCurrent(&presenter);
     std::vector<std::string> opened;
+    bool browser = true;
     URLOpener::setOpener([&](const std::string& url) {
         opened.push_back(url);
-        return true;
+        return browser;
     });
     AboutWindowController& about = AboutWindowController::aboutController();
     emit about.creditsField()->anchorClicked(QUrl("https://www.orvo.example/beatwick/"));
-    URLOpener::setOpener(nullptr);
     EXPECT_EQ(opened, std::vector<std::string>{"https://www.orvo.example/beatwick/"});
+    EXPECT_TRUE(presenter.informativeTexts.empty());
+    browser = false;
+    emit about.creditsField()->anchorClicked(QUrl("https://www.orvo.example/credits/"));
+    URLOpener::setOpener(nullptr);
+    AlertPresenter::setCurrent(nullptr);
+    ASSERT_EQ(presenter.informativeTexts.size(), 1u);
+    EXPECT_NE(presenter.informativeTexts[0].find("https://www.orvo.example/credits/"), std::string::npos)
+        << presenter.informativeTexts[0];
     about.window()->performClose();
     QTest::qWait(0);
 }

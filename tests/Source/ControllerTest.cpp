@@ -116,10 +116,12 @@ struct FakeEnvironment : ControllerEnvironment {
 
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<std::string> informativeTexts;
     std::vector<NSAlertStyle> styles;
     std::vector<std::vector<std::string>> buttons;
     void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        informativeTexts.push_back(alert.informativeText);
         styles.push_back(alert.alertStyle);
         buttons.push_back(alert.buttonTitles());
         done(NSAlertFirstButtonReturn);
@@ -365,8 +367,16 @@ TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
     });
     for (MenuCommand command : {MenuCommand::LinkHomepage, MenuCommand::LinkSupport})
         c.mainMenu().itemForCommand(command)->performAction();
-    URLOpener::setOpener(nullptr);
     EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
+    EXPECT_TRUE(presenter.messages.empty());
+
+    // No browser: an alert names the page, so the user can open it by hand.
+    URLOpener::setOpener([](const std::string&) { return false; });
+    c.mainMenu().itemForCommand(MenuCommand::LinkSupport)->performAction();
+    URLOpener::setOpener(nullptr);
+    ASSERT_EQ(presenter.messages, std::vector<std::string>{"The page could not be opened"});
+    EXPECT_NE(presenter.informativeTexts[0].find(Controller::kSupportURL), std::string::npos)
+        << presenter.informativeTexts[0];
 }
 
 TEST_F(ControllerTest, PreferencesItemShowsThePreferencesWindowAndTheMenusAreTheApplications) {

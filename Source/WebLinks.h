@@ -1,0 +1,9 @@
+// Web links and help pages, opened in the desktop's browser. When none takes the address (a
+// machine without a browser), an alert says so and shows the address, so the user can open it by
+// hand; the desktop's own complaint goes only to the standard error stream. Main thread only.
+#pragma once
+
+#include <string>
+
+// true when a browser took the address.
+bool openWebLink(const std::string& url);
