@@ -22,6 +22,7 @@
 #include "Source/HotKeyController.h"
 #include "Source/Metronome.h"
 #include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RatingView.h"
 #include "Source/RulesController.h"
@@ -947,6 +948,12 @@ void Controller::windowStyleChanged() {
     } else {
         fWindow->setLevel(CGWindowLevelForKey(4));
     }
+    // The preferences window that changed the setting among them.
+    if (fPrefsController->hasLoaded()) keepAboveMainWindow(fPrefsController->window());
+    if (AboutWindowController* about = AboutWindowController::existingController())
+        keepAboveMainWindow(*about->window());
+    for (FeedbackWindowController* form : FeedbackWindowController::openForms())
+        keepAboveMainWindow(*form->window());
 }
 
 void Controller::halfStarRatingChanged() {
@@ -1084,7 +1091,13 @@ void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
 }
 
+void Controller::keepAboveMainWindow(Window& window) {
+    const bool floating = fWindow && fWindow->level() > NSNormalWindowLevel;
+    window.setTransientFor(floating ? fWindow.get() : nullptr);
+}
+
 void Controller::showPreferenceWindow() {
+    keepAboveMainWindow(fPrefsController->window());
     fPrefsController->showWindow();
 }
 
@@ -1095,13 +1108,16 @@ void Controller::checkForNewVersion() {
 void Controller::showFeedbackForm(bool isFeedback) {
     if (!fFeedbackController) fFeedbackController = new FeedbackWindowController();
     fFeedbackController->setIsFeedback(isFeedback);
+    keepAboveMainWindow(*fFeedbackController->window());
     fFeedbackController->showWindow();
     // The shown form owns itself; the next command makes a new one.
     fFeedbackController = nullptr;
 }
 
 void Controller::showAboutWindow() {
-    AboutWindowController::aboutController().showWindow();
+    AboutWindowController& about = AboutWindowController::aboutController();
+    keepAboveMainWindow(*about.window());
+    about.showWindow();
 }
 
 void Controller::linkHomepage() {

@@ -350,6 +350,9 @@ public:
 
 private:
     void showFeedbackForm(bool isFeedback);
+    // While the main window floats it would cover Beatwick's other windows too: they are then
+    // transient for it, which keeps them above it.
+    void keepAboveMainWindow(Window& window);
     void refreshForNotification(const NSNotification& notification);
     void holdPlayerNotices();
     void dropHeldPlayerNotices();

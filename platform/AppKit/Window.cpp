@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -178,6 +179,27 @@ void Window::setLevel(NSWindowLevel level) {
     setWindowFlag(Qt::WindowStaysOnTopHint, level > NSNormalWindowLevel);
     // Changing flags hides a window; it comes back where it was.
     if (visible) show();
+}
+
+void Window::setTransientFor(Window* owner) {
+    if (owner == this) owner = nullptr;
+    if (owner == mTransientFor) return;
+    mTransientFor = owner;
+    const bool visible = isVisible();
+    const QPoint at = pos();
+    // X11 marks only dialogs as transient for another window; changing the type hides a window.
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (owner ? Qt::Dialog : Qt::Window));
+    if (owner) {
+        owner->winId();
+        winId();
+        windowHandle()->setTransientParent(owner->windowHandle());
+    } else if (QWindow* handle = windowHandle()) {
+        handle->setTransientParent(nullptr);
+    }
+    if (visible) {
+        move(at);
+        show();
+    }
 }
 
 void Window::setCanBecomeKeyWindow(bool can) {

@@ -3,6 +3,7 @@
 // saved under an autosave name through a replaceable store.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -63,6 +64,11 @@ public:
 
     void setLevel(NSWindowLevel level);
     NSWindowLevel level() const { return mLevel; }
+    // Keeps this window above `owner`, as a dialog transient for it, which the window manager
+    // stacks over it whatever their levels; nullptr makes it an ordinary window again. A shown
+    // window is shown again where it was.
+    void setTransientFor(Window* owner);
+    Window* transientFor() const { return mTransientFor; }
     void setExcludedFromWindowsMenu(bool excluded) { mExcludedFromWindowsMenu = excluded; }
     bool isExcludedFromWindowsMenu() const { return mExcludedFromWindowsMenu; }
     // A window that never takes the keyboard (a notice panel): clicks do not make it key.
@@ -149,5 +155,6 @@ private:
     std::optional<FrameStore> mFrameStore;
     Window* mSheet{nullptr};
     Window* mSheetParent{nullptr};  // the window this one is attached to as a sheet
+    QPointer<Window> mTransientFor;
     std::function<void(long)> mSheetDidEnd;
 };

@@ -6,9 +6,11 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
 
+#include "Source/AboutWindowController.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/BeatwickApplication.h"
@@ -961,6 +963,43 @@ TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
     c.applyBPM();
     EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
     EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
+}
+
+// A floating main window stays above every ordinary window: Beatwick's own windows are transient
+// for it while it floats, so the window manager keeps them above it, also when the preferences
+// window itself turns floating on.
+TEST_F(ControllerTest, WhileTheMainWindowFloatsBeatwicksOtherWindowsStayAboveIt) {
+    defaults->setBool(true, "MakeFloatingWindow");
+    Controller& c = launch();
+    c.performMenuCommand(MenuCommand::ShowPreferenceWindow);
+    c.performMenuCommand(MenuCommand::ShowAboutWindow);
+    c.performMenuCommand(MenuCommand::ShowFeedbackWindow);
+    ASSERT_NE(AboutWindowController::existingController(), nullptr);
+    ASSERT_EQ(FeedbackWindowController::openForms().size(), 1u);
+    const std::vector<Window*> own{&c.prefsController().window(),
+                                   AboutWindowController::existingController()->window(),
+                                   FeedbackWindowController::openForms().front()->window()};
+    auto expectAbove = [&](Window* owner, const char* when) {
+        for (Window* window : own) {
+            EXPECT_EQ(window->transientFor(), owner) << window->windowTitle().toStdString() << ", " << when;
+            EXPECT_EQ(window->windowType(), owner ? Qt::Dialog : Qt::Window) << when;
+            ASSERT_NE(window->windowHandle(), nullptr);
+            EXPECT_EQ(window->windowHandle()->transientParent(), owner ? owner->windowHandle() : nullptr)
+                << when;
+            EXPECT_TRUE(window->isVisible()) << when;
+        }
+    };
+    expectAbove(c.window(), "floating");
+    defaults->setBool(false, "MakeFloatingWindow");
+    NSNotificationCenter::defaultCenter().postNotificationName("WindowStyleChanged");
+    expectAbove(nullptr, "not floating");
+    defaults->setBool(true, "MakeFloatingWindow");
+    NSNotificationCenter::defaultCenter().postNotificationName("WindowStyleChanged");
+    expectAbove(c.window(), "floating again");
+
+    AboutWindowController::existingController()->window()->performClose();
+    FeedbackWindowController::openForms().front()->window()->performClose();
+    QTest::qWait(0);
 }
 
 TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind) {
