@@ -1,10 +1,12 @@
 #include "platform/AppKit/Window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+#include <xcb/xcb.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -179,27 +181,49 @@ void Window::setLevel(NSWindowLevel level) {
     setWindowFlag(Qt::WindowStaysOnTopHint, level > NSNormalWindowLevel);
     // Changing flags hides a window; it comes back where it was.
     if (visible) show();
+    renewTransientsForThis();
 }
 
 void Window::setTransientFor(Window* owner) {
     if (owner == this) owner = nullptr;
     if (owner == mTransientFor) return;
     mTransientFor = owner;
-    const bool visible = isVisible();
-    const QPoint at = pos();
-    // X11 marks only dialogs as transient for another window; changing the type hides a window.
-    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (owner ? Qt::Dialog : Qt::Window));
-    if (owner) {
-        owner->winId();
-        winId();
-        windowHandle()->setTransientParent(owner->windowHandle());
-    } else if (QWindow* handle = windowHandle()) {
-        handle->setTransientParent(nullptr);
+    if (owner) owner->winId();
+    winId();
+    windowHandle()->setTransientParent(owner ? owner->windowHandle() : nullptr);
+    markTransientForOnX11();
+}
+
+void Window::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    // Mapping an ordinary window, Qt takes the mark away again.
+    if (visible && mTransientFor) markTransientForOnX11();
+}
+
+void Window::renewTransientsForThis() {
+    // A change of flags makes the native window anew; the windows kept above it follow it there.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* kept = qobject_cast<Window*>(top);
+        if (!kept || kept == this || kept->mTransientFor != this || !kept->windowHandle()) continue;
+        kept->windowHandle()->setTransientParent(windowHandle());
+        kept->markTransientForOnX11();
     }
-    if (visible) {
-        move(at);
-        show();
+}
+
+void Window::markTransientForOnX11() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    // The QWidget's own id goes stale when Qt makes the native window anew; the handle's does not.
+    if (!connection || !windowHandle()) return;
+    const auto window = static_cast<xcb_window_t>(windowHandle()->winId());
+    if (mTransientFor && mTransientFor->windowHandle()) {
+        const auto owner = static_cast<xcb_window_t>(mTransientFor->windowHandle()->winId());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR,
+                            XCB_ATOM_WINDOW, 32, 1, &owner);
+    } else {
+        xcb_delete_property(connection, window, XCB_ATOM_WM_TRANSIENT_FOR);
     }
+    xcb_flush(connection);
 }
 
 void Window::setCanBecomeKeyWindow(bool can) {
@@ -208,6 +232,7 @@ void Window::setCanBecomeKeyWindow(bool can) {
     setWindowFlag(Qt::WindowDoesNotAcceptFocus, !can);
     setAttribute(Qt::WA_ShowWithoutActivating, !can);
     if (visible) show();
+    renewTransientsForThis();
 }
 
 NSRect Window::frameRect() const {

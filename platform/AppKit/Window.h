@@ -64,11 +64,11 @@ public:
 
     void setLevel(NSWindowLevel level);
     NSWindowLevel level() const { return mLevel; }
-    // Keeps this window above `owner`, as a dialog transient for it, which the window manager
-    // stacks over it whatever their levels; nullptr makes it an ordinary window again. A shown
-    // window is shown again where it was.
+    // Keeps this window above `owner`: transient for it, which the window manager stacks over it
+    // whatever their levels; nullptr lets it go. A shown window stays shown where it is.
     void setTransientFor(Window* owner);
     Window* transientFor() const { return mTransientFor; }
+    void setVisible(bool visible) override;
     void setExcludedFromWindowsMenu(bool excluded) { mExcludedFromWindowsMenu = excluded; }
     bool isExcludedFromWindowsMenu() const { return mExcludedFromWindowsMenu; }
     // A window that never takes the keyboard (a notice panel): clicks do not make it key.
@@ -134,6 +134,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // X11's WM_TRANSIENT_FOR, written on the mapped window: Qt writes it only for dialogs, as it
+    // maps them, and the window would have to be unmapped for that and lose its place.
+    void markTransientForOnX11();
+    void renewTransientsForThis();
     void autosave() const;
     int menuBarHeight() const;
     // The bar along the top, the content view below it.

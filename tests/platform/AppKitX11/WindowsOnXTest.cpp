@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QWindow>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -53,6 +54,8 @@ struct WindowsOnX : ::testing::Test {
             QThread::msleep(2);
         }
     }
+    // The X window: the widget's own id goes stale when Qt makes the native window anew.
+    static WId xid(const QWidget& window) { return window.windowHandle()->winId(); }
     static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) { return {p.first + dx, p.second + dy}; }
 
     static inline std::unique_ptr<PrivateXServer> server;
@@ -69,15 +72,15 @@ TEST_F(WindowsOnX, ASheetIsATransientDialogOverItsWindowAndTheWindowManagersClos
     Window sheet(NSMakeSize(120, 60));
     std::vector<long> ended;
     parent.beginSheet(&sheet, [&](long code) { ended.push_back(code); });
-    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(sheet.winId()); }));
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(sheet)); }));
 
-    EXPECT_EQ(manager->transientFor(sheet.winId()), parent.winId());
-    EXPECT_FALSE(manager->isOverrideRedirect(sheet.winId())) << "managed, so it gets a frame";
-    EXPECT_TRUE(manager->isDialog(sheet.winId()));
-    EXPECT_EQ(manager->position(sheet.winId()), plus(manager->position(parent.winId()), 40, 0))
+    EXPECT_EQ(manager->transientFor(xid(sheet)), xid(parent));
+    EXPECT_FALSE(manager->isOverrideRedirect(xid(sheet))) << "managed, so it gets a frame";
+    EXPECT_TRUE(manager->isDialog(xid(sheet)));
+    EXPECT_EQ(manager->position(xid(sheet)), plus(manager->position(xid(parent)), 40, 0))
         << "centred on the window's top edge";
 
-    manager->close(sheet.winId());
+    manager->close(xid(sheet));
     ASSERT_TRUE(pumpUntil([&] { return !ended.empty(); }));
     EXPECT_EQ(ended, std::vector<long>{NSModalResponseCancel});
     EXPECT_EQ(parent.attachedSheet(), nullptr);
@@ -86,20 +89,31 @@ TEST_F(WindowsOnX, ASheetIsATransientDialogOverItsWindowAndTheWindowManagersClos
 
 TEST_F(WindowsOnX, AWindowKeptAboveAnotherIsTransientForItUntilReleased) {
     Window owner(NSMakeSize(200, 140));
-    owner.setLevel(NSFloatingWindowLevel);
     owner.show();
+    owner.setLevel(NSFloatingWindowLevel);
     Window kept(NSMakeSize(120, 60));
     kept.move(60, 50);
     kept.show();
-    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(kept.winId()); }));
-    EXPECT_EQ(manager->transientFor(kept.winId()), std::nullopt);
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), std::nullopt);
 
     kept.setTransientFor(&owner);
-    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(kept.winId()); }));
-    EXPECT_EQ(manager->transientFor(kept.winId()), owner.winId());
-    EXPECT_EQ(manager->position(kept.winId()), std::make_pair(60, 50)) << "shown again where it was";
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), xid(owner));
+    EXPECT_EQ(manager->position(xid(kept)), std::make_pair(60, 50)) << "it stays where it was";
+
+    kept.hide();
+    kept.show();
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), xid(owner)) << "shown again, it is still kept above";
+
+    const WId before = xid(owner);
+    owner.setLevel(NSNormalWindowLevel);
+    ASSERT_NE(xid(owner), before) << "a level change makes the owner's native window anew";
+    EXPECT_TRUE(pumpUntil([&] { return manager->transientFor(xid(kept)) == xid(owner); }))
+        << "kept above the owner's new window";
 
     kept.setTransientFor(nullptr);
-    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(kept.winId()); }));
-    EXPECT_EQ(manager->transientFor(kept.winId()), std::nullopt);
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), std::nullopt);
 }
