@@ -57,7 +57,7 @@ AboutWindowController::AboutWindowController() : mWindow(std::make_unique<Window
     // Links go to the browser, never into the credits field itself.
     fCreditsField->setOpenLinks(false);
     QObject::connect(fCreditsField, &QTextBrowser::anchorClicked,
-                     [](const QUrl& url) { openWebLink(url.toString().toStdString()); });
+                     [this](const QUrl& url) { openWebLink(url.toString().toStdString(), mWindow.get()); });
     QObject::connect(mWindow.get(), &Window::willClose, [] {
         // The window is closing inside its own event: the controller goes afterwards.
         QTimer::singleShot(0, [] {

@@ -1121,15 +1121,15 @@ void Controller::showAboutWindow() {
 }
 
 void Controller::linkHomepage() {
-    openWebLink(kHomepageURL);
+    openWebLink(kHomepageURL, sheetWindow());
 }
 
 void Controller::linkSupport() {
-    openWebLink(kSupportURL);
+    openWebLink(kSupportURL, sheetWindow());
 }
 
 void Controller::linkAppStore() {
-    openWebLink(kAppStoreURL);
+    openWebLink(kAppStoreURL, sheetWindow());
 }
 
 void Controller::terminate() {

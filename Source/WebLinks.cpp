@@ -2,9 +2,10 @@
 
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/URLOpener.h"
+#include "platform/AppKit/Window.h"
 #include "platform/Foundation/Bundle.h"
 
-bool openWebLink(const std::string& url) {
+bool openWebLink(const std::string& url, Window* window) {
     if (URLOpener::openURL(url)) return true;
     NSAlert alert;
     alert.messageText = NSLocalizedString("The page could not be opened", "");
@@ -13,6 +14,9 @@ bool openWebLink(const std::string& url) {
     alert.informativeText = text;
     alert.alertStyle = NSAlertStyle::Warning;
     alert.addButtonWithTitle(NSLocalizedString("OK", ""));
-    alert.runModal();
+    if (window && window->isVisible())
+        alert.beginSheetModalForWindow(window, nullptr);
+    else
+        alert.runModal();
     return false;
 }

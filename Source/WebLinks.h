@@ -5,5 +5,8 @@
 
 #include <string>
 
-// true when a browser took the address.
-bool openWebLink(const std::string& url);
+class Window;
+
+// true when a browser took the address. The alert is a sheet on `window` (the one the link or
+// button is in) while it shows, so no window of Beatwick's can cover it; else it runs modal.
+bool openWebLink(const std::string& url, Window* window);

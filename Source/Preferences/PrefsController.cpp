@@ -561,7 +561,7 @@ void PrefsController::openHelpAnchor(const std::string& anchor) {
     QUrl page =
         QUrl::fromLocalFile(QString::fromStdString(bundle.resourcePath() + "/" + book + "/index.html"));
     page.setFragment(QString::fromStdString(anchor));
-    openWebLink(page.toString().toStdString());
+    openWebLink(page.toString().toStdString(), fWindow.get());
 }
 
 // ---------------------------------------------------------------------------------------------

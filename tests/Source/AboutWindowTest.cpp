@@ -32,8 +32,10 @@ TEST(AboutWindow, CreditLinksOpenInTheBrowserOrAreNamedInAnAlert) {
     viewTestApplication();
     struct : AlertPresenter {
         std::vector<std::string> informativeTexts;
-        void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
+        std::vector<Window*> sheetWindows;
+        void present(const NSAlert& alert, Window* sheet, std::function<void(NSModalResponse)> done) override {
             informativeTexts.push_back(alert.informativeText);
+            sheetWindows.push_back(sheet);
             done(NSAlertFirstButtonReturn);
         }
     } presenter;
@@ -45,6 +47,7 @@ TEST(AboutWindow, CreditLinksOpenInTheBrowserOrAreNamedInAnAlert) {
         return browser;
     });
     AboutWindowController& about = AboutWindowController::aboutController();
+    about.showWindow();
     emit about.creditsField()->anchorClicked(QUrl("https://www.orvo.example/beatwick/"));
     EXPECT_EQ(opened, std::vector<std::string>{"https://www.orvo.example/beatwick/"});
     EXPECT_TRUE(presenter.informativeTexts.empty());
@@ -55,6 +58,7 @@ TEST(AboutWindow, CreditLinksOpenInTheBrowserOrAreNamedInAnAlert) {
     ASSERT_EQ(presenter.informativeTexts.size(), 1u);
     EXPECT_NE(presenter.informativeTexts[0].find("https://www.orvo.example/credits/"), std::string::npos)
         << presenter.informativeTexts[0];
+    EXPECT_EQ(presenter.sheetWindows[0], about.window());
     about.window()->performClose();
     QTest::qWait(0);
 }
