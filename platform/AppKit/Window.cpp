@@ -1,12 +1,13 @@
 #include "platform/AppKit/Window.h"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
-#include <xcb/xcb.h>
 #include <algorithm>
 #include <array>
 #include <cmath>

@@ -33,7 +33,8 @@ TEST(AboutWindow, CreditLinksOpenInTheBrowserOrAreNamedInAnAlert) {
     struct : AlertPresenter {
         std::vector<std::string> informativeTexts;
         std::vector<Window*> sheetWindows;
-        void present(const NSAlert& alert, Window* sheet, std::function<void(NSModalResponse)> done) override {
+        void present(const NSAlert& alert, Window* sheet,
+                     std::function<void(NSModalResponse)> done) override {
             informativeTexts.push_back(alert.informativeText);
             sheetWindows.push_back(sheet);
             done(NSAlertFirstButtonReturn);

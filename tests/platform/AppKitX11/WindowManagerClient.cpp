@@ -4,7 +4,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-WindowManagerClient::WindowManagerClient(const std::string& display) : mDisplay(XOpenDisplay(display.c_str())) {}
+WindowManagerClient::WindowManagerClient(const std::string& display)
+    : mDisplay(XOpenDisplay(display.c_str())) {}
 
 WindowManagerClient::~WindowManagerClient() {
     if (mDisplay) XCloseDisplay(mDisplay);
@@ -21,11 +22,12 @@ bool WindowManagerClient::isDialog(unsigned long window) {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(mDisplay, window, XInternAtom(mDisplay, "_NET_WM_WINDOW_TYPE", False), 0, 16, False,
-                           XA_ATOM, &type, &format, &count, &after, &data) != Success)
+    if (XGetWindowProperty(mDisplay, window, XInternAtom(mDisplay, "_NET_WM_WINDOW_TYPE", False), 0, 16,
+                           False, XA_ATOM, &type, &format, &count, &after, &data) != Success)
         return false;
     const bool dialog =
-        data && count > 0 && reinterpret_cast<Atom*>(data)[0] == XInternAtom(mDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+        data && count > 0 &&
+        reinterpret_cast<Atom*>(data)[0] == XInternAtom(mDisplay, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     if (data) XFree(data);
     return dialog;
 }

@@ -47,7 +47,8 @@ struct WindowsOnX : ::testing::Test {
         QDeadlineTimer deadline(10000);
         for (;;) {
             auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-            free(xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()), nullptr));
+            free(xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()),
+                                           nullptr));
             if (condition()) return true;
             if (deadline.hasExpired()) return false;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -56,7 +57,9 @@ struct WindowsOnX : ::testing::Test {
     }
     // The X window: the widget's own id goes stale when Qt makes the native window anew.
     static WId xid(const QWidget& window) { return window.windowHandle()->winId(); }
-    static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) { return {p.first + dx, p.second + dy}; }
+    static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) {
+        return {p.first + dx, p.second + dy};
+    }
 
     static inline std::unique_ptr<PrivateXServer> server;
     static inline std::unique_ptr<QApplication> app;

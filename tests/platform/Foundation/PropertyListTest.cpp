@@ -11,9 +11,9 @@
 
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/PropertyListSerialization.h"
-#include "tests/support/FifoInPlace.h"
 #include "platform/Foundation/PropertyListXMLReader.h"
 #include "tests/platform/Foundation/PropertyListPrinter.h"
+#include "tests/support/FifoInPlace.h"
 
 namespace {
 
