@@ -5,9 +5,9 @@
 #include <QTimer>
 
 #include "Source/NoBPMView.h"
+#include "Source/WebLinks.h"
 #include "platform/AppKit/Font.h"
 #include "platform/AppKit/TextField.h"
-#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/Window.h"
 #include "platform/Foundation/Bundle.h"
 
@@ -33,6 +33,10 @@ AboutWindowController* AboutWindowController::existingController() {
     return shared().get();
 }
 
+void AboutWindowController::releaseSharedController() {
+    shared().reset();
+}
+
 AboutWindowController::AboutWindowController() : mWindow(std::make_unique<Window>(NSSize{340, 300})) {
     mWindow->setTitle(NSBundle::mainBundle().localizedStringForKey("About Beatwick", "", ""));
     View* content = mWindow->contentView();
@@ -53,7 +57,7 @@ AboutWindowController::AboutWindowController() : mWindow(std::make_unique<Window
     // Links go to the browser, never into the credits field itself.
     fCreditsField->setOpenLinks(false);
     QObject::connect(fCreditsField, &QTextBrowser::anchorClicked,
-                     [](const QUrl& url) { URLOpener::openURL(url.toString().toStdString()); });
+                     [this](const QUrl& url) { openWebLink(url.toString().toStdString(), mWindow.get()); });
     QObject::connect(mWindow.get(), &Window::willClose, [] {
         // The window is closing inside its own event: the controller goes afterwards.
         QTimer::singleShot(0, [] {

@@ -20,6 +20,9 @@ public:
     static AboutWindowController& aboutController();
     // The shared controller while one exists.
     static AboutWindowController* existingController();
+    // Lets the shared controller and its window go, open or not. The application object does so
+    // as it ends: no window may outlive it.
+    static void releaseSharedController();
 
     void showWindow();
     Window* window() const { return mWindow.get(); }

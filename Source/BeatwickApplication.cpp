@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "Source/AboutWindowController.h"
 #include "Source/Controller.h"
 #include "Source/HotKeyController.h"
 #include "network/NetworkManager.h"
@@ -13,7 +14,10 @@ BeatwickApplication::BeatwickApplication(int& argc, char** argv) : QApplication(
     setQuitOnLastWindowClosed(true);
 }
 
-BeatwickApplication::~BeatwickApplication() = default;
+BeatwickApplication::~BeatwickApplication() {
+    // The About window would otherwise go with the process's exit handlers, after Qt.
+    AboutWindowController::releaseSharedController();
+}
 
 void BeatwickApplication::initHotKeyController(NSUserDefaults& defaults) {
     if (!fHotKeyController) fHotKeyController = std::make_unique<HotKeyController>(defaults);

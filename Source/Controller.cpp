@@ -25,6 +25,7 @@
 #include "Source/Metronome.h"
 #include "Source/NewVersionAlert.h"
 #include "Source/Preferences/PrefsController.h"
+#include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RatingView.h"
 #include "Source/RulesController.h"
@@ -37,6 +38,7 @@
 #include "Source/TrackView.h"
 #include "Source/UKSound.h"
 #include "Source/UserPlaylists.h"
+#include "Source/WebLinks.h"
 #include "Source/WorkspaceAdditions.h"
 #include "network/TVersionTask.h"
 #include "network/UIAlert.h"
@@ -51,7 +53,6 @@
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
-#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/WidgetFrame.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AudioToolbox/NSSound.h"
@@ -967,6 +968,12 @@ void Controller::setTapAreaPlaysClick(bool playClick) {
 
 void Controller::windowStyleChanged() {
     if (fWindowSettings) fWindowSettings->windowStyleChanged();
+    // The preferences window that changed the setting among them.
+    if (fPrefsController->hasLoaded()) keepAboveMainWindow(fPrefsController->window());
+    if (AboutWindowController* about = AboutWindowController::existingController())
+        keepAboveMainWindow(*about->window());
+    for (FeedbackWindowController* form : FeedbackWindowController::openForms())
+        keepAboveMainWindow(*form->window());
 }
 void Controller::halfStarRatingChanged() {
     if (fWindowSettings) fWindowSettings->halfStarRatingChanged();
@@ -1073,10 +1080,6 @@ int Controller::menuDisplayedBPM() {
     return fBPMTracker->displayBPM();
 }
 
-int Controller::menuTrackerBPM() {
-    return fBPMTracker->bpm();
-}
-
 bool Controller::mainWindowIsVisible() {
     return fWindow && fWindow->isVisible();
 }
@@ -1091,7 +1094,13 @@ void Controller::storeShortcuts(const PropertyList::Dictionary& shortcuts) {
     fDefaults.setObject(PropertyList(shortcuts), "Shortcuts");
 }
 
+void Controller::keepAboveMainWindow(Window& window) {
+    const bool floating = fWindow && fWindow->level() > NSNormalWindowLevel;
+    window.setTransientFor(floating ? fWindow.get() : nullptr);
+}
+
 void Controller::showPreferenceWindow() {
+    keepAboveMainWindow(fPrefsController->window());
     fPrefsController->showWindow();
 }
 
@@ -1109,25 +1118,28 @@ void Controller::newVersionAvailable(bool forMajorUpdate) {
 void Controller::showFeedbackForm(bool isFeedback) {
     if (!fFeedbackController) fFeedbackController = new FeedbackWindowController();
     fFeedbackController->setIsFeedback(isFeedback);
+    keepAboveMainWindow(*fFeedbackController->window());
     fFeedbackController->showWindow();
     // The shown form owns itself; the next command makes a new one.
     fFeedbackController = nullptr;
 }
 
 void Controller::showAboutWindow() {
-    AboutWindowController::aboutController().showWindow();
+    AboutWindowController& about = AboutWindowController::aboutController();
+    keepAboveMainWindow(*about.window());
+    about.showWindow();
 }
 
 void Controller::linkHomepage() {
-    URLOpener::openURL(kHomepageURL);
+    openWebLink(kHomepageURL, sheetWindow());
 }
 
 void Controller::linkSupport() {
-    URLOpener::openURL(kSupportURL);
+    openWebLink(kSupportURL, sheetWindow());
 }
 
 void Controller::linkAppStore() {
-    URLOpener::openURL(kAppStoreURL);
+    openWebLink(kAppStoreURL, sheetWindow());
 }
 
 void Controller::terminate() {

@@ -262,7 +262,6 @@ public:
     PlayState menuPlayState() override { return fPlayerStatus->playState(); }
     bool metronomeIsPlaying() override;
     int menuDisplayedBPM() override;
-    int menuTrackerBPM() override;
     bool mainWindowIsVisible() override;
     std::optional<PropertyList::Dictionary> storedShortcuts() override;
     void storeShortcuts(const PropertyList::Dictionary& shortcuts) override;
@@ -379,6 +378,9 @@ public:
 
 private:
     void showFeedbackForm(bool isFeedback);
+    // While the main window floats it would cover Beatwick's other windows too: they are then
+    // transient for it, which keeps them above it.
+    void keepAboveMainWindow(Window& window);
     void refreshForNotification(const NSNotification& notification);
     void holdPlayerNotices();
     void dropHeldPlayerNotices();

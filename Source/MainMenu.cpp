@@ -18,7 +18,7 @@ enum class Validation {
     PlayPause,      // "Pause" while the player plays, else "Play"; enabled while it runs
     Metronome,      // "Stop Metronome" while it plays; enabled while a tempo shows
     PlayerRunning,  // enabled while the player runs
-    Apply,          // enabled with a measured tempo and a track
+    Apply,          // enabled while a tempo shows and there is a track: Assign writes the shown one
     TempoShown,     // enabled while a tempo shows
 };
 
@@ -184,7 +184,7 @@ bool MainMenu::validateMenuItem(NSMenuItem& item, MenuCommand command) {
         case Validation::PlayerRunning:
             return mHost.iTunesIsRunning();
         case Validation::Apply:
-            return mHost.menuTrackerBPM() > 0 && mHost.hasCurrentTrack();
+            return mHost.menuDisplayedBPM() > 0 && mHost.hasCurrentTrack();
         case Validation::TempoShown:
             return mHost.menuDisplayedBPM() > 0;
     }

@@ -50,9 +50,8 @@ public:
     virtual bool iTunesIsRunning() = 0;
     virtual PlayState menuPlayState() = 0;
     virtual bool metronomeIsPlaying() = 0;
-    // The tempo shown, and the tracker's own (0 before a tempo was measured).
+    // The tempo shown (0 while none is).
     virtual int menuDisplayedBPM() = 0;
-    virtual int menuTrackerBPM() = 0;
     virtual bool hasCurrentTrack() const = 0;
     virtual bool mainWindowIsVisible() = 0;
 

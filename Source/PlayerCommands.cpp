@@ -114,6 +114,8 @@ void PlayerCommands::applyRating(SInt32 rating) {
 
 void PlayerCommands::ratingUp() {
     const SInt32 rating = mModel.trackRating();
+    // An unreadable rating (-1) would be stepped into a wrong one, as a position would.
+    if (rating < PlayerStatus::nostars) return;
     if (rating >= PlayerStatus::fivestars) {
         mHost.beep();
         return;
@@ -124,6 +126,7 @@ void PlayerCommands::ratingUp() {
 
 void PlayerCommands::ratingDown() {
     const SInt32 rating = mModel.trackRating();
+    if (rating < PlayerStatus::nostars) return;
     if (rating <= PlayerStatus::nostars) {
         mHost.beep();
         return;

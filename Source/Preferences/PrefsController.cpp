@@ -17,11 +17,11 @@
 #include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/ShortcutsPane.h"
 #include "Source/Toolkit/IntegerOnlyNumberFormatter.h"
+#include "Source/WebLinks.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Image.h"
 #include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/TextField.h"
-#include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/View.h"
 #include "platform/AudioToolbox/NSSound.h"
 #include "platform/Foundation/Bundle.h"
@@ -561,7 +561,7 @@ void PrefsController::openHelpAnchor(const std::string& anchor) {
     QUrl page =
         QUrl::fromLocalFile(QString::fromStdString(bundle.resourcePath() + "/" + book + "/index.html"));
     page.setFragment(QString::fromStdString(anchor));
-    URLOpener::openURL(page.toString().toStdString());
+    openWebLink(page.toString().toStdString(), fWindow.get());
 }
 
 // ---------------------------------------------------------------------------------------------

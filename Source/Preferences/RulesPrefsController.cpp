@@ -281,7 +281,7 @@ bool RulesPrefsController::acceptDrop(const QMimeData& data, int row) {
 void RulesPrefsController::loadRuleSheet() {
     if (fRulesSheetWindow) return;
     auto* sheet = new Window(NSSize{560, 300});
-    sheet->setParent(this, Qt::Sheet | Qt::Dialog);
+    sheet->setParent(this, Qt::Dialog);
     fRulesSheetWindow = sheet;
     sheet->setTitle("Rule");
     auto* layout = new QVBoxLayout(sheet->contentView());
@@ -422,7 +422,6 @@ void RulesPrefsController::openSheet(SheetKind kind) {
 
 void RulesPrefsController::endSheet(long returnCode) {
     if (!fSheetOpen) return;
-    fSheetOpen = false;
     fRulesSheetWindow->orderOut();
     Window* host = tableWindow();
     if (host && host->attachedSheet() == fRulesSheetWindow)
@@ -431,7 +430,9 @@ void RulesPrefsController::endSheet(long returnCode) {
         ruleSheetDidEnd(returnCode);
 }
 
+// However the sheet ended: Save, Cancel, or the window manager closing it as a Cancel.
 void RulesPrefsController::ruleSheetDidEnd(long returnCode) {
+    fSheetOpen = false;
     const bool newRule = fSheetEndsNewRule;
     fSheetEndsNewRule = false;
     if (!newRule || returnCode != 0) return;

@@ -116,7 +116,13 @@ bool NSMenu::performKeyEquivalent(const NSEvent& event) {
     return false;
 }
 
+QString qtMenuText(const std::string& title) {
+    return QString::fromStdString(title).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
 void NSMenu::fillQMenu(QMenu& menu) {
+    // clear() drops the actions but keeps the submenus the last fill made.
+    for (QMenu* old : menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) delete old;
     menu.clear();
     if (needsUpdate) needsUpdate(*this);
     update();
@@ -125,12 +131,11 @@ void NSMenu::fillQMenu(QMenu& menu) {
             menu.addSeparator();
             continue;
         }
-        const QString title = QString::fromStdString(item->title());
+        const QString title = qtMenuText(item->title());
         if (item->submenu()) {
             QMenu* sub = menu.addMenu(title);
             NSMenu* model = item->submenu();
             QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, model] { model->fillQMenu(*sub); });
-            model->fillQMenu(*sub);
             sub->setEnabled(item->isEnabled());
             continue;
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QKeySequence>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +15,9 @@ struct NSEvent;
 class NSMenu;
 class QMenu;
 class QWidget;
+
+// A title as Qt shows it: an "&" in it is a character, never a mnemonic.
+QString qtMenuText(const std::string& title);
 
 inline constexpr int NSOffState = 0;
 inline constexpr int NSOnState = 1;
@@ -101,7 +105,9 @@ public:
     // The enabled item, submenus included, whose key equivalent the event is; it fires.
     bool performKeyEquivalent(const NSEvent& event);
 
-    // A Qt menu rebuilt from the model; actions come back to the model's items.
+    // A Qt menu rebuilt from the model; actions come back to the model's items. A submenu is
+    // filled when it opens, not with its parent, so its delegate's work (a player's answer) is
+    // only paid for by opening it.
     void fillQMenu(QMenu& menu);
 
 private:

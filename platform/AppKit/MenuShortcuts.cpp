@@ -45,7 +45,7 @@ QMenuBar* makeMenuBar(NSMenu& mainMenu, QWidget* parent) {
     for (size_t i = 0; i < mainMenu.numberOfItems(); ++i) {
         NSMenuItem* item = mainMenu.itemAtIndex(i);
         if (!item->submenu()) continue;
-        QMenu* qmenu = bar->addMenu(QString::fromStdString(item->title()));
+        QMenu* qmenu = bar->addMenu(qtMenuText(item->title()));
         NSMenu* model = item->submenu();
         QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, model] { model->fillQMenu(*qmenu); });
         model->fillQMenu(*qmenu);

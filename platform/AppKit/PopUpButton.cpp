@@ -5,6 +5,7 @@
 #include "platform/AppKit/BezierPath.h"
 #include "platform/AppKit/Color.h"
 #include "platform/AppKit/Image.h"
+#include "platform/AppKit/Menu.h"
 
 PopUpButton::PopUpButton(bool pullsDown, QWidget* parent) : View(parent), mPullsDown(pullsDown) {}
 
@@ -147,7 +148,7 @@ void PopUpButton::mouseDown(const NSEvent&) {
             menu.addSeparator();
             continue;
         }
-        QAction* entry = menu.addAction(QString::fromStdString(item.title));
+        QAction* entry = menu.addAction(qtMenuText(item.title));
         entry->setEnabled(item.enabled);
         entry->setCheckable(!mPullsDown);
         entry->setChecked(i == mSelected);

@@ -1,9 +1,13 @@
 #include "platform/AppKit/Window.h"
 
+#include <xcb/xcb.h>
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -111,6 +115,11 @@ Window::Window(NSSize contentSize, bool borderless) : QWidget(nullptr), mContent
 
 Window::~Window() {
     if (mLiveResizeEnd) Scheduler::current().cancel(mLiveResizeEnd);
+    if (mSheet) mSheet->mSheetParent = nullptr;
+    if (mSheetParent && mSheetParent->mSheet == this) {
+        mSheetParent->mSheet = nullptr;
+        mSheetParent->mSheetDidEnd = nullptr;
+    }
 }
 
 void Window::setTitle(const std::string& title) {
@@ -173,6 +182,49 @@ void Window::setLevel(NSWindowLevel level) {
     setWindowFlag(Qt::WindowStaysOnTopHint, level > NSNormalWindowLevel);
     // Changing flags hides a window; it comes back where it was.
     if (visible) show();
+    renewTransientsForThis();
+}
+
+void Window::setTransientFor(Window* owner) {
+    if (owner == this) owner = nullptr;
+    if (owner == mTransientFor) return;
+    mTransientFor = owner;
+    if (owner) owner->winId();
+    winId();
+    windowHandle()->setTransientParent(owner ? owner->windowHandle() : nullptr);
+    markTransientForOnX11();
+}
+
+void Window::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    // Mapping an ordinary window, Qt takes the mark away again.
+    if (visible && mTransientFor) markTransientForOnX11();
+}
+
+void Window::renewTransientsForThis() {
+    // A change of flags makes the native window anew; the windows kept above it follow it there.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* kept = qobject_cast<Window*>(top);
+        if (!kept || kept == this || kept->mTransientFor != this || !kept->windowHandle()) continue;
+        kept->windowHandle()->setTransientParent(windowHandle());
+        kept->markTransientForOnX11();
+    }
+}
+
+void Window::markTransientForOnX11() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    // The QWidget's own id goes stale when Qt makes the native window anew; the handle's does not.
+    if (!connection || !windowHandle()) return;
+    const auto window = static_cast<xcb_window_t>(windowHandle()->winId());
+    if (mTransientFor && mTransientFor->windowHandle()) {
+        const auto owner = static_cast<xcb_window_t>(mTransientFor->windowHandle()->winId());
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR,
+                            XCB_ATOM_WINDOW, 32, 1, &owner);
+    } else {
+        xcb_delete_property(connection, window, XCB_ATOM_WM_TRANSIENT_FOR);
+    }
+    xcb_flush(connection);
 }
 
 void Window::setCanBecomeKeyWindow(bool can) {
@@ -181,6 +233,7 @@ void Window::setCanBecomeKeyWindow(bool can) {
     setWindowFlag(Qt::WindowDoesNotAcceptFocus, !can);
     setAttribute(Qt::WA_ShowWithoutActivating, !can);
     if (visible) show();
+    renewTransientsForThis();
 }
 
 NSRect Window::frameRect() const {
@@ -320,17 +373,23 @@ bool Window::performKeyEquivalent(const NSEvent& event) {
 }
 
 void Window::beginSheet(Window* sheet, std::function<void(long)> didEnd) {
-    if (!sheet || mSheet) return;
+    if (!sheet || mSheet || sheet == this) return;
     mSheet = sheet;
+    sheet->mSheetParent = this;
     mSheetDidEnd = std::move(didEnd);
-    sheet->setParent(this, Qt::Sheet | Qt::Dialog);
+    // Qt's sheet type with the dialog one is its drawer, which X11 shows frameless in the
+    // screen's corner; a dialog with a parent is transient for it, so it stays over it.
+    sheet->setParent(this, Qt::Dialog);
     sheet->setWindowModality(Qt::WindowModal);
+    const QRect over = geometry();
+    sheet->move(over.x() + (over.width() - sheet->width()) / 2, over.y());
     sheet->show();
 }
 
 void Window::endSheet(Window* sheet, long returnCode) {
     if (!sheet || sheet != mSheet) return;
     mSheet = nullptr;
+    sheet->mSheetParent = nullptr;
     auto didEnd = std::move(mSheetDidEnd);
     mSheetDidEnd = nullptr;
     sheet->hide();
@@ -369,6 +428,7 @@ void Window::closeEvent(QCloseEvent* event) {
     }
     emit willClose();
     event->accept();
+    if (mSheetParent) mSheetParent->endSheet(this, NSModalResponseCancel);
 }
 
 void Window::moveEvent(QMoveEvent* event) {

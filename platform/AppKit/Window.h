@@ -3,6 +3,7 @@
 // saved under an autosave name through a replaceable store.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,9 @@ struct NSEvent;
 using NSWindowLevel = int;
 inline constexpr NSWindowLevel NSNormalWindowLevel = 0;
 inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
+
+// What a sheet ends with when it is closed (by the window manager) rather than answered.
+inline constexpr long NSModalResponseCancel = 0;
 
 // The level of a level key: 4 is the normal level, 5 the floating one; other keys are normal.
 NSWindowLevel CGWindowLevelForKey(int key);
@@ -60,6 +64,11 @@ public:
 
     void setLevel(NSWindowLevel level);
     NSWindowLevel level() const { return mLevel; }
+    // Keeps this window above `owner`: transient for it, which the window manager stacks over it
+    // whatever their levels; nullptr lets it go. A shown window stays shown where it is.
+    void setTransientFor(Window* owner);
+    Window* transientFor() const { return mTransientFor; }
+    void setVisible(bool visible) override;
     void setExcludedFromWindowsMenu(bool excluded) { mExcludedFromWindowsMenu = excluded; }
     bool isExcludedFromWindowsMenu() const { return mExcludedFromWindowsMenu; }
     // A window that never takes the keyboard (a notice panel): clicks do not make it key.
@@ -99,9 +108,11 @@ public:
     bool performKeyEquivalent(const NSEvent& event);
     Button* defaultButton() const;
 
-    // A window-modal sheet over this window; `didEnd` gets the code endSheet passes.
+    // A window-modal sheet over this window: a dialog transient for it, centred on its top edge.
+    // `didEnd` gets the code endSheet passes; a sheet closed by the window manager ends with
+    // NSModalResponseCancel.
     void beginSheet(Window* sheet, std::function<void(long returnCode)> didEnd);
-    void endSheet(Window* sheet, long returnCode = 0);
+    void endSheet(Window* sheet, long returnCode = NSModalResponseCancel);
     Window* attachedSheet() const { return mSheet; }
 
     // Asked before the window closes by the user or performClose; answering false keeps it open.
@@ -123,6 +134,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // X11's WM_TRANSIENT_FOR, written on the mapped window: Qt writes it only for dialogs, as it
+    // maps them, and the window would have to be unmapped for that and lose its place.
+    void markTransientForOnX11();
+    void renewTransientsForThis();
     void autosave() const;
     int menuBarHeight() const;
     // The bar along the top, the content view below it.
@@ -143,5 +158,7 @@ private:
     std::string mAutosaveName;
     std::optional<FrameStore> mFrameStore;
     Window* mSheet{nullptr};
+    Window* mSheetParent{nullptr};  // the window this one is attached to as a sheet
+    QPointer<Window> mTransientFor;
     std::function<void(long)> mSheetDidEnd;
 };

@@ -366,7 +366,9 @@ Result<PropertyList::Data> PropertyListSerialization::dataWithPropertyList(const
 
 Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(const std::string& path,
                                                                                PropertyListFormat* format) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a pipe in the file's place blocks the open until a writer comes, which
+    // may be never; only a regular file is read, and for one the flag changes nothing.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return fail(path + ": " + std::strerror(errno));
     struct Closer {
         int fd;

@@ -36,8 +36,9 @@ public:
     static Result<PropertyList::Data> dataWithPropertyList(const PropertyList& plist,
                                                            PropertyListFormat format);
 
-    // Reads a whole file; a missing, unreadable, oversized or malformed file is a Failure
-    // naming the path. May be called from any thread.
+    // Reads a whole file; a missing, unreadable, oversized or malformed file, or anything but a
+    // regular file (a pipe, a device), is a Failure naming the path, at once. May be called from
+    // any thread.
     static Result<PropertyList> propertyListWithContentsOfFile(const std::string& path,
                                                                PropertyListFormat* format = nullptr);
 };

@@ -6,6 +6,7 @@
 
 #include "Source/AssignedTracks.h"
 #include "platform/Foundation/PropertyListSerialization.h"
+#include "tests/support/FifoInPlace.h"
 
 namespace {
 
@@ -120,6 +121,21 @@ TEST_F(AssignedTracksTest, AnUnreadableFileIsSetAsideReportedAndNeverSavedOver) 
         EXPECT_EQ(onDisk(), PropertyList::Array{entry(7, 120)}) << c.name;
         fs::remove(path());
     }
+}
+
+TEST_F(AssignedTracksTest, APipeInPlaceOfTheFileIsSetAsideWithoutWaiting) {
+    FifoInPlace fifo(path());
+    ASSERT_TRUE(fifo.made());
+    AssignedTracks store(path(), log());
+    store.load();
+    EXPECT_FALSE(fifo.readerWasStuck());
+    EXPECT_TRUE(store.entries().empty());
+    EXPECT_TRUE(fs::is_fifo(path() + ".corrupt-1"));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_NE(logged[0].find(path() + ".corrupt-1"), std::string::npos) << logged[0];
+    store.record(7, 120);
+    EXPECT_TRUE(store.save());
+    EXPECT_EQ(onDisk(), PropertyList::Array{entry(7, 120)});
 }
 
 TEST_F(AssignedTracksTest, OddEntriesAreLeftInTheSetAsideFileSoTheRestCanBeSaved) {

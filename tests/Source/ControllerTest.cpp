@@ -6,11 +6,13 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
+#include <QWindow>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "Source/AboutWindowController.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
 #include "Source/BeatwickApplication.h"
@@ -127,10 +129,14 @@ struct FakeEnvironment : ControllerEnvironment {
 
 struct RecordingPresenter : AlertPresenter {
     std::vector<std::string> messages;
+    std::vector<std::string> informativeTexts;
+    std::vector<Window*> sheetWindows;
     std::vector<NSAlertStyle> styles;
     std::vector<std::vector<std::string>> buttons;
-    void present(const NSAlert& alert, Window*, std::function<void(NSModalResponse)> done) override {
+    void present(const NSAlert& alert, Window* sheet, std::function<void(NSModalResponse)> done) override {
         messages.push_back(alert.messageText);
+        informativeTexts.push_back(alert.informativeText);
+        sheetWindows.push_back(sheet);
         styles.push_back(alert.alertStyle);
         buttons.push_back(alert.buttonTitles());
         done(NSAlertFirstButtonReturn);
@@ -376,8 +382,17 @@ TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
     });
     for (MenuCommand command : {MenuCommand::LinkHomepage, MenuCommand::LinkSupport})
         c.mainMenu().itemForCommand(command)->performAction();
-    URLOpener::setOpener(nullptr);
     EXPECT_EQ(opened, (std::vector<std::string>{Controller::kHomepageURL, Controller::kSupportURL}));
+    EXPECT_TRUE(presenter.messages.empty());
+
+    // No browser: an alert names the page, so the user can open it by hand.
+    URLOpener::setOpener([](const std::string&) { return false; });
+    c.mainMenu().itemForCommand(MenuCommand::LinkSupport)->performAction();
+    URLOpener::setOpener(nullptr);
+    ASSERT_EQ(presenter.messages, std::vector<std::string>{"The page could not be opened"});
+    EXPECT_NE(presenter.informativeTexts[0].find(Controller::kSupportURL), std::string::npos)
+        << presenter.informativeTexts[0];
+    EXPECT_EQ(presenter.sheetWindows[0], c.window()) << "a sheet: a floating window cannot cover it";
 }
 
 TEST_F(ControllerTest, PreferencesItemShowsThePreferencesWindowAndTheMenusAreTheApplications) {
@@ -615,6 +630,24 @@ TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
     auto read = PropertyListSerialization::propertyListWithContentsOfFile(assignedPath());
     ASSERT_TRUE(read.ok()) << read.error();
     EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
+}
+
+// Three taps measure a tempo the tracker keeps but does not show yet; Assign writes the shown one,
+// so its item and Command-Return wait until a tempo shows.
+TEST_F(ControllerTest, AssignIsEnabledOnlyOnceATempoShows) {
+    Controller& c = launch();
+    NSMenuItem* assign = c.mainMenu().itemForCommand(MenuCommand::ApplyBPM);
+    for (int i = 0; i < 3; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    ASSERT_GT(c.tracker().bpm(), 0);
+    ASSERT_EQ(c.tracker().displayBPM(), 0);
+    EXPECT_FALSE(assign->performAction()) << "the item and its shortcut do nothing";
+    EXPECT_FALSE(assign->isEnabled());
+    EXPECT_TRUE(player.track->bpmWrites.empty());
+
+    for (int i = 3; i < 5; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    ASSERT_EQ(c.tracker().displayBPM(), 120);
+    EXPECT_TRUE(assign->performAction());
+    EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
 }
 
 TEST_F(ControllerTest, ApplyBranches) {
@@ -1003,6 +1036,42 @@ TEST_F(ControllerTest, AssigningATempoRunsTheRulesOnTheNewBPM) {
     c.applyBPM();
     EXPECT_EQ(player.commands, std::vector<std::string>{"add /music/First.mp3 to 1280"});
     EXPECT_EQ(applications->activated, std::vector<pid_t>{kPlayerApp.processIdentifier});
+}
+
+// A floating main window stays above every ordinary window: Beatwick's own windows are transient
+// for it while it floats, so the window manager keeps them above it, also when the preferences
+// window itself turns floating on.
+TEST_F(ControllerTest, WhileTheMainWindowFloatsBeatwicksOtherWindowsStayAboveIt) {
+    defaults->setBool(true, "MakeFloatingWindow");
+    Controller& c = launch();
+    c.performMenuCommand(MenuCommand::ShowPreferenceWindow);
+    c.performMenuCommand(MenuCommand::ShowAboutWindow);
+    c.performMenuCommand(MenuCommand::ShowFeedbackWindow);
+    ASSERT_NE(AboutWindowController::existingController(), nullptr);
+    ASSERT_EQ(FeedbackWindowController::openForms().size(), 1u);
+    const std::vector<Window*> own{&c.prefsController().window(),
+                                   AboutWindowController::existingController()->window(),
+                                   FeedbackWindowController::openForms().front()->window()};
+    auto expectAbove = [&](Window* owner, const char* when) {
+        for (Window* window : own) {
+            EXPECT_EQ(window->transientFor(), owner) << window->windowTitle().toStdString() << ", " << when;
+            ASSERT_NE(window->windowHandle(), nullptr);
+            EXPECT_EQ(window->windowHandle()->transientParent(), owner ? owner->windowHandle() : nullptr)
+                << when;
+            EXPECT_TRUE(window->isVisible()) << when;
+        }
+    };
+    expectAbove(c.window(), "floating");
+    defaults->setBool(false, "MakeFloatingWindow");
+    NSNotificationCenter::defaultCenter().postNotificationName("WindowStyleChanged");
+    expectAbove(nullptr, "not floating");
+    defaults->setBool(true, "MakeFloatingWindow");
+    NSNotificationCenter::defaultCenter().postNotificationName("WindowStyleChanged");
+    expectAbove(c.window(), "floating again");
+
+    AboutWindowController::existingController()->window()->performClose();
+    FeedbackWindowController::openForms().front()->window()->performClose();
+    QTest::qWait(0);
 }
 
 TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind) {

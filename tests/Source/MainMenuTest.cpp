@@ -18,7 +18,6 @@ struct FakeHost : MainMenuHost {
     PlayState state{kPlayStatePlaying};
     bool metronome{false};
     int displayed{120};
-    int tracker{0};
     bool track{true};
     bool windowVisible{true};
     std::optional<PropertyList::Dictionary> shortcuts;
@@ -28,7 +27,6 @@ struct FakeHost : MainMenuHost {
     PlayState menuPlayState() override { return state; }
     bool metronomeIsPlaying() override { return metronome; }
     int menuDisplayedBPM() override { return displayed; }
-    int menuTrackerBPM() override { return tracker; }
     bool hasCurrentTrack() const override { return track; }
     bool mainWindowIsVisible() override { return windowVisible; }
     std::optional<PropertyList::Dictionary> storedShortcuts() override { return shortcuts; }
@@ -76,9 +74,9 @@ TEST_F(MainMenuTest, ValidationTitlesAndStates) {
         {"no tempo shown", [&] { host.displayed = 0; }, StartStopMetronome, false, "Start Metronome"},
         {"no tempo shown: halve", [&] { host.displayed = 0; }, HalveBPM, false, nullptr},
         {"tempo shown: increase", [] {}, IncrementBPM, true, nullptr},
-        {"nothing measured: assign", [] {}, ApplyBPM, false, nullptr},
-        {"measured with a track", [&] { host.tracker = 118; }, ApplyBPM, true, nullptr},
-        {"measured, no track", [&] { host.tracker = 118, host.track = false; }, ApplyBPM, false, nullptr},
+        {"no tempo shown: assign", [&] { host.displayed = 0; }, ApplyBPM, false, nullptr},
+        {"tempo shown with a track: assign", [] {}, ApplyBPM, true, nullptr},
+        {"tempo shown, no track: assign", [&] { host.track = false; }, ApplyBPM, false, nullptr},
         {"quit is always there", [&] { host.running = false, host.displayed = 0; }, Quit, true, nullptr},
     };
     for (const auto& c : cases) {

@@ -194,7 +194,7 @@ TEST_F(PlayerCommandsTest, SkipsSeekByTheStepOrGoBackAndIgnoreAnUnreadablePositi
     }
 }
 
-TEST_F(PlayerCommandsTest, RatingStepsAndTheirBounds) {
+TEST_F(PlayerCommandsTest, RatingStepsTheirBoundsAndAnUnreadableRating) {
     const struct {
         SInt32 rating;
         bool halfStars;
@@ -209,6 +209,9 @@ TEST_F(PlayerCommandsTest, RatingStepsAndTheirBounds) {
         {10, false, false, {"shows 0", "model 0"}, {0}},
         {100, false, true, {"beep"}, {}},
         {0, true, false, {"beep"}, {}},
+        // Unreadable: nothing is shown, written or signalled.
+        {-1, false, true, {}, {}},
+        {-1, true, false, {}, {}},
     };
     for (const auto& c : cases) {
         playing({0}, 1);

@@ -314,6 +314,15 @@ TEST_F(PrefsControllerTest, HelpButtonsOpenTheirPanesPageOfTheHelpBook) {
         EXPECT_TRUE(opened[i].ends_with(std::string("BeatwickHelp/index.html") + anchors[i])) << opened[i];
     }
     EXPECT_TRUE(fs::exists(NSBundle::mainBundle().resourcePath() + "/BeatwickHelp/index.html"));
+
+    // No browser: the user is told, with the page's address.
+    URLOpener::setOpener([](const std::string&) { return false; });
+    prefs->helpRules();
+    URLOpener::setOpener(nullptr);
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].message, "The page could not be opened");
+    EXPECT_NE(presenter.shown[0].informative.find(opened[2]), std::string::npos)
+        << presenter.shown[0].informative;
 }
 
 TEST_F(PrefsControllerTest, EscapeClosesTheWindowAfterCommittingTheEdit) {

@@ -227,6 +227,32 @@ TEST_F(RulesPaneTest, CancellingANewRuleRemovesIt) {
     EXPECT_EQ(descriptions(), (std::vector<std::string>{"r0", "r1"}));
 }
 
+// Alt+F4 or the sheet's close button: the window manager closes it, and that is a Cancel.
+TEST_F(RulesPaneTest, ASheetClosedByTheWindowManagerEndsAsCancelDoes) {
+    open(2);
+    pane->addRule();
+    ASSERT_TRUE(pane->sheetIsOpen());
+    pane->rulesSheetWindow()->close();
+    EXPECT_FALSE(pane->sheetIsOpen());
+    EXPECT_EQ(window->attachedSheet(), nullptr);
+    EXPECT_EQ(descriptions(), (std::vector<std::string>{"r0", "r1"})) << "no empty rule is left";
+    EXPECT_EQ(RulesController(*defaults, center).numberOfRules(), 2);
+
+    pane->selectRow(1);
+    pane->editRule();
+    ASSERT_TRUE(pane->sheetIsOpen()) << "the pane opens sheets again";
+    pane->descriptionField()->setStringValue("changed");
+    pane->rulesSheetWindow()->close();
+    EXPECT_EQ(descriptions(), (std::vector<std::string>{"r0", "r1"})) << "a closed edit keeps the rule";
+
+    pane->addRule();
+    pane->descriptionField()->setStringValue("new");
+    pane->activateCheckbox()->setChecked(true);
+    pane->saveRuleButton()->performClick();
+    EXPECT_FALSE(pane->sheetIsOpen());
+    EXPECT_EQ(descriptions(), (std::vector<std::string>{"r0", "r1", "new"}));
+}
+
 TEST_F(RulesPaneTest, SaveNeedsADescriptionAndAnAction) {
     open(0);
     pane->addRule();

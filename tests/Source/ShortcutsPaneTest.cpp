@@ -29,7 +29,6 @@ struct MenuHost : MainMenuHost {
     PlayState menuPlayState() override { return kPlayStatePlaying; }
     bool metronomeIsPlaying() override { return false; }
     int menuDisplayedBPM() override { return 120; }
-    int menuTrackerBPM() override { return 120; }
     bool hasCurrentTrack() const override { return true; }
     bool mainWindowIsVisible() override { return true; }
     std::optional<PropertyList::Dictionary> storedShortcuts() override { return std::nullopt; }

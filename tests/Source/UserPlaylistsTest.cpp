@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Source/UserPlaylists.h"
+#include "tests/support/FifoInPlace.h"
 
 namespace {
 
@@ -102,6 +103,18 @@ TEST_F(UserPlaylistsTest, AMissingOrBrokenFileGivesTwoEmptyLists) {
         EXPECT_TRUE(lists.playlists().empty()) << path;
         EXPECT_TRUE(lists.playlistIDs().empty()) << path;
     }
+}
+
+// The library is the player's: a pipe in its place gives no playlists, at once, and stays.
+TEST_F(UserPlaylistsTest, APipeInPlaceOfTheLibraryGivesNoPlaylistsAndIsLeftAlone) {
+    const std::string path = (folder / "iTunes Music Library.xml").string();
+    FifoInPlace fifo(path);
+    ASSERT_TRUE(fifo.made());
+    const UserPlaylists lists(path);
+    EXPECT_FALSE(fifo.readerWasStuck());
+    EXPECT_TRUE(lists.playlists().empty());
+    EXPECT_TRUE(fs::is_fifo(path));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(UserPlaylistsTest, GetPlaylistsReadsTheFileAgainInsteadOfAppending) {

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/Menu.h"
 #include "platform/AppKit/MenuShortcuts.h"
+#include "platform/AppKit/PopUpButton.h"
+#include "tests/support/TestApplication.h"
 
 namespace {
 NSEvent keyDown(const std::string& chars, uint32_t mask) {
@@ -16,6 +22,20 @@ NSEvent keyDown(const std::string& chars, uint32_t mask) {
     e.charactersIgnoringModifiers = chars;
     e.modifierFlags = mask;
     return e;
+}
+
+// Titles as data gives them; Qt would read each "&" as a mnemonic marker.
+const std::vector<std::string> kTitlesWithAmpersands{"R&B/Soul", "Rock & Roll", "Tom && Jerry", "&"};
+
+// The titles the actions show: their text with Qt's markers read, and no mnemonic among them.
+std::vector<std::string> shownTitles(const QList<QAction*>& actions) {
+    std::vector<std::string> shown;
+    for (const QAction* action : actions) {
+        if (action->isSeparator()) continue;
+        EXPECT_TRUE(QKeySequence::mnemonic(action->text()).isEmpty()) << action->text().toStdString();
+        shown.push_back(action->iconText().toStdString());
+    }
+    return shown;
 }
 }  // namespace
 
@@ -90,4 +110,62 @@ TEST(MenuShortcuts, BindsItemsOfSubmenusAndDropsOldBindings) {
     EXPECT_EQ(owner.findChildren<QShortcut*>().size(), 1);
     QMenuBar* menuBar = makeMenuBar(bar, &owner);
     EXPECT_EQ(menuBar->actions().size(), 1);
+}
+
+TEST(MenuTitles, AnAmpersandIsShownAsWrittenInMenusSubmenusBarsAndPopUps) {
+    testApplication();
+    NSMenu bar;
+    auto menu = std::make_unique<NSMenu>("Genres");
+    for (const std::string& title : kTitlesWithAmpersands) menu->addItemWithTitle(title, [] {});
+    menu->addItemWithTitle("Drum & Bass", nullptr)->setSubmenu(std::make_unique<NSMenu>());
+    bar.addItemWithTitle("Tom & Jerry", nullptr)->setSubmenu(std::move(menu));
+
+    QWidget owner;
+    QMenuBar* menuBar = makeMenuBar(bar, &owner);
+    EXPECT_EQ(shownTitles(menuBar->actions()), std::vector<std::string>{"Tom & Jerry"});
+    std::vector<std::string> expected = kTitlesWithAmpersands;
+    expected.push_back("Drum & Bass");
+    EXPECT_EQ(shownTitles(menuBar->actions().front()->menu()->actions()), expected);
+
+    PopUpButton popUp;
+    for (const std::string& title : kTitlesWithAmpersands) popUp.addItemWithTitle(title);
+    popUp.resize(120, 24);
+    popUp.show();
+    std::vector<std::string> offered;
+    // The pop-up's menu runs its own loop: read it there, then close it.
+    QTimer::singleShot(0, [&] {
+        if (auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            offered = shownTitles(shown->actions());
+            shown->close();
+        }
+    });
+    QTest::mouseClick(&popUp, Qt::LeftButton);
+    EXPECT_EQ(offered, kTitlesWithAmpersands);
+}
+
+// Each opening of a menu rebuilds it; a submenu is rebuilt only when it opens itself.
+TEST(Menu, FillingKeepsOneQtSubmenuAndLeavesItsContentsToItsOwnOpening) {
+    testApplication();
+    NSMenu controls("Controls");
+    controls.addItemWithTitle("Get Info", [] {});
+    auto playlists = std::make_unique<NSMenu>("Add to Playlist");
+    int playlistFills = 0;
+    playlists->needsUpdate = [&](NSMenu& shown) {
+        ++playlistFills;
+        shown.removeAllItems();
+        shown.addItemWithTitle("Dance", [] {});
+    };
+    controls.addItemWithTitle("Add to Playlist", nullptr)->setSubmenu(std::move(playlists));
+
+    QMenu qmenu;
+    for (int opening = 0; opening < 50; ++opening) controls.fillQMenu(qmenu);
+    const QList<QMenu*> submenus = qmenu.findChildren<QMenu*>();
+    ASSERT_EQ(submenus.size(), 1);
+    EXPECT_EQ(playlistFills, 0) << "the parent's openings ask nothing of the submenu's delegate";
+    EXPECT_EQ(qmenu.actions().size(), 2);
+
+    submenus.front()->popup(QPoint(0, 0));
+    EXPECT_EQ(playlistFills, 1);
+    EXPECT_EQ(shownTitles(submenus.front()->actions()), std::vector<std::string>{"Dance"});
+    submenus.front()->close();
 }

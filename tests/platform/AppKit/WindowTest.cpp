@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QWindow>
 #include <map>
 #include <optional>
 
@@ -127,6 +128,37 @@ TEST(WindowLevel, FloatingKeepsTheWindowOnTop) {
     EXPECT_TRUE(window.isVisible()) << "still shown after the flag change";
     window.setLevel(CGWindowLevelForKey(4));
     EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+// A sheet is a dialog (Qt's sheet type would make a frameless drawer in the screen's corner),
+// transient for its window, modal to it alone and centred on its top edge. The window manager
+// closing it ends it as a cancel, so the next sheet can begin.
+TEST(Sheets, AreTransientDialogsOverTheTopEdgeAndAClosedOneEndsAsACancel) {
+    testApplication();
+    Window parent(NSMakeSize(500, 400));
+    parent.move(100, 80);
+    parent.show();
+    Window sheet(NSMakeSize(300, 200));
+    std::vector<long> ended;
+    parent.beginSheet(&sheet, [&](long code) { ended.push_back(code); });
+    ASSERT_EQ(parent.attachedSheet(), &sheet);
+    EXPECT_EQ(sheet.windowType(), Qt::Dialog);
+    EXPECT_EQ(sheet.parentWidget(), &parent);
+    ASSERT_NE(sheet.windowHandle(), nullptr);
+    EXPECT_EQ(sheet.windowHandle()->transientParent(), parent.windowHandle());
+    EXPECT_EQ(sheet.windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet.pos(), QPoint(parent.geometry().x() + 100, parent.geometry().y()));
+
+    sheet.close();
+    EXPECT_EQ(ended, std::vector<long>{NSModalResponseCancel});
+    EXPECT_EQ(parent.attachedSheet(), nullptr);
+    EXPECT_FALSE(sheet.isVisible());
+
+    parent.beginSheet(&sheet, [&](long code) { ended.push_back(code); });
+    EXPECT_TRUE(sheet.isVisible()) << "the next sheet begins";
+    parent.endSheet(&sheet, 1);
+    EXPECT_EQ(ended, (std::vector<long>{NSModalResponseCancel, 1}));
+    EXPECT_FALSE(sheet.isVisible());
 }
 
 TEST(Alerts, GoThroughThePresenterModalOrAsASheet) {

@@ -7,6 +7,7 @@
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "tests/platform/Foundation/PropertyListPrinter.h"
 #include "tests/platform/Foundation/TemporaryHome.h"
+#include "tests/support/FifoInPlace.h"
 
 namespace {
 
@@ -92,6 +93,27 @@ TEST_F(Preferences, CorruptFilesAreSetAsideAndReportedNeverOverwritten) {
         EXPECT_EQ(TemporaryHome::contents(aside), c.contents) << c.name;
         EXPECT_EQ(PreferencesStore().copyValue("KeepTrack", "com.orvo.Beatwick"), PropertyList(false));
     }
+}
+
+// A pipe in place of the file would hang the first read for ever: it is set aside like a
+// corrupt file, and the domain starts empty and is saved as a file again.
+TEST_F(Preferences, APipeInPlaceOfTheFileIsSetAsideWithoutWaiting) {
+    const auto file = fileOf("com.orvo.Beatwick");
+    std::filesystem::create_directories(file.parent_path());
+    FifoInPlace fifo(file.string());
+    ASSERT_TRUE(fifo.made());
+    EXPECT_EQ(store.copyDomain("com.orvo.Beatwick"), PropertyList::Dictionary{});
+    EXPECT_FALSE(fifo.readerWasStuck());
+    const auto aside = home.preferences() / "com.orvo.Beatwick.plist.corrupt-1";
+    EXPECT_TRUE(std::filesystem::is_fifo(aside));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("not a regular file"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find(aside.string()), std::string::npos) << reports[0];
+
+    ASSERT_TRUE(store.setValue("KeepTrack", PropertyList(false), "com.orvo.Beatwick"));
+    ASSERT_TRUE(store.synchronize("com.orvo.Beatwick"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+    EXPECT_EQ(PreferencesStore().copyValue("KeepTrack", "com.orvo.Beatwick"), PropertyList(false));
 }
 
 TEST_F(Preferences, AFileThatCannotBeSetAsideIsNeverWritten) {

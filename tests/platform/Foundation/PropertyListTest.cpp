@@ -13,6 +13,7 @@
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/PropertyListXMLReader.h"
 #include "tests/platform/Foundation/PropertyListPrinter.h"
+#include "tests/support/FifoInPlace.h"
 
 namespace {
 
@@ -234,6 +235,23 @@ TEST(PropertyListSerialization, FilesMissingOversizedOrForeignAreErrorsNamingThe
     Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(good);
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(read.value(), everyKind());
+    fs::remove_all(dir);
+}
+
+// A pipe in place of a file is refused at once, without waiting for a writer that may never come.
+TEST(PropertyListSerialization, APipeInPlaceOfAFileIsRefusedAtOnce) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("plist-fifo-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "AssignedTrackIDs.plist").string();
+    {
+        FifoInPlace fifo(path);
+        ASSERT_TRUE(fifo.made());
+        Result<PropertyList> read = PropertyListSerialization::propertyListWithContentsOfFile(path);
+        EXPECT_FALSE(fifo.readerWasStuck());
+        ASSERT_FALSE(read);
+        EXPECT_NE(read.error().find(path + ": not a regular file"), std::string::npos) << read.error();
+    }
     fs::remove_all(dir);
 }
 

@@ -1,0 +1,33 @@
+// Another client of the X server reading and closing the application's windows as a window
+// manager does. Kept apart from the toolkit's headers: Xlib's names collide with them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct _XDisplay;
+
+class WindowManagerClient {
+public:
+    WindowManagerClient(const WindowManagerClient&) = delete;
+    WindowManagerClient& operator=(const WindowManagerClient&) = delete;
+
+    explicit WindowManagerClient(const std::string& display);
+    ~WindowManagerClient();
+    bool ready() const { return mDisplay != nullptr; }
+
+    // The window's WM_TRANSIENT_FOR, when it has one.
+    std::optional<unsigned long> transientFor(unsigned long window);
+    // Its first _NET_WM_WINDOW_TYPE is the dialog type.
+    bool isDialog(unsigned long window);
+    // Override-redirect windows are never managed, so they get no frame.
+    bool isOverrideRedirect(unsigned long window);
+    bool isViewable(unsigned long window);
+    // The window's top-left corner on the screen.
+    std::pair<int, int> position(unsigned long window);
+    // WM_DELETE_WINDOW, as for Alt+F4 or a click on the frame's close button.
+    void close(unsigned long window);
+
+private:
+    _XDisplay* mDisplay;
+};

@@ -1,0 +1,122 @@
+// Windows on a real X server, read back by another client as a window manager reads them: a
+// sheet is a managed dialog transient for its window and over its top edge, and the window
+// manager's close of it (Alt+F4, its close button) ends it as a cancel; a window kept above
+// another is marked transient for it. Skipped without Xvfb.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QWindow>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/AppKit/Window.h"
+#include "tests/platform/AppKit/PrivateXServer.h"
+#include "tests/platform/AppKitX11/WindowManagerClient.h"
+
+namespace {
+
+struct WindowsOnX : ::testing::Test {
+    static void SetUpTestSuite() {
+        server = std::make_unique<PrivateXServer>();
+        if (server->display().empty()) return;
+        setenv("DISPLAY", server->display().c_str(), 1);
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+        static int argc = 1;
+        static char name[] = "appkit_x11_tests";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        manager = std::make_unique<WindowManagerClient>(server->display());
+    }
+    static void TearDownTestSuite() {
+        manager.reset();
+        app.reset();
+        server.reset();
+    }
+    void SetUp() override {
+        if (!app || !manager->ready()) GTEST_SKIP() << "no X server";
+    }
+
+    // Runs the event loop until the condition holds, within a bound; every request of the
+    // application has reached the server first.
+    static bool pumpUntil(const std::function<bool()>& condition) {
+        QDeadlineTimer deadline(10000);
+        for (;;) {
+            auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+            free(xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()),
+                                           nullptr));
+            if (condition()) return true;
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(2);
+        }
+    }
+    // The X window: the widget's own id goes stale when Qt makes the native window anew.
+    static WId xid(const QWidget& window) { return window.windowHandle()->winId(); }
+    static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) {
+        return {p.first + dx, p.second + dy};
+    }
+
+    static inline std::unique_ptr<PrivateXServer> server;
+    static inline std::unique_ptr<QApplication> app;
+    static inline std::unique_ptr<WindowManagerClient> manager;
+};
+
+}  // namespace
+
+TEST_F(WindowsOnX, ASheetIsATransientDialogOverItsWindowAndTheWindowManagersCloseCancelsIt) {
+    Window parent(NSMakeSize(200, 140));
+    parent.move(40, 30);
+    parent.show();
+    Window sheet(NSMakeSize(120, 60));
+    std::vector<long> ended;
+    parent.beginSheet(&sheet, [&](long code) { ended.push_back(code); });
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(sheet)); }));
+
+    EXPECT_EQ(manager->transientFor(xid(sheet)), xid(parent));
+    EXPECT_FALSE(manager->isOverrideRedirect(xid(sheet))) << "managed, so it gets a frame";
+    EXPECT_TRUE(manager->isDialog(xid(sheet)));
+    EXPECT_EQ(manager->position(xid(sheet)), plus(manager->position(xid(parent)), 40, 0))
+        << "centred on the window's top edge";
+
+    manager->close(xid(sheet));
+    ASSERT_TRUE(pumpUntil([&] { return !ended.empty(); }));
+    EXPECT_EQ(ended, std::vector<long>{NSModalResponseCancel});
+    EXPECT_EQ(parent.attachedSheet(), nullptr);
+    EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST_F(WindowsOnX, AWindowKeptAboveAnotherIsTransientForItUntilReleased) {
+    Window owner(NSMakeSize(200, 140));
+    owner.show();
+    owner.setLevel(NSFloatingWindowLevel);
+    Window kept(NSMakeSize(120, 60));
+    kept.move(60, 50);
+    kept.show();
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), std::nullopt);
+
+    kept.setTransientFor(&owner);
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), xid(owner));
+    EXPECT_EQ(manager->position(xid(kept)), std::make_pair(60, 50)) << "it stays where it was";
+
+    kept.hide();
+    kept.show();
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), xid(owner)) << "shown again, it is still kept above";
+
+    const WId before = xid(owner);
+    owner.setLevel(NSNormalWindowLevel);
+    ASSERT_NE(xid(owner), before) << "a level change makes the owner's native window anew";
+    EXPECT_TRUE(pumpUntil([&] { return manager->transientFor(xid(kept)) == xid(owner); }))
+        << "kept above the owner's new window";
+
+    kept.setTransientFor(nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
+    EXPECT_EQ(manager->transientFor(xid(kept)), std::nullopt);
+}
