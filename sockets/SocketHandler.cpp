@@ -86,6 +86,22 @@ SocketHandler::~SocketHandler() {
             delete p;
         }
     }
+    // Sockets the handler owns but never admitted would otherwise keep their descriptors for
+    // good; those of other owners stay theirs.
+    while (!m_add.empty()) {
+        Socket* p = m_add.begin()->second;
+        m_add.erase(m_add.begin());
+        if (p && p->DeleteByHandler()) {
+            p->SetErasedByHandler();
+            delete p;
+        }
+    }
+    for (Socket* p : m_delete)
+        if (p->DeleteByHandler()) {
+            p->SetErasedByHandler();
+            delete p;
+        }
+    m_delete.clear();
     if (m_b_use_mutex) m_mutex->Unlock();
 }
 

@@ -159,6 +159,27 @@ TEST_F(SocketHandlerTest, DescriptorAboveFdSetSizeIsRefusedWithoutTouchingTheSet
     EXPECT_EQ(fcntl(1500, F_GETFD), -1);
 }
 
+TEST(SocketHandlerEnd, SocketsItOwnsButNeverAdmittedGoWithTheHandler) {
+    auto queued = std::make_shared<Events>(), failed = std::make_shared<Events>();
+    Pair pairA;
+    int fd = -1;
+    {
+        SocketHandler handler;
+        auto* a = new ProbeSocket(handler, queued, pairA.take());
+        a->SetDeleteByHandler();
+        fd = a->GetSocket();
+        handler.Add(a);
+        // Without a descriptor it lands on the list of failed admissions.
+        auto* b = new ProbeSocket(handler, failed, -1);
+        b->SetDeleteByHandler();
+        b->SetCloseAndDelete();
+        handler.Add(b);
+    }
+    EXPECT_TRUE(queued->destroyed);
+    EXPECT_TRUE(failed->destroyed);
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1);  // its descriptor went with it
+}
+
 TEST_F(SocketHandlerTest, DestroyedSocketLeavesTheActiveListSoAReusedNumberIsServedOnce) {
     auto first = std::make_shared<Events>();
     Pair pairA;
