@@ -316,12 +316,15 @@ void HTTPSocket::HeadersDone() {
         // Chunked must be the last coding and appear once.
         Parse pa(Utility::ToLower(transfer_encoding), ",");
         std::string last;
-        int chunks = 0;
+        int chunks = 0, codings = 0;
         for (std::string word = pa.getword(); !word.empty(); word = pa.getword()) {
             last = word;
+            ++codings;
             if (word == "chunked") ++chunks;
         }
         if (last != "chunked" || chunks != 1) return Fail("Transfer-Encoding does not end in chunked");
+        // Nothing here decodes another coding: its bytes would reach the application as the body.
+        if (is_request && codings > 1) return Fail("Transfer-Encoding other than chunked");
         chunked = true;
     }
     if (is_response && ResponseHasNoBody())

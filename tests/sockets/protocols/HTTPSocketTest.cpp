@@ -135,6 +135,8 @@ TEST(HTTPSocket, MalformedFramingIsRefusedAndNothingAfterItIsParsed) {
          "Content-Length beside Transfer-Encoding"},
         {"TE not ending in chunked", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\n\r\n",
          "Transfer-Encoding does not end in chunked"},
+        {"TE with a coding before chunked", "POST / HTTP/1.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n",
+         "Transfer-Encoding other than chunked"},
         {"TE with an unknown spelling", "POST / HTTP/1.1\r\nTransfer-Encoding: xchunked\r\n\r\n",
          "Transfer-Encoding does not end in chunked"},
         {"chunked twice",
