@@ -179,9 +179,15 @@ void Window::setLevel(NSWindowLevel level) {
     if (level == mLevel) return;
     mLevel = level;
     const bool visible = isVisible();
+    const QRect placed = geometry();
+    const bool wasRestoring = std::exchange(mRestoring, true);
     setWindowFlag(Qt::WindowStaysOnTopHint, level > NSNormalWindowLevel);
-    // Changing flags hides a window; it comes back where it was.
+    // Changing flags hides the window and makes its native window anew, which Qt would place by
+    // the old frame's corner: under a window manager the content then moves by the frame's
+    // border and title, and is saved there. It goes back where it was.
+    setGeometry(placed);
     if (visible) show();
+    mRestoring = wasRestoring;
     renewTransientsForThis();
 }
 

@@ -4,11 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QThread>
 #include <string>
 #include <vector>
 
@@ -20,46 +16,19 @@
 #include "platform/AppKit/KeyCodes.h"
 #include "platform/AppKit/Menu.h"
 #include "platform/Foundation/PropertyListSerialization.h"
-
-namespace {
-
-struct Openbox {
-    QProcess process;
-    Openbox() {
-        QStringList arguments{"--sm-disable"};
-        // Its stock bindings, whatever the user running the tests has made of their own.
-        if (QFile::exists("/etc/xdg/openbox/rc.xml"))
-            arguments << "--config-file"
-                      << "/etc/xdg/openbox/rc.xml";
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start("openbox", arguments);
-        process.waitForStarted();
-    }
-    ~Openbox() {
-        process.terminate();
-        if (!process.waitForFinished(5000)) process.kill();
-        process.waitForFinished();
-    }
-};
-
-}  // namespace
+#include "tests/support/Openbox.h"
 
 TEST(FactoryShortcutsOnADesktop, NoFactoryCombinationIsOneOpenboxBinds) {
     if (!GlobalHotKeysAvailable()) GTEST_SKIP() << "no X display";
-    if (QStandardPaths::findExecutable("openbox").isEmpty()) GTEST_SKIP() << "no openbox";
+    if (!Openbox::available()) GTEST_SKIP() << "no openbox";
     Result<PropertyList> factory =
         PropertyListSerialization::propertyListWithContentsOfFile(BEATWICK_RESOURCE_DIR "/Defaults.plist");
     ASSERT_TRUE(factory) << factory.error();
 
     Openbox openbox;
     ASSERT_EQ(openbox.process.state(), QProcess::Running);
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never took its bindings";
     X11DesktopShortcuts desktop;
-    // Its desktop switching holds Ctrl+Alt+Left once it is up.
-    QDeadlineTimer deadline(10000);
-    while (!desktop.isCombinationHeld(kKeyCodeLeftArrow, kCarbonCommandKey | kCarbonOptionKey)) {
-        ASSERT_FALSE(deadline.hasExpired()) << "openbox never took its bindings";
-        QThread::msleep(10);
-    }
 
     NSMenu noMenus;
     KRValidator validator;

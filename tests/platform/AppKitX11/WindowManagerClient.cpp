@@ -42,6 +42,15 @@ bool WindowManagerClient::isViewable(unsigned long window) {
     return XGetWindowAttributes(mDisplay, window, &attributes) && attributes.map_state == IsViewable;
 }
 
+bool WindowManagerClient::isFramed(unsigned long window) {
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(mDisplay, window, &root, &parent, &children, &count)) return false;
+    if (children) XFree(children);
+    return parent != root;
+}
+
 std::pair<int, int> WindowManagerClient::position(unsigned long window) {
     int x = 0, y = 0;
     ::Window child = 0;

@@ -23,6 +23,8 @@ public:
     // Override-redirect windows are never managed, so they get no frame.
     bool isOverrideRedirect(unsigned long window);
     bool isViewable(unsigned long window);
+    // A window manager has put the window into a frame of its own.
+    bool isFramed(unsigned long window);
     // The window's top-left corner on the screen.
     std::pair<int, int> position(unsigned long window);
     // WM_DELETE_WINDOW, as for Alt+F4 or a click on the frame's close button.

@@ -1,7 +1,8 @@
 // Windows on a real X server, read back by another client as a window manager reads them: a
 // sheet is a managed dialog transient for its window and over its top edge, and the window
 // manager's close of it (Alt+F4, its close button) ends it as a cancel; a window kept above
-// another is marked transient for it. Skipped without Xvfb.
+// another is marked transient for it; under a real window manager a window knows where it is
+// after its level changes. Skipped without Xvfb.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -11,12 +12,15 @@
 #include <QWindow>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/AppKit/Window.h"
 #include "tests/platform/AppKit/PrivateXServer.h"
 #include "tests/platform/AppKitX11/WindowManagerClient.h"
+#include "tests/support/Openbox.h"
 
 namespace {
 
@@ -57,6 +61,10 @@ struct WindowsOnX : ::testing::Test {
     }
     // The X window: the widget's own id goes stale when Qt makes the native window anew.
     static WId xid(const QWidget& window) { return window.windowHandle()->winId(); }
+    // Where the window itself believes its content is.
+    static std::pair<int, int> at(const QWidget& window) {
+        return {window.geometry().x(), window.geometry().y()};
+    }
     static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) {
         return {p.first + dx, p.second + dy};
     }
@@ -67,6 +75,66 @@ struct WindowsOnX : ::testing::Test {
 };
 
 }  // namespace
+
+// First in the suite: an openbox started after this process's other windows have come and gone
+// has been seen to leave the next window's map request unanswered.
+TEST_F(WindowsOnX, AFramedWindowSavesWhereItIsAfterItsLevelChanges) {
+    if (!Openbox::available()) GTEST_SKIP() << "no openbox";
+    Openbox openbox;
+    ASSERT_EQ(openbox.process.state(), QProcess::Running);
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never took its bindings";
+    std::map<std::string, std::string> saved;
+    const FrameStore store{[&](const std::string& key) -> std::optional<std::string> {
+                               const auto found = saved.find(key);
+                               if (found == saved.end()) return std::nullopt;
+                               return found->second;
+                           },
+                           [&](const std::string& key, const std::string& value) { saved[key] = value; }};
+    // One launch of the main window: placed from what the last one saved, shown, and framed.
+    const auto launch = [&](Window& window, NSWindowLevel level) {
+        window.useFrameStore(store);
+        window.setLevel(level);
+        window.placeWithFrameAutosaveName("Main", NSMakeSize(200, 140));
+        window.show();
+        return pumpUntil([&] {
+            return manager->isFramed(xid(window)) && manager->isViewable(xid(window)) &&
+                   at(window) == manager->position(xid(window));
+        });
+    };
+    const auto quit = [&](Window& window) {
+        window.close();
+        return pumpUntil([&] { return !manager->isViewable(xid(window)); });
+    };
+    const auto text = [](std::pair<int, int> p) {
+        return std::to_string(p.first) + "," + std::to_string(p.second);
+    };
+
+    Window first(NSMakeSize(200, 140));
+    ASSERT_TRUE(launch(first, NSNormalWindowLevel));
+    const std::pair<int, int> placed = manager->position(xid(first));
+    ASSERT_TRUE(quit(first));
+
+    Window second(NSMakeSize(200, 140));
+    ASSERT_TRUE(launch(second, NSNormalWindowLevel));
+    EXPECT_EQ(text(manager->position(xid(second))), text(placed));
+    // The float setting turned on and off while the window is up: each change makes its native
+    // window anew.
+    for (const NSWindowLevel level : {NSFloatingWindowLevel, NSNormalWindowLevel, NSFloatingWindowLevel,
+                                      NSNormalWindowLevel, NSFloatingWindowLevel}) {
+        second.setLevel(level);
+        EXPECT_TRUE(pumpUntil([&] {
+            return manager->isViewable(xid(second)) && manager->position(xid(second)) == placed &&
+                   at(second) == placed;
+        })) << "at level "
+            << level << " on the screen at " << text(manager->position(xid(second))) << ", believed at "
+            << text(at(second));
+    }
+    ASSERT_TRUE(quit(second));
+
+    Window third(NSMakeSize(200, 140));
+    ASSERT_TRUE(launch(third, NSFloatingWindowLevel));
+    EXPECT_EQ(text(manager->position(xid(third))), text(placed)) << "the next launch opens where it was";
+}
 
 TEST_F(WindowsOnX, ASheetIsATransientDialogOverItsWindowAndTheWindowManagersCloseCancelsIt) {
     Window parent(NSMakeSize(200, 140));
