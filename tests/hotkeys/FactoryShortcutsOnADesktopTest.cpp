@@ -27,8 +27,10 @@ TEST(FactoryShortcutsOnADesktop, NoFactoryCombinationIsOneOpenboxBinds) {
 
     Openbox openbox;
     ASSERT_EQ(openbox.process.state(), QProcess::Running);
-    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never took its bindings";
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never finished starting";
     X11DesktopShortcuts desktop;
+    // Its desktop switching, so its bindings are in place.
+    ASSERT_TRUE(desktop.isCombinationHeld(kKeyCodeLeftArrow, kCarbonCommandKey | kCarbonOptionKey));
 
     NSMenu noMenus;
     KRValidator validator;

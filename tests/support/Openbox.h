@@ -7,15 +7,14 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
-
-#include "platform/AppKit/DesktopShortcuts.h"
-#include "platform/AppKit/KeyCodes.h"
 
 struct Openbox {
     QProcess process;
+    QTemporaryDir folder;
     Openbox() {
-        QStringList arguments{"--sm-disable"};
+        QStringList arguments{"--sm-disable", "--startup", "touch " + started()};
         // Its stock bindings, whatever the user running the tests has made of their own.
         if (QFile::exists("/etc/xdg/openbox/rc.xml"))
             arguments << "--config-file"
@@ -32,17 +31,20 @@ struct Openbox {
     Openbox(const Openbox&) = delete;
     Openbox& operator=(const Openbox&) = delete;
 
-    // Its bindings come late in its start, after it has taken the screen: once its desktop
-    // switching holds Ctrl+Alt+Left, it handles the windows mapped from then on.
+    // Openbox runs its startup command once it has taken the screen, grabbed its bindings and
+    // framed the windows already there. Probing its bindings instead would race it: a probe's
+    // grab at the wrong moment takes a binding from it.
     bool waitUntilReady() {
-        X11DesktopShortcuts desktop;
-        QDeadlineTimer deadline(10000);
-        while (!desktop.isCombinationHeld(kKeyCodeLeftArrow, kCarbonCommandKey | kCarbonOptionKey)) {
+        QDeadlineTimer deadline(30000);
+        while (!QFile::exists(started())) {
             if (deadline.hasExpired() || process.state() != QProcess::Running) return false;
-            QThread::msleep(10);
+            QThread::msleep(5);
         }
         return true;
     }
 
     static bool available() { return !QStandardPaths::findExecutable("openbox").isEmpty(); }
+
+private:
+    QString started() const { return folder.filePath("started"); }
 };
