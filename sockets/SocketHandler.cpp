@@ -452,10 +452,13 @@ void SocketHandler::RetryConnects() {
         const bool direct = tcp->Socks4();
         tcp->Close();
         std::unique_ptr<SocketAddress> address = tcp->GetClientRemoteAddress();
-        if (address)
-            tcp->Open(*address, direct);
-        else
-            LogError(tcp, "RetryClientConnect", 0, "no address", LOG_LEVEL_ERROR);
+        const bool reopened = address && tcp->Open(*address, direct);
+        if (!address) LogError(tcp, "RetryClientConnect", 0, "no address", LOG_LEVEL_ERROR);
+        if (!reopened) {
+            // A retry that cannot even start ends the connection, as the last time-out would.
+            tcp->SetCloseAndDelete();
+            tcp->OnConnectFailed();
+        }
         Add(tcp);
     }
 }

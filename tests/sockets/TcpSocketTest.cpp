@@ -338,6 +338,27 @@ TEST_F(TcpSocketTest, ConnectTimeoutsRetryThenFail) {
     EXPECT_EQ(client.events, std::vector<std::string>{"failed"});
 }
 
+TEST_F(TcpSocketTest, ARetryWhoseConnectFailsAtOnceFailsTheConnection) {
+    loopback::Fd listener = loopback::Listen(0);
+    const port_t port = loopback::PortOf(listener.get());
+    std::vector<loopback::Fd> fillers;
+    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+
+    ClientSocket client(handler);
+    client.SetConnectionRetry(2);
+    ASSERT_TRUE(Open(client, port));
+    ASSERT_TRUE(client.Connecting());
+    // By the retry the way there is gone: TCP to a multicast address fails in connect() itself.
+    Ipv4Address unreachable("224.0.0.1", port);
+    client.SetClientRemoteAddress(unreachable);
+
+    clock.sleepFor(6'000'000);
+    handler.Select(0, 0);  // the connect times out; the retry's connect fails
+    ASSERT_TRUE(Pump([&] { return client.deleted; }));
+    EXPECT_EQ(log.Count("connect: failed"), 1u);
+    EXPECT_EQ(client.events, std::vector<std::string>{"failed"}) << "the owner hears of it at once";
+}
+
 TEST_F(TcpSocketTest, EchoesOverIpv6Loopback) {
     auto* listener = new ListenSocket(handler, std::make_unique<EchoSocket>(handler), true);
     listener->SetDeleteByHandler();
