@@ -1,5 +1,6 @@
 #include "platform/AppKit/Alert.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
@@ -59,6 +60,16 @@ void recordSuppression(const NSAlert& alert, const QMessageBox& box) {
     if (const QCheckBox* check = box.checkBox()) alert.setSuppressionButtonState(check->isChecked());
 }
 
+// A window kept above the others that is on the screen, if any.
+Window* floatingWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<Window*>(top);
+        if (window && window->isVisible() && !window->isMinimized() && window->level() > NSNormalWindowLevel)
+            return window;
+    }
+    return nullptr;
+}
+
 NSModalResponse responseOf(const QMessageBox& box) {
     const QAbstractButton* clicked = box.clickedButton();
     if (!clicked) return NSAlertFirstButtonReturn + 1;  // closed without a choice: as the cancel button
@@ -94,7 +105,8 @@ void NSAlert::beginSheetModalForWindow(Window* window,
 void MessageBoxAlertPresenter::present(const NSAlert& alert, Window* sheetWindow,
                                        std::function<void(NSModalResponse)> done) {
     if (!sheetWindow) {
-        std::unique_ptr<QMessageBox> box = makeBox(alert, nullptr);
+        // Over a floating window, or that window would cover it and the application would seem stuck.
+        std::unique_ptr<QMessageBox> box = makeBox(alert, floatingWindow());
         box->exec();
         recordSuppression(alert, *box);
         done(responseOf(*box));

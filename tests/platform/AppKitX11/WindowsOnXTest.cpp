@@ -1,14 +1,16 @@
 // Windows on a real X server, read back by another client as a window manager reads them: a
 // sheet is a managed dialog transient for its window and over its top edge, and the window
 // manager's close of it (Alt+F4, its close button) ends it as a cancel; a window kept above
-// another is marked transient for it; under a real window manager a window knows where it is
-// after its level changes. Skipped without Xvfb.
+// another is marked transient for it, and so is an alert of no window while one floats; under a real window
+// manager a window knows where it is after its level changes. Skipped without Xvfb.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Window.h"
 #include "tests/platform/AppKit/PrivateXServer.h"
 #include "tests/platform/AppKitX11/WindowManagerClient.h"
@@ -188,4 +191,31 @@ TEST_F(WindowsOnX, AWindowKeptAboveAnotherIsTransientForItUntilReleased) {
     kept.setTransientFor(nullptr);
     ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(kept)); }));
     EXPECT_EQ(manager->transientFor(xid(kept)), std::nullopt);
+}
+
+TEST_F(WindowsOnX, AnAlertOfNoWindowIsKeptAboveAFloatingWindow) {
+    Window floating(NSMakeSize(200, 140));
+    floating.show();
+    floating.setLevel(NSFloatingWindowLevel);
+    ASSERT_TRUE(pumpUntil([&] { return manager->isViewable(xid(floating)); }));
+
+    std::optional<unsigned long> owner;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = nullptr;
+        ASSERT_TRUE(pumpUntil([&] {
+            box = QApplication::activeModalWidget();
+            return box && box->windowHandle() && manager->isViewable(xid(*box));
+        }));
+        owner = manager->transientFor(xid(*box));
+        box->close();
+    });
+    NSAlert alert;
+    alert.messageText = "Beatwick could not check for a new version.";
+    MessageBoxAlertPresenter presenter;
+    std::optional<NSModalResponse> answer;
+    presenter.present(alert, nullptr, [&](NSModalResponse r) { answer = r; });
+
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(owner, xid(floating))
+        << "otherwise the floating window covers it, and the application seems stuck";
 }
