@@ -51,6 +51,15 @@ protected:
         peer = loopback::Accept(listener.get());
         ASSERT_NE(peer.get(), -1);
     }
+    // The same with small kernel buffers on both sides, so that a send soon waits for room.
+    void ConnectNarrowPeer() {
+        listener = loopback::Listen();
+        const int small = 4096;
+        setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
+        peer = loopback::Accept(listener.get());
+        setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    }
     void PeerSends(const std::string& bytes) {
         ASSERT_EQ(send(peer.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(bytes.size()));
@@ -354,12 +363,7 @@ TEST_F(ConnectionTest, ADroppedSocketLeavesNothingWithTheHandlerNorInTheErrorLog
 
 // A peer that takes nothing: the send waits in rounds and an abort ends it.
 TEST_F(ConnectionTest, AnAbortEndsASendThePeerDoesNotTake) {
-    listener = loopback::Listen();
-    const int small = 4096;
-    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
-    peer = loopback::Accept(listener.get());
-    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ASSERT_NO_FATAL_FAILURE(ConnectNarrowPeer());
     clock.fSleeps = 0;
     clock.fOnSleep = [this] {
         if (clock.fSleeps == 10) connection.AbortCurrentOperation();
@@ -441,12 +445,7 @@ public:
 // A peer that has answered and reads no more: its reply keeps the socket readable, which must
 // not end every round of the wait for room at once.
 TEST_F(ConnectionTest, ASendWaitsForRoomWithoutSpinningOnAReplyAlreadyThere) {
-    listener = loopback::Listen();
-    const int small = 4096;
-    setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    ASSERT_EQ(connection.Connect("127.0.0.1", loopback::PortOf(listener.get())), 0);
-    peer = loopback::Accept(listener.get());
-    setsockopt(connection.GetSocketObject()->GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ASSERT_NO_FATAL_FAILURE(ConnectNarrowPeer());
     PeerSends("HTTP/1.0 413 Too Large\r\n\r\n");
     connection.fRounds = 0;
     const SInt64 start = clock.elapsedSeconds();

@@ -93,16 +93,22 @@ private:
     pid_t fPid{0};
 };
 
-TEST(StandInProcessTest, QuitsWhenItsBusGoes) {
-    PrivateDaemon daemon;
-    ASSERT_TRUE(daemon.started());
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
+// A stand-in's surroundings: a HOME of its own and the test's bus.
+QProcessEnvironment standInEnvironment(const QTemporaryDir& home, const PrivateDaemon& daemon) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", home.path());
     environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
     environment.insert("DBUS_SESSION_BUS_ADDRESS", daemon.address());
     environment.insert("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR);
+    return environment;
+}
+
+TEST(StandInProcessTest, QuitsWhenItsBusGoes) {
+    PrivateDaemon daemon;
+    ASSERT_TRUE(daemon.started());
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QProcessEnvironment environment = standInEnvironment(home, daemon);
     // The sample library without the version that saved it, so the save at quit shows.
     const std::string libraryPath = (home.path() + "/Music/iTunes/iTunes Music Library.xml").toStdString();
     {
@@ -155,11 +161,7 @@ TEST(StandInProcessTest, ProvidesTheSampleLibraryWithAFileForEveryTrack) {
     ASSERT_TRUE(daemon.started());
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home.path());
-    environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    environment.insert("DBUS_SESSION_BUS_ADDRESS", daemon.address());
-    environment.insert("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR);
+    const QProcessEnvironment environment = standInEnvironment(home, daemon);
     const std::string folder = (home.path() + "/Music/iTunes").toStdString();
 
     QProcess standIn;

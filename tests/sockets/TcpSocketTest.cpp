@@ -53,6 +53,17 @@ public:
     bool deleted = false;
 };
 
+// A backlog of one, filled: the kernel drops further connection requests, so connects hang.
+struct HangingPort {
+    loopback::Fd listener = loopback::Listen(0);
+    port_t port = loopback::PortOf(listener.get());
+    std::vector<loopback::Fd> fillers = [this] {
+        std::vector<loopback::Fd> connected;
+        for (int i = 0; i < 4; ++i) connected.push_back(loopback::Connect(port, true));
+        return connected;
+    }();
+};
+
 class TcpSocketTest : public ::testing::Test {
 protected:
     TcpSocketTest() {
@@ -316,11 +327,8 @@ TEST_F(TcpSocketTest, ReadinessWithNothingToReadIsNoError) {
 }
 
 TEST_F(TcpSocketTest, ConnectTimeoutsRetryThenFail) {
-    // A backlog of one, filled: the kernel drops further connection requests, so connects hang.
-    loopback::Fd listener = loopback::Listen(0);
-    const port_t port = loopback::PortOf(listener.get());
-    std::vector<loopback::Fd> fillers;
-    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+    const HangingPort hanging;
+    const port_t port = hanging.port;
 
     ClientSocket client(handler);
     client.SetConnectionRetry(2);
@@ -339,10 +347,8 @@ TEST_F(TcpSocketTest, ConnectTimeoutsRetryThenFail) {
 }
 
 TEST_F(TcpSocketTest, ARetryWhoseConnectFailsAtOnceFailsTheConnection) {
-    loopback::Fd listener = loopback::Listen(0);
-    const port_t port = loopback::PortOf(listener.get());
-    std::vector<loopback::Fd> fillers;
-    for (int i = 0; i < 4; ++i) fillers.push_back(loopback::Connect(port, true));
+    const HangingPort hanging;
+    const port_t port = hanging.port;
 
     ClientSocket client(handler);
     client.SetConnectionRetry(2);
