@@ -26,7 +26,7 @@ public:
     std::optional<NSRunningApplication> activeApplication() override;
     SInt64 currentDate() override;
     UInt32 currentModifierFlags() override;
-    void checkVersion() override;
+    void checkVersion(bool userAsked) override;
     std::shared_ptr<UKSound> makeUKSound(const std::string& path) override;
     std::shared_ptr<NSSound> makeNSSound(const std::string& path) override;
     std::optional<std::string> applicationSupportDirectory() override;

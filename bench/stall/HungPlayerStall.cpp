@@ -159,7 +159,7 @@ int measure(Scene scene, int seconds) {
     });
     ticks.start(10);
     if (scene == Scene::apply) {
-        for (int i = 0; i < 8; ++i) controller->processTap(1'700'000'000'000ULL + 500ULL * i);
+        for (int i = 0; i < 8; ++i) controller->mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
         QProcess::execute(QString::fromLatin1(kStandIn), {"--ctl", "delay", "8000"});
         last = clock.elapsed();
         QTimer::singleShot(50, [&] {
