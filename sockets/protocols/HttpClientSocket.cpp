@@ -89,14 +89,16 @@ void HttpClientSocket::OnHeaderComplete() {
 }
 
 void HttpClientSocket::OnData(const char* buf, size_t len) {
-    const bool overflow = !file && data_ptr && content_pos + len > data_size;
-    if (file)
-        fwrite(buf, 1, len, file);
-    else if (data_ptr && !overflow)
-        memcpy(data_ptr + content_pos, buf, len);
     content_pos += len;
+    if (file) {
+        if (fwrite(buf, 1, len, file) == len) return;
+        const int err = errno;
+        return Abort("OnData", err, std::string("body not stored: ") + strerror(err), LOG_LEVEL_ERROR);
+    }
+    if (!data_ptr) return;
     // The buffer would not hold the body whole: what the owner gets is not the response.
-    if (overflow) Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
+    if (content_pos > data_size) return Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
+    memcpy(data_ptr + content_pos - len, buf, len);
 }
 
 void HttpClientSocket::OnDataComplete() {
@@ -138,8 +140,13 @@ void HttpClientSocket::Abort(const std::string& operation, int err, const std::s
 void HttpClientSocket::EndContent() {
     if (complete) return;
     if (file) {
-        fclose(file);
+        // The last bytes leave the stdio buffer only now; a full disk shows here.
+        const bool stored = fclose(file) == 0;
+        const int err = errno;
         file = nullptr;
+        if (!stored && !Failed())
+            return Abort("EndContent", err, std::string("body not stored: ") + strerror(err),
+                         LOG_LEVEL_ERROR);
     }
     complete = true;
     OnContent();
