@@ -95,7 +95,11 @@ void HttpClientSocket::OnData(const char* buf, size_t len) {
         const int err = errno;
         return Abort("OnData", err, std::string("body not stored: ") + strerror(err), LOG_LEVEL_ERROR);
     }
-    if (!data_ptr) return;
+    if (!data_ptr) {
+        // A body with a length is the one kept in memory; one too large for it is kept nowhere.
+        if (HasContentLength() && !IsChunked()) body_unkept = true;
+        return;
+    }
     // The buffer would not hold the body whole: what the owner gets is not the response.
     if (content_pos > data_size) return Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
     memcpy(data_ptr + content_pos - len, buf, len);
@@ -148,6 +152,10 @@ void HttpClientSocket::EndContent() {
             return Abort("EndContent", err, std::string("body not stored: ") + strerror(err),
                          LOG_LEVEL_ERROR);
     }
+    if (body_unkept && !Failed())
+        return Abort("EndContent", 0,
+                     "a body of " + std::to_string(content_length) + " bytes is too large to keep in memory",
+                     LOG_LEVEL_ERROR);
     complete = true;
     OnContent();
     if (close_on_complete || Failed()) SetCloseAndDelete();

@@ -1,7 +1,15 @@
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpGetSocket.h"
@@ -53,7 +61,9 @@ for _ in range(int(sys.argv[3])):
 struct Outcome {
     int contents = 0;
     bool failed = false;
+    size_t pos = 0;
     std::string body;
+    std::string kept;  // what the socket's buffer holds at the end
 };
 
 template <class Base>
@@ -64,6 +74,9 @@ public:
     void OnContent() override {
         ++m_out->contents;
         m_out->failed = this->Failed();
+        m_out->pos = this->GetPos();
+        if (const unsigned char* data = this->GetDataPtr())
+            m_out->kept.assign(reinterpret_cast<const char*>(data), this->GetPos());
     }
     void OnData(const char* buf, size_t len) override {
         Base::OnData(buf, len);
@@ -116,6 +129,57 @@ TEST(RealHttpServers, PythonServesOurGetAndReadsOurPutAndMultipartPost) {
     EXPECT_EQ(posted.body, "POST host=" + url.substr(7) +
                                " defects=0 q%22name|None|b'v' text|None|b'line1\\r\\nline2\\r\\n' file|" +
                                scratch.dir + "/up%22load.bin|b'\\x00\\r\\n--x'");
+}
+
+TEST(RealHttpServers, ABodyTooLargeForMemoryFailsUnlessAFileKeepsIt) {
+    REQUIRE_PROGRAM(python, "python3");
+    CapturingLog log;
+    SocketHandler handler(&log);
+    external::Scratch scratch;
+    const size_t size = 20'000'000;
+    ASSERT_GT(size, HttpClientSocket::kMaxBuffer);
+    scratch.Write("big.bin", std::string(size, 'z'));
+    scratch.Write("small.bin", "small");
+    loopback::Fd listener = loopback::Listen();
+    fcntl(listener.get(), F_SETFD, 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(loopback::PortOf(listener.get()));
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string file;
+        bool failed;
+        std::string kept;  // what GetDataPtr holds at the end
+    } cases[] = {
+        {"a large body in memory", "/big.bin", "", true, ""},
+        {"a large body into a file", "/big.bin", scratch.dir + "/stored.bin", false, ""},
+        {"a small body in memory", "/small.bin", "", false, "small"},
+    };
+    std::vector<std::unique_ptr<Recording<HttpGetSocket>>> gets;
+    std::vector<Outcome> outs(std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        gets.push_back(std::make_unique<Recording<HttpGetSocket>>(&outs[i], handler, url + cases[i].path,
+                                                                  cases[i].file));
+        handler.Add(gets.back().get());
+    }
+    const external::Result r = external::Run(handler, {python, "-c", kServer, std::to_string(listener.get()),
+                                                       scratch.dir, std::to_string(gets.size())});
+    EXPECT_EQ(r.status, 0) << r.out;
+    loopback::Pump(handler, [&] {
+        return std::all_of(outs.begin(), outs.end(), [](const Outcome& o) { return o.contents > 0; });
+    });
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const Outcome& o = outs[i];
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_EQ(o.failed, c.failed) << c.name;
+        // Every byte still passes by, whether kept or not.
+        EXPECT_EQ(o.body.size(), c.path == "/big.bin" ? size : 5u) << c.name;
+        EXPECT_EQ(o.pos, o.body.size()) << c.name;
+        EXPECT_EQ(o.kept, c.kept) << c.name;
+    }
+    EXPECT_EQ(log.Count("EndContent", "a body of 20000000 bytes is too large to keep in memory"), 1u);
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::file_size(scratch.dir + "/stored.bin", ec), size);
 }
 
 }  // namespace
