@@ -21,7 +21,9 @@ HttpClientSocket::HttpClientSocket(ISocketHandler& handler, const std::string& h
     : HTTPSocket(handler) {
     std::string h;
     port_t p;
-    Url("http://" + host + ":" + std::to_string(port) + url, h, p);
+    // An IPv6 literal is bracketed, or its colons would be read as the port's.
+    const bool ipv6 = host.find(':') != std::string::npos && host.front() != '[';
+    Url("http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + url, h, p);
 }
 
 HttpClientSocket::~HttpClientSocket() {
@@ -31,6 +33,8 @@ HttpClientSocket::~HttpClientSocket() {
 void HttpClientSocket::Url(const std::string& url, std::string& host, port_t& port) {
     std::string path;
     url_this(url, url_protocol, url_host, url_port, path, url_filename);
+    // Only an IPv6 literal has colons in its host; Open would read it as an IPv4 address.
+    if (url_host.find(':') != std::string::npos) SetIpv6();
     SetUrl(path);
     host = url_host;
     port = url_port;

@@ -148,6 +148,13 @@ TEST(HttpClientHost, TheHostHeaderNamesTheUrlsHostAndAnyPortNotTheSchemes) {
         {"http://[::1]:8080/x", "[::1]:8080"},
     };
     for (const auto& c : cases) EXPECT_EQ(Host(handler, c.url).HostHeader(), c.host) << c.url;
+    // Given apart from the path, an IPv6 literal is the same host, and it is opened as IPv6.
+    const Host apart(handler, "::1", 8080, "/x");
+    EXPECT_EQ(apart.GetUrlHost(), "::1");
+    EXPECT_EQ(apart.GetUrlPort(), 8080);
+    EXPECT_EQ(apart.HostHeader(), "[::1]:8080");
+    EXPECT_TRUE(apart.IsIpv6());
+    EXPECT_FALSE(Host(handler, "127.0.0.1", 8080, "/x").IsIpv6());
 }
 
 TEST_F(HttpClientTest, ResponsesAreBufferedOnlyWhenTheirLengthIsSane) {
