@@ -87,7 +87,7 @@ public:
     void SendRequest();
     // The request line and headers that SendRequest sends.
     std::string RequestHead() const;
-    void SendResponse();
+    virtual void SendResponse();
     // The status line and headers that SendResponse sends.
     std::string ResponseHead() const;
 
