@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -190,6 +191,34 @@ TEST_F(RealSmtpClients, PythonSmtplibDeliversADotStuffedMessage) {
     EXPECT_TRUE(smtp.Has("line .dot"));
     EXPECT_TRUE(smtp.Has("done"));
     EXPECT_TRUE(smtp.Has("abort 3"));
+}
+
+TEST_F(RealSmtpClients, ARefusedMessageIsDroppedAtOnceAndNothingOfItReachesTheNext) {
+    REQUIRE_PROGRAM(python, "python3");
+    // A client that goes on with MAIL after a refusal, without RSET.
+    smtp.maxMessage = 1100;
+    const std::string script =
+        "import smtplib\n"
+        "s = smtplib.SMTP('127.0.0.1', " +
+        port +
+        ", timeout=10)\n"
+        "s.ehlo()\n"
+        "def send(body):\n"
+        "    s.mail('a@b.example'); s.rcpt('x@y.example'); print(s.data(body))\n"
+        "send('Subject: one\\r\\n\\r\\n' + 'refused line\\r\\n' * 100)\n"
+        "send('Subject: two\\r\\n\\r\\nkept\\r\\n')\n"
+        "send('Subject: three\\r\\n\\r\\n' + 'x' * 999 + '\\r\\n')\n"
+        "send('Subject: four\\r\\n\\r\\n' + 'x' * 998 + '\\r\\n')\n"
+        "s.quit()\n";
+    const external::Result r = external::Run(handler, {python, "-c", script});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "(552, b'Message too large')\n(250, b'OK')\n(500, b'Line too long.')\n(250, b'OK')\n");
+    EXPECT_EQ(smtp.delivered,
+              (std::vector<std::string>{"header Subject=two;line kept;",
+                                        "header Subject=four;line " + std::string(998, 'x') + ";"}));
+    // Each refusal is told as it happens, with its own reason.
+    EXPECT_EQ(std::count(smtp.events.begin(), smtp.events.end(), "abort 5"), 1);
+    EXPECT_EQ(std::count(smtp.events.begin(), smtp.events.end(), "abort 6"), 1);
 }
 
 TEST_F(RealSmtpClients, SwaksCompletesASession) {
