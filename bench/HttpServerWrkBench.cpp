@@ -1,4 +1,5 @@
-// Requests per second of the HTTP server socket on loopback, measured with wrk (keep-alive, 1 and
+// Requests per second of the HTTP server sockets (HttpBaseSocket, and an ordinary HttpdSocket page
+// that sends its head and then its body) on loopback, measured with wrk (keep-alive, 1 and
 // 64 connections), beside nginx serving the same small response from its own configuration on a
 // high loopback port, in the same run on the same machine. Our server answers HTTP/1.1 from one
 // select-loop thread; nginx runs one worker. Run: build/bench/protocols_http_wrk [seconds]
@@ -26,6 +27,7 @@
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
 #include "sockets/protocols/HttpBaseSocket.h"
+#include "sockets/protocols/HttpdSocket.h"
 
 extern char** environ;
 
@@ -47,6 +49,32 @@ public:
     }
     void OnResponseComplete() override {}
 };
+
+// The same response as an ordinary HttpdSocket page writes it: its head, then its body.
+class HelloPage : public HttpdSocket {
+public:
+    using HttpdSocket::HttpdSocket;
+    Socket* Create() override { return new HelloPage(Handler()); }
+
+protected:
+    void OnPageRequest() override {
+        SetStatus("200");
+        SetStatusText("OK");
+        AddResponseHeader("Content-Type", "text/plain");
+        AddResponseHeader("Content-Length", std::to_string(kBody.size()));
+        SendResponse();
+        Send(kBody);
+    }
+};
+
+template <class Server>
+int Serve(SocketHandler& handler) {
+    auto* listener = new ListenSocket(handler, std::make_unique<Server>(handler));
+    listener->SetDeleteByHandler();
+    if (listener->Bind("127.0.0.1", 0) != 0) return -1;
+    handler.Add(listener);
+    return listener->GetPort();
+}
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& out) {
     posix_spawn_file_actions_t actions;
@@ -111,11 +139,9 @@ int main(int argc, char** argv) {
     const std::string dir = mkdtemp(pattern);
 
     SocketHandler handler;
-    auto* listener = new ListenSocket(handler, std::make_unique<HelloServer>(handler));
-    listener->SetDeleteByHandler();
-    if (listener->Bind("127.0.0.1", 0) != 0) return 1;
-    const int ours = listener->GetPort();
-    handler.Add(listener);
+    const int ours = Serve<HelloServer>(handler);
+    const int page = Serve<HelloPage>(handler);
+    if (ours < 0 || page < 0) return 1;
     std::atomic<bool> stop{false};
     std::thread loop([&] {
         while (!stop) handler.Select(0, 100000);
@@ -139,6 +165,9 @@ int main(int argc, char** argv) {
     const std::string our_url = "http://127.0.0.1:" + std::to_string(ours) + "/";
     printf("%-28s %14.0f %14.0f\n", "HttpBaseSocket", Wrk(dir, our_url, 1, seconds),
            Wrk(dir, our_url, 64, seconds));
+    const std::string page_url = "http://127.0.0.1:" + std::to_string(page) + "/";
+    printf("%-28s %14.0f %14.0f\n", "HttpdSocket page", Wrk(dir, page_url, 1, seconds),
+           Wrk(dir, page_url, 64, seconds));
     if (nginx_up) {
         const std::string their_url = "http://127.0.0.1:" + std::to_string(theirs) + "/";
         printf("%-28s %14.0f %14.0f\n", "nginx (1 worker)", Wrk(dir, their_url, 1, seconds),

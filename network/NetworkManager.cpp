@@ -42,6 +42,7 @@ void NetworkManager::safeDestroyThreads() {
         const UInt32 start = TickCount();
         while (fHTTPThread->IsBusy() && TickCount() - start < kStopWaitTicks) Delay(1, nullptr);
     } catch (...) {
+        // Quitting: the worker is stopped and joined below whether or not it took the request.
     }
     destroyThreads();
 }
@@ -50,5 +51,6 @@ void NetworkManager::destroyThreads() {
     try {
         fHTTPThread.reset();
     } catch (...) {
+        // Quitting: nobody waits for an answer, and the worker's end must not stop the quit.
     }
 }

@@ -83,6 +83,7 @@ void TConnection::DestroySocket() {
         try {
             socket->Close();
         } catch (...) {
+            // The socket is deleted next either way; a close that fails leaves nothing to undo.
         }
     }
     Detach(socket);

@@ -27,6 +27,7 @@ void TFeedbackTask::SendFeedback(const char* recipient, const char* subject, con
         task->SetServer(TServerConfig::Current());
         NetworkManager::sharedNetworkManager().scheduleHTTPTask(task);
     } catch (...) {
+        // Called from the form's button, which must not throw: a form that could not be queued is dropped.
     }
 }
 
@@ -37,6 +38,7 @@ void TFeedbackTask::Post(bool succeeded) {
                                        : EThreadNotification::kFeedbackFailed),
             fObject);
     } catch (...) {
+        // The notification is the only way back to the form; there is no one else to tell.
     }
 }
 

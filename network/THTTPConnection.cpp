@@ -76,11 +76,13 @@ void THTTPConnection::Disconnect() {
         try {
             TConnection::Disconnect();
         } catch (...) {
+            // The connection is dropped just below whether or not this close went well.
         }
     }
     try {
         DropConnection();
     } catch (...) {
+        // Dropping only forgets the connection; a failure here leaves it no less gone.
     }
 }
 
@@ -88,6 +90,7 @@ void THTTPConnection::DisconnectQuietly() {
     try {
         Disconnect();
     } catch (...) {
+        // Called on the way out of a request, whose own outcome is what the caller hears.
     }
 }
 
@@ -162,6 +165,7 @@ void THTTPConnection::WaitResponse(TResponse& response) {
     } catch (int code) {
         if (code != kNetNoSocketErr && code != kNetReservedErr) throw;
     } catch (...) {
+        // Whatever is not a network error code ends the wait; the caller judges what arrived.
     }
 }
 

@@ -25,6 +25,7 @@ void THTTPThread::Disconnect() {
     try {
         fHTTPConnection->Disconnect();
     } catch (...) {
+        // Letting the connection go has nothing to report; the next task connects afresh.
     }
 }
 
@@ -32,5 +33,6 @@ void THTTPThread::DropHTTPConnection() {
     try {
         fHTTPConnection->DropConnection();
     } catch (...) {
+        // As in Disconnect: the connection is forgotten either way, and the next task connects afresh.
     }
 }

@@ -17,7 +17,6 @@ public:
     void PreTask(TTask* task) override;
     void Disconnect() override;
     void DropHTTPConnection();
-    THTTPConnection& GetHTTPConnection() const { return *fHTTPConnection; }
 
 private:
     std::unique_ptr<THTTPConnection> fHTTPConnection;

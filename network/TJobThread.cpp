@@ -233,6 +233,7 @@ void TJobThread::Run() {
             try {
                 HandleError(error);
             } catch (...) {
+                // The worker must outlive a failing report; the task is dropped just below.
             }
         }
         // A failure the handler left alone still leaves nothing behind.

@@ -55,6 +55,7 @@ void TNetworkThread::DropConnectionQuietly() {
     try {
         connection->DropConnection();
     } catch (...) {
+        // Quietly, as the name says: the jobs that used it were already told of their end.
     }
 }
 

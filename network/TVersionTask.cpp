@@ -10,6 +10,7 @@ void TVersionTask::CheckVersion(bool userAsked, SInt16 pageKind) {
         task->SetServer(TServerConfig::Current());
         NetworkManager::sharedNetworkManager().scheduleHTTPTask(task);
     } catch (...) {
+        // Called from a menu or a timer, which must not throw: a check that could not be queued is skipped.
     }
 }
 
@@ -22,6 +23,7 @@ void TVersionTask::ReportFailure() {
         alert.style = 0;
         UThreadUIUpdate::DoUIAlert(alert);
     } catch (...) {
+        // The alert is the only way to tell the user; the worker goes on to its next task.
     }
 }
 

@@ -87,7 +87,6 @@ protected:
 private:
     void Admit();
     void AdmitQueued(int fd, Socket* socket);
-    void Wait(struct timeval* timeout, int& n);
     void RebuildSets();
     void Dispatch(int n, fd_set& rfds, fd_set& wfds, fd_set& efds, int& left);
     void CallOnConnect();

@@ -28,10 +28,32 @@ constexpr int kSetCookie = 0xA007;
 Ajp13Socket::Ajp13Socket(ISocketHandler& handler) : AjpBaseSocket(handler), m_res("HTTP/1.0") {}
 
 void Ajp13Socket::Abort(const char* format, ...) {
+    char text[256];
     va_list ap;
     va_start(ap, format);
-    vfprintf(stderr, format, ap);
+    vsnprintf(text, sizeof(text), format, ap);
     va_end(ap);
+    std::string reason = text;
+    if (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    Handler().LogError(this, "Ajp13Socket", 0, reason, LOG_LEVEL_ERROR);
+    SetCloseAndDelete();
+}
+
+void Ajp13Socket::Refuse(int status, const char* text) {
+    PacketWriter head;
+    head.put_byte(kSendHeaders);
+    head.put_integer(status);
+    head.put_string(text);
+    head.put_integer(1);
+    head.put_integer(Tables().ResponseHeader.at("content-length"));
+    head.put_string("0");
+    SendPacket(head);
+    // Not to be reused: the rest of the body may still be on its way.
+    PacketWriter end;
+    end.put_byte(kEndResponse);
+    end.put_boolean(false);
+    SendPacket(end);
+    m_in_body = false;
     SetCloseAndDelete();
 }
 
@@ -123,7 +145,7 @@ void Ajp13Socket::ReceiveForwardRequest(const char* buf, size_t length) {
     const std::string& text = m_req.Header("content-length");
     if (!text.empty() && !HTTPSocket::ParseContentLength(text, body))
         return Abort("Bad content-length in forward request\n");
-    if (body > m_max_body) return Abort("Request body of more than %d bytes\n", static_cast<int>(m_max_body));
+    if (body > m_max_body) return RefuseBody();
     m_body_size_left = body;
     if (m_body_size_left) {
         // The web server sends the first body packet unasked.
@@ -140,6 +162,13 @@ void Ajp13Socket::ReceiveForwardRequest(const char* buf, size_t length) {
         return AskForBody();
     }
     Execute();
+}
+
+void Ajp13Socket::RefuseBody() {
+    Handler().LogError(this, "Ajp13Socket", 413,
+                       "request body of more than " + std::to_string(m_max_body) + " bytes",
+                       LOG_LEVEL_WARNING);
+    Refuse(413, "Payload Too Large");
 }
 
 void Ajp13Socket::AskForBody() {
@@ -167,8 +196,7 @@ void Ajp13Socket::ReceiveBody(const char* buf, size_t length) {
     }
     if (m_body_length_known && declared > m_body_size_left)
         return Abort("More body data received than expected\n");
-    if (!m_body_length_known && m_req.BodySize() + declared > m_max_body)
-        return Abort("Request body of more than %d bytes\n", static_cast<int>(m_max_body));
+    if (!m_body_length_known && m_req.BodySize() + declared > m_max_body) return RefuseBody();
     m_req.Write(buf + 2, declared);
     if (m_body_length_known) {
         m_body_size_left -= declared;
@@ -213,9 +241,15 @@ void Ajp13Socket::Respond(const HttpResponse& response) {
         out.put_string(m_res.Cookie(name));
     }
     if (out.Overflow()) {
+        // Nothing of it can go out: the front end gets a 500 of ours (without one it would answer
+        // 503, as if the container were down), and the application and the log hear why.
         m_responding = false;
         m_response_started = false;
-        return Abort("Response headers do not fit in a packet\n");
+        const std::string reason = "response headers do not fit in a packet";
+        Handler().LogError(this, "Ajp13Socket::Respond", m_res.HttpStatusCode(), reason, LOG_LEVEL_ERROR);
+        Refuse(500, "Internal Server Error");
+        OnResponseFailed(reason);
+        return;
     }
     SendPacket(out);
     OnTransferLimit();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "sockets/protocols/AjpBaseSocket.h"
 #include "sockets/protocols/HttpRequest.h"
@@ -25,6 +26,10 @@ public:
     void SetMaxBodySize(uint64_t x) { m_max_body = x; }
 
 protected:
+    // The response given to Respond could not be sent (its headers do not fit one packet): the
+    // front end has been answered 500 instead, and the connection closes.
+    virtual void OnResponseFailed(const std::string& reason) { (void)reason; }
+
     void OnHeader(short id, short length) override;
     void OnPacket(const char* buf, size_t length) override;
 
@@ -34,8 +39,11 @@ private:
     void AskForBody();
     void Execute();
     void SendPacket(PacketWriter& out);
-    // Writes the diagnostic to standard error and closes.
+    // Logs the diagnostic through the handler and closes.
     void Abort(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Answers with the status and no body, and closes.
+    void Refuse(int status, const char* text);
+    void RefuseBody();
 
     uint64_t m_body_size_left{0};
     bool m_in_body{false};

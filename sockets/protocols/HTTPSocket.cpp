@@ -1,8 +1,8 @@
 #include "sockets/protocols/HTTPSocket.h"
 
-#include <cstdlib>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "sockets/Parse.h"
@@ -243,6 +243,7 @@ void HTTPSocket::OnHttpLine(const std::string& text) {
 
 void HTTPSocket::ParseFirst(const std::string& text) {
     header_count = 0;
+    expect_continue = false;
     Parse pa(text);
     const std::string first = pa.getword();
     if (first.size() >= 5 && Utility::ToLower(first.substr(0, 5)) == "http/") {
@@ -295,6 +296,8 @@ void HTTPSocket::ParseHeader(const std::string& text) {
         has_transfer_encoding = true;
     } else if (lower == "connection" && http11) {
         keep_alive = Utility::ToLower(value) != "close";
+    } else if (lower == "expect") {
+        expect_continue = Utility::ToLower(value) == "100-continue";
     }
     OnHeader(key, value);
 }
@@ -347,6 +350,10 @@ void HTTPSocket::HeadersDone() {
     }
     OnHeaderComplete();
     if (failed) return;
+    // A client that expects 100 holds its body until the head is accepted; a refused head has had
+    // its final status from OnHeaderComplete.
+    if (is_request && http11 && expect_continue && body != Body::None && !CloseAndDelete())
+        Send("HTTP/1.1 100 Continue\r\n\r\n");
     if (body == Body::None) MessageComplete();
 }
 

@@ -87,7 +87,7 @@ public:
     void SendRequest();
     // The request line and headers that SendRequest sends.
     std::string RequestHead() const;
-    void SendResponse();
+    virtual void SendResponse();
     // The status line and headers that SendResponse sends.
     std::string ResponseHead() const;
 
@@ -146,6 +146,7 @@ private:
     uint64_t content_length{0};
     bool has_content_length{false};
     bool has_transfer_encoding{false};
+    bool expect_continue{false};
     std::string transfer_encoding;
     bool header_timer{false};
     time_t body_start{0};

@@ -21,7 +21,9 @@ HttpClientSocket::HttpClientSocket(ISocketHandler& handler, const std::string& h
     : HTTPSocket(handler) {
     std::string h;
     port_t p;
-    Url("http://" + host + ":" + std::to_string(port) + url, h, p);
+    // An IPv6 literal is bracketed, or its colons would be read as the port's.
+    const bool ipv6 = host.find(':') != std::string::npos && host.front() != '[';
+    Url("http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + url, h, p);
 }
 
 HttpClientSocket::~HttpClientSocket() {
@@ -31,6 +33,8 @@ HttpClientSocket::~HttpClientSocket() {
 void HttpClientSocket::Url(const std::string& url, std::string& host, port_t& port) {
     std::string path;
     url_this(url, url_protocol, url_host, url_port, path, url_filename);
+    // Only an IPv6 literal has colons in its host; Open would read it as an IPv4 address.
+    if (url_host.find(':') != std::string::npos) SetIpv6();
     SetUrl(path);
     host = url_host;
     port = url_port;
@@ -89,14 +93,20 @@ void HttpClientSocket::OnHeaderComplete() {
 }
 
 void HttpClientSocket::OnData(const char* buf, size_t len) {
-    const bool overflow = !file && data_ptr && content_pos + len > data_size;
-    if (file)
-        fwrite(buf, 1, len, file);
-    else if (data_ptr && !overflow)
-        memcpy(data_ptr + content_pos, buf, len);
     content_pos += len;
+    if (file) {
+        if (fwrite(buf, 1, len, file) == len) return;
+        const int err = errno;
+        return Abort("OnData", err, std::string("body not stored: ") + strerror(err), LOG_LEVEL_ERROR);
+    }
+    if (!data_ptr) {
+        // A body with a length is the one kept in memory; one too large for it is kept nowhere.
+        if (HasContentLength() && !IsChunked()) body_unkept = true;
+        return;
+    }
     // The buffer would not hold the body whole: what the owner gets is not the response.
-    if (overflow) Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
+    if (content_pos > data_size) return Abort("OnData", -1, "content buffer overflow", LOG_LEVEL_ERROR);
+    memcpy(data_ptr + content_pos - len, buf, len);
 }
 
 void HttpClientSocket::OnDataComplete() {
@@ -138,9 +148,18 @@ void HttpClientSocket::Abort(const std::string& operation, int err, const std::s
 void HttpClientSocket::EndContent() {
     if (complete) return;
     if (file) {
-        fclose(file);
+        // The last bytes leave the stdio buffer only now; a full disk shows here.
+        const bool stored = fclose(file) == 0;
+        const int err = errno;
         file = nullptr;
+        if (!stored && !Failed())
+            return Abort("EndContent", err, std::string("body not stored: ") + strerror(err),
+                         LOG_LEVEL_ERROR);
     }
+    if (body_unkept && !Failed())
+        return Abort("EndContent", 0,
+                     "a body of " + std::to_string(content_length) + " bytes is too large to keep in memory",
+                     LOG_LEVEL_ERROR);
     complete = true;
     OnContent();
     if (close_on_complete || Failed()) SetCloseAndDelete();

@@ -15,7 +15,8 @@
 
 class HttpClientSocket : public HTTPSocket {
 public:
-    // Larger bodies are not buffered in memory; they still reach OnData.
+    // Larger bodies are not buffered in memory; they still reach OnData, but without a file or a
+    // buffer of the caller's to keep them the exchange ends as failed.
     static constexpr size_t kMaxBuffer = 16 << 20;
 
     explicit HttpClientSocket(ISocketHandler& handler);
@@ -80,4 +81,5 @@ private:
     std::unique_ptr<unsigned char[]> own_buffer;
     bool head_complete{false};
     bool abort_reported{false};
+    bool body_unkept{false};
 };

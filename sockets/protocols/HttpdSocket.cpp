@@ -171,10 +171,31 @@ void HttpdSocket::OnTimeout() {
 }
 
 void HttpdSocket::Answer() {
+    m_answering = true;
     if (GetUri() == "/image")
         Send64(Utility::Logo, "image/png");
     else
         OnPageRequest();
+    m_answering = false;
+    // A page without a body (or one that sends it later) still gets its head now.
+    if (!m_held_head.empty()) {
+        std::string head;
+        head.swap(m_held_head);
+        Send(head);
+    }
+}
+
+void HttpdSocket::SendResponse() {
+    if (!m_answering) return HTTPSocket::SendResponse();
+    m_held_head += ResponseHead();
+}
+
+void HttpdSocket::SendBuf(const char* buf, size_t len, int flags) {
+    if (m_held_head.empty() || len == 0) return HTTPSocket::SendBuf(buf, len, flags);
+    std::string out;
+    out.swap(m_held_head);
+    out.append(buf, len);
+    HTTPSocket::SendBuf(out.data(), out.size(), flags);
 }
 
 void HttpdSocket::Send64(const std::string& str64, const std::string& type) {

@@ -41,6 +41,10 @@ public:
     void SetMaxBodySize(uint64_t x) { m_max_body = x; }
 
     void Send64(const std::string& str64, const std::string& type);
+    // While a page is answered, the head waits for the first bytes of its body and leaves in one
+    // write with them: a body written apart would wait for the peer's delayed acknowledgement.
+    void SendResponse() override;
+    void SendBuf(const char* buf, size_t len, int flags = 0) override;
     void Reset() override;
     void OnTimeout() override;
     void OnWriteComplete() override;
@@ -74,6 +78,8 @@ private:
     uint64_t m_max_body{kDefaultMaxBody};
     int m_refusal{400};
     bool m_output_held{false};
+    bool m_answering{false};
+    std::string m_held_head;
 
     // Shared by every HttpdSocket, on any handler's thread.
     static std::atomic<int> m_request_count;

@@ -86,7 +86,7 @@ void SmtpdSocket::OnTimeout() {
 void SmtpdSocket::OnLineOverflow(size_t) {
     // The rest of the line is dropped by the line reader.
     if (in_data)
-        m_message_refused = true;
+        RefuseMessage(SMTP_LINE_TOO_LONG);
     else
         Reply("500 Line too long.\r\n");
 }
@@ -175,7 +175,7 @@ void SmtpdSocket::Noop(const std::string&) {
 void SmtpdSocket::MessageLine(const std::string& line) {
     if (line == ".") return EndMessage();
     m_message_size += line.size() + 2;
-    if (m_message_size > m_max_message) m_message_refused = true;
+    if (m_message_size > m_max_message) RefuseMessage(SMTP_MESSAGE_TOO_LARGE);
     // Past a cap the rest is read and dropped, so the session stays in step with the peer.
     if (m_message_refused) return;
     // Every line of the message is dot-stuffed, its headers too.
@@ -197,6 +197,15 @@ void SmtpdSocket::MessageLine(const std::string& line) {
     OnMessageLine(text);
 }
 
+void SmtpdSocket::RefuseMessage(AbortReason reason) {
+    if (m_message_refused) return;
+    m_message_refused = true;
+    m_refusal = reason;
+    header_line.clear();
+    // At once, so that a subclass that collects the message drops it before the next one starts.
+    OnSessionAbort(reason);
+}
+
 void SmtpdSocket::DeliverHeader() {
     if (header_line.empty()) return;
     Parse pa(header_line, ":");
@@ -211,7 +220,7 @@ void SmtpdSocket::EndMessage() {
     if (m_message_refused) {
         in_headers = false;
         header_line.clear();
-        Reply("552 Message too large\r\n");
+        Reply(m_refusal == SMTP_LINE_TOO_LONG ? "500 Line too long.\r\n" : "552 Message too large\r\n");
         return;
     }
     if (in_headers) {

@@ -25,6 +25,9 @@ public:
         SMTP_DOMAIN_TOO_LONG = 2,
         SMTP_QUIT = 3,
         SMTP_TIMEOUT = 4,
+        // The message under way was refused; what the subclass collected of it is to be dropped.
+        SMTP_MESSAGE_TOO_LARGE = 5,
+        SMTP_LINE_TOO_LONG = 6,
     };
 
     class EmailAddress {
@@ -84,6 +87,8 @@ private:
     void MessageLine(const std::string& line);
     void DeliverHeader();
     void EndMessage();
+    // Refuses the message under way: none of its further lines is delivered.
+    void RefuseMessage(AbortReason reason);
 
     bool hello_done{false};
     bool in_data{false};
@@ -93,5 +98,6 @@ private:
     uint64_t m_max_message{kDefaultMaxMessage};
     uint64_t m_message_size{0};
     bool m_message_refused{false};
+    AbortReason m_refusal{SMTP_MESSAGE_TOO_LARGE};
     bool m_paused{false};
 };

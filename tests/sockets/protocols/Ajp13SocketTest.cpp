@@ -40,8 +40,9 @@ protected:
     }
     Packets More(const std::string& bytes, size_t count, bool* closed = nullptr) {
         const std::string got = loopback::Converse(
-            handler, fd.get(), bytes, [&](const std::string& g) { return count && ajp::Packets(g).size() >= count; },
-            closed, count ? 2000 : 50);
+            handler, fd.get(), bytes,
+            [&](const std::string& g) { return count && ajp::Packets(g).size() >= count; }, closed,
+            count ? 2000 : 50);
         return ajp::Packets(got);
     }
 
@@ -161,14 +162,24 @@ TEST_F(Ajp13SocketTest, BodyPacketsMayFollowTheForwardRequestAtOnce) {
     EXPECT_EQ(log.bodies, (std::vector<std::string>{"unasked", "length"}));
 }
 
-TEST_F(Ajp13SocketTest, AChunkedBodyPastTheCapClosesTheConnection) {
+TEST_F(Ajp13SocketTest, ABodyPastTheCapIsAnswered413AndClosesTheConnection) {
     log.maxBody = 6000;
+    const std::vector<std::string> refusal = ajp::Refusal(413, "Payload Too Large");
     bool closed = false;
-    Exchange(ajp::ForwardRequest(4, "/c", {{0, "Transfer-Encoding", "chunked"}}) +
-                 ajp::BodyChunk(std::string(4000, 'a')) + ajp::BodyChunk(std::string(4000, 'a')),
-             5, &closed);
+    Packets got =
+        Exchange(ajp::ForwardRequest(4, "/c", {{0, "Transfer-Encoding", "chunked"}}) +
+                     ajp::BodyChunk(std::string(4000, 'a')) + ajp::BodyChunk(std::string(4000, 'a')),
+                 5, &closed);
     EXPECT_TRUE(closed);
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(Packets(got.end() - 2, got.end()), refusal);
+    got = Exchange(
+        ajp::ForwardRequest(4, "/l", {{0xA008, "", "6001"}}) + ajp::BodyChunk(std::string(4000, 'a')), 2,
+        &closed);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(got, refusal);
     EXPECT_TRUE(log.requests.empty());
+    EXPECT_EQ(capture.Count("Ajp13Socket", "request body of more than 6000 bytes"), 2u);
 }
 
 TEST_F(Ajp13SocketTest, ALargePostIsReadWithoutOverflowReports) {
@@ -280,20 +291,26 @@ TEST_F(Ajp13SocketTest, FaultyPacketsCloseTheConnectionAndReachNoApplication) {
     };
     for (const Case& c : cases) {
         log.requests.clear();
+        capture.Clear();
         bool closed = false;
         const Packets got = Exchange(c.bytes, 1, &closed);
         EXPECT_TRUE(closed) << c.name;
         EXPECT_TRUE(log.requests.empty()) << c.name;
         EXPECT_TRUE(got.empty()) << c.name;
+        // Reported through the handler's log, not on standard error.
+        EXPECT_GE(capture.Count("Ajp13Socket"), 1u) << c.name;
     }
 }
 
-TEST_F(Ajp13SocketTest, HeadersThatDoNotFitAPacketCloseTheConnection) {
+TEST_F(Ajp13SocketTest, HeadersThatDoNotFitAPacketAreAnswered500AndReported) {
     log.response.SetHeader("X-Big", std::string(9000, 'h'));
     bool closed = false;
-    const Packets got = Exchange(ajp::ForwardRequest(2, "/", {}), 1, &closed);
+    const Packets got = Exchange(ajp::ForwardRequest(2, "/", {}), 2, &closed);
     EXPECT_TRUE(closed);
-    EXPECT_TRUE(got.empty());
+    EXPECT_EQ(got, ajp::Refusal(500, "Internal Server Error"));
+    EXPECT_EQ(log.failed, (std::vector<std::string>{"response headers do not fit in a packet"}));
+    EXPECT_EQ(log.completed, 0);
+    EXPECT_EQ(capture.Count("Ajp13Socket::Respond", "response headers do not fit in a packet"), 1u);
 }
 
 }  // namespace

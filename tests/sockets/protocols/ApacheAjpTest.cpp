@@ -20,17 +20,26 @@ std::string Pattern(size_t size) {
     return s;
 }
 
-// Answers "/…/big" with 20,000 bytes and echoes every other request's body.
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Answers "/…/big" with 20,000 bytes, "/…/huge" with headers that do not fit a packet, and echoes
+// every other request's body (up to kMaxBody); counts the responses it could not send.
 class EchoContainer : public Ajp13Socket {
 public:
-    using Ajp13Socket::Ajp13Socket;
-    Socket* Create() override { return new EchoContainer(Handler()); }
+    static constexpr uint64_t kMaxBody = 100000;
+    EchoContainer(ISocketHandler& handler, int* failures) : Ajp13Socket(handler), m_failures(failures) {
+        SetMaxBodySize(kMaxBody);
+    }
+    Socket* Create() override { return new EchoContainer(Handler(), m_failures); }
     void OnRequest(const HttpRequest& request) override {
         HttpResponse response("HTTP/1.1");
         response.SetHttpStatusCode(200);
         response.SetHttpStatusMsg("OK");
         response.SetContentType("application/octet-stream");
-        if (request.Uri().size() >= 4 && request.Uri().substr(request.Uri().size() - 4) == "/big") {
+        if (EndsWith(request.Uri(), "/huge")) response.SetHeader("X-Huge", std::string(9000, 'h'));
+        if (EndsWith(request.Uri(), "/big")) {
             response.Write(Pattern(20000));
         } else if (IFile* body = request.Body()) {
             body->reset_read();
@@ -40,12 +49,18 @@ public:
         Respond(response);
     }
     void OnResponseComplete() override {}
+
+protected:
+    void OnResponseFailed(const std::string&) override { ++*m_failures; }
+
+private:
+    int* m_failures;
 };
 
 class ApacheAjp : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto* listener = new ListenSocket(handler, std::make_unique<EchoContainer>(handler));
+        auto* listener = new ListenSocket(handler, std::make_unique<EchoContainer>(handler, &failures));
         listener->SetDeleteByHandler();
         ASSERT_EQ(listener->Bind("127.0.0.1", 0), 0);
         port = listener->GetPort();
@@ -69,6 +84,7 @@ protected:
 
     CapturingLog log;
     SocketHandler handler{&log};
+    int failures = 0;
     port_t port{0};
     external::Scratch scratch;
 };
@@ -113,6 +129,37 @@ TEST_F(ApacheAjp, AFrontEndThatPingsFirstIsServed) {
     a = Curl(curl, front.Url("/pinged/post"), {"--data-binary", "k=v"});
     EXPECT_EQ(a.status, "200") << front.ErrorLog();
     EXPECT_EQ(a.body, "k=v");
+}
+
+TEST_F(ApacheAjp, ABodyOverTheCapIsAnswered413WithAndWithoutALength) {
+    START_APACHE(front);
+    const std::string file = scratch.Write("post", Pattern(EchoContainer::kMaxBody + 1));
+    const std::vector<std::string> post = {"-H", "Content-Type: application/octet-stream", "--data-binary",
+                                           "@" + file};
+    std::vector<std::string> chunked = post;
+    chunked.insert(chunked.begin(), {"-H", "Transfer-Encoding: chunked"});
+    for (const auto& options : {post, chunked}) {
+        const Answer a = Curl(curl, front.Url("/plain/post"), options);
+        EXPECT_EQ(a.status, "413") << front.ErrorLog();
+    }
+    EXPECT_EQ(log.Count("Ajp13Socket"), 2u);
+    // The body at the cap is still echoed.
+    scratch.Write("post", Pattern(EchoContainer::kMaxBody));
+    const Answer a = Curl(curl, front.Url("/plain/post"), post);
+    EXPECT_EQ(a.status, "200") << front.ErrorLog();
+    EXPECT_EQ(a.body.size(), EchoContainer::kMaxBody);
+}
+
+TEST_F(ApacheAjp, HeadersThatDoNotFitAPacketReachTheLogAndTheApplication) {
+    START_APACHE(front);
+    Answer a = Curl(curl, front.Url("/plain/huge"));
+    EXPECT_EQ(a.status, "500") << front.ErrorLog();
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(log.Count("Ajp13Socket::Respond", "response headers do not fit in a packet"), 1u);
+    // The front end goes on with the next request.
+    a = Curl(curl, front.Url("/plain/big"));
+    EXPECT_EQ(a.status, "200") << front.ErrorLog();
+    EXPECT_TRUE(a.body == Pattern(20000)) << "the body differs";
 }
 
 }  // namespace

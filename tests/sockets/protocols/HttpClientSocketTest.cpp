@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -129,8 +133,8 @@ TEST_F(HttpClientTest, GetAsksForIdentityAndABodyWithoutLengthEndsWithTheConnect
 
 TEST(HttpClientHost, TheHostHeaderNamesTheUrlsHostAndAnyPortNotTheSchemes) {
     struct Host : HttpGetSocket {
-        using HttpGetSocket::HttpGetSocket;
         using HttpClientSocket::HostHeader;
+        using HttpGetSocket::HttpGetSocket;
     };
     CapturingLog log;
     SocketHandler handler{&log};
@@ -144,6 +148,13 @@ TEST(HttpClientHost, TheHostHeaderNamesTheUrlsHostAndAnyPortNotTheSchemes) {
         {"http://[::1]:8080/x", "[::1]:8080"},
     };
     for (const auto& c : cases) EXPECT_EQ(Host(handler, c.url).HostHeader(), c.host) << c.url;
+    // Given apart from the path, an IPv6 literal is the same host, and it is opened as IPv6.
+    const Host apart(handler, "::1", 8080, "/x");
+    EXPECT_EQ(apart.GetUrlHost(), "::1");
+    EXPECT_EQ(apart.GetUrlPort(), 8080);
+    EXPECT_EQ(apart.HostHeader(), "[::1]:8080");
+    EXPECT_TRUE(apart.IsIpv6());
+    EXPECT_FALSE(Host(handler, "127.0.0.1", 8080, "/x").IsIpv6());
 }
 
 TEST_F(HttpClientTest, ResponsesAreBufferedOnlyWhenTheirLengthIsSane) {
@@ -348,6 +359,84 @@ TEST_F(TempFiles, ABodyGoesToItsTargetFileAndATargetThatCannotBeOpenedFails) {
         EXPECT_EQ(o.contents, 1) << c.name;
         EXPECT_EQ(o.failed, c.failed) << c.name;
         EXPECT_EQ(Read(c.target), c.failed ? "" : "abc") << c.name;
+    }
+}
+
+// A reply with a body of `size` bytes, in pieces the handler reads between.
+std::vector<std::string> ReplyOf(size_t size) {
+    std::vector<std::string> reply = {"HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) +
+                                      "\r\n\r\n"};
+    for (size_t at = 0; at < size; at += 20000)
+        reply.push_back(std::string(std::min<size_t>(20000, size - at), 'b'));
+    return reply;
+}
+
+TEST_F(TempFiles, ABodyTheDiskRefusesEndsInOneFailedContent) {
+    struct Case {
+        const char* name;
+        size_t size;
+        const char* where;  // the operation that finds it out
+    } cases[] = {
+        {"refused while written", 100000, "OnData"},
+        {"refused only when the file closes", 3, "EndContent"},
+    };
+    for (const Case& c : cases) {
+        RawPeer p;
+        Outcome o;
+        log.Clear();
+        RunToTheEnd(handler, new Recording<HttpGetSocket>(&o, handler, Url(p.port), "/dev/full"), &p,
+                    ReplyOf(c.size));
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_TRUE(o.failed) << c.name;
+        EXPECT_EQ(log.Count(c.where, std::string("body not stored: ") + strerror(ENOSPC)), 1u) << c.name;
+    }
+}
+
+// A tmpfs of the given size on a folder, mounted in a mount namespace of this process's own, so
+// that nobody else sees it and it goes with the process even when a test dies. Needs root.
+class SmallTmpfs {
+public:
+    SmallTmpfs(const std::string& dir, const std::string& size) : m_dir(dir) {
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0) return;
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return;
+        mounted = mount("beatwick-test", dir.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallTmpfs() {
+        if (mounted) umount2(m_dir.c_str(), MNT_DETACH);
+    }
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool mounted = false;
+
+private:
+    std::string m_dir;
+};
+
+TEST_F(TempFiles, ABodyThatFillsTheFileSystemEndsInOneFailedContent) {
+    const std::string mountpoint = dir + "/small";
+    ASSERT_EQ(mkdir(mountpoint.c_str(), 0700), 0);
+    SmallTmpfs tmpfs(mountpoint, "64k");
+    if (!tmpfs.mounted) GTEST_SKIP() << "mounting a tmpfs needs root";
+    struct Case {
+        const char* name;
+        size_t size;
+        bool failed;
+    } cases[] = {
+        {"a body that fits", 30000, false},
+        {"a body larger than the file system", 100000, true},
+    };
+    for (const Case& c : cases) {
+        RawPeer p;
+        Outcome o;
+        const std::string target = mountpoint + "/body";
+        RunToTheEnd(handler, new Recording<HttpGetSocket>(&o, handler, Url(p.port), target), &p,
+                    ReplyOf(c.size));
+        EXPECT_EQ(o.contents, 1) << c.name;
+        EXPECT_EQ(o.failed, c.failed) << c.name;
+        if (!c.failed) {
+            EXPECT_EQ(Read(target), std::string(c.size, 'b')) << c.name;
+        }
+        unlink(target.c_str());
     }
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "sockets/ListenSocket.h"
 #include "sockets/SocketHandler.h"
+#include "sockets/protocols/HttpdSocket.h"
 #include "sockets/protocols/PrivateTempFile.h"
 #include "tests/sockets/protocols/support/ExternalClient.h"
 #include "tests/sockets/protocols/support/HttpTestServer.h"
@@ -21,6 +23,26 @@ port_t Serve(SocketHandler& handler, App* app) {
     handler.Add(listener);
     return listener->GetPort();
 }
+
+// An ordinary HttpdSocket page: its form entries as the body, head and body sent apart.
+class FormPage : public HttpdSocket {
+public:
+    FormPage(ISocketHandler& handler, void*) : HttpdSocket(handler) {}
+    Socket* Create() override { return new FormPage(Handler(), nullptr); }
+
+protected:
+    void OnPageRequest() override {
+        std::string body = GetMethod() + " " + GetUri() + " ";
+        std::string n, v;
+        for (bool ok = GetForm()->getfirst(n, v); ok; ok = GetForm()->getnext(n, v))
+            body += n + "=" + v + ";";
+        SetStatus("200");
+        SetStatusText("OK");
+        AddResponseHeader("Content-Length", std::to_string(body.size()));
+        SendResponse();
+        Send(body);
+    }
+};
 
 class RealHttpClients : public ::testing::Test {
 protected:
@@ -111,6 +133,36 @@ TEST_F(RealHttpClients, PythonHttpClientKeepsAliveAcrossMethodsAndChunkedBodies)
     EXPECT_EQ(app.connections, 1);
 }
 
+TEST_F(RealHttpClients, CurlExpectingContinueGetsItOrTheRefusalAtOnceFromBothServers) {
+    REQUIRE_PROGRAM(curl, "curl");
+    external::Scratch scratch;
+    const std::string big = scratch.Write("big", std::string(2u << 20, 'b'));  // over either cap
+    const std::string page =
+        "http://127.0.0.1:" + std::to_string(Serve<FormPage>(handler, static_cast<void*>(nullptr)));
+    struct Case {
+        std::string url;
+        std::string data;
+        const char* answer;  // the body, then the status
+    };
+    const Case cases[] = {
+        {url, "k=v", "POST /x k=v;\n200 "},
+        {page, "k=v", "POST /x k=v;\n200 "},
+        {url, "@" + big, "\n413 "},
+        {page, "@" + big, "\n413 "},
+    };
+    for (const Case& c : cases) {
+        // Without an answer curl sends the body after this wait, and the test fails on the missing 100.
+        const external::Result r = external::Run(
+            handler, {curl, "-s", "-v", "--expect100-timeout", "10", "-H", "Expect: 100-continue", "-w",
+                      "\n%{http_code} ", "--data-binary", c.data, c.url + "/x"});
+        const std::string scope = c.url + " " + c.data;
+        EXPECT_EQ(r.status, 0) << scope << r.out;
+        const bool accepted = c.answer[0] != '\n';
+        EXPECT_EQ(r.out.find("< HTTP/1.1 100 Continue") != std::string::npos, accepted) << scope << r.out;
+        EXPECT_NE(r.out.find(c.answer), std::string::npos) << scope << r.out;
+    }
+}
+
 class RealSmtpClients : public ::testing::Test {
 protected:
     void SetUp() override { port = std::to_string(Serve<SmtpTestServer>(handler, &smtp)); }
@@ -139,6 +191,34 @@ TEST_F(RealSmtpClients, PythonSmtplibDeliversADotStuffedMessage) {
     EXPECT_TRUE(smtp.Has("line .dot"));
     EXPECT_TRUE(smtp.Has("done"));
     EXPECT_TRUE(smtp.Has("abort 3"));
+}
+
+TEST_F(RealSmtpClients, ARefusedMessageIsDroppedAtOnceAndNothingOfItReachesTheNext) {
+    REQUIRE_PROGRAM(python, "python3");
+    // A client that goes on with MAIL after a refusal, without RSET.
+    smtp.maxMessage = 1100;
+    const std::string script =
+        "import smtplib\n"
+        "s = smtplib.SMTP('127.0.0.1', " +
+        port +
+        ", timeout=10)\n"
+        "s.ehlo()\n"
+        "def send(body):\n"
+        "    s.mail('a@b.example'); s.rcpt('x@y.example'); print(s.data(body))\n"
+        "send('Subject: one\\r\\n\\r\\n' + 'refused line\\r\\n' * 100)\n"
+        "send('Subject: two\\r\\n\\r\\nkept\\r\\n')\n"
+        "send('Subject: three\\r\\n\\r\\n' + 'x' * 999 + '\\r\\n')\n"
+        "send('Subject: four\\r\\n\\r\\n' + 'x' * 998 + '\\r\\n')\n"
+        "s.quit()\n";
+    const external::Result r = external::Run(handler, {python, "-c", script});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "(552, b'Message too large')\n(250, b'OK')\n(500, b'Line too long.')\n(250, b'OK')\n");
+    EXPECT_EQ(smtp.delivered,
+              (std::vector<std::string>{"header Subject=two;line kept;",
+                                        "header Subject=four;line " + std::string(998, 'x') + ";"}));
+    // Each refusal is told as it happens, with its own reason.
+    EXPECT_EQ(std::count(smtp.events.begin(), smtp.events.end(), "abort 5"), 1);
+    EXPECT_EQ(std::count(smtp.events.begin(), smtp.events.end(), "abort 6"), 1);
 }
 
 TEST_F(RealSmtpClients, SwaksCompletesASession) {

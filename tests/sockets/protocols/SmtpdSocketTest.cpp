@@ -107,12 +107,11 @@ TEST_F(SmtpdSocketTest, OversizedLinesAndMessagesAreRefusedAndTheSessionGoesOn) 
     const std::string text(SmtpdSocket::kMaxTextLine + 1, 't');
     const std::string command(SmtpdSocket::kMaxCommandLine + 1, 'c');
     std::string big = "HELO x\r\nDATA\r\n\r\n";
-    for (int i = 0; i < 11 * 1024; ++i) big += std::string(1000, 'm') + "\r\n";
+    for (int i = 0; i < 11 * 1024; ++i) big += std::string(990, 'm') + "\r\n";
     std::string got = Session(big + ".\r\nNOOP\r\n", 5);
     EXPECT_NE(got.find("552 Message too large\r\n250 OK\r\n"), std::string::npos) << got.substr(0, 200);
     got = Session("HELO x\r\nDATA\r\n\r\n" + text + "\r\n.\r\nNOOP " + command + "\r\nNOOP\r\n", 6);
-    EXPECT_NE(got.find("552 Message too large\r\n500 Line too long.\r\n250 OK\r\n"), std::string::npos)
-        << got;
+    EXPECT_NE(got.find("500 Line too long.\r\n500 Line too long.\r\n250 OK\r\n"), std::string::npos) << got;
     EXPECT_FALSE(smtp.Has("done"));
 }
 

@@ -97,7 +97,16 @@ struct Log {
     bool respondTwice = false;  // a second, different response right after the first
     uint64_t maxBody = Ajp13Socket::kDefaultMaxBody;
     int completed = 0;
+    std::vector<std::string> failed;  // what OnResponseFailed was told
 };
+
+// The payloads of a bodiless answer with the status, as the container sends it before closing.
+inline std::vector<std::string> Refusal(int status, const std::string& text) {
+    return {
+        Payload().byte(4).integer(status).string(text).integer(1).integer(0xA003).string("0").Packet().substr(
+            4),
+        Payload().byte(5).byte(0).Packet().substr(4)};
+}
 
 class Container : public Ajp13Socket {
 public:
@@ -130,6 +139,9 @@ public:
         }
     }
     void OnResponseComplete() override { ++m_log->completed; }
+
+protected:
+    void OnResponseFailed(const std::string& reason) override { m_log->failed.push_back(reason); }
 
 private:
     Log* m_log;
