@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
@@ -975,6 +976,135 @@ TEST_F(ControllerTest, ReopenShowsTheMainWindowKeyWithTheTapAreaFirstResponder) 
         EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << k.name;
         EXPECT_EQ(window.firstResponder() == c.mainWindow().tapView(), k.tapAreaAfter) << k.name;
         EXPECT_TRUE(!k.tapAreaAfter || window.isKeyWindow()) << k.name;
+    }
+}
+
+// The metronome keeps time for the track being tapped: it stops when Beatwick goes to the
+// background, when another track starts (before the player is asked about it, which may take a
+// time-out) and when an Assign moves on to the next track, and plays on for a notice of the same
+// track and an Assign that stays.
+TEST_F(ControllerTest, TheMetronomeStopsWhenBeatwickLeavesTheTrackOrTheForeground) {
+    enum Stop { PlaysOn, Stops, StopsBeforeAskingThePlayer };
+    const struct {
+        const char* name;
+        bool advance;  // "AdvanceWithBPM"
+        std::function<void(ControllerTest&, Controller&)> event;
+        Stop stop;
+    } cases[] = {
+        {"Beatwick deactivated", false,
+         [](ControllerTest&, Controller&) { emit Application::sharedApplication().didResignActive(); },
+         Stops},
+        {"a new track", false, [](ControllerTest& t, Controller&) { t.post(0x900, "Playing", 120, "Other"); },
+         StopsBeforeAskingThePlayer},
+        {"the same track again", false,
+         [](ControllerTest& t, Controller&) { t.post(0x100, "Playing", 120, "First"); }, PlaysOn},
+        {"Assign that advances", true, [](ControllerTest&, Controller& c) { c.applyBPM(); }, Stops},
+        {"Assign that stays", false, [](ControllerTest&, Controller& c) { c.applyBPM(); }, PlaysOn},
+    };
+    for (const auto& k : cases) {
+        defaults->setBool(k.advance, "AdvanceWithBPM");
+        player.track = makeTrack(0x100, 120, "First");
+        Controller& c = launch();
+        c.tracker().startStopMetronome();
+        ASSERT_TRUE(c.tracker().metronomeIsPlaying()) << k.name;
+        std::vector<bool> playingWhenAsked;
+        player.onAsked = [&] { playingWhenAsked.push_back(c.tracker().metronomeIsPlaying()); };
+        k.event(*this, c);
+        player.onAsked = nullptr;
+        EXPECT_EQ(c.tracker().metronomeIsPlaying(), k.stop == PlaysOn) << k.name;
+        if (k.stop == StopsBeforeAskingThePlayer) {
+            ASSERT_FALSE(playingWhenAsked.empty()) << k.name;
+            EXPECT_FALSE(playingWhenAsked.front()) << k.name << ": no clicks while the player is asked";
+        }
+        if (k.stop != PlaysOn) {
+            EXPECT_EQ(c.mainWindow().tapView()->beatNum(), 0) << k.name << ": a new bar";
+        }
+        controller.reset();
+    }
+}
+
+// "QuitOnlyIfStarted" quits only a player Beatwick started: one the user had running at launch
+// is neither launched again nor quit.
+TEST_F(ControllerTest, APlayerRunningAtLaunchIsNotLaunchedAgainNorQuit) {
+    const struct {
+        const char* name;
+        bool runningAtLaunch;
+        bool quits;
+    } cases[] = {{"the user's player", true, false}, {"a player Beatwick launched", false, true}};
+    defaults->setBool(true, "StartiTunesOnLaunch");
+    defaults->setBool(true, "QuitiTunesOnQuit");
+    defaults->setBool(true, "QuitOnlyIfStarted");
+    for (const auto& k : cases) {
+        environment.launches = 0;
+        applications->terminated.clear();
+        applications->running =
+            k.runningAtLaunch ? std::vector{kPlayerApp} : std::vector<NSRunningApplication>{};
+        Controller& c = launch();
+        EXPECT_EQ(environment.launches, k.runningAtLaunch ? 0 : 1) << k.name;
+        applications->running = {kPlayerApp};
+        c.applicationWillTerminate();
+        EXPECT_EQ(applications->terminated.size(), k.quits ? 1u : 0u) << k.name;
+    }
+}
+
+// The player's notice names its track by a signed number, by one past the signed range, or by
+// decimal text; each names the same track, so the assigned list knows it and a second notice of
+// it keeps the taps.
+TEST_F(ControllerTest, ANoticesTrackIdIsReadInEachOfItsForms) {
+    const SInt64 high = static_cast<SInt64>(0xF000000000000300ULL);
+    const struct {
+        const char* name;
+        SInt64 id;
+        PropertyList value;
+    } cases[] = {
+        {"a signed number", 0x300, PropertyList(SInt64{0x300})},
+        {"beyond the signed range", high, PropertyList(0xF000000000000300ULL)},
+        {"decimal text", 0x300, PropertyList("768")},
+    };
+    for (const auto& k : cases) {
+        writeAssigned({entry(k.id, 90)});
+        Controller& c = launch();
+        auto notice = [&] {
+            player.track = makeTrack(k.id, 90, "Tagged");
+            environment.playerInfo(NSNotification{
+                "com.apple.iTunes.playerInfo", nullptr,
+                PropertyList::Dictionary{{"PersistentID", k.value}, {"Player State", "Playing"}}});
+        };
+        notice();
+        EXPECT_TRUE(c.trackPreviouslyAssigned()) << k.name;
+        EXPECT_EQ(c.tracker().accuracy(), 100) << k.name;
+        c.mainWindow().processTap(1000);
+        c.mainWindow().processTap(1500);
+        const int taps = c.tracker().totaltaps();
+        notice();
+        EXPECT_EQ(c.tracker().totaltaps(), taps) << k.name << ": the same track";
+    }
+}
+
+// The badge sits on the name's line just after the name, at most at the field's end, and near the
+// field's start while there is no name.
+TEST_F(ControllerTest, TheBadgeFollowsTheEndOfTheName) {
+    Controller& c = launch();
+    TextField& field = *c.mainWindow().nameField();
+    const QFontMetricsF metrics(field.font());
+    const struct {
+        const char* name;
+        std::string title;
+        std::function<CGFloat(const NSRect&)> x;
+    } cases[] = {
+        {"no name", "", [](const NSRect& f) { return f.origin.x + 12; }},
+        {"a short name", "Blue",
+         [&](const NSRect& f) { return f.origin.x + metrics.horizontalAdvance("Blue") + 7; }},
+        {"a name wider than the field", std::string(80, 'W'),
+         [](const NSRect& f) { return f.origin.x + f.size.width + 7; }},
+    };
+    for (const auto& k : cases) {
+        post(0x700, "Playing", 120, k.title);
+        post(0x701, "Playing", 120, k.title);
+        const NSRect name = field.frameRect();
+        const NSRect badge = c.mainWindow().bpmBadgeView()->frame();
+        EXPECT_EQ(badge.origin.x, std::lround(k.x(name))) << k.name << ": frames are whole points";
+        EXPECT_EQ(badge.origin.y, name.origin.y + 4) << k.name;
     }
 }
 

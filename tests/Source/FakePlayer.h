@@ -2,6 +2,7 @@
 // the state and volume, the user's playlists, and a record of the commands sent.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,10 +112,13 @@ struct FakePlayer : PlayerAccess {
     bool answering{true};
     mutable bool unanswered{false};
     int timeouts{0};
+    // Told each time the current track is asked for, as the player would be.
+    std::function<void()> onAsked;
 
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
     std::shared_ptr<PlayerTrack> currentTrack() const override {
+        if (onAsked) onAsked();
         if (answering) return track;
         unanswered = true;
         return nullptr;
