@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "Source/AboutWindowController.h"
@@ -942,6 +944,58 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
+    }
+}
+
+// The columns of the name field's place on the track panel that its text inks: those holding a
+// pixel unlike the most common one there.
+std::pair<int, int> inkedColumns(const QImage& image) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    const QColor back = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                            return a.second < b.second;
+                        })->first;
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                    std::abs(c.blue() - back.blue()) >
+                96) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    return {left, right};
+}
+
+// The badge follows the name as the field draws it: after a left-to-right name at the field's
+// left, and after a right-to-left name (Hebrew, Arabic) that the field draws against its right edge.
+TEST_F(ControllerTest, TheBadgeSitsBesideTheNameAsDrawn) {
+    const struct {
+        const char* name;
+        bool rightToLeft;
+    } cases[] = {{"Morning Run", false}, {"שיר בוקר", true}, {"أغنية الصباح", true}};
+    for (const auto& k : cases) {
+        player.track = makeTrack(0x100, 120, k.name);
+        Controller& c = launch();
+        ASSERT_EQ(c.nameField()->stringValue(), k.name);
+        const NSRect name = c.nameField()->frameRect();
+        c.bpmBadgeView()->hide();  // it lies over the field's place
+        const auto [inkLeft, inkRight] =
+            inkedColumns(c.nameField()->parentWidget()->grab(c.nameField()->geometry()).toImage());
+        c.bpmBadgeView()->show();
+        ASSERT_LT(inkLeft, inkRight) << k.name << ": the name is drawn";
+        if (k.rightToLeft) {
+            ASSERT_GT(inkLeft, 40) << k.name << ": drawn against the right edge";
+        } else {
+            ASSERT_LT(inkLeft, 10) << k.name << ": drawn from the left edge";
+        }
+        const CGFloat gap = c.bpmBadgeView()->frame().origin.x - (name.origin.x + inkRight);
+        EXPECT_GE(gap, 2) << k.name;
+        EXPECT_LE(gap, 12) << k.name;
+        EXPECT_EQ(c.bpmBadgeView()->frame().origin.y, name.origin.y + 4) << k.name;
     }
 }
 
