@@ -774,15 +774,18 @@ void Controller::assignDisplayedBPM() {
     applyRules();
     track.reset();
 
-    if (const auto& app = fHotKeyActions->runningApplication()) {
-        if (fDefaults.boolForKey("SwitchToPrevApp")) app->activateWithOptions(0);
+    // A window closed since the hot key counts as none remembered.
+    std::optional<XWindowID> previous = fHotKeyActions->previousWindow();
+    if (previous && !fEnvironment.windowExists(*previous)) previous.reset();
+    if (previous) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) fEnvironment.activateWindow(*previous);
     } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
         if (fDefaults.boolForKey("AdvancePlus"))
             nextPlusSkipForward();
         else
             nextTrack();
     }
-    fHotKeyActions->forgetRunningApplication();
+    fHotKeyActions->forgetPreviousWindow();
 }
 
 void Controller::assignBPMFailed() {
@@ -986,8 +989,8 @@ std::optional<PropertyList> Controller::playerPreference(const std::string& key)
 // ---------------------------------------------------------------------------------------------
 // Hot keys.
 
-std::optional<NSRunningApplication> Controller::activeApplication() {
-    return fEnvironment.activeApplication();
+std::optional<XWindowID> Controller::activeWindow() {
+    return fEnvironment.activeWindow();
 }
 void Controller::activateIgnoringOtherApps() {
     Application::sharedApplication().activateIgnoringOtherApps(true);

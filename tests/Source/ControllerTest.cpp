@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <thread>
 
 #include "Source/AboutWindowController.h"
@@ -115,6 +116,16 @@ struct FakeEnvironment : ControllerEnvironment {
     }
     void stopObservingWorkspace() override { workspaceLaunched = nullptr; }
     std::optional<NSRunningApplication> activeApplication() override { return active; }
+    // The desktop's windows by id, the active one, and those brought forward.
+    std::set<XWindowID> windows;
+    std::optional<XWindowID> activeWindowID;
+    std::vector<XWindowID> activatedWindows;
+    std::optional<XWindowID> activeWindow() override { return activeWindowID; }
+    bool windowExists(XWindowID window) override { return windows.contains(window); }
+    bool activateWindow(XWindowID window) override {
+        activatedWindows.push_back(window);
+        return true;
+    }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
     // The check itself, when a test runs a real one.
@@ -698,10 +709,14 @@ TEST_F(ControllerTest, ApplyBranches) {
     EXPECT_TRUE(presenter.messages.empty());
 }
 
-TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
+// Hot key 1 remembers the active window, whatever program owns it; after Assign that window comes
+// back, or, when none is remembered, the player advances.
+TEST_F(ControllerTest, AfterApplyReturnToThePreviousWindowOrAdvance) {
+    constexpr XWindowID kTerminal = 0x1200007;
     const struct {
         const char* name;
         bool remembered;
+        bool stillThere;
         bool switchBack;
         bool advance;
         bool plus;
@@ -709,30 +724,35 @@ TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
         int nexts;
         size_t seeks;
     } cases[] = {
-        {"return to the app", true, true, true, false, 1, 0, 0},
-        {"remembered app blocks advance once", true, false, true, false, 0, 0, 0},
-        {"advance", false, true, true, false, 0, 1, 0},
-        {"advance plus", false, false, true, true, 0, 1, 1},
-        {"neither", false, true, false, false, 0, 0, 0},
+        {"return to the window", true, true, true, true, false, 1, 0, 0},
+        {"remembered window blocks advance once", true, true, false, true, false, 0, 0, 0},
+        {"a window closed since counts as none", true, false, true, true, false, 0, 1, 0},
+        {"advance", false, false, true, true, false, 0, 1, 0},
+        {"advance plus", false, false, false, true, true, 0, 1, 1},
+        {"neither", false, false, true, false, false, 0, 0, 0},
     };
     for (const auto& k : cases) {
         defaults->setBool(k.switchBack, "SwitchToPrevApp");
         defaults->setBool(k.advance, "AdvanceWithBPM");
         defaults->setBool(k.plus, "AdvancePlus");
-        applications->running = {kPlayerApp, kOtherApp};
-        applications->activated.clear();
+        environment.activatedWindows.clear();
         player.nextCount = 0;
         player.positions.clear();
         player.track = makeTrack(0x100, 0);
         Controller& c = launch();
-        environment.active = k.remembered ? std::optional(kOtherApp) : std::nullopt;
+        environment.windows = {kTerminal};
+        environment.activeWindowID = k.remembered ? std::optional(kTerminal) : std::nullopt;
         c.hotKey1Action();
+        EXPECT_EQ(c.previousWindow(), environment.activeWindowID) << k.name;
+        if (!k.stillThere) environment.windows.clear();
         tap120();
         c.applyBPM();
-        EXPECT_EQ(static_cast<int>(applications->activated.size()), k.activations) << k.name;
+        EXPECT_EQ(environment.activatedWindows,
+                  k.activations ? std::vector<XWindowID>{kTerminal} : std::vector<XWindowID>{})
+            << k.name;
         EXPECT_EQ(player.nextCount, k.nexts) << k.name;
         EXPECT_EQ(player.positions.size(), k.seeks) << k.name;
-        EXPECT_FALSE(c.runningApplication()) << k.name << ": forgotten either way";
+        EXPECT_FALSE(c.previousWindow()) << k.name << ": forgotten either way";
     }
 }
 
