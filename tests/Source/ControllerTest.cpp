@@ -8,6 +8,7 @@
 #include <QShortcut>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>

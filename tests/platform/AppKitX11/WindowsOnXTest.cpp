@@ -1,15 +1,17 @@
 // Windows on a real X server, read back by another client as a window manager reads them: a
 // sheet is a managed dialog transient for its window and over its top edge, and the window
 // manager's close of it (Alt+F4, its close button) ends it as a cancel; a window kept above
-// another is marked transient for it, and so is an alert of no window while one floats; under a
-// real window manager a window knows where it is after its level changes, and the active window
-// of any program is read and brought forward again. Skipped without Xvfb.
+// another is marked transient for it, and so is an alert of no window while one floats, which
+// once dismissed gives the keys back to the window that showed it; under a real window manager a
+// window knows where it is after its level changes, and the active window of any program is read
+// and brought forward again. Skipped without Xvfb.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -256,4 +258,48 @@ TEST_F(WindowsOnX, TheActiveWindowOfAnyProgramIsReadAndBroughtForwardAgain) {
     EXPECT_FALSE(WindowExists(other));
     EXPECT_FALSE(ActivateWindow(other));
     EXPECT_TRUE(WindowExists(xid(own)));
+}
+
+// With the main window kept above the others, an alert of no window (the recorder's refusal in
+// the Preferences window) lies over the floating window; dismissed, it leaves the keys with the
+// window that showed it, where the recording goes on, not with the floating window.
+TEST_F(WindowsOnX, ADismissedAlertGivesTheKeysBackToTheWindowThatShowedIt) {
+    if (!Openbox::available()) GTEST_SKIP() << "no openbox";
+    Openbox openbox;
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never finished starting";
+    Window floating(NSMakeSize(200, 140));
+    floating.move(20, 20);
+    floating.show();
+    floating.setLevel(NSFloatingWindowLevel);
+    floating.setWindowTitle("floating main window");
+    Window preferences(NSMakeSize(300, 200));
+    preferences.setWindowTitle("Preferences");
+    preferences.move(260, 60);
+    preferences.show();
+    ASSERT_TRUE(pumpUntil(
+        [&] { return manager->isViewable(xid(preferences)) && manager->isViewable(xid(floating)); }));
+
+    // The Preferences window, twice, then the floating window itself.
+    for (Window* shower : {&preferences, &preferences, &floating}) {
+        const std::string name = shower->windowTitle().toStdString();
+        shower->activateWindow();
+        ASSERT_TRUE(pumpUntil([&] { return isActive(*shower); })) << name;
+        QTimer::singleShot(0, [&] {
+            QMessageBox* box = nullptr;
+            ASSERT_TRUE(pumpUntil([&] {
+                box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box && box->windowHandle() && manager->isViewable(xid(*box));
+            }));
+            EXPECT_TRUE(pumpUntil([&] { return isActive(*box); })) << "the alert has the keys";
+            box->defaultButton()->click();
+        });
+        NSAlert alert;
+        alert.messageText = "The key combination can't be used!";
+        MessageBoxAlertPresenter presenter;
+        presenter.present(alert, nullptr, [](NSModalResponse) {});
+        EXPECT_TRUE(pumpUntil([&] { return isActive(*shower); }))
+            << name << " showed it; the keys went to "
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle().toStdString()
+                                             : "none");
+    }
 }
