@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFontMetricsF>
 #include <QMenuBar>
 #include <QUrl>
 #include <algorithm>
@@ -88,7 +87,6 @@ private:
 };
 
 constexpr NSSize kMainWindowSize{420, 400};
-constexpr CGFloat kBadgeAboveName = 4;
 
 }  // namespace
 
@@ -723,19 +721,9 @@ void Controller::updateControlsForWindowState() {
 
 void Controller::adjustBPMBadgeLocation() {
     if (!fWindow) return;
-    const NSRect name = fNameField->frameRect();
-    NSRect badge = fBPMBadgeView->frame();
     // Follows the name's line, also while a resize has not placed the badge yet.
-    badge.origin.y = name.origin.y + kBadgeAboveName;
-    const std::string& text = fPlayerStatus->trackName();
-    if (text.empty()) {
-        badge.origin.x = name.origin.x + 12;
-    } else {
-        const QFontMetricsF metrics(fNameField->font());
-        const CGFloat width =
-            std::min<CGFloat>(metrics.horizontalAdvance(QString::fromStdString(text)), name.size.width);
-        badge.origin.x = name.origin.x + width + 7;
-    }
+    NSRect badge = fBPMBadgeView->frame();
+    badge.origin = BPMBadgeOriginBesideName(fNameField->frameRect(), fNameField->drawnTextSpan());
     fBPMBadgeView->setFrame(badge);
 }
 
@@ -786,15 +774,18 @@ void Controller::assignDisplayedBPM() {
     applyRules();
     track.reset();
 
-    if (const auto& app = fHotKeyActions->runningApplication()) {
-        if (fDefaults.boolForKey("SwitchToPrevApp")) app->activateWithOptions(0);
+    // A window closed since the hot key counts as none remembered.
+    std::optional<XWindowID> previous = fHotKeyActions->previousWindow();
+    if (previous && !fEnvironment.windowExists(*previous)) previous.reset();
+    if (previous) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) fEnvironment.activateWindow(*previous);
     } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
         if (fDefaults.boolForKey("AdvancePlus"))
             nextPlusSkipForward();
         else
             nextTrack();
     }
-    fHotKeyActions->forgetRunningApplication();
+    fHotKeyActions->forgetPreviousWindow();
 }
 
 void Controller::assignBPMFailed() {
@@ -998,8 +989,8 @@ std::optional<PropertyList> Controller::playerPreference(const std::string& key)
 // ---------------------------------------------------------------------------------------------
 // Hot keys.
 
-std::optional<NSRunningApplication> Controller::activeApplication() {
-    return fEnvironment.activeApplication();
+std::optional<XWindowID> Controller::activeWindow() {
+    return fEnvironment.activeWindow();
 }
 void Controller::activateIgnoringOtherApps() {
     Application::sharedApplication().activateIgnoringOtherApps(true);

@@ -220,15 +220,13 @@ public:
     // MainWindowSettingsHost (with boolForKey, stringForKey and metronomeIsPlaying).
     std::optional<PropertyList> playerPreference(const std::string& key) override;
 
-    // Hot key 1: remember the active application and come forward.
+    // Hot key 1: remember the active window and come forward.
     void hotKey1Action() { fHotKeyActions->hotKey1Action(); }
     void hotKey2Action() { fHotKeyActions->hotKey2Action(); }
-    const std::optional<NSRunningApplication>& runningApplication() const {
-        return fHotKeyActions->runningApplication();
-    }
+    std::optional<XWindowID> previousWindow() const { return fHotKeyActions->previousWindow(); }
 
     // HotKeyActionsHost (with showMainWindow).
-    std::optional<NSRunningApplication> activeApplication() override;
+    std::optional<XWindowID> activeWindow() override;
     void activateIgnoringOtherApps() override;
 
     // Player commands: the window's buttons, the menus and their shortcuts send them with a

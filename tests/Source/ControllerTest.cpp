@@ -3,13 +3,17 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <thread>
 
 #include "Source/AboutWindowController.h"
@@ -113,6 +117,16 @@ struct FakeEnvironment : ControllerEnvironment {
     }
     void stopObservingWorkspace() override { workspaceLaunched = nullptr; }
     std::optional<NSRunningApplication> activeApplication() override { return active; }
+    // The desktop's windows by id, the active one, and those brought forward.
+    std::set<XWindowID> windows;
+    std::optional<XWindowID> activeWindowID;
+    std::vector<XWindowID> activatedWindows;
+    std::optional<XWindowID> activeWindow() override { return activeWindowID; }
+    bool windowExists(XWindowID window) override { return windows.contains(window); }
+    bool activateWindow(XWindowID window) override {
+        activatedWindows.push_back(window);
+        return true;
+    }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
     // The check itself, when a test runs a real one.
@@ -696,10 +710,14 @@ TEST_F(ControllerTest, ApplyBranches) {
     EXPECT_TRUE(presenter.messages.empty());
 }
 
-TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
+// Hot key 1 remembers the active window, whatever program owns it; after Assign that window comes
+// back, or, when none is remembered, the player advances.
+TEST_F(ControllerTest, AfterApplyReturnToThePreviousWindowOrAdvance) {
+    constexpr XWindowID kTerminal = 0x1200007;
     const struct {
         const char* name;
         bool remembered;
+        bool stillThere;
         bool switchBack;
         bool advance;
         bool plus;
@@ -707,30 +725,35 @@ TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
         int nexts;
         size_t seeks;
     } cases[] = {
-        {"return to the app", true, true, true, false, 1, 0, 0},
-        {"remembered app blocks advance once", true, false, true, false, 0, 0, 0},
-        {"advance", false, true, true, false, 0, 1, 0},
-        {"advance plus", false, false, true, true, 0, 1, 1},
-        {"neither", false, true, false, false, 0, 0, 0},
+        {"return to the window", true, true, true, true, false, 1, 0, 0},
+        {"remembered window blocks advance once", true, true, false, true, false, 0, 0, 0},
+        {"a window closed since counts as none", true, false, true, true, false, 0, 1, 0},
+        {"advance", false, false, true, true, false, 0, 1, 0},
+        {"advance plus", false, false, false, true, true, 0, 1, 1},
+        {"neither", false, false, true, false, false, 0, 0, 0},
     };
     for (const auto& k : cases) {
         defaults->setBool(k.switchBack, "SwitchToPrevApp");
         defaults->setBool(k.advance, "AdvanceWithBPM");
         defaults->setBool(k.plus, "AdvancePlus");
-        applications->running = {kPlayerApp, kOtherApp};
-        applications->activated.clear();
+        environment.activatedWindows.clear();
         player.nextCount = 0;
         player.positions.clear();
         player.track = makeTrack(0x100, 0);
         Controller& c = launch();
-        environment.active = k.remembered ? std::optional(kOtherApp) : std::nullopt;
+        environment.windows = {kTerminal};
+        environment.activeWindowID = k.remembered ? std::optional(kTerminal) : std::nullopt;
         c.hotKey1Action();
+        EXPECT_EQ(c.previousWindow(), environment.activeWindowID) << k.name;
+        if (!k.stillThere) environment.windows.clear();
         tap120();
         c.applyBPM();
-        EXPECT_EQ(static_cast<int>(applications->activated.size()), k.activations) << k.name;
+        EXPECT_EQ(environment.activatedWindows,
+                  k.activations ? std::vector<XWindowID>{kTerminal} : std::vector<XWindowID>{})
+            << k.name;
         EXPECT_EQ(player.nextCount, k.nexts) << k.name;
         EXPECT_EQ(player.positions.size(), k.seeks) << k.name;
-        EXPECT_FALSE(c.runningApplication()) << k.name << ": forgotten either way";
+        EXPECT_FALSE(c.previousWindow()) << k.name << ": forgotten either way";
     }
 }
 
@@ -942,6 +965,58 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
+    }
+}
+
+// The columns of the name field's place on the track panel that its text inks: those holding a
+// pixel unlike the most common one there.
+std::pair<int, int> inkedColumns(const QImage& image) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    const QColor back = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                            return a.second < b.second;
+                        })->first;
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                    std::abs(c.blue() - back.blue()) >
+                96) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    return {left, right};
+}
+
+// The badge follows the name as the field draws it: after a left-to-right name at the field's
+// left, and after a right-to-left name (Hebrew, Arabic) that the field draws against its right edge.
+TEST_F(ControllerTest, TheBadgeSitsBesideTheNameAsDrawn) {
+    const struct {
+        const char* name;
+        bool rightToLeft;
+    } cases[] = {{"Morning Run", false}, {"שיר בוקר", true}, {"أغنية الصباح", true}};
+    for (const auto& k : cases) {
+        player.track = makeTrack(0x100, 120, k.name);
+        Controller& c = launch();
+        ASSERT_EQ(c.nameField()->stringValue(), k.name);
+        const NSRect name = c.nameField()->frameRect();
+        c.bpmBadgeView()->hide();  // it lies over the field's place
+        const auto [inkLeft, inkRight] =
+            inkedColumns(c.nameField()->parentWidget()->grab(c.nameField()->geometry()).toImage());
+        c.bpmBadgeView()->show();
+        ASSERT_LT(inkLeft, inkRight) << k.name << ": the name is drawn";
+        if (k.rightToLeft) {
+            ASSERT_GT(inkLeft, 40) << k.name << ": drawn against the right edge";
+        } else {
+            ASSERT_LT(inkLeft, 10) << k.name << ": drawn from the left edge";
+        }
+        const CGFloat gap = c.bpmBadgeView()->frame().origin.x - (name.origin.x + inkRight);
+        EXPECT_GE(gap, 2) << k.name;
+        EXPECT_LE(gap, 12) << k.name;
+        EXPECT_EQ(c.bpmBadgeView()->frame().origin.y, name.origin.y + 4) << k.name;
     }
 }
 

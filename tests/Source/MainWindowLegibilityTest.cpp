@@ -51,6 +51,9 @@ struct QuietEnvironment : ControllerEnvironment {
                           std::function<void(const NSRunningApplication&)>) override {}
     void stopObservingWorkspace() override {}
     std::optional<NSRunningApplication> activeApplication() override { return std::nullopt; }
+    std::optional<XWindowID> activeWindow() override { return std::nullopt; }
+    bool windowExists(XWindowID) override { return false; }
+    bool activateWindow(XWindowID) override { return false; }
     SInt64 currentDate() override { return 1'000'000'000; }
     UInt32 currentModifierFlags() override { return 0; }
     void checkVersion() override {}
