@@ -121,7 +121,8 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
-    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
+    // The player's notice: kept as the latest one, refreshed at the end of this main-loop turn
+    // (notices that come meanwhile replace it), or at the end of a hold (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
@@ -130,6 +131,8 @@ public:
     NewVersionAlert* newVersionAlert() const { return fNewVersionAlert.get(); }
     // Notices are being held because the player left a refresh unanswered.
     bool holdingPlayerNotices() const { return fHoldTask != 0; }
+    // A notice waits for its refresh at the end of this main-loop turn.
+    bool playerNoticePending() const { return fNoticeTask != 0; }
     void iTunesLaunched();
     void iTunesTerminated();
     bool iTunesIsRunning() override;
@@ -380,6 +383,7 @@ private:
     // transient for it, which keeps them above it.
     void keepAboveMainWindow(Window& window);
     void refreshForNotification(const NSNotification& notification);
+    void refreshForLatestNotice();
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
     void buildMainWindow();
@@ -450,9 +454,11 @@ private:
     std::unique_ptr<MainWindowSettings> fWindowSettings;
     std::unique_ptr<HotKeyActions> fHotKeyActions;
 
-    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
-    uint64_t fHoldTask{0};
+    // The latest notice not yet refreshed; the refresh due at the end of this turn and the hold
+    // after an unanswered refresh (0 when there is none).
     std::optional<NSNotification> fHeldNotice;
+    uint64_t fNoticeTask{0};
+    uint64_t fHoldTask{0};
 
     std::unique_ptr<RulesController> fRules;
     // After the rules: its Rules pane works on them until it goes.

@@ -214,12 +214,19 @@ struct ControllerTest : ::testing::Test {
         return *controller;
     }
 
-    void post(SInt64 id, const char* state, SInt32 bpmOfTrack, const std::string& name = "Next") {
-        player.track = makeTrack(id, bpmOfTrack, name);
+    // The player's notice of the track, as the bus delivers it; its refresh comes at the end of
+    // the turn.
+    void notice(SInt64 id, const char* state, const std::string& name) {
         PropertyList::Dictionary info{
             {"PersistentID", PropertyList(id)}, {"Player State", state}, {"Name", name}};
         ASSERT_TRUE(environment.playerInfo) << "the controller observes the player's broadcast";
         environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, info});
+    }
+    // The player plays the track and tells of it; the turn ends.
+    void post(SInt64 id, const char* state, SInt32 bpmOfTrack, const std::string& name = "Next") {
+        player.track = makeTrack(id, bpmOfTrack, name);
+        notice(id, state, name);
+        scheduler.advance(0);
     }
 
     // Eight taps 500 ms apart: 120 BPM, settled.
@@ -277,6 +284,47 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     EXPECT_EQ(scheduler.scheduledCount(), 0u);
     scheduler.advance(Controller::kUnansweredHoldMs);
     EXPECT_EQ(player.timeouts, 4) << "the held notice is not refreshed after quitting";
+}
+
+// A burst of notices asks the player nothing until the turn ends, then makes one refresh, for the
+// latest notice; a burst naming the shown track still reads its rating, BPM, duration and volume.
+// A notice of the next turn is refreshed in that turn.
+TEST_F(ControllerTest, ABurstOfNoticesIsOneRefreshPerTurnForTheLatest) {
+    Controller& c = launch();
+    player.batches = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        const std::string name = "Song " + std::to_string(i);
+        player.track = makeTrack(0x300 + i, 100 + i % 50, name);
+        notice(0x300 + i, i % 2 ? "Paused" : "Playing", name);
+    }
+    EXPECT_EQ(player.batches, 0) << "nothing is asked within the turn";
+    EXPECT_TRUE(c.playerNoticePending());
+    scheduler.advance(0);
+    EXPECT_EQ(player.batches, 1);
+    EXPECT_FALSE(c.playerNoticePending());
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x300 + 1000);
+    EXPECT_EQ(c.nameField()->stringValue(), "Song 1000");
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
+    EXPECT_EQ(c.bpmBadgeView()->bpm(), 100);
+
+    player.track->mRating = 80;
+    player.track->mBpm = 128;
+    player.track->mDuration = 321;
+    player.volume = 33;
+    for (int i = 0; i < 100; ++i) notice(0x300 + 1000, "Paused", "Song 1000");
+    scheduler.advance(0);
+    EXPECT_EQ(player.batches, 2);
+    EXPECT_EQ(c.playerStatus().trackRating(), 80);
+    EXPECT_EQ(c.playerStatus().trackBPM(), 128);
+    EXPECT_EQ(c.playerStatus().trackDuration(), 321);
+    EXPECT_EQ(c.playerStatus().playerVolume(), 33);
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePaused);
+
+    post(0x400, "Playing", 90, "Next turn");
+    EXPECT_EQ(player.batches, 3);
+    EXPECT_EQ(c.nameField()->stringValue(), "Next turn");
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.batches, 3) << "no notice left: no further refresh";
 }
 
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
@@ -1075,6 +1123,7 @@ TEST_F(ControllerTest, TheWindowAtRestPaintsNothing) {
         else {
             player.track = nullptr;
             environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, {}});
+            scheduler.advance(0);
         }
         PaintCounter counter;
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();  // settles

@@ -142,6 +142,7 @@ struct MainWindowLegibility : ::testing::Test {
             {"PersistentID", PropertyList(id)}, {"Player State", state}, {"Name", name}};
         ASSERT_TRUE(environment.playerInfo);
         environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, info});
+        scheduler.advance(0);  // the notice's refresh at the end of the turn
     }
 
     // Grabs the whole window once and rates every check's marks.
