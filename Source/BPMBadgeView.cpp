@@ -12,7 +12,16 @@ constexpr CGFloat kTextInset = 5;
 constexpr CGFloat kMarkGap = 3;
 constexpr CGFloat kPadding = 10;
 constexpr CGFloat kRadius = 4;
+constexpr CGFloat kAboveName = 4;
+constexpr CGFloat kAfterText = 5;
+constexpr CGFloat kWithoutText = 12;
 }  // namespace
+
+NSPoint BPMBadgeOriginBesideName(const NSRect& nameFrame,
+                                 std::optional<std::pair<CGFloat, CGFloat>> drawnText) {
+    const CGFloat x = drawnText ? drawnText->second + kAfterText : kWithoutText;
+    return NSMakePoint(nameFrame.origin.x + x, nameFrame.origin.y + kAboveName);
+}
 
 BPMBadgeView::BPMBadgeView(const NSRect& frame, QWidget* parent)
     : View(frame, parent),

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/AppKit/Color.h"
 #include "platform/AppKit/Font.h"
@@ -46,3 +48,10 @@ private:
     TextAttributes questionAttributes;
     std::shared_ptr<NSImage> questionMark;
 };
+
+// Where the badge goes beside the track's name (frames y-up in one superview): on the name's line,
+// just after the right end of the text as the name field draws it (`drawnText`, from the field's
+// left edge), so also beside a right-to-left name drawn against the field's right edge; a little
+// in from the field's left when there is no name.
+NSPoint BPMBadgeOriginBesideName(const NSRect& nameFrame,
+                                 std::optional<std::pair<CGFloat, CGFloat>> drawnText);

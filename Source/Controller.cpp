@@ -268,27 +268,39 @@ void Controller::appDidResignActive() {
 // ---------------------------------------------------------------------------------------------
 // The player monitor.
 
-// A player that does not answer costs each refresh a time-out; notices keep coming (and pile
-// up while the main thread waits), so after one unanswered refresh they are held and coalesced
-// into one refresh at the end of the hold. A notice after the hold is refreshed at once again.
+// Notices can come far faster than the player answers a refresh (several requests), and only
+// the latest one matters: each notice replaces the one kept, and one refresh runs for it at the
+// end of the main-loop turn, whether it names a new track or the one shown (its rating, BPM,
+// duration and volume are read again). A player that does not answer costs a refresh a
+// time-out, so after one unanswered refresh notices are held: the latest one is refreshed at
+// the end of the hold.
 void Controller::trackChanged(const NSNotification& notification) {
-    if (holdingPlayerNotices()) {
-        fHeldNotice = notification;
-        return;
-    }
-    if (!fPlayer.refreshAnswered([&] { refreshForNotification(notification); })) holdPlayerNotices();
+    fHeldNotice = notification;
+    if (fHoldTask != 0 || fNoticeTask != 0) return;
+    fNoticeTask = Scheduler::current().scheduleAfter(0, [this] {
+        fNoticeTask = 0;
+        refreshForLatestNotice();
+    });
+}
+
+void Controller::refreshForLatestNotice() {
+    auto latest = std::exchange(fHeldNotice, std::nullopt);
+    if (!latest) return;
+    if (!fPlayer.refreshAnswered([&] { refreshForNotification(*latest); })) holdPlayerNotices();
 }
 
 void Controller::holdPlayerNotices() {
     fHoldTask = Scheduler::current().scheduleAfter(kUnansweredHoldMs, [this] {
         fHoldTask = 0;
-        if (auto held = std::exchange(fHeldNotice, std::nullopt)) trackChanged(*held);
+        refreshForLatestNotice();
     });
 }
 
 void Controller::dropHeldPlayerNotices() {
-    if (fHoldTask != 0) Scheduler::current().cancel(fHoldTask);
-    fHoldTask = 0;
+    for (uint64_t* task : {&fNoticeTask, &fHoldTask}) {
+        if (*task != 0) Scheduler::current().cancel(*task);
+        *task = 0;
+    }
     fHeldNotice.reset();
 }
 
@@ -431,15 +443,18 @@ void Controller::assignDisplayedBPM() {
     applyRules();
     track.reset();
 
-    if (const auto& app = fHotKeyActions->runningApplication()) {
-        if (fDefaults.boolForKey("SwitchToPrevApp")) app->activateWithOptions(0);
+    // A window closed since the hot key counts as none remembered.
+    std::optional<XWindowID> previous = fHotKeyActions->previousWindow();
+    if (previous && !fEnvironment.windowExists(*previous)) previous.reset();
+    if (previous) {
+        if (fDefaults.boolForKey("SwitchToPrevApp")) fEnvironment.activateWindow(*previous);
     } else if (fDefaults.boolForKey("AdvanceWithBPM")) {
         if (fDefaults.boolForKey("AdvancePlus"))
             fPlayerCommands->nextPlusSkipForward(PlayerCommands::Sender::None);
         else
             fPlayerCommands->nextTrack(PlayerCommands::Sender::None);
     }
-    fHotKeyActions->forgetRunningApplication();
+    fHotKeyActions->forgetPreviousWindow();
 }
 
 void Controller::assignBPMFailed() {
@@ -468,8 +483,8 @@ void Controller::windowStyleChanged() {
         keepAboveMainWindow(*form->window());
 }
 
-std::optional<NSRunningApplication> Controller::activeApplication() {
-    return fEnvironment.activeApplication();
+std::optional<XWindowID> Controller::activeWindow() {
+    return fEnvironment.activeWindow();
 }
 void Controller::activateIgnoringOtherApps() {
     Application::sharedApplication().activateIgnoringOtherApps(true);

@@ -94,7 +94,8 @@ public:
     void appDidResignActive();
     void appWasLaunched(const NSRunningApplication& application);
     void appWasTerminated(const NSRunningApplication& application);
-    // The player's notice; refreshed at once unless notices are held (kUnansweredHoldMs).
+    // The player's notice: kept as the latest one, refreshed at the end of this main-loop turn
+    // (notices that come meanwhile replace it), or at the end of a hold (kUnansweredHoldMs).
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
@@ -102,6 +103,8 @@ public:
     void newVersionAvailable(bool forMajorUpdate);
     // Notices are being held because the player left a refresh unanswered.
     bool holdingPlayerNotices() const { return fHoldTask != 0; }
+    // A notice waits for its refresh at the end of this main-loop turn.
+    bool playerNoticePending() const { return fNoticeTask != 0; }
     bool iTunesIsRunning() override;
     bool iTunesIsActive() override;
     bool iTunesIsResponding(UInt32 ticks) override;
@@ -190,7 +193,7 @@ public:
     void activatePlayer() override;
 
     // HotKeyActionsHost (with showMainWindow).
-    std::optional<NSRunningApplication> activeApplication() override;
+    std::optional<XWindowID> activeWindow() override;
     void activateIgnoringOtherApps() override;
 
 private:
@@ -205,6 +208,7 @@ private:
     void iTunesLaunched();
     void iTunesTerminated();
     void refreshForNotification(const NSNotification& notification);
+    void refreshForLatestNotice();
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
     void wireMainWindow();
@@ -245,9 +249,11 @@ private:
     MenuShortcuts fMenuShortcuts;
     std::unique_ptr<HotKeyActions> fHotKeyActions;
 
-    // The hold after an unanswered refresh: its timer (0 when not holding) and the latest notice.
-    uint64_t fHoldTask{0};
+    // The latest notice not yet refreshed; the refresh due at the end of this turn and the hold
+    // after an unanswered refresh (0 when there is none).
     std::optional<NSNotification> fHeldNotice;
+    uint64_t fNoticeTask{0};
+    uint64_t fHoldTask{0};
 
     std::unique_ptr<RulesController> fRules;
     // After the rules: its Rules pane works on them until it goes.

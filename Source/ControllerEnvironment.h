@@ -1,8 +1,9 @@
 // What the controller needs of the system around it beyond the player's object model: launching
 // the player, the liveness probe's send, the player's broadcast and the workspace's launch and
-// quit notices, the active application, the clock of the update check, the modifier keys, the
-// version check, the click sounds and the Application Support folder. The program's environment
-// stands on the bus and the audio layer; tests give one of their own. Main thread only.
+// quit notices, the active application and window, the clock of the update check, the modifier
+// keys, the version check, the click sounds and the Application Support folder. The program's
+// environment stands on the bus, X and the audio layer; tests give one of their own. Main thread
+// only.
 #pragma once
 
 #include <sys/types.h>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "platform/Carbon/MacTypes.h"
+#include "platform/Foundation/ActiveWindow.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
 
@@ -41,6 +43,12 @@ public:
     virtual void stopObservingWorkspace() = 0;
 
     virtual std::optional<NSRunningApplication> activeApplication() = 0;
+    // The active window, whatever program owns it (it may be one of this program's).
+    virtual std::optional<XWindowID> activeWindow() = 0;
+    // The window is still there.
+    virtual bool windowExists(XWindowID window) = 0;
+    // Brings the window forward, whatever program owns it; false when that could not be asked.
+    virtual bool activateWindow(XWindowID window) = 0;
     // Whole seconds since 1 January 2001.
     virtual SInt64 currentDate() = 0;
     virtual UInt32 currentModifierFlags() = 0;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "network/RunningVersion.h"
 #include "network/TFeedbackTask.h"
 #include "network/TServerConfig.h"
 #include "platform/AppKit/Alert.h"
@@ -176,7 +177,7 @@ std::string FeedbackWindowController::getSupportInfo() const {
         const int n = std::snprintf(block, sizeof block,
                                     "---Begin Beatwick info---\rSystem: %s\rBeatwick: %s\riTunes: %f\r"
                                     "---End Beatwick support info---\r",
-                                    systemVersion().c_str(), kVersionText, version);
+                                    systemVersion().c_str(), kRunningVersionText, version);
         return n > 0 ? std::string(block, std::min(static_cast<size_t>(n), sizeof block - 1)) : std::string();
     } catch (...) {
         return {};
@@ -188,7 +189,7 @@ std::string FeedbackWindowController::formText() const {
     const std::string date = capped(
         locale.toString(QDateTime::currentDateTime(), QLocale::ShortFormat).toStdString(), kFieldLimit);
     std::string text = "Date: " + date + "\r";
-    text += std::string("Version: ") + kVersionText + "\r";
+    text += std::string("Version: ") + kRunningVersionText + "\r";
     text += "System: " + systemVersion() + "\r";
     text += "Name: " + capped(fNameField->stringValue(), kFieldLimit) + "\r";
     text += "Email: " + capped(fEmailField->stringValue(), kFieldLimit) + "\r";

@@ -23,7 +23,6 @@ public:
     static constexpr size_t kTextLimit = 65534;
     static constexpr size_t kSupportInfoSize = 4096;
     static constexpr size_t kFieldLimit = 255;
-    static constexpr const char* kVersionText = "1.6";
 
     FeedbackWindowController();
     ~FeedbackWindowController();

@@ -3,10 +3,7 @@
 #include "Source/HotKeyActionsHost.h"
 
 void HotKeyActions::hotKey1Action() {
-    fRunningApplication.reset();
-    if (auto active = fHost.activeApplication())
-        fRunningApplication =
-            NSRunningApplication::runningApplicationWithProcessIdentifier(active->processIdentifier);
+    fPreviousWindow = fHost.activeWindow();
     fHost.activateIgnoringOtherApps();
     fHost.showMainWindow();
 }

@@ -1,11 +1,11 @@
-// What the global hot keys do. Hot key 1 remembers the application that was active, so that an
-// Assign can return to it, and brings the main window forward over any application; hot key 2
-// does nothing. Main thread only.
+// What the global hot keys do. Hot key 1 remembers the window that was active, so that an Assign
+// can return to it whatever program owns it, and brings the main window forward over any application; hot key
+// 2 does nothing. Main thread only.
 #pragma once
 
 #include <optional>
 
-#include "platform/Foundation/RunningApplication.h"
+#include "platform/Foundation/ActiveWindow.h"
 
 class HotKeyActionsHost;
 
@@ -20,11 +20,11 @@ public:
     void hotKey1Action();
     void hotKey2Action() {}
 
-    // The application hot key 1 found active; kept until the next Assign or the next press.
-    const std::optional<NSRunningApplication>& runningApplication() const { return fRunningApplication; }
-    void forgetRunningApplication() { fRunningApplication.reset(); }
+    // The window hot key 1 found active; kept until the next Assign or the next press.
+    std::optional<XWindowID> previousWindow() const { return fPreviousWindow; }
+    void forgetPreviousWindow() { fPreviousWindow.reset(); }
 
 private:
     HotKeyActionsHost& fHost;
-    std::optional<NSRunningApplication> fRunningApplication;
+    std::optional<XWindowID> fPreviousWindow;
 };

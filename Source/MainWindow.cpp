@@ -1,6 +1,5 @@
 #include "Source/MainWindow.h"
 
-#include <QFontMetricsF>
 #include <algorithm>
 
 #include "Source/ArtworkImageView.h"
@@ -63,7 +62,6 @@ private:
 };
 
 constexpr NSSize kMainWindowSize{420, 400};
-constexpr CGFloat kBadgeAboveName = 4;
 
 }  // namespace
 
@@ -366,19 +364,9 @@ void MainWindow::updateControlsForWindowState() {
 
 void MainWindow::adjustBPMBadgeLocation() {
     if (!fWindow) return;
-    const NSRect name = fNameField->frameRect();
-    NSRect badge = fBPMBadgeView->frame();
     // Follows the name's line, also while a resize has not placed the badge yet.
-    badge.origin.y = name.origin.y + kBadgeAboveName;
-    const std::string& text = fStatus.trackName();
-    if (text.empty()) {
-        badge.origin.x = name.origin.x + 12;
-    } else {
-        const QFontMetricsF metrics(fNameField->font());
-        const CGFloat width =
-            std::min<CGFloat>(metrics.horizontalAdvance(QString::fromStdString(text)), name.size.width);
-        badge.origin.x = name.origin.x + width + 7;
-    }
+    NSRect badge = fBPMBadgeView->frame();
+    badge.origin = BPMBadgeOriginBesideName(fNameField->frameRect(), fNameField->drawnTextSpan());
     fBPMBadgeView->setFrame(badge);
 }
 

@@ -86,9 +86,10 @@ public:
     virtual void setPlayerPosition(SInt32 seconds) const = 0;
     virtual void setPlayerVolume(SInt32 volume) const = 0;
 
-    // Runs the requests of one refresh or command; false when the player left one of them
-    // unanswered (no reply within its time-out), in which case the later requests failed at once
-    // instead of each waiting again.
+    // Runs the requests of one refresh or command with one time-out of waiting in all; false
+    // when the player left one of them unanswered (no reply within its time-out) or the waiting
+    // was spent on slow replies, in which case the later requests failed at once instead of
+    // each waiting again.
     virtual bool refreshAnswered(const std::function<void()>& refresh) {
         refresh();
         return true;

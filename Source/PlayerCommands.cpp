@@ -81,34 +81,42 @@ void PlayerCommands::next(Sender sender, bool seek) {
     if (seek) mPlayer.setPlayerPosition(seconds);
 }
 
+// The commands that wait on the player's replies run as one batch: a slow player costs each
+// of them at most one time-out of waiting in all.
 void PlayerCommands::nextTrack(Sender sender) {
-    next(sender, false);
+    mPlayer.refreshAnswered([&] { next(sender, false); });
 }
 void PlayerCommands::nextPlusSkipForward(Sender sender) {
-    next(sender, true);
+    mPlayer.refreshAnswered([&] { next(sender, true); });
 }
 
 void PlayerCommands::skipForward() {
-    const SInt32 position = mPlayer.playerPosition();
-    // An unreadable position would seek to a few seconds from the start.
-    if (position < 0) return;
-    mPlayer.setPlayerPosition(position + advanceSeconds());
+    mPlayer.refreshAnswered([&] {
+        const SInt32 position = mPlayer.playerPosition();
+        // An unreadable position would seek to a few seconds from the start.
+        if (position < 0) return;
+        mPlayer.setPlayerPosition(position + advanceSeconds());
+    });
 }
 
 void PlayerCommands::skipBack() {
-    const SInt32 position = mPlayer.playerPosition();
-    // An unreadable position would jump to the previous track.
-    if (position < 0) return;
-    const SInt32 target = position - advanceSeconds();
-    if (target < 1)
-        mPlayer.backTrack();
-    else
-        mPlayer.setPlayerPosition(target);
+    mPlayer.refreshAnswered([&] {
+        const SInt32 position = mPlayer.playerPosition();
+        // An unreadable position would jump to the previous track.
+        if (position < 0) return;
+        const SInt32 target = position - advanceSeconds();
+        if (target < 1)
+            mPlayer.backTrack();
+        else
+            mPlayer.setPlayerPosition(target);
+    });
 }
 
 void PlayerCommands::applyRating(SInt32 rating) {
     mHost.showRating(rating);
-    if (auto track = mPlayer.currentTrack()) track->setRating(rating);
+    mPlayer.refreshAnswered([&] {
+        if (auto track = mPlayer.currentTrack()) track->setRating(rating);
+    });
     mHost.ratingChanged(rating);
 }
 

@@ -24,6 +24,9 @@ public:
                           std::function<void(const NSRunningApplication&)> terminated) override;
     void stopObservingWorkspace() override;
     std::optional<NSRunningApplication> activeApplication() override;
+    std::optional<XWindowID> activeWindow() override { return ActiveWindowID(); }
+    bool windowExists(XWindowID window) override { return WindowExists(window); }
+    bool activateWindow(XWindowID window) override { return ActivateWindow(window); }
     SInt64 currentDate() override;
     UInt32 currentModifierFlags() override;
     void checkVersion(bool userAsked) override;

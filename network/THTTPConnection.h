@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "network/RunningVersion.h"
 #include "network/TConnection.h"
 #include "network/THTTPMessage.h"
 #include "network/THTTPResponse.h"
@@ -20,8 +21,7 @@ public:
     static constexpr SInt32 kVersionReceiveTimeout = 5;
     // A status line of up to 513 bytes, with room for its NUL.
     static constexpr SInt32 kStatusLineLength = 513;
-    static constexpr SInt16 kRunningVersion = 160;
-    static constexpr const char* kRunningVersionText = "1.6";
+    static constexpr SInt16 kRunningVersion = ::kRunningVersion;
     static constexpr const char* kFormMailPath = "/cgi-bin/formmail2.pl";
     static constexpr size_t kVersionPageLimit = 1023;
     // The longest form text, 65,535 bytes, escaped to three bytes each, and its NUL.

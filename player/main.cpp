@@ -3,7 +3,8 @@
 //   player-standin [--apple-event HEX]    serves the player as "com.apple.iTunes"
 //   player-standin --ctl COMMAND [ARG]    asks the running player: play, pause, next,
 //                                         previous, quit, delay MS (the next reply leaves MS
-//                                         milliseconds late), state (prints track and state),
+//                                         milliseconds late), slow MS (every reply does),
+//                                         state (prints track and state),
 //                                         events (prints the events answered, one a line)
 //   player-standin --help                 prints the usage
 //
@@ -139,6 +140,11 @@ public slots:
             const int milliseconds = argument.toInt(&number);
             if (!number || milliseconds < 0) return QStringLiteral("error: delay needs milliseconds");
             fServer.delayNextReply(milliseconds);
+        } else if (command == "slow") {
+            bool number = false;
+            const int milliseconds = argument.toInt(&number);
+            if (!number || milliseconds < 0) return QStringLiteral("error: slow needs milliseconds");
+            fServer.delayEveryReply(milliseconds);
         } else if (command == "state") {
             answer = state();
         } else if (command == "events") {
@@ -247,6 +253,7 @@ constexpr ControlCommand kControlCommands[] = {
     {"previous", nullptr, "goes to the previous track"},
     {"quit", nullptr, "quits the player"},
     {"delay", "MS", "the next reply leaves MS milliseconds late"},
+    {"slow", "MS", "every reply leaves MS milliseconds late (0: at once again)"},
     {"state", nullptr, "prints the play state and the current track"},
     {"events", nullptr, "prints the Apple events answered: print, time-out and result, one a line"},
 };

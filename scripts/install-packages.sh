@@ -13,7 +13,7 @@ packages=(
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xkb-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-x11 libdbus-1-dev
-  fonts-dejavu-core fontconfig
+  fonts-dejavu-core fontconfig sound-theme-freedesktop
   xvfb openbox xdotool x11-xkb-utils libxtst-dev imagemagick curl
   python3 swaks wrk nginx-light apache2-bin
 )

@@ -11,6 +11,7 @@
 #include "platform/AppleEvents/AESend.h"
 #include "platform/AppleEvents/AETextEncoding.h"
 #include "platform/Carbon/FileReference.h"
+#include "platform/Carbon/TickClock.h"
 
 namespace {
 
@@ -168,15 +169,21 @@ void PBAppleEventObject::logBuild(OSStatus err) {
     if (err != noErr) NullLog("Error creating Apple Event: %d", err);
 }
 
-std::unique_ptr<AppleEvent> PBAppleEventObject::sendAwaitingReply(const AppleEvent& event, AESendMode mode) {
+OSStatus PBAppleEventObject::awaitReply(const AppleEvent& event, AppleEvent* reply, AESendMode mode) {
     PBRequestBatch* batch = PBRequestBatch::current();
-    if (batch && batch->unanswered()) {
-        NullLog("Error sending Apple Event: %d", errAETimeout);
-        return nullptr;
-    }
+    if (!batch) return AESendMessage(&event, reply, mode, kReplyTimeout);
+    if (batch->unanswered()) return errAETimeout;
+    const UInt32 start = TickCount();
+    const OSStatus err = AESendMessage(
+        &event, reply, mode, std::min<SInt32>(kReplyTimeout, static_cast<SInt32>(batch->remainingTicks())));
+    batch->noteWaited(TickCount() - start);
+    if (err == errAETimeout) batch->noteUnanswered();
+    return err;
+}
+
+std::unique_ptr<AppleEvent> PBAppleEventObject::sendAwaitingReply(const AppleEvent& event, AESendMode mode) {
     auto reply = std::make_unique<AppleEvent>();
-    if (OSStatus err = AESendMessage(&event, reply.get(), mode, kReplyTimeout); err != noErr) {
-        if (err == errAETimeout && batch) batch->noteUnanswered();
+    if (OSStatus err = awaitReply(event, reply.get(), mode); err != noErr) {
         NullLog("Error sending Apple Event: %d", err);
         return nullptr;
     }

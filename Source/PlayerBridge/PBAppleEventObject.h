@@ -121,6 +121,9 @@ protected:
     // Sends with 0x13 and 120 ticks; the reply, or null when the send failed.
     static std::unique_ptr<AppleEvent> sendAwaitingReply(const AppleEvent& event,
                                                          AESendMode mode = kWaitSendMode);
+    // Sends and waits at most 120 ticks, within a request batch at most what is left of its
+    // budget (errAETimeout at once, nothing sent, when that is spent); the send's status.
+    static OSStatus awaitReply(const AppleEvent& event, AppleEvent* reply, AESendMode mode = kWaitSendMode);
     // Sends with the given no-reply mode and the default time-out.
     static bool sendWithoutReply(const AppleEvent& event, AESendMode mode = kNoReplySendMode);
 

@@ -130,7 +130,7 @@ SInt16 PlayerBridge::addTrackPath(const std::string& path, const PBPlaylist* pla
     alias.reset();
     if (err != noErr) return static_cast<SInt16>(err);
     AppleEvent reply;
-    if (err = AESendMessage(&event, &reply, kWaitSendMode, kReplyTimeout); err != noErr) {
+    if (err = awaitReply(event, &reply); err != noErr) {
         NullLog("Error sending AppleEvent: %d", err);
         return static_cast<SInt16>(err);
     }

@@ -8,10 +8,21 @@
 //                                     Beatwick hears of its launch
 //   stall_bench apply [SECONDS]       a tapped tempo is applied while the stand-in holds its next
 //                                     reply 8 s (--ctl delay 8000); also when the alert came
+//   stall_bench burst [SECONDS]       10,000 of the player's notices, each naming another track,
+//                                     posted from another connection in about 0.94 s while the
+//                                     stand-in answers; also the requests made to the player and
+//                                     how long after the burst's end the latest notice was shown
+//                                     and the main thread last stalled
+//   stall_bench burst-same [SECONDS]  the same, every notice naming the track shown
+//   stall_bench slow [SECONDS]        every reply of the stand-in leaves 1.9 s late (--ctl slow);
+//                                     the track changes every 6 s (--ctl next): the longest stall
+//                                     of each track change
 #include <signal.h>
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -19,11 +30,15 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Source/BridgePlayer.h"
 #include "Source/Controller.h"
@@ -31,6 +46,7 @@
 #include "Source/SystemControllerEnvironment.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/TextField.h"
+#include "platform/AppleEvents/AEDataModel.h"
 #include "platform/AppleEvents/AETransport.h"
 #include "platform/AppleEvents/DBusTransport.h"
 #include "platform/Carbon/Clock.h"
@@ -38,6 +54,7 @@
 #include "platform/Foundation/BusRunningApplications.h"
 #include "platform/Foundation/DistributedNotificationCenter.h"
 #include "platform/Foundation/Preferences.h"
+#include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/UserDefaults.h"
 #include "platform/Foundation/Workspace.h"
 #include "tests/support/PrivateSessionBus.h"
@@ -46,8 +63,95 @@ namespace {
 
 const char* const kStandIn = BEATWICK_BINARY_DIR "/player-standin";
 constexpr int kNotices = 10;
+constexpr int kBurstNotices = 10000;
+constexpr int kBurstMs = 940;
+constexpr int kSlowReplyMs = 1900;
+constexpr int kTrackChangeMs = 6000;
 
-enum class Scene { notices, launch, apply };
+enum class Scene { notices, launch, apply, burst, burstSame, slow };
+
+struct SceneName {
+    const char* name;
+    Scene scene;
+    const char* description;
+};
+
+constexpr SceneName kScenes[] = {
+    {"notices", Scene::notices, "10 notices with the player stopped"},
+    {"launch", Scene::launch, "the launch of a player that never answers"},
+    {"apply", Scene::apply, "Apply with the player's next reply 8 s late"},
+    {"burst", Scene::burst, "10,000 notices of other tracks in 0.94 s"},
+    {"burst-same", Scene::burstSame, "10,000 notices of the track shown in 0.94 s"},
+    {"slow", Scene::slow, "track changes with every reply 1.9 s late"},
+};
+
+// The bus transport, counting the requests that wait for a reply.
+class CountingTransport : public AETransport {
+public:
+    OSStatus send(const AETarget& target, const std::vector<uint8_t>& event, AESendMode mode,
+                  SInt32 timeoutTicks, std::vector<uint8_t>* reply) override {
+        if (reply) ++requests;
+        return fBus.send(target, event, mode, timeoutTicks, reply);
+    }
+    std::atomic<long> requests{0};
+
+private:
+    DBusTransport fBus;
+};
+
+// The player's notices as ~1 kB user infos, sent from a connection of their own on another thread.
+class NoticeBurst {
+public:
+    NoticeBurst() : fConnection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stall-burst")) {}
+    ~NoticeBurst() {
+        if (fThread.joinable()) fThread.join();
+        QDBusConnection::disconnectFromBus("stall-burst");
+    }
+    // sameID: the persistent ID every notice names, or 0 for another one each.
+    void start(SInt64 sameID) {
+        fThread = std::thread([this, sameID] {
+            const auto begin = std::chrono::steady_clock::now();
+            for (int i = 1; i <= kBurstNotices; ++i) {
+                const SInt64 id = sameID != 0 ? sameID : 0x10000 + i;
+                PropertyList::Dictionary info{
+                    {"PersistentID", PropertyList(int64_t{id})},
+                    {"Player State", PropertyList("Playing")},
+                    {"Name", PropertyList("Burst " + std::to_string(i))},
+                    {"Artist", PropertyList(std::string(300, 'a'))},
+                    {"Album", PropertyList(std::string(300, 'b'))},
+                    {"Location", PropertyList("file:///music/" + std::string(300, 'c') + ".mp3")},
+                    {"Total Time", PropertyList(int64_t{215000})},
+                    {"Track Number", PropertyList(int64_t{i % 20})},
+                };
+                const auto data = PropertyListSerialization::dataWithPropertyList(PropertyList(info),
+                                                                                  PropertyListFormat::Binary);
+                QDBusMessage signal = QDBusMessage::createSignal(
+                    QString::fromLatin1(kDistributedNotificationsPath),
+                    QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"));
+                signal << QStringLiteral("com.apple.iTunes.playerInfo")
+                       << QStringLiteral("com.apple.iTunes.player")
+                       << QByteArray(reinterpret_cast<const char*>(data.value().data()),
+                                     static_cast<qsizetype>(data.value().size()));
+                fConnection.send(signal);
+                std::this_thread::sleep_until(
+                    begin + std::chrono::microseconds(int64_t{kBurstMs} * 1000 * i / kBurstNotices));
+            }
+            fEnd.store(std::chrono::steady_clock::now().time_since_epoch().count());
+        });
+    }
+    // When the last notice left, on the steady clock; 0 while the burst goes on.
+    std::atomic<int64_t> fEnd{0};
+
+private:
+    QDBusConnection fConnection;
+    std::thread fThread;
+};
+
+int64_t steadyNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Answers every alert at once, noting when it came.
 struct TimedPresenter : AlertPresenter {
@@ -84,7 +188,8 @@ bool standInAnswers() {
 int measure(Scene scene, int seconds) {
     ApplicationRegistry::shared().registerApplication("com.apple.iTunes", kStandIn, "iTunes");
     NSWorkspace::sharedWorkspace();
-    ScopedAETransport transport{std::make_shared<DBusTransport>()};
+    auto counting = std::make_shared<CountingTransport>();
+    ScopedAETransport transport{counting};
     ScopedRunningApplicationSource applications{std::make_shared<BusRunningApplications>()};
     TimedPresenter presenter;
     AlertPresenter::setCurrent(&presenter);
@@ -144,20 +249,48 @@ int measure(Scene scene, int seconds) {
         }
     }
 
+    const bool burst = scene == Scene::burst || scene == Scene::burstSame;
+    if (scene == Scene::slow)
+        QProcess::execute(QString::fromLatin1(kStandIn), {"--ctl", "slow", QString::number(kSlowReplyMs)});
+    NoticeBurst notices;
+    const long requestsBefore = counting->requests.load();
+
     QElapsedTimer clock;
     clock.start();
     presenter.clock = &clock;
     qint64 last = 0, longest = 0, blocked = 0, applyAt = -1;
+    // The burst: when its latest notice was shown and when the main thread last stalled after
+    // its end (steady milliseconds); the slow player: the longest stall of each track change.
+    int64_t shownAt = -1, lastStallEnd = -1;
+    std::vector<qint64> longestPerChange;
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticks, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
         const qint64 gap = now - last;
         longest = std::max(longest, gap);
-        if (gap > 100) blocked += gap;
+        if (gap > 100) {
+            blocked += gap;
+            lastStallEnd = steadyNowMs();
+        }
+        if (scene == Scene::slow) {
+            const auto change = static_cast<size_t>(last / kTrackChangeMs);
+            if (longestPerChange.size() <= change) longestPerChange.resize(change + 1, 0);
+            longestPerChange[change] = std::max(longestPerChange[change], gap);
+        }
+        if (burst && shownAt < 0 && controller->mainWindow().nameField()->stringValue() == "Burst 10000")
+            shownAt = steadyNowMs();
         last = now;
     });
     ticks.start(10);
+    QTimer changes;
+    if (scene == Scene::slow) {
+        QObject::connect(&changes, &QTimer::timeout, [] {
+            QProcess::startDetached(QString::fromLatin1(kStandIn), {"--ctl", "next"});
+        });
+        changes.start(kTrackChangeMs);
+    }
+    if (burst) notices.start(scene == Scene::burstSame ? controller->playerStatus().persistentID() : 0);
     if (scene == Scene::apply) {
         for (int i = 0; i < 8; ++i) controller->mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
         QProcess::execute(QString::fromLatin1(kStandIn), {"--ctl", "delay", "8000"});
@@ -169,16 +302,32 @@ int measure(Scene scene, int seconds) {
     }
     runUntil([&] { return clock.elapsed() >= seconds * 1000LL; }, seconds * 1000 + 60000);
     ticks.stop();
+    changes.stop();
 
-    static const char* const kScenes[] = {"10 notices with the player stopped",
-                                          "the launch of a player that never answers",
-                                          "Apply with the player's next reply 8 s late"};
     std::printf("%s, %d s observed: longest main-thread stall %lld ms, blocked %lld ms in all\n",
-                kScenes[static_cast<int>(scene)], seconds, static_cast<long long>(longest),
+                kScenes[static_cast<int>(scene)].description, seconds, static_cast<long long>(longest),
                 static_cast<long long>(blocked));
     if (scene == Scene::apply)
         std::printf("alert \"%s\" %lld ms after Apply\n", presenter.message.c_str(),
                     static_cast<long long>(presenter.shownAt - applyAt));
+    if (burst) {
+        const int64_t end = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::duration(notices.fEnd.load()))
+                                .count();
+        std::printf(
+            "requests to the player %ld; after the burst's end: latest notice shown %s, last stall "
+            "ended %lld ms\n",
+            counting->requests.load() - requestsBefore,
+            shownAt < 0 ? "never" : (std::to_string(shownAt - end) + " ms").c_str(),
+            static_cast<long long>(lastStallEnd < 0 ? 0 : std::max<int64_t>(lastStallEnd - end, 0)));
+    }
+    if (scene == Scene::slow) {
+        std::printf("longest stall of each track change (ms):");
+        for (size_t i = 1; i < longestPerChange.size(); ++i)
+            std::printf(" %lld", static_cast<long long>(longestPerChange[i]));
+        std::printf("\nrequests to the player %ld\n", counting->requests.load() - requestsBefore);
+        QProcess::execute(QString::fromLatin1(kStandIn), {"--ctl", "slow", "0"});
+    }
     kill(player, SIGCONT);
     controller->applicationWillTerminate();
     controller.reset();
@@ -194,11 +343,12 @@ int main(int argc, char** argv) {
     Scene scene = Scene::notices;
     int argument = 1;
     if (argc > argument) {
-        const std::string name = argv[argument];
-        if (name == "launch" || name == "apply" || name == "notices") {
-            scene = name == "launch" ? Scene::launch : name == "apply" ? Scene::apply : Scene::notices;
-            ++argument;
-        }
+        for (const SceneName& entry : kScenes)
+            if (argv[argument] == std::string(entry.name)) {
+                scene = entry.scene;
+                ++argument;
+                break;
+            }
     }
     const int seconds = argc > argument ? std::max(1, std::atoi(argv[argument])) : 25;
     PrivateSessionBus bus;

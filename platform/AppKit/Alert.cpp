@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <optional>
@@ -105,9 +106,13 @@ void NSAlert::beginSheetModalForWindow(Window* window,
 void MessageBoxAlertPresenter::present(const NSAlert& alert, Window* sheetWindow,
                                        std::function<void(NSModalResponse)> done) {
     if (!sheetWindow) {
-        // Over a floating window, or that window would cover it and the application would seem stuck.
+        // Over a floating window, or that window would cover it and the application would seem
+        // stuck. Answered, it gives the keys back to the window that showed it: the window
+        // manager would hand them to the floating window it was kept above.
+        const QPointer<QWidget> shower = QApplication::activeWindow();
         std::unique_ptr<QMessageBox> box = makeBox(alert, floatingWindow());
         box->exec();
+        if (shower && shower->isVisible()) shower->activateWindow();
         recordSuppression(alert, *box);
         done(responseOf(*box));
         return;

@@ -1,7 +1,11 @@
 #include "platform/AppKit/TextField.h"
 
+#include <QFontMetricsF>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QValidator>
+#include <algorithm>
 
 #include "platform/AppKit/Formatter.h"
 #include "platform/AppKit/WidgetFrame.h"
@@ -77,6 +81,27 @@ void TextField::setTextColor(const NSColor& color) {
 void TextField::setNSFont(const NSFont& font) {
     mFont = font;
     QLineEdit::setFont(font.toQFont());
+}
+
+std::optional<std::pair<CGFloat, CGFloat>> TextField::drawnTextSpan() const {
+    const QString value = text();
+    if (value.isEmpty()) return std::nullopt;
+    // As the line edit lays its text out: inside its contents and text margins, less its own
+    // 2-point margin on each side, aligned by the text's direction.
+    constexpr CGFloat kLineEditMargin = 2;
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    const QRect contents =
+        style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    const CGFloat left = contents.left() + kLineEditMargin;
+    const CGFloat room = std::max<CGFloat>(0, contents.width() - 2 * kLineEditMargin);
+    const CGFloat width = std::min<CGFloat>(QFontMetricsF(font()).horizontalAdvance(value), room);
+    const Qt::LayoutDirection direction = value.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    const Qt::Alignment horizontal =
+        QStyle::visualAlignment(direction, alignment()) & Qt::AlignHorizontal_Mask;
+    if (horizontal & Qt::AlignRight) return std::pair{left + room - width, left + room};
+    if (horizontal & Qt::AlignHCenter) return std::pair{left + (room - width) / 2, left + (room + width) / 2};
+    return std::pair{left, left + width};
 }
 
 NSRect TextField::frameRect() const {

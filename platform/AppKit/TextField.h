@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/AppKit/Color.h"
 #include "platform/AppKit/Font.h"
@@ -45,6 +47,11 @@ public:
 
     using QLineEdit::setToolTip;
     void setToolTip(const std::string& text) { QLineEdit::setToolTip(QString::fromStdString(text)); }
+
+    // Where the text is drawn across the field, from its left edge: [left, right]; nullopt without
+    // text. A right-to-left text (Hebrew, Arabic) is aligned by its own direction, so in a
+    // left-aligned field it lies against the right edge.
+    std::optional<std::pair<CGFloat, CGFloat>> drawnTextSpan() const;
 
     // y-up in the superview.
     NSRect frameRect() const;

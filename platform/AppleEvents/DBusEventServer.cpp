@@ -32,9 +32,13 @@ void DBusEventServer::delayNextReply(int milliseconds) {
     fNextDelay = milliseconds > 0 ? milliseconds : 0;
 }
 
+void DBusEventServer::delayEveryReply(int milliseconds) {
+    fEveryDelay = milliseconds > 0 ? milliseconds : 0;
+}
+
 QByteArray DBusEventServer::Send(const QByteArray& event) {
     ++fReceived;
-    if (!fHolding && fWaiting.empty() && fNextDelay == 0) return answer(fHandler, event);
+    if (!fHolding && fWaiting.empty() && fNextDelay == 0 && fEveryDelay == 0) return answer(fHandler, event);
     setDelayedReply(true);
     fWaiting.push_back(Pending{message(), event});
     answerWaiting();
@@ -46,7 +50,7 @@ void DBusEventServer::answerWaiting() {
         Pending next = std::move(fWaiting.front());
         fWaiting.pop_front();
         QDBusMessage reply = next.message.createReply(QVariant(answer(fHandler, next.event)));
-        const int delay = fNextDelay;
+        const int delay = fNextDelay != 0 ? fNextDelay : fEveryDelay;
         fNextDelay = 0;
         const bool required = next.message.isReplyRequired();
         if (delay == 0) {

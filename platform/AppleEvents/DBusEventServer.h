@@ -31,6 +31,9 @@ public:
 
     // The next event's reply leaves this many milliseconds after it was answered.
     void delayNextReply(int milliseconds);
+    // Every reply leaves this many milliseconds after it was answered (0: at once), a slow
+    // peer for benchmarks; a delay of the next reply goes first.
+    void delayEveryReply(int milliseconds);
 
     // Events received, answered or waiting.
     size_t received() const { return fReceived; }
@@ -51,6 +54,7 @@ private:
     std::deque<Pending> fWaiting;
     bool fHolding{false};  // a delayed reply is on its way; the waiting events stay queued
     int fNextDelay{0};
+    int fEveryDelay{0};
     size_t fReceived{0};
     bool fPublished{false};
 };

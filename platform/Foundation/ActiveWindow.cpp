@@ -54,19 +54,67 @@ private:
     XErrorHandler fPrevious;
 };
 
+// A connection to $DISPLAY, or null.
+std::unique_ptr<Display, DisplayCloser> openDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return nullptr;
+    return std::unique_ptr<Display, DisplayCloser>(XOpenDisplay(name));
+}
+
+std::optional<Window> activeWindowOn(Display* display) {
+    const std::optional<unsigned long> window =
+        cardinalProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    if (!window || *window == None) return std::nullopt;
+    return static_cast<Window>(*window);
+}
+
+bool existsOn(Display* display, Window window) {
+    XWindowAttributes attributes;
+    return window != None && XGetWindowAttributes(display, window, &attributes) != 0;
+}
+
 }  // namespace
 
 std::optional<pid_t> ActiveWindowProcess() {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) return std::nullopt;
     const IgnoredXErrors ignored;  // outlives the display, whose closing may report errors too
-    const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(name));
+    const auto display = openDisplay();
     if (!display) return std::nullopt;
-    const std::optional<unsigned long> window =
-        cardinalProperty(display.get(), DefaultRootWindow(display.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    if (!window || *window == None) return std::nullopt;
+    const std::optional<Window> window = activeWindowOn(display.get());
+    if (!window) return std::nullopt;
     const std::optional<unsigned long> pid =
-        cardinalProperty(display.get(), static_cast<Window>(*window), "_NET_WM_PID", XA_CARDINAL);
+        cardinalProperty(display.get(), *window, "_NET_WM_PID", XA_CARDINAL);
     if (!pid || *pid == 0) return std::nullopt;
     return static_cast<pid_t>(*pid);
+}
+
+std::optional<XWindowID> ActiveWindowID() {
+    const IgnoredXErrors ignored;
+    const auto display = openDisplay();
+    if (!display) return std::nullopt;
+    return activeWindowOn(display.get());
+}
+
+bool WindowExists(XWindowID window) {
+    const IgnoredXErrors ignored;
+    const auto display = openDisplay();
+    return display && existsOn(display.get(), static_cast<Window>(window));
+}
+
+bool ActivateWindow(XWindowID window) {
+    const IgnoredXErrors ignored;
+    const auto display = openDisplay();
+    if (!display || !existsOn(display.get(), static_cast<Window>(window))) return false;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(window);
+    event.xclient.message_type = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    // Source 2, a pager: the user asked for this window, so no focus-stealing rule holds it back.
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(display.get(), DefaultRootWindow(display.get()), False,
+                                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    // The request must reach the server before the connection closes.
+    XSync(display.get(), False);
+    return sent != 0;
 }

@@ -5,6 +5,7 @@
 #include <QTextBrowser>
 
 #include "Source/AboutWindowController.h"
+#include "network/RunningVersion.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/URLOpener.h"
@@ -20,7 +21,10 @@ TEST(AboutWindow, ShowsNameVersionAndCreditsAndIsMadeAfreshAfterItCloses) {
     about.showWindow();
     EXPECT_TRUE(about.window()->isVisible());
     EXPECT_EQ(about.appNameField()->stringValue(), "Beatwick");
-    EXPECT_EQ(about.versionField()->stringValue(), "1.0 (100)");
+    EXPECT_EQ(about.versionField()->stringValue(), "1.6 (160)");
+    // The bundle's version is the one the feedback form sends and the version check compares.
+    EXPECT_EQ(about.versionField()->stringValue(),
+              std::string(kRunningVersionText) + " (" + std::to_string(kRunningVersion) + ")");
     EXPECT_TRUE(about.creditsField()->toPlainText().contains("The Beatwick team"));
 
     about.window()->performClose();

@@ -2,14 +2,17 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 
 #include "Source/AboutWindowController.h"
 #include "Source/BPMBadgeView.h"
@@ -109,6 +112,16 @@ struct FakeEnvironment : ControllerEnvironment {
     }
     void stopObservingWorkspace() override { workspaceLaunched = nullptr; }
     std::optional<NSRunningApplication> activeApplication() override { return active; }
+    // The desktop's windows by id, the active one, and those brought forward.
+    std::set<XWindowID> windows;
+    std::optional<XWindowID> activeWindowID;
+    std::vector<XWindowID> activatedWindows;
+    std::optional<XWindowID> activeWindow() override { return activeWindowID; }
+    bool windowExists(XWindowID window) override { return windows.contains(window); }
+    bool activateWindow(XWindowID window) override {
+        activatedWindows.push_back(window);
+        return true;
+    }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
     // Whether each check was asked for; the worker's answer, when a test gives one.
@@ -198,12 +211,19 @@ struct ControllerTest : ::testing::Test {
         return *controller;
     }
 
-    void post(SInt64 id, const char* state, SInt32 bpmOfTrack, const std::string& name = "Next") {
-        player.track = makeTrack(id, bpmOfTrack, name);
+    // The player's notice of the track, as the bus delivers it; its refresh comes at the end of
+    // the turn.
+    void notice(SInt64 id, const char* state, const std::string& name) {
         PropertyList::Dictionary info{
             {"PersistentID", PropertyList(id)}, {"Player State", state}, {"Name", name}};
         ASSERT_TRUE(environment.playerInfo) << "the controller observes the player's broadcast";
         environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, info});
+    }
+    // The player plays the track and tells of it; the turn ends.
+    void post(SInt64 id, const char* state, SInt32 bpmOfTrack, const std::string& name = "Next") {
+        player.track = makeTrack(id, bpmOfTrack, name);
+        notice(id, state, name);
+        scheduler.advance(0);
     }
 
     // Eight taps 500 ms apart: 120 BPM, settled.
@@ -261,6 +281,47 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     EXPECT_EQ(scheduler.scheduledCount(), 0u);
     scheduler.advance(Controller::kUnansweredHoldMs);
     EXPECT_EQ(player.timeouts, 4) << "the held notice is not refreshed after quitting";
+}
+
+// A burst of notices asks the player nothing until the turn ends, then makes one refresh, for the
+// latest notice; a burst naming the shown track still reads its rating, BPM, duration and volume.
+// A notice of the next turn is refreshed in that turn.
+TEST_F(ControllerTest, ABurstOfNoticesIsOneRefreshPerTurnForTheLatest) {
+    Controller& c = launch();
+    player.batches = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        const std::string name = "Song " + std::to_string(i);
+        player.track = makeTrack(0x300 + i, 100 + i % 50, name);
+        notice(0x300 + i, i % 2 ? "Paused" : "Playing", name);
+    }
+    EXPECT_EQ(player.batches, 0) << "nothing is asked within the turn";
+    EXPECT_TRUE(c.playerNoticePending());
+    scheduler.advance(0);
+    EXPECT_EQ(player.batches, 1);
+    EXPECT_FALSE(c.playerNoticePending());
+    EXPECT_EQ(c.playerStatus().persistentID(), 0x300 + 1000);
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Song 1000");
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 100);
+
+    player.track->mRating = 80;
+    player.track->mBpm = 128;
+    player.track->mDuration = 321;
+    player.volume = 33;
+    for (int i = 0; i < 100; ++i) notice(0x300 + 1000, "Paused", "Song 1000");
+    scheduler.advance(0);
+    EXPECT_EQ(player.batches, 2);
+    EXPECT_EQ(c.playerStatus().trackRating(), 80);
+    EXPECT_EQ(c.playerStatus().trackBPM(), 128);
+    EXPECT_EQ(c.playerStatus().trackDuration(), 321);
+    EXPECT_EQ(c.playerStatus().playerVolume(), 33);
+    EXPECT_EQ(c.playerStatus().playState(), kPlayStatePaused);
+
+    post(0x400, "Playing", 90, "Next turn");
+    EXPECT_EQ(player.batches, 3);
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Next turn");
+    scheduler.advance(Controller::kUnansweredHoldMs);
+    EXPECT_EQ(player.batches, 3) << "no notice left: no further refresh";
 }
 
 TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
@@ -699,10 +760,14 @@ TEST_F(ControllerTest, ApplyBranches) {
     EXPECT_TRUE(presenter.messages.empty());
 }
 
-TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
+// Hot key 1 remembers the active window, whatever program owns it; after Assign that window comes
+// back, or, when none is remembered, the player advances.
+TEST_F(ControllerTest, AfterApplyReturnToThePreviousWindowOrAdvance) {
+    constexpr XWindowID kTerminal = 0x1200007;
     const struct {
         const char* name;
         bool remembered;
+        bool stillThere;
         bool switchBack;
         bool advance;
         bool plus;
@@ -710,30 +775,35 @@ TEST_F(ControllerTest, AfterApplyReturnToThePreviousAppOrAdvance) {
         int nexts;
         size_t seeks;
     } cases[] = {
-        {"return to the app", true, true, true, false, 1, 0, 0},
-        {"remembered app blocks advance once", true, false, true, false, 0, 0, 0},
-        {"advance", false, true, true, false, 0, 1, 0},
-        {"advance plus", false, false, true, true, 0, 1, 1},
-        {"neither", false, true, false, false, 0, 0, 0},
+        {"return to the window", true, true, true, true, false, 1, 0, 0},
+        {"remembered window blocks advance once", true, true, false, true, false, 0, 0, 0},
+        {"a window closed since counts as none", true, false, true, true, false, 0, 1, 0},
+        {"advance", false, false, true, true, false, 0, 1, 0},
+        {"advance plus", false, false, false, true, true, 0, 1, 1},
+        {"neither", false, false, true, false, false, 0, 0, 0},
     };
     for (const auto& k : cases) {
         defaults->setBool(k.switchBack, "SwitchToPrevApp");
         defaults->setBool(k.advance, "AdvanceWithBPM");
         defaults->setBool(k.plus, "AdvancePlus");
-        applications->running = {kPlayerApp, kOtherApp};
-        applications->activated.clear();
+        environment.activatedWindows.clear();
         player.nextCount = 0;
         player.positions.clear();
         player.track = makeTrack(0x100, 0);
         Controller& c = launch();
-        environment.active = k.remembered ? std::optional(kOtherApp) : std::nullopt;
+        environment.windows = {kTerminal};
+        environment.activeWindowID = k.remembered ? std::optional(kTerminal) : std::nullopt;
         c.hotKeyActions().hotKey1Action();
+        EXPECT_EQ(c.hotKeyActions().previousWindow(), environment.activeWindowID) << k.name;
+        if (!k.stillThere) environment.windows.clear();
         tap120();
         c.applyBPM();
-        EXPECT_EQ(static_cast<int>(applications->activated.size()), k.activations) << k.name;
+        EXPECT_EQ(environment.activatedWindows,
+                  k.activations ? std::vector<XWindowID>{kTerminal} : std::vector<XWindowID>{})
+            << k.name;
         EXPECT_EQ(player.nextCount, k.nexts) << k.name;
         EXPECT_EQ(player.positions.size(), k.seeks) << k.name;
-        EXPECT_FALSE(c.hotKeyActions().runningApplication()) << k.name << ": forgotten either way";
+        EXPECT_FALSE(c.hotKeyActions().previousWindow()) << k.name << ": forgotten either way";
     }
 }
 
@@ -951,6 +1021,61 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
     }
 }
 
+// The columns of the name field's place on the track panel that its text inks: those holding a
+// pixel unlike the most common one there.
+std::pair<int, int> inkedColumns(const QImage& image) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    const QColor back = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                            return a.second < b.second;
+                        })->first;
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                    std::abs(c.blue() - back.blue()) >
+                96) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    return {left, right};
+}
+
+// The badge follows the name as the field draws it: after a left-to-right name at the field's
+// left, and after a right-to-left name (Hebrew, Arabic) that the field draws against its right edge.
+TEST_F(ControllerTest, TheBadgeSitsBesideTheNameAsDrawn) {
+    const struct {
+        const char* name;
+        bool rightToLeft;
+    } cases[] = {{"Morning Run", false}, {"שיר בוקר", true}, {"أغنية الصباح", true}};
+    for (const auto& k : cases) {
+        player.track = makeTrack(0x100, 120, k.name);
+        Controller& c = launch();
+        ASSERT_EQ(c.mainWindow().nameField()->stringValue(), k.name);
+        const NSRect name = c.mainWindow().nameField()->frameRect();
+        c.mainWindow().bpmBadgeView()->hide();  // it lies over the field's place
+        const auto [inkLeft, inkRight] = inkedColumns(c.mainWindow()
+                                                          .nameField()
+                                                          ->parentWidget()
+                                                          ->grab(c.mainWindow().nameField()->geometry())
+                                                          .toImage());
+        c.mainWindow().bpmBadgeView()->show();
+        ASSERT_LT(inkLeft, inkRight) << k.name << ": the name is drawn";
+        if (k.rightToLeft) {
+            ASSERT_GT(inkLeft, 40) << k.name << ": drawn against the right edge";
+        } else {
+            ASSERT_LT(inkLeft, 10) << k.name << ": drawn from the left edge";
+        }
+        const CGFloat gap = c.mainWindow().bpmBadgeView()->frame().origin.x - (name.origin.x + inkRight);
+        EXPECT_GE(gap, 2) << k.name;
+        EXPECT_LE(gap, 12) << k.name;
+        EXPECT_EQ(c.mainWindow().bpmBadgeView()->frame().origin.y, name.origin.y + 4) << k.name;
+    }
+}
+
 // A request to come forward shows a hidden or minimized main window, key, with the tap area
 // taking the keys; a window in sight keeps the view that has the keys.
 TEST_F(ControllerTest, ReopenShowsTheMainWindowKeyWithTheTapAreaFirstResponder) {
@@ -1069,6 +1194,7 @@ TEST_F(ControllerTest, ANoticesTrackIdIsReadInEachOfItsForms) {
             environment.playerInfo(NSNotification{
                 "com.apple.iTunes.playerInfo", nullptr,
                 PropertyList::Dictionary{{"PersistentID", k.value}, {"Player State", "Playing"}}});
+            scheduler.advance(0);
         };
         notice();
         EXPECT_TRUE(c.trackPreviouslyAssigned()) << k.name;
@@ -1081,29 +1207,30 @@ TEST_F(ControllerTest, ANoticesTrackIdIsReadInEachOfItsForms) {
     }
 }
 
-// The badge sits on the name's line just after the name, at most at the field's end, and near the
-// field's start while there is no name.
+// The badge sits on the name's line 5 points after the name as the field draws it, the drawn
+// name ending at most at the field's end, and 12 points into the field while there is no name.
 TEST_F(ControllerTest, TheBadgeFollowsTheEndOfTheName) {
     Controller& c = launch();
     TextField& field = *c.mainWindow().nameField();
-    const QFontMetricsF metrics(field.font());
     const struct {
         const char* name;
         std::string title;
-        std::function<CGFloat(const NSRect&)> x;
-    } cases[] = {
-        {"no name", "", [](const NSRect& f) { return f.origin.x + 12; }},
-        {"a short name", "Blue",
-         [&](const NSRect& f) { return f.origin.x + metrics.horizontalAdvance("Blue") + 7; }},
-        {"a name wider than the field", std::string(80, 'W'),
-         [](const NSRect& f) { return f.origin.x + f.size.width + 7; }},
-    };
+        CGFloat after;  // points after the drawn name's end; without a name, after the field's start
+    } cases[] = {{"no name", "", 12},
+                 {"a short name", "Blue", 5},
+                 {"a name wider than the field", std::string(80, 'W'), 5}};
     for (const auto& k : cases) {
         post(0x700, "Playing", 120, k.title);
         post(0x701, "Playing", 120, k.title);
         const NSRect name = field.frameRect();
+        const auto drawn = field.drawnTextSpan();
+        ASSERT_EQ(drawn.has_value(), !k.title.empty()) << k.name;
+        if (drawn) {
+            ASSERT_LE(drawn->second, name.size.width) << k.name << ": the drawn name ends in the field";
+        }
         const NSRect badge = c.mainWindow().bpmBadgeView()->frame();
-        EXPECT_EQ(badge.origin.x, std::lround(k.x(name))) << k.name << ": frames are whole points";
+        EXPECT_EQ(badge.origin.x, std::lround(name.origin.x + (drawn ? drawn->second : 0) + k.after))
+            << k.name << ": frames are whole points";
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << k.name;
     }
 }
@@ -1135,6 +1262,7 @@ TEST_F(ControllerTest, TheWindowAtRestPaintsNothing) {
         else {
             player.track = nullptr;
             environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, {}});
+            scheduler.advance(0);
         }
         PaintCounter counter;
         for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();  // settles

@@ -114,23 +114,42 @@ struct FakePlayer : PlayerAccess {
     int timeouts{0};
     // Told each time the current track is asked for, as the player would be.
     std::function<void()> onAsked;
+    // Refreshes and commands run as one batch of requests (outermost ones counted), and the
+    // requests for the current track, playlist and position made outside any.
+    int batches{0};
+    int batchDepth{0};
+    mutable int requestsOutsideBatches{0};
 
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
     std::shared_ptr<PlayerTrack> currentTrack() const override {
         if (onAsked) onAsked();
+        noteRequest();
         if (answering) return track;
         unanswered = true;
         return nullptr;
     }
     bool refreshAnswered(const std::function<void()>& refresh) override {
-        unanswered = false;
+        if (batchDepth++ == 0) {
+            ++batches;
+            unanswered = false;
+        }
         refresh();
-        if (unanswered) ++timeouts;
+        if (--batchDepth == 0 && unanswered) ++timeouts;
         return !unanswered;
     }
-    std::shared_ptr<PlayerPlaylist> currentPlaylist() const override { return playlist; }
-    SInt32 playerPosition() const override { return position; }
+    bool refreshLeftUnanswered() const override { return batchDepth > 0 && unanswered; }
+    std::shared_ptr<PlayerPlaylist> currentPlaylist() const override {
+        noteRequest();
+        return playlist;
+    }
+    SInt32 playerPosition() const override {
+        noteRequest();
+        return position;
+    }
+    void noteRequest() const {
+        if (batchDepth == 0) ++requestsOutsideBatches;
+    }
     void nextTrack() const override {
         ++nextCount;
         commands.push_back("next");

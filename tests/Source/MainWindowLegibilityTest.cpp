@@ -51,6 +51,9 @@ struct QuietEnvironment : ControllerEnvironment {
                           std::function<void(const NSRunningApplication&)>) override {}
     void stopObservingWorkspace() override {}
     std::optional<NSRunningApplication> activeApplication() override { return std::nullopt; }
+    std::optional<XWindowID> activeWindow() override { return std::nullopt; }
+    bool windowExists(XWindowID) override { return false; }
+    bool activateWindow(XWindowID) override { return false; }
     SInt64 currentDate() override { return 1'000'000'000; }
     UInt32 currentModifierFlags() override { return 0; }
     void checkVersion(bool) override {}
@@ -139,6 +142,7 @@ struct MainWindowLegibility : ::testing::Test {
             {"PersistentID", PropertyList(id)}, {"Player State", state}, {"Name", name}};
         ASSERT_TRUE(environment.playerInfo);
         environment.playerInfo(NSNotification{"com.apple.iTunes.playerInfo", nullptr, info});
+        scheduler.advance(0);  // the notice's refresh at the end of the turn
     }
 
     // Grabs the whole window once and rates every check's marks.

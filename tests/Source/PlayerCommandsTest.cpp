@@ -164,6 +164,38 @@ TEST_F(PlayerCommandsTest, AWalkThatCannotDecideIsAPlainNext) {
     EXPECT_EQ(player.commands, Commands{"next"}) << "no current playlist";
 }
 
+// Each command that waits on the player's replies makes them in one batch, so a slow player
+// costs it one time-out of waiting in all, not one per request.
+TEST_F(PlayerCommandsTest, EachCommandThatAsksThePlayerIsOneBatch) {
+    const struct {
+        const char* name;
+        void (PlayerCommands::*run)();
+    } cases[] = {
+        {"skip forward", &PlayerCommands::skipForward},
+        {"skip back", &PlayerCommands::skipBack},
+        {"rating up", &PlayerCommands::ratingUp},
+        {"rating down", &PlayerCommands::ratingDown},
+    };
+    for (const auto& c : cases) {
+        playing({0, 120, 130, 0}, 1);
+        model.setTrackRating(40);
+        player.batches = player.requestsOutsideBatches = 0;
+        (commands.*c.run)();
+        EXPECT_EQ(player.batches, 1) << c.name;
+        EXPECT_EQ(player.requestsOutsideBatches, 0) << c.name;
+        EXPECT_FALSE(player.commands.empty() && player.track->ratingWrites.empty()) << c.name;
+    }
+    host.flags = {{"SkipIfHasBPM", true}};
+    for (const bool seek : {false, true}) {
+        playing({0, 120, 130, 0}, 1);
+        player.batches = player.requestsOutsideBatches = 0;
+        seek ? commands.nextPlusSkipForward(Sender::None) : commands.nextTrack(Sender::None);
+        EXPECT_EQ(player.batches, 1) << "the skip walk, seek " << seek;
+        EXPECT_EQ(player.requestsOutsideBatches, 0) << "the skip walk, seek " << seek;
+        EXPECT_EQ(player.commands.front(), "play Track 4");
+    }
+}
+
 TEST_F(PlayerCommandsTest, AdvanceSecondsReadsALeadingIntegerFrom1To300Else10) {
     const struct {
         std::optional<std::string> text;

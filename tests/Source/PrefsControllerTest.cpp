@@ -18,6 +18,7 @@
 #include "platform/AppKit/TextField.h"
 #include "platform/AppKit/URLOpener.h"
 #include "platform/AppKit/View.h"
+#include "platform/AudioToolbox/NSSound.h"
 #include "platform/Foundation/Bundle.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/Preferences.h"
@@ -250,6 +251,19 @@ TEST_F(PrefsControllerTest, SoundListsSkipMissingFoldersAndFilesOfOtherKinds) {
     PrefsController other(*defaults, sources);
     EXPECT_TRUE(other.tapSounds().empty());
     EXPECT_EQ(other.sounds(), std::vector<std::string>{"bell"});
+}
+
+// A machine set up by scripts/install-packages.sh has the desktop's sound theme: the Sound pop-up
+// of the Notifications pane lists its sounds from the system's own folders, and they play.
+TEST_F(PrefsControllerTest, TheInstalledSoundThemeFillsTheSoundPopUp) {
+    PrefsController system(*defaults);
+    system.window();
+    auto* popUp = dynamic_cast<PopUpButton*>(system.controlForKey("NotifySound"));
+    ASSERT_NE(popUp, nullptr);
+    for (const char* name : {"bell", "complete", "message", "dialog-warning"}) {
+        EXPECT_GE(popUp->indexOfItemWithTitle(name), 0) << name;
+        EXPECT_NE(NSSound::soundNamed(name), nullptr) << name << " loads";
+    }
 }
 
 TEST_F(PrefsControllerTest, NumberFieldsTakeWholeNumbersOnlyThroughTheFormatter) {

@@ -27,13 +27,14 @@ inline QString control(const QStringList& arguments) {
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// Runs the event loop and the scheduler's queued work until the condition holds; false when it
-// did not within the bound. Timed work stays on the scheduler's virtual time.
+// Runs the event loop and the scheduler's queued work, and the timed work that is due (as at the
+// end of a turn of the loop), until the condition holds; false when it did not within the
+// bound. Timed work stays on the scheduler's virtual time.
 inline bool runEventsUntil(VirtualScheduler& scheduler, const std::function<bool()>& condition,
                            int boundMs = 20000) {
     QDeadlineTimer deadline(boundMs);
     for (;;) {
-        scheduler.runPending();
+        scheduler.advance(0);
         if (condition()) return true;
         if (deadline.hasExpired()) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -208,6 +208,54 @@ TEST_F(Decoders, ABatchWaitsOnceForAPlayerThatDoesNotAnswer) {
     }
 }
 
+// A player that answers, but late: a batch spends one time-out of waiting in all, however its
+// slow replies split it. Each request waits only what is left; once that is spent the later
+// requests fail at once without reaching the player. A quick player never runs out.
+TEST_F(Decoders, ABatchOfASlowPlayerWaitsOneTimeOutInAll) {
+    answerDirect(slong(42));
+    const struct {
+        const char* name;
+        UInt32 delay;
+        std::vector<SInt32> volumes;  // what each of four requests reads
+        UInt32 waited;
+        size_t sent;
+    } cases[] = {
+        {"1.9 s late: the second request waits the rest", 114, {42, -1, -1, -1}, 120, 2},
+        {"50 ticks late: two answered, the third waits the rest", 50, {42, 42, -1, -1}, 120, 3},
+        {"a request's whole time-out late", 120, {42, -1, -1, -1}, 120, 1},
+        {"quick", 1, {42, 42, 42, 42}, 4, 4},
+    };
+    for (const auto& c : cases) {
+        fTransport->setReplyDelay(c.delay);
+        const size_t before = fEvents.size();
+        const UInt32 start = fClock.ticks();
+        std::vector<SInt32> volumes;
+        {
+            const PBRequestBatch batch;
+            for (int i = 0; i < 4; ++i) volumes.push_back(PlayerBridge::sharedInstance().playerVolume());
+            EXPECT_EQ(batch.unanswered(), c.waited >= PBRequestBatch::kBudgetTicks) << c.name;
+        }
+        EXPECT_EQ(volumes, c.volumes) << c.name;
+        EXPECT_EQ(fClock.ticks() - start, c.waited) << c.name;
+        EXPECT_EQ(fEvents.size() - before, c.sent) << c.name;
+    }
+
+    // Nested batches share the budget: the outer one's later request does not wait again.
+    fTransport->setReplyDelay(100);
+    const UInt32 start = fClock.ticks();
+    {
+        const PBRequestBatch outer;
+        {
+            const PBRequestBatch inner;
+            EXPECT_EQ(PlayerBridge::sharedInstance().playerVolume(), 42);
+        }
+        EXPECT_FALSE(outer.unanswered());
+        EXPECT_EQ(PlayerBridge::sharedInstance().playerVolume(), -1);
+        EXPECT_TRUE(outer.unanswered());
+    }
+    EXPECT_EQ(fClock.ticks() - start, 120u);
+}
+
 TEST_F(Decoders, ListsOfTracks) {
     answerDirect(list(trackSpecifier(1), trackSpecifier(2), trackSpecifier(3)));
     const auto selected = PlayerBridge::sharedInstance().selectedTracks();

@@ -69,3 +69,34 @@ void WindowManagerClient::close(unsigned long window) {
     XSendEvent(mDisplay, window, False, NoEventMask, &e);
     XSync(mDisplay, False);
 }
+
+unsigned long WindowManagerClient::createWindow() {
+    const ::Window window =
+        XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 300, 200, 160, 90, 0, 0, 0xffffff);
+    XStoreName(mDisplay, window, "another program");
+    XMapWindow(mDisplay, window);
+    XSync(mDisplay, False);
+    return window;
+}
+
+void WindowManagerClient::destroyWindow(unsigned long window) {
+    XDestroyWindow(mDisplay, window);
+    XSync(mDisplay, False);
+}
+
+std::optional<unsigned long> WindowManagerClient::activeWindow() {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(mDisplay, DefaultRootWindow(mDisplay),
+                           XInternAtom(mDisplay, "_NET_ACTIVE_WINDOW", False), 0, 1, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) != Success)
+        return std::nullopt;
+    std::optional<unsigned long> active;
+    if (data && type == XA_WINDOW && format == 32 && count == 1 &&
+        reinterpret_cast<unsigned long*>(data)[0] != None)
+        active = reinterpret_cast<unsigned long*>(data)[0];
+    if (data) XFree(data);
+    return active;
+}

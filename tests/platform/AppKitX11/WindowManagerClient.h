@@ -1,5 +1,6 @@
 // Another client of the X server reading and closing the application's windows as a window
-// manager does. Kept apart from the toolkit's headers: Xlib's names collide with them.
+// manager does, and showing a plain window of its own as any other program would. Kept apart from the
+// toolkit's headers: Xlib's names collide with them.
 #pragma once
 
 #include <optional>
@@ -29,6 +30,12 @@ public:
     std::pair<int, int> position(unsigned long window);
     // WM_DELETE_WINDOW, as for Alt+F4 or a click on the frame's close button.
     void close(unsigned long window);
+
+    // A plain top-level window of this client, mapped.
+    unsigned long createWindow();
+    void destroyWindow(unsigned long window);
+    // The root window's _NET_ACTIVE_WINDOW, as the window manager keeps it.
+    std::optional<unsigned long> activeWindow();
 
 private:
     _XDisplay* mDisplay;

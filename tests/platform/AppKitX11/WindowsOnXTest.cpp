@@ -1,14 +1,17 @@
 // Windows on a real X server, read back by another client as a window manager reads them: a
 // sheet is a managed dialog transient for its window and over its top edge, and the window
 // manager's close of it (Alt+F4, its close button) ends it as a cancel; a window kept above
-// another is marked transient for it, and so is an alert of no window while one floats; under a real window
-// manager a window knows where it is after its level changes. Skipped without Xvfb.
+// another is marked transient for it, and so is an alert of no window while one floats, which
+// once dismissed gives the keys back to the window that showed it; under a real window manager a
+// window knows where it is after its level changes, and the active window of any program is read
+// and brought forward again. Skipped without Xvfb.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -21,6 +24,7 @@
 
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/Window.h"
+#include "platform/Foundation/ActiveWindow.h"
 #include "tests/platform/AppKit/PrivateXServer.h"
 #include "tests/platform/AppKitX11/WindowManagerClient.h"
 #include "tests/support/Openbox.h"
@@ -70,6 +74,11 @@ struct WindowsOnX : ::testing::Test {
     }
     static std::pair<int, int> plus(std::pair<int, int> p, int dx, int dy) {
         return {p.first + dx, p.second + dy};
+    }
+
+    // This process's window and the window manager agree that it is the active one.
+    static bool isActive(const QWidget& window) {
+        return window.isActiveWindow() && manager->activeWindow() == xid(window);
     }
 
     static inline std::unique_ptr<PrivateXServer> server;
@@ -218,4 +227,79 @@ TEST_F(WindowsOnX, AnAlertOfNoWindowIsKeptAboveAFloatingWindow) {
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(owner, xid(floating))
         << "otherwise the floating window covers it, and the application seems stuck";
+}
+
+// What hot key 1 and Assign rely on: the active window is read whatever program owns it, and
+// brought forward again over this program's window; one of this program's comes back too, and
+// a window that has gone is not there to bring back.
+TEST_F(WindowsOnX, TheActiveWindowOfAnyProgramIsReadAndBroughtForwardAgain) {
+    if (!Openbox::available()) GTEST_SKIP() << "no openbox";
+    Openbox openbox;
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never finished starting";
+    const unsigned long other = manager->createWindow();
+    ASSERT_TRUE(pumpUntil([&] { return manager->activeWindow() == other; }))
+        << "openbox focuses a new window";
+    EXPECT_EQ(ActiveWindowID(), std::optional<XWindowID>(other));
+
+    Window own(NSMakeSize(200, 140));
+    own.show();
+    own.activateWindow();
+    ASSERT_TRUE(pumpUntil([&] { return isActive(own); }));
+    EXPECT_EQ(ActiveWindowID(), std::optional<XWindowID>(xid(own)));
+
+    EXPECT_TRUE(ActivateWindow(other));
+    EXPECT_TRUE(pumpUntil([&] { return manager->activeWindow() == other && !own.isActiveWindow(); }))
+        << "the other program's window is in front again";
+    EXPECT_TRUE(ActivateWindow(xid(own)));
+    EXPECT_TRUE(pumpUntil([&] { return isActive(own); })) << "and so is one of this program's";
+
+    EXPECT_TRUE(WindowExists(other));
+    manager->destroyWindow(other);
+    EXPECT_FALSE(WindowExists(other));
+    EXPECT_FALSE(ActivateWindow(other));
+    EXPECT_TRUE(WindowExists(xid(own)));
+}
+
+// With the main window kept above the others, an alert of no window (the recorder's refusal in
+// the Preferences window) lies over the floating window; dismissed, it leaves the keys with the
+// window that showed it, where the recording goes on, not with the floating window.
+TEST_F(WindowsOnX, ADismissedAlertGivesTheKeysBackToTheWindowThatShowedIt) {
+    if (!Openbox::available()) GTEST_SKIP() << "no openbox";
+    Openbox openbox;
+    ASSERT_TRUE(openbox.waitUntilReady()) << "openbox never finished starting";
+    Window floating(NSMakeSize(200, 140));
+    floating.move(20, 20);
+    floating.show();
+    floating.setLevel(NSFloatingWindowLevel);
+    floating.setWindowTitle("floating main window");
+    Window preferences(NSMakeSize(300, 200));
+    preferences.setWindowTitle("Preferences");
+    preferences.move(260, 60);
+    preferences.show();
+    ASSERT_TRUE(pumpUntil(
+        [&] { return manager->isViewable(xid(preferences)) && manager->isViewable(xid(floating)); }));
+
+    // The Preferences window, twice, then the floating window itself.
+    for (Window* shower : {&preferences, &preferences, &floating}) {
+        const std::string name = shower->windowTitle().toStdString();
+        shower->activateWindow();
+        ASSERT_TRUE(pumpUntil([&] { return isActive(*shower); })) << name;
+        QTimer::singleShot(0, [&] {
+            QMessageBox* box = nullptr;
+            ASSERT_TRUE(pumpUntil([&] {
+                box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box && box->windowHandle() && manager->isViewable(xid(*box));
+            }));
+            EXPECT_TRUE(pumpUntil([&] { return isActive(*box); })) << "the alert has the keys";
+            box->defaultButton()->click();
+        });
+        NSAlert alert;
+        alert.messageText = "The key combination can't be used!";
+        MessageBoxAlertPresenter presenter;
+        presenter.present(alert, nullptr, [](NSModalResponse) {});
+        EXPECT_TRUE(pumpUntil([&] { return isActive(*shower); }))
+            << name << " showed it; the keys went to "
+            << (QApplication::activeWindow() ? QApplication::activeWindow()->windowTitle().toStdString()
+                                             : "none");
+    }
 }

@@ -165,8 +165,8 @@ TEST(Bundle, TheBuiltResourcesCarryTheApplicationsInformation) {
     const Case cases[] = {{"CFBundleExecutable", "Beatwick"},
                           {"CFBundleName", "Beatwick"},
                           {"CFBundleIdentifier", "com.orvo.Beatwick"},
-                          {"CFBundleShortVersionString", "1.0"},
-                          {"CFBundleVersion", "100"}};
+                          {"CFBundleShortVersionString", "1.6"},
+                          {"CFBundleVersion", "160"}};
     for (const Case& c : cases)
         EXPECT_EQ(bundle.objectForInfoDictionaryKey(c.key), std::optional<std::string>(c.expected)) << c.key;
     EXPECT_TRUE(bundle.pathForResource("Defaults", "plist"));
