@@ -9,13 +9,13 @@
 
 #include "Source/AboutWindowController.h"
 #include "Source/AlertManager.h"
-#include "Source/ApplescriptController.h"
 #include "Source/BPMTracker.h"
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/MenuTags.h"
 #include "Source/NewVersionAlert.h"
+#include "Source/PlayerRulesHost.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
@@ -63,7 +63,7 @@ Controller::Controller(Services services)
     fNotifier = std::make_unique<NoTempoNotifier>(*this, *fPlayerStatus);
     fPrefsController = std::make_unique<PrefsController>(fDefaults);
     fPrefsController->rulesPaneFactory = [this](QWidget* parent) {
-        return new RulesPrefsController(rulesController(), *this, parent);
+        return new RulesPrefsController(rulesController(), *fRulesHost, parent);
     };
     // Hot key 1 goes to the hot-key layer, which registers and stores it; -1 is no key.
     fPrefsController->hotKeyUpdater = [this](const std::string& text, int64_t code, uint64_t flags) {
@@ -78,6 +78,7 @@ Controller::Controller(Services services)
     };
     fPlaylistMenus =
         std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
+    fRulesHost = std::make_unique<PlayerRulesHost>(fPlayer, *fPlaylistMenus);
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fHotKeyActions = std::make_unique<HotKeyActions>(*this);
@@ -642,46 +643,9 @@ RulesController& Controller::rulesController() {
 }
 
 void Controller::applyRules() {
-    rulesController().applyRules(*fPlayerStatus, *this);
-}
-
-std::shared_ptr<PlayerPlaylist> Controller::playlistWithPersistentId(SInt64 persistentId) {
-    return fPlayer.playlistWithPersistentId(persistentId);
-}
-
-std::shared_ptr<PlayerTrack> Controller::trackInPlaylist(const PlayerPlaylist& playlist,
-                                                         SInt64 trackPersistentId) {
-    return playlist.trackWithPersistentId(trackPersistentId);
-}
-
-std::optional<std::string> Controller::pathOfTrack(const PlayerTrack& track) {
-    return track.path();
-}
-
-SInt16 Controller::addTrackPath(const std::string& path, const PlayerPlaylist& playlist) {
-    return fPlayer.addTrackPath(path, &playlist);
-}
-
-void Controller::removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) {
-    fPlayer.removeTrack(track, &playlist);
-}
-
-void Controller::runGetInfoScript() {
-    // A rule's Get Info is best effort: the script logs its own failures.
-    try {
-        ApplescriptController::withResource("GetInfo").run();
-    } catch (...) {
-    }
-}
-
-std::vector<UserPlaylist> Controller::userPlaylists() {
-    std::vector<UserPlaylist> playlists;
-    for (const PlaylistEntry& entry : fPlaylistMenus->playlistEntries())
-        playlists.push_back({entry.name, entry.persistentID});
-    return playlists;
+    rulesController().applyRules(*fPlayerStatus, *fRulesHost);
 }
 
 void Controller::activatePlayer() {
-    if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
-        player->activateWithOptions(NSApplicationActivateIgnoringOtherApps);
+    fRulesHost->activatePlayer();
 }

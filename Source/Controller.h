@@ -23,8 +23,6 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/PlaylistMenusHost.h"
-#include "Source/Preferences/RulesPrefsControllerHost.h"
-#include "Source/RulesControllerHost.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
@@ -37,6 +35,7 @@ class NSSound;
 class NSUserDefaults;
 class NewVersionAlert;
 class PlayerAccess;
+class PlayerRulesHost;
 class PreferencesStore;
 class PrefsController;
 class RulesController;
@@ -47,8 +46,6 @@ class Controller : public QObject,
                    public PlaylistMenusHost,
                    public NoTempoNotifierHost,
                    public MainMenuHost,
-                   public RulesControllerHost,
-                   public RulesPrefsControllerHost,
                    public HotKeyActionsHost {
     Q_OBJECT
 public:
@@ -137,6 +134,8 @@ public:
     // The rule store over this controller's defaults, made on first use; the engine runs it
     // after each assignment and the rules pane edits it.
     RulesController& rulesController();
+    // The player as the rules reach it.
+    PlayerRulesHost& rulesHost() { return *fRulesHost; }
 
     // Menus.
     void performMenuCommand(MenuCommand command) override;
@@ -149,24 +148,11 @@ public:
     // The form being opened; empty once it is shown, since a shown form owns itself.
     FeedbackWindowController* feedbackController() const { return fFeedbackController; }
 
-    // PlaylistMenusHost. The accessibility check has no counterpart here: it answers yes.
+    // PlaylistMenusHost. The accessibility check has no counterpart on this desktop: it answers yes.
     bool accessibilityEnabled() override { return true; }
     Window* sheetWindow() override { return fMainWindow->sheetWindow(); }
     void openFile(const std::string& path) override;
     void genresChanged() override { fMainWindow->fillGenreButton(); }
-
-    // RulesControllerHost.
-    std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
-    std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,
-                                                 SInt64 trackPersistentId) override;
-    std::optional<std::string> pathOfTrack(const PlayerTrack& track) override;
-    SInt16 addTrackPath(const std::string& path, const PlayerPlaylist& playlist) override;
-    void removeTrack(const PlayerTrack& track, const PlayerPlaylist& playlist) override;
-    void runGetInfoScript() override;
-
-    // RulesPrefsControllerHost (with accessibilityEnabled above).
-    std::vector<UserPlaylist> userPlaylists() override;
-    void openAccessibilitySettings() override { fPlaylistMenus->openUniversalAccessPrefs(); }
 
     // The defaults reader of the commands and the notifier.
     bool boolForKey(const std::string& key) override;
@@ -255,6 +241,7 @@ private:
     uint64_t fNoticeTask{0};
     uint64_t fHoldTask{0};
 
+    std::unique_ptr<PlayerRulesHost> fRulesHost;
     std::unique_ptr<RulesController> fRules;
     // After the rules: its Rules pane works on them until it goes.
     std::unique_ptr<PrefsController> fPrefsController;

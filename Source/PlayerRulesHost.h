@@ -12,7 +12,8 @@ class PlaylistMenus;
 class PlayerRulesHost : public RulesControllerHost, public RulesPrefsControllerHost {
 public:
     // Neither is owned; both must outlive the host.
-    PlayerRulesHost(PlayerAccess& player, PlaylistMenus& playlists) : fPlayer(player), fPlaylists(playlists) {}
+    PlayerRulesHost(PlayerAccess& player, PlaylistMenus& playlists)
+        : fPlayer(player), fPlaylists(playlists) {}
 
     std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) override;
     std::shared_ptr<PlayerTrack> trackInPlaylist(const PlayerPlaylist& playlist,

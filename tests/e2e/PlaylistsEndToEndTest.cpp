@@ -25,6 +25,7 @@
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/PlayerRulesHost.h"
 #include "Source/RulesController.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "StandInSession.h"
@@ -289,7 +290,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     ASSERT_TRUE(holds(kCalm, kFirstTrack));
     ASSERT_FALSE(holds(kRunning, kFirstTrack));
 
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_TRUE(holds(kRunning, kFirstTrack));
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_FALSE(holds(kCalm, kFirstTrack));
@@ -299,7 +300,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     })) << control({"events"}).toStdString();
 
     // Again: already in Running and no longer in Calm, so the player is asked for nothing new.
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_EQ(trackCount(kCalm), 0);
 
@@ -307,7 +308,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     rules.setRules(when("trackBPM >= 0"), 0);
     control({"next"});
     ASSERT_TRUE(playing(kStreamTrack));
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
