@@ -124,8 +124,7 @@ Controller::Controller(Services services)
     fPrefsController->menuKeyEquivalentsChanged = [this] {
         if (fMainMenu && fWindow) fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
     };
-    fPlaylistMenus =
-        std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
+    fPlaylistMenus = std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, makeLibraryPlaylists());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fHotKeyActions = std::make_unique<HotKeyActions>(*this);
@@ -135,6 +134,12 @@ Controller::Controller(Services services)
     const auto keep = fDefaults.objectForKey("KeepTrack");
     fKeepTrack = keep ? fDefaults.boolForKey("KeepTrack") : true;
     fBPMTracker = std::make_unique<BPMTracker>(*this, std::make_unique<Metronome>(*this, fClock));
+}
+
+// The library file may be hundreds of megabytes: it is read while the window shows.
+std::unique_ptr<UserPlaylists> Controller::makeLibraryPlaylists() {
+    return std::make_unique<UserPlaylists>(UserPlaylists::defaultLibraryPath(),
+                                           UserPlaylists::Reading::InBackground);
 }
 
 Controller::~Controller() {
