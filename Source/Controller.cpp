@@ -499,6 +499,7 @@ void Controller::applicationWillTerminate() {
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
     dropHeldPlayerNotices();
+    saveAssignmentsLeftPending();
     fAssignments.reset();
     fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
@@ -506,6 +507,12 @@ void Controller::applicationWillTerminate() {
         if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
             player->terminate();
     }
+}
+
+// A save that failed while the folder could not be written is tried once more before the list
+// goes; it logs its own failure.
+void Controller::saveAssignmentsLeftPending() {
+    if (fAssignments && fAssignments->savePending()) fAssignments->save();
 }
 
 bool Controller::applicationShouldHandleReopen(bool) {
