@@ -545,6 +545,7 @@ void Controller::showMainWindow() {
 // up while the main thread waits), so after one unanswered refresh they are held and coalesced
 // into one refresh at the end of the hold. A notice after the hold is refreshed at once again.
 void Controller::trackChanged(const NSNotification& notification) {
+    fPlaylistMenus->forgetPlayerPlaylists();
     if (holdingPlayerNotices()) {
         fHeldNotice = notification;
         return;
@@ -617,6 +618,7 @@ void Controller::appWasTerminated(const NSRunningApplication& application) {
 }
 
 void Controller::iTunesLaunched() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     // One refresh: a player that does not answer costs it one time-out, not one per request.
     fPlayer.refreshAnswered([this] {
         fPlayerStatus->updateWithPlayerBridge();
@@ -629,6 +631,7 @@ void Controller::iTunesLaunched() {
 }
 
 void Controller::iTunesTerminated() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     fPlayerStatus->updateWithPlayerBridge();
     fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
     fBPMTracker->reset();

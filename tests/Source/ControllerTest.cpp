@@ -754,6 +754,33 @@ TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
     EXPECT_EQ(c.tracker().accuracy(), 100);
 }
 
+// The player's playlists cost several requests each: read once for the menus, again only after a
+// notice, a launch or a quit of the player.
+TEST_F(ControllerTest, ThePlayersPlaylistsAreReadAgainOnlyAfterANoticeALaunchOrAQuit) {
+    auto list = std::make_shared<FakePlaylist>();
+    list->mId = 0x11;
+    list->mName = "Running";
+    player.userLists = {list};
+    Controller& c = launch();
+    const int atLaunch = player.userPlaylistReads;
+    EXPECT_EQ(c.playlists(), std::vector<std::string>{"Running"});
+    EXPECT_EQ(c.playlistIDs(), std::vector<SInt64>{0x11});
+    EXPECT_EQ(player.userPlaylistReads, atLaunch + 1) << "one read for every opening";
+
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"a notice", [&] { post(0x300, "Playing", 0); }},
+        {"a launch", [&] { c.appWasLaunched(kPlayerApp); }},
+        {"a quit", [&] { c.appWasTerminated(kPlayerApp); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const int before = player.userPlaylistReads;
+        change();
+        c.playlists();
+        c.playlists();
+        EXPECT_EQ(player.userPlaylistReads, before + 1) << name;
+    }
+}
+
 // A save of the assigned tracks that failed while the data folder could not be written is made
 // at quit, once the folder can be written again.
 TEST_F(ControllerTest, AnAssignmentThatCouldNotBeSavedIsSavedAtQuit) {
