@@ -97,14 +97,11 @@ int tracksRow(const std::string& home, long tracks) {
     app.launch();
     runUntil([&] { return app.controller->window()->isVisible(); }, 60000);
     const qint64 shown = clock.elapsed();
-    const bool listed = runUntil([&] { return app.controller->playlists().size() == 20; }, 600000);
-    const qint64 available = clock.elapsed();
-    if (!listed) {
-        std::fprintf(stderr, "library_bench: the playlists did not come\n");
-        return 1;
-    }
-    std::printf("| %7ld | %6.1f MB | %5lld ms | %6lld ms | %5ld MB |\n", tracks, megabytes,
-                static_cast<long long>(shown), static_cast<long long>(available), peakMegabytes() - before);
+    // A library that is not read at all shows as "none" after a minute.
+    const bool listed = runUntil([&] { return app.controller->playlists().size() == 20; }, 60000);
+    const std::string available = listed ? std::to_string(clock.elapsed()) + " ms" : "none";
+    std::printf("| %7ld | %6.1f MB | %5lld ms | %9s | %5ld MB |\n", tracks, megabytes,
+                static_cast<long long>(shown), available.c_str(), peakMegabytes() - before);
     return 0;
 }
 
