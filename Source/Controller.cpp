@@ -122,8 +122,7 @@ Controller::Controller(Services services)
     fPrefsController->menuKeyEquivalentsChanged = [this] {
         if (fMainMenu && fWindow) fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
     };
-    fPlaylistMenus =
-        std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
+    fPlaylistMenus = std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, makeLibraryPlaylists());
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fHotKeyActions = std::make_unique<HotKeyActions>(*this);
@@ -133,6 +132,12 @@ Controller::Controller(Services services)
     const auto keep = fDefaults.objectForKey("KeepTrack");
     fKeepTrack = keep ? fDefaults.boolForKey("KeepTrack") : true;
     fBPMTracker = std::make_unique<BPMTracker>(*this, std::make_unique<Metronome>(*this, fClock));
+}
+
+// The library file may be hundreds of megabytes: it is read while the window shows.
+std::unique_ptr<UserPlaylists> Controller::makeLibraryPlaylists() {
+    return std::make_unique<UserPlaylists>(UserPlaylists::defaultLibraryPath(),
+                                           UserPlaylists::Reading::InBackground);
 }
 
 Controller::~Controller() {
@@ -492,6 +497,7 @@ void Controller::applicationWillTerminate() {
     fBPMTracker->stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
     dropHeldPlayerNotices();
+    saveAssignmentsLeftPending();
     fAssignments.reset();
     fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
@@ -499,6 +505,12 @@ void Controller::applicationWillTerminate() {
         if (auto player = WorkspaceAdditions::runningApplicationWithIdentifier(kPlayerBundleIdentifier))
             player->terminate();
     }
+}
+
+// A save that failed while the folder could not be written is tried once more before the list
+// goes; it logs its own failure.
+void Controller::saveAssignmentsLeftPending() {
+    if (fAssignments && fAssignments->savePending()) fAssignments->save();
 }
 
 bool Controller::applicationShouldHandleReopen(bool) {
@@ -534,6 +546,7 @@ void Controller::showMainWindow() {
 // time-out, so after one unanswered refresh notices are held: the latest one is refreshed at
 // the end of the hold.
 void Controller::trackChanged(const NSNotification& notification) {
+    fPlaylistMenus->forgetPlayerPlaylists();
     fHeldNotice = notification;
     if (fHoldTask != 0 || fNoticeTask != 0) return;
     fNoticeTask = Scheduler::current().scheduleAfter(0, [this] {
@@ -615,6 +628,7 @@ void Controller::appWasTerminated(const NSRunningApplication& application) {
 }
 
 void Controller::iTunesLaunched() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     // One refresh: a player that does not answer costs it one time-out, not one per request.
     fPlayer.refreshAnswered([this] {
         fPlayerStatus->updateWithPlayerBridge();
@@ -627,6 +641,7 @@ void Controller::iTunesLaunched() {
 }
 
 void Controller::iTunesTerminated() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     fPlayerStatus->updateWithPlayerBridge();
     fCurrentTrackAssigned = fTrackPreviouslyAssigned = false;
     fBPMTracker->reset();

@@ -43,6 +43,7 @@ class ClickSounds;
 class MainWindowSettings;
 class Button;
 class NSMenu;
+class UserPlaylists;
 class ControllerEnvironment;
 class FeedbackWindowController;
 class NSSound;
@@ -386,6 +387,8 @@ private:
     void refreshForLatestNotice();
     void holdPlayerNotices();
     void dropHeldPlayerNotices();
+    static std::unique_ptr<UserPlaylists> makeLibraryPlaylists();
+    void saveAssignmentsLeftPending();
     void buildMainWindow();
     // awakeFromNib's steps.
     void wireMainWindow();

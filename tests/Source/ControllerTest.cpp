@@ -33,6 +33,7 @@
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
+#include "Source/UserPlaylists.h"
 #include "ViewTestApplication.h"
 #include "network/NetworkManager.h"
 #include "network/TServerConfig.h"
@@ -57,6 +58,7 @@
 #include "tests/Source/FakePlayer.h"
 #include "tests/Source/ViewTestApplication.h"
 #include "tests/network/support/LoopbackServer.h"
+#include "tests/support/GeneratedLibrary.h"
 
 namespace {
 
@@ -821,6 +823,72 @@ TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
     c.appWasLaunched(kPlayerApp);
     EXPECT_EQ(c.nameField()->stringValue(), "First");
     EXPECT_EQ(c.tracker().accuracy(), 100);
+}
+
+// The player's playlists cost several requests each: read once for the menus, again only after a
+// notice, a launch or a quit of the player.
+TEST_F(ControllerTest, ThePlayersPlaylistsAreReadAgainOnlyAfterANoticeALaunchOrAQuit) {
+    auto list = std::make_shared<FakePlaylist>();
+    list->mId = 0x11;
+    list->mName = "Running";
+    player.userLists = {list};
+    Controller& c = launch();
+    const int atLaunch = player.userPlaylistReads;
+    EXPECT_EQ(c.playlists(), std::vector<std::string>{"Running"});
+    EXPECT_EQ(c.playlistIDs(), std::vector<SInt64>{0x11});
+    EXPECT_EQ(player.userPlaylistReads, atLaunch + 1) << "one read for every opening";
+
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"a notice", [&] { post(0x300, "Playing", 0); }},
+        {"a launch", [&] { c.appWasLaunched(kPlayerApp); }},
+        {"a quit", [&] { c.appWasTerminated(kPlayerApp); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const int before = player.userPlaylistReads;
+        change();
+        c.playlists();
+        c.playlists();
+        EXPECT_EQ(player.userPlaylistReads, before + 1) << name;
+    }
+}
+
+// A save of the assigned tracks that failed while the data folder could not be written is made
+// at quit, once the folder can be written again.
+TEST_F(ControllerTest, AnAssignmentThatCouldNotBeSavedIsSavedAtQuit) {
+    Controller& c = launch();
+    // Root writes read-only folders: a file in the folder's place keeps it from being written.
+    const fs::path support = folder / "support";
+    fs::remove_all(support);
+    std::ofstream(support) << "in the way";
+    tap120();
+    c.applyBPM();
+    ASSERT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
+    ASSERT_TRUE(c.assignments()->savePending());
+
+    fs::remove(support);
+    fs::create_directories(support);
+    c.applicationWillTerminate();
+    auto read = PropertyListSerialization::propertyListWithContentsOfFile(assignedPath());
+    ASSERT_TRUE(read.ok()) << read.error();
+    EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
+}
+
+// The library file can be hundreds of megabytes: it is read off the main thread, and its
+// playlists come when the main thread takes the result.
+TEST_F(ControllerTest, TheLibraryFileIsReadInTheBackground) {
+    const fs::path library = folder / "Music" / "iTunes" / "iTunes Music Library.xml";
+    fs::create_directories(library.parent_path());
+    ASSERT_TRUE(generated_library::write(library.string(), 10, 2));
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", folder.c_str(), 1);
+    Controller& c = launch();
+    setenv("HOME", home.c_str(), 1);
+    applications->running.clear();
+
+    EXPECT_TRUE(c.playlists().empty()) << "nothing read on the main thread";
+    c.playlistMenus().libraryPlaylists().waitForBackgroundRead();
+    scheduler.runPending();
+    EXPECT_EQ(c.playlists(), (std::vector<std::string>{"Playlist 1", "Playlist 2"}));
 }
 
 TEST_F(ControllerTest, ADestroyedControllerObservesNothing) {
