@@ -99,7 +99,7 @@ std::string KRStringForCarbonModifierFlags(uint32_t flags) {
 
 std::string KRStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode) {
     const QKeySequence sequence = KRKeySequenceForKeyCode(keyCode, flags);
-    if (!sequence.isEmpty()) return sequence.toString(QKeySequence::NativeText).toStdString();
+    if (!sequence.isEmpty()) return shortcutText(sequence).toStdString();
     return KRStringForCocoaModifierFlags(flags) + keyText(keyCode);
 }
 

@@ -306,6 +306,12 @@ int KeyboardLayout::qtDeadKeyForKeyCode(int keyCode) const {
     return 0;
 }
 
+std::optional<std::string> KeyboardLayout::accentForQtDeadKey(int qtKey) {
+    for (const DeadKeyAccent& dead : kDeadKeyAccents)
+        if (dead.qtKey == qtKey) return utf8(dead.accent);
+    return std::nullopt;
+}
+
 KeyboardLayoutObserver::KeyboardLayoutObserver(std::function<void()> changed) : mChanged(std::move(changed)) {
     KeyboardLayout::followLayoutChanges();
     layoutObservers().push_back(this);

@@ -49,6 +49,9 @@ public:
     // The Qt key a dead key at the position reports without modifiers (Qt::Key_Dead_Acute), 0
     // for a key that is no dead key. Shortcuts on such a key are bound by it, as it types nothing.
     int qtDeadKeyForKeyCode(int keyCode) const;
+    // The spacing accent that names a Qt dead key ("´" for Qt::Key_Dead_Acute); nullopt for
+    // any other key.
+    static std::optional<std::string> accentForQtDeadKey(int qtKey);
     // The layout of the keymap that is read (0 for a keymap made from names).
     uint32_t group() const { return mGroup; }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
@@ -467,6 +469,15 @@ TEST_F(ControllerTest, KeyEquivalentsFollowTheKeyboardLayout) {
     EXPECT_TRUE(std::any_of(bindings.begin(), bindings.end(), [&](QShortcut* s) {
         return s->key() == ratingUp;
     })) << "bound, not only shown";
+    // Shown as bound, by the accent Qt has no name for, in the menu and in the Shortcuts pane.
+    QMenu shown;
+    controls.fillQMenu(shown);
+    const auto actions = shown.actions();
+    EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](QAction* a) {
+        return a->text().endsWith(QString::fromUtf8("\tCtrl+Alt+´"));
+    }));
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    EXPECT_EQ(c.prefsController().shortcutsPane()->recorderForTag(211)->cell().displayedText(), "Ctrl+Alt+´");
 
     KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
     QTest::qWait(0);
