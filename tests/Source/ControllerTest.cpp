@@ -476,12 +476,16 @@ TEST_F(ControllerTest, KeyEquivalentsFollowTheKeyboardLayout) {
     EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](QAction* a) {
         return a->text().endsWith(QString::fromUtf8("\tCtrl+Alt+´"));
     }));
+    defaults->setObject(PropertyList("TOOLBAR_HOTKEYS"), "SelectedPrefView");  // the Shortcuts pane
     c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    KRRecorderControl& recorder = *c.prefsController().shortcutsPane()->recorderForTag(201);
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+Ü");
     EXPECT_EQ(c.prefsController().shortcutsPane()->recorderForTag(211)->cell().displayedText(), "Ctrl+Alt+´");
 
     KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
     QTest::qWait(0);
     EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+[");
 }
 
 TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
