@@ -278,6 +278,11 @@ void Controller::establishKeyEquivalents() {
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *fWindow);
 }
 
+// Character keys are bound by what the layout types, so a new layout binds them anew.
+void Controller::followKeyboardLayout() {
+    fLayoutObserver = std::make_unique<KeyboardLayoutObserver>([this] { establishKeyEquivalents(); });
+}
+
 void Controller::attachAddToPlaylistMenu() {
     NSMenu* controls = fMainMenu->controlsMenu();
     if (!controls) return;
@@ -373,6 +378,7 @@ void Controller::wireMainWindow() {
     fAssignBPMIsDefault = fCurrentTrackAssigned = fTrackPreviouslyAssigned = fDidLaunchiTunes = false;
     initMenus();
     establishKeyEquivalents();
+    followKeyboardLayout();
     if (fWakeUpNSSound) fWakeUpNSSound->play();
 
     // 11-12

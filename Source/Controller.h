@@ -32,6 +32,7 @@
 #include "Source/RatingViewHost.h"
 #include "Source/RulesControllerHost.h"
 #include "Source/TapViewHost.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
@@ -413,6 +414,7 @@ private:
     // The menus are built with the window.
     void initMenus() {}
     void establishKeyEquivalents();
+    void followKeyboardLayout();
 
     ControllerEnvironment& fEnvironment;
     PlayerAccess& fPlayer;
@@ -453,6 +455,8 @@ private:
     std::unique_ptr<PlaylistMenus> fPlaylistMenus;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+    // Binds the key equivalents anew when the keyboard layout changes.
+    std::unique_ptr<KeyboardLayoutObserver> fLayoutObserver;
     std::unique_ptr<ClickSounds> fClickSounds;
     std::unique_ptr<MainWindowSettings> fWindowSettings;
     std::unique_ptr<HotKeyActions> fHotKeyActions;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
@@ -24,11 +26,13 @@
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
+#include "Source/KeyRecorder/KRRecorderControl.h"
 #include "Source/NotifyNoBPMWindow.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/Preferences/ShortcutsPane.h"
+#include "Source/Preferences/StoredShortcuts.h"
 #include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
@@ -44,6 +48,8 @@
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
@@ -435,6 +441,115 @@ TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
     QTest::keyClick(c.tapView(), ' ');
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
+}
+
+// A menu's key equivalent, with or without Ctrl, performs its command from the tap area and is
+// never a tap; a disabled command's key does nothing. Other keys stay taps.
+TEST_F(ControllerTest, MenuKeysComeBeforeTaps) {
+    player.track->mBpm = 120;  // loaded with accuracy 10; a tap would start afresh
+    // Next Track recorded as Shift+F5.
+    PropertyList::Dictionary shortcuts = *defaults->objectForKey(kShortcutsKey)->dictionary();
+    shortcuts["Next"] = valueForStoredShortcut({96, NSShiftKeyMask});
+    defaults->setObject(shortcuts, kShortcutsKey);
+    Controller& c = launch();
+    c.window()->show();
+    QApplication::setActiveWindow(c.window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
+    c.window()->makeFirstResponder(c.tapView());
+    const int accuracy = c.tracker().accuracy();
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<std::string> commands;
+    } keys[] = {
+        {"factory Skip Forward", Qt::Key_Right, Qt::AltModifier, {"position 40"}},
+        {"factory Skip Back", Qt::Key_Left, Qt::AltModifier, {"position 20"}},
+        {"recorded Next Track", Qt::Key_F5, Qt::ShiftModifier, {"next"}},
+        {"factory Play/Pause", Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, {"playpause"}},
+    };
+    for (const auto& k : keys) {
+        player.commands.clear();
+        QTest::keyClick(c.tapView(), k.key, k.modifiers);
+        EXPECT_EQ(player.commands, k.commands) << k.name;
+        EXPECT_EQ(c.tracker().accuracy(), accuracy) << k.name << ": no tap";
+    }
+
+    // With the player quit the skip is disabled: its key does nothing, and is still no tap.
+    applications->running.clear();
+    player.commands.clear();
+    QTest::keyClick(c.tapView(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_TRUE(player.commands.empty());
+    EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap";
+
+    // A key that is no shortcut, with or without a modifier, is a tap.
+    QTest::keyClick(c.tapView(), Qt::Key_Right);
+    EXPECT_NE(c.tracker().accuracy(), accuracy) << "a plain arrow is a tap";
+}
+
+// An armed recorder in the Shortcuts pane takes a menu's key: Alt+Right is recorded there, and
+// the player gets nothing.
+TEST_F(ControllerTest, AnArmedRecorderTakesAMenuKey) {
+    Controller& c = launch();
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    KRRecorderControl& recorder = *c.prefsController().shortcutsPane()->recorderForTag(206);
+    recorder.setKeyCombo(kEmptyKeyCombo);
+    Window& prefs = c.prefsController().window();
+    QApplication::setActiveWindow(&prefs);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
+    ASSERT_TRUE(prefs.makeFirstResponder(&recorder));
+    QTest::keyClick(&recorder, Qt::Key_Space);
+    ASSERT_TRUE(recorder.cell().isRecording());
+    // Skip Back's Alt+Left is bound meanwhile; it is the recorder's too.
+    player.commands.clear();
+    QTest::keyClick(&recorder, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(player.commands.empty());
+    QTest::keyClick(&recorder, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(recorder.keyCombo().code, kKeyCodeRightArrow);
+    EXPECT_EQ(recorder.keyCombo().flags &
+                  (NSCommandKeyMask | NSAlternateKeyMask | NSShiftKeyMask | NSControlKeyMask),
+              uint64_t{NSAlternateKeyMask});
+    EXPECT_TRUE(player.commands.empty());
+    // Idle again, the recorded key is Skip Forward's from anywhere.
+    QTest::keyClick(&recorder, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(player.commands, std::vector<std::string>{"position 40"});
+}
+
+// A new keyboard layout binds the key equivalents anew: a key named by the character it types
+// follows it, and a key that is a dead key there is bound by the dead key.
+TEST_F(ControllerTest, KeyEquivalentsFollowTheKeyboardLayout) {
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
+    Controller& c = launch();
+    NSMenu& controls = *c.mainMenu().controlsMenu();
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    EXPECT_EQ(controls.itemWithTag(211)->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Equal));
+
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
+    QTest::qWait(0);
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Udiaeresis));
+    const QKeySequence ratingUp(Qt::CTRL | Qt::ALT | Qt::Key_Dead_Acute);
+    EXPECT_EQ(controls.itemWithTag(211)->shortcut(), ratingUp);
+    const auto bindings = c.window()->findChildren<QShortcut*>();
+    EXPECT_TRUE(std::any_of(bindings.begin(), bindings.end(), [&](QShortcut* s) {
+        return s->key() == ratingUp;
+    })) << "bound, not only shown";
+    // Shown as bound, by the accent Qt has no name for, in the menu and in the Shortcuts pane.
+    QMenu shown;
+    controls.fillQMenu(shown);
+    const auto actions = shown.actions();
+    EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](QAction* a) {
+        return a->text().endsWith(QString::fromUtf8("\tCtrl+Alt+´"));
+    }));
+    defaults->setObject(PropertyList("TOOLBAR_HOTKEYS"), "SelectedPrefView");  // the Shortcuts pane
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    KRRecorderControl& recorder = *c.prefsController().shortcutsPane()->recorderForTag(201);
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+Ü");
+    EXPECT_EQ(c.prefsController().shortcutsPane()->recorderForTag(211)->cell().displayedText(), "Ctrl+Alt+´");
+
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
+    QTest::qWait(0);
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+[");
 }
 
 TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
