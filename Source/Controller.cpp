@@ -76,8 +76,11 @@ Controller::Controller(Services services)
     fPrefsController->menuKeyEquivalentsChanged = [this] {
         if (fMainMenu && window()) fMenuShortcuts.rebind(fMainMenu->mainMenu(), *window());
     };
-    fPlaylistMenus =
-        std::make_unique<PlaylistMenus>(*this, fPlayer, *fPlayerStatus, std::make_unique<UserPlaylists>());
+    // The library file may be hundreds of megabytes: it is read while the window shows.
+    fPlaylistMenus = std::make_unique<PlaylistMenus>(
+        *this, fPlayer, *fPlayerStatus,
+        std::make_unique<UserPlaylists>(UserPlaylists::defaultLibraryPath(),
+                                        UserPlaylists::Reading::InBackground));
     fRulesHost = std::make_unique<PlayerRulesHost>(fPlayer, *fPlaylistMenus);
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
@@ -118,6 +121,7 @@ void Controller::wireMainWindow() {
     fMainWindow->fillGenreButton();
     observeNotifications();
     establishKeyEquivalents();
+    followKeyboardLayout();
     if (fWakeUpNSSound) fWakeUpNSSound->play();
     launchPlayerIfWanted();
     loadTempoOfCurrentTrack(false);
@@ -137,6 +141,11 @@ void Controller::buildMenus() {
 void Controller::establishKeyEquivalents() {
     fMainMenu->establishKeyEquivalents();
     fMenuShortcuts.rebind(fMainMenu->mainMenu(), *window());
+}
+
+// Character keys are bound by what the layout types, so a new layout binds them anew.
+void Controller::followKeyboardLayout() {
+    fLayoutObserver = std::make_unique<KeyboardLayoutObserver>([this] { establishKeyEquivalents(); });
 }
 
 // The playlists' submenu goes after Get Info in the commands menu.
@@ -241,6 +250,9 @@ void Controller::applicationWillTerminate() {
     tracker().stopMetronome();
     fEnvironment.stopObservingPlayerInfo();
     dropHeldPlayerNotices();
+    // A save that failed while the folder could not be written is tried once more before the
+    // list goes; it logs its own failure.
+    if (fAssignments && fAssignments->savePending()) fAssignments->save();
     fAssignments.reset();
     fPreferences.synchronize(kBeatwickPreferencesDomain);
     if (fDefaults.boolForKey("QuitiTunesOnQuit") &&
@@ -276,6 +288,7 @@ void Controller::appDidResignActive() {
 // time-out, so after one unanswered refresh notices are held: the latest one is refreshed at
 // the end of the hold.
 void Controller::trackChanged(const NSNotification& notification) {
+    fPlaylistMenus->forgetPlayerPlaylists();
     fHeldNotice = notification;
     if (fHoldTask != 0 || fNoticeTask != 0) return;
     fNoticeTask = Scheduler::current().scheduleAfter(0, [this] {
@@ -354,6 +367,7 @@ void Controller::appWasTerminated(const NSRunningApplication& application) {
 }
 
 void Controller::iTunesLaunched() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     // One refresh: a player that does not answer costs it one time-out, not one per request.
     fPlayer.refreshAnswered([this] {
         fPlayerStatus->updateWithPlayerBridge();
@@ -366,6 +380,7 @@ void Controller::iTunesLaunched() {
 }
 
 void Controller::iTunesTerminated() {
+    fPlaylistMenus->forgetPlayerPlaylists();
     fPlayerStatus->updateWithPlayerBridge();
     fVisit = TrackVisit{};
     tracker().reset();

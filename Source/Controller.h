@@ -23,6 +23,7 @@
 #include "Source/PlayerStatusHost.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/PlaylistMenusHost.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/MenuShortcuts.h"
 #include "platform/Foundation/NotificationCenter.h"
 #include "platform/Foundation/RunningApplication.h"
@@ -213,6 +214,7 @@ private:
     void checkForUpdates();
     void applyRules();
     void establishKeyEquivalents();
+    void followKeyboardLayout();
 
     ControllerEnvironment& fEnvironment;
     PlayerAccess& fPlayer;
@@ -233,6 +235,8 @@ private:
     std::unique_ptr<MainWindow> fMainWindow;
     std::unique_ptr<MainMenu> fMainMenu;
     MenuShortcuts fMenuShortcuts;
+    // Binds the key equivalents anew when the keyboard layout changes.
+    std::unique_ptr<KeyboardLayoutObserver> fLayoutObserver;
     std::unique_ptr<HotKeyActions> fHotKeyActions;
 
     // The latest notice not yet refreshed; the refresh due at the end of this turn and the hold

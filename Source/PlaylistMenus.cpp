@@ -52,20 +52,26 @@ PlaylistMenus::~PlaylistMenus() = default;
 // Playlists.
 
 std::vector<PlaylistEntry> PlaylistMenus::playlistEntries() {
-    std::vector<PlaylistEntry> entries;
     if (mHost.iTunesIsRunning()) {
-        for (const auto& playlist : mPlayer.userPlaylists()) {
-            const std::optional<std::string> name = playlist->name();
-            const SInt64 id = playlist->persistentId();
-            // A playlist whose name or ID did not read cannot be offered or found again.
-            if (!name || id == 0 || id == -1) continue;
-            entries.push_back({*name, id});
-        }
-        if (!entries.empty()) return entries;
+        if (!mPlayerEntries) mPlayerEntries = readPlayerPlaylists();
+        if (!mPlayerEntries->empty()) return *mPlayerEntries;
     }
+    std::vector<PlaylistEntry> entries;
     const auto& names = mLibraryPlaylists->playlists();
     const auto& ids = mLibraryPlaylists->playlistIDs();
     for (size_t i = 0; i < names.size() && i < ids.size(); ++i) entries.push_back({names[i], ids[i]});
+    return entries;
+}
+
+std::vector<PlaylistEntry> PlaylistMenus::readPlayerPlaylists() {
+    std::vector<PlaylistEntry> entries;
+    for (const auto& playlist : mPlayer.userPlaylists()) {
+        const std::optional<std::string> name = playlist->name();
+        const SInt64 id = playlist->persistentId();
+        // A playlist whose name or ID did not read cannot be offered or found again.
+        if (!name || id == 0 || id == -1) continue;
+        entries.push_back({*name, id});
+    }
     return entries;
 }
 

@@ -43,7 +43,11 @@ public:
 
     // The user's playlists: the running player's, else (or when it lists none) the library
     // file's. Names and IDs in one read, so they always pair up.
+    // The player's list is read once and kept until forgotten: asking it costs several requests
+    // per playlist.
     std::vector<PlaylistEntry> playlistEntries();
+    // The player's list may have changed (a playerInfo notice, the player launched or quit).
+    void forgetPlayerPlaylists() { mPlayerEntries.reset(); }
     std::vector<std::string> playlists();
     std::vector<SInt64> playlistIDs();
     UserPlaylists& libraryPlaylists() { return *mLibraryPlaylists; }
@@ -79,6 +83,7 @@ public:
 
 private:
     void rebuild(const std::vector<PlaylistEntry>& entries, NSMenu& menu);
+    std::vector<PlaylistEntry> readPlayerPlaylists();
     void addToPlaylistWithID(SInt64 persistentID);
     void addTrackToPlaylist(SInt64 persistentID);
     void unresponsiveAlert(const char* message);
@@ -99,4 +104,6 @@ private:
     std::vector<PlaylistEntry> mPopUpEntries;
 
     std::optional<std::vector<std::string>> mGenreList;
+    // What the running player listed when last asked.
+    std::optional<std::vector<PlaylistEntry>> mPlayerEntries;
 };

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Source/KeyRecorder/KRRecorderCell.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/View.h"
 
 class KRRecorderControl;
@@ -113,4 +114,6 @@ private:
 
     KRRecorderCell mCell;
     KRRecorderDelegate* mDelegate{nullptr};
+    // The combination's text is the layout's: a new layout redraws it.
+    KeyboardLayoutObserver mLayoutObserver{[this] { update(); }};
 };

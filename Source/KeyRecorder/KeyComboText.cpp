@@ -74,6 +74,10 @@ std::optional<std::string> KRStringForKeyCode(long keyCode) {
 QKeySequence KRKeySequenceForKeyCode(long keyCode, uint32_t cocoaFlags) {
     if (!KRIsVirtualKeyCode(keyCode)) return {};
     const int code = static_cast<int>(keyCode);
+    // A dead key types nothing, so it is bound by the key itself, as Qt reports it pressed.
+    if (const auto layout = KeyboardLayout::current())
+        if (const int deadKey = layout->qtDeadKeyForKeyCode(code))
+            return keySequenceFor(deadKey, cocoaFlags & kMenuModifiers);
     if (const std::optional<char32_t> character = typedCharacter(code)) {
         const uint32_t keypad = isKeypadKeyCode(code) ? NSNumericPadKeyMask : 0;
         return keySequenceFor(static_cast<int>(*character), (cocoaFlags & kMenuModifiers) | keypad);
@@ -95,7 +99,7 @@ std::string KRStringForCarbonModifierFlags(uint32_t flags) {
 
 std::string KRStringForCocoaModifierFlagsAndKeyCode(uint32_t flags, long keyCode) {
     const QKeySequence sequence = KRKeySequenceForKeyCode(keyCode, flags);
-    if (!sequence.isEmpty()) return sequence.toString(QKeySequence::NativeText).toStdString();
+    if (!sequence.isEmpty()) return shortcutText(sequence).toStdString();
     return KRStringForCocoaModifierFlags(flags) + keyText(keyCode);
 }
 

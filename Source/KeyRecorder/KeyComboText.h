@@ -26,8 +26,8 @@ inline constexpr bool KRIsVirtualKeyCode(long long keyCode) {
 std::optional<std::string> KRStringForKeyCode(long keyCode);
 
 // The Qt combination of the key with the mask's Command, Option, Shift and Control: a key that
-// types a character by the character the current layout gives it, any other by its position;
-// empty for a code without a key.
+// types a character by the character the current layout gives it, a dead key by the dead key,
+// any other by its position; empty for a code without a key.
 QKeySequence KRKeySequenceForKeyCode(long keyCode, uint32_t cocoaFlags);
 
 // The names of the modifiers present as the desktop's menus give them, each followed by "+": Control

@@ -12,7 +12,9 @@
 #include <QGuiApplication>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <mutex>
+#include <vector>
 
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/KeyCodes.h"
@@ -22,17 +24,25 @@ namespace {
 struct DeadKeyAccent {
     xkb_keysym_t keysym;
     char32_t accent;
+    Qt::Key qtKey;  // what Qt reports for the key
 };
 
 // A dead key types nothing by itself; its name is the accent it puts on the next letter.
 constexpr DeadKeyAccent kDeadKeyAccents[] = {
-    {XKB_KEY_dead_grave, U'\u0060'},      {XKB_KEY_dead_acute, U'\u00B4'},
-    {XKB_KEY_dead_circumflex, U'\u005E'}, {XKB_KEY_dead_tilde, U'\u007E'},
-    {XKB_KEY_dead_macron, U'\u00AF'},     {XKB_KEY_dead_breve, U'\u02D8'},
-    {XKB_KEY_dead_abovedot, U'\u02D9'},   {XKB_KEY_dead_diaeresis, U'\u00A8'},
-    {XKB_KEY_dead_abovering, U'\u02DA'},  {XKB_KEY_dead_doubleacute, U'\u02DD'},
-    {XKB_KEY_dead_caron, U'\u02C7'},      {XKB_KEY_dead_cedilla, U'\u00B8'},
-    {XKB_KEY_dead_ogonek, U'\u02DB'},     {XKB_KEY_dead_iota, U'\u037A'},
+    {XKB_KEY_dead_grave, U'\u0060', Qt::Key_Dead_Grave},
+    {XKB_KEY_dead_acute, U'\u00B4', Qt::Key_Dead_Acute},
+    {XKB_KEY_dead_circumflex, U'\u005E', Qt::Key_Dead_Circumflex},
+    {XKB_KEY_dead_tilde, U'\u007E', Qt::Key_Dead_Tilde},
+    {XKB_KEY_dead_macron, U'\u00AF', Qt::Key_Dead_Macron},
+    {XKB_KEY_dead_breve, U'\u02D8', Qt::Key_Dead_Breve},
+    {XKB_KEY_dead_abovedot, U'\u02D9', Qt::Key_Dead_Abovedot},
+    {XKB_KEY_dead_diaeresis, U'\u00A8', Qt::Key_Dead_Diaeresis},
+    {XKB_KEY_dead_abovering, U'\u02DA', Qt::Key_Dead_Abovering},
+    {XKB_KEY_dead_doubleacute, U'\u02DD', Qt::Key_Dead_Doubleacute},
+    {XKB_KEY_dead_caron, U'\u02C7', Qt::Key_Dead_Caron},
+    {XKB_KEY_dead_cedilla, U'\u00B8', Qt::Key_Dead_Cedilla},
+    {XKB_KEY_dead_ogonek, U'\u02DB', Qt::Key_Dead_Ogonek},
+    {XKB_KEY_dead_iota, U'\u037A', Qt::Key_Dead_Iota},
 };
 
 // xkbcommon's context and its keymaps are not thread-safe: one lock guards them all.
@@ -101,6 +111,22 @@ struct CurrentLayout {
 CurrentLayout& currentLayout() {
     static CurrentLayout current;
     return current;
+}
+
+// The observers of layout changes; touched on the main thread only.
+std::vector<KeyboardLayoutObserver*>& layoutObservers() {
+    static std::vector<KeyboardLayoutObserver*> observers;
+    return observers;
+}
+
+// On the main thread, after the layout in use changed. An observer may end another (or itself)
+// while they are told.
+void tellLayoutObservers() {
+    const std::vector<KeyboardLayoutObserver*> observers = layoutObservers();
+    for (KeyboardLayoutObserver* observer : observers) {
+        const auto& live = layoutObservers();
+        if (std::find(live.begin(), live.end(), observer) != live.end()) observer->layoutDidChange();
+    }
 }
 
 // Several notifications come for one change; the layout is read once they have all arrived.
@@ -217,6 +243,9 @@ void KeyboardLayout::setCurrent(std::shared_ptr<const KeyboardLayout> layout) {
     current.layout = std::move(layout);
     current.loaded = true;
     ++current.generation;
+    // The change may be made on any thread; observers hear of it on the main thread.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &tellLayoutObservers, Qt::QueuedConnection);
 }
 
 void KeyboardLayout::followLayoutChanges() {
@@ -240,30 +269,54 @@ uint64_t KeyboardLayout::generation() {
     return current.generation;
 }
 
-std::optional<std::string> KeyboardLayout::textForKeyCode(int keyCode, uint32_t cocoaFlags) const {
+uint32_t KeyboardLayout::keysymForKeyCode(int keyCode, uint32_t cocoaFlags) const {
     const std::optional<uint32_t> evdev = evdevCodeForKeyCode(keyCode);
-    if (!evdev) return std::nullopt;
-    xkb_keysym_t keysym = XKB_KEY_NoSymbol;
-    {
-        std::lock_guard lock(xkbMutex());
-        xkb_state* state = xkb_state_new(mKeymap);
-        if (!state) return std::nullopt;
-        auto bit = [this](const char* name) -> xkb_mod_mask_t {
-            const xkb_mod_index_t index = xkb_keymap_mod_get_index(mKeymap, name);
-            return index == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t{1} << index;
-        };
-        xkb_mod_mask_t depressed = 0;
-        if (cocoaFlags & NSShiftKeyMask) depressed |= bit(XKB_MOD_NAME_SHIFT);
-        if (cocoaFlags & NSAlternateKeyMask) depressed |= bit(XKB_MOD_NAME_ALT);
-        // Num Lock on, so the keypad names its digits rather than its cursor keys.
-        xkb_state_update_mask(state, depressed, 0, bit(XKB_MOD_NAME_NUM), 0, 0, mGroup);
-        keysym = xkb_state_key_get_one_sym(state, *evdev + 8);
-        xkb_state_unref(state);
-    }
+    if (!evdev) return XKB_KEY_NoSymbol;
+    std::lock_guard lock(xkbMutex());
+    xkb_state* state = xkb_state_new(mKeymap);
+    if (!state) return XKB_KEY_NoSymbol;
+    auto bit = [this](const char* name) -> xkb_mod_mask_t {
+        const xkb_mod_index_t index = xkb_keymap_mod_get_index(mKeymap, name);
+        return index == XKB_MOD_INVALID ? 0 : xkb_mod_mask_t{1} << index;
+    };
+    xkb_mod_mask_t depressed = 0;
+    if (cocoaFlags & NSShiftKeyMask) depressed |= bit(XKB_MOD_NAME_SHIFT);
+    if (cocoaFlags & NSAlternateKeyMask) depressed |= bit(XKB_MOD_NAME_ALT);
+    // Num Lock on, so the keypad names its digits rather than its cursor keys.
+    xkb_state_update_mask(state, depressed, 0, bit(XKB_MOD_NAME_NUM), 0, 0, mGroup);
+    const xkb_keysym_t keysym = xkb_state_key_get_one_sym(state, *evdev + 8);
+    xkb_state_unref(state);
+    return keysym;
+}
+
+std::optional<std::string> KeyboardLayout::textForKeyCode(int keyCode, uint32_t cocoaFlags) const {
+    const xkb_keysym_t keysym = keysymForKeyCode(keyCode, cocoaFlags);
     if (keysym == XKB_KEY_NoSymbol) return std::nullopt;
     for (const DeadKeyAccent& dead : kDeadKeyAccents)
         if (dead.keysym == keysym) return utf8(dead.accent);
     const char32_t character = xkb_keysym_to_utf32(keysym);
     if (character < 0x20 || character == 0x7f || (character >= 0x80 && character < 0xa0)) return std::nullopt;
     return utf8(character);
+}
+
+int KeyboardLayout::qtDeadKeyForKeyCode(int keyCode) const {
+    const xkb_keysym_t keysym = keysymForKeyCode(keyCode, 0);
+    for (const DeadKeyAccent& dead : kDeadKeyAccents)
+        if (dead.keysym == keysym) return dead.qtKey;
+    return 0;
+}
+
+std::optional<std::string> KeyboardLayout::accentForQtDeadKey(int qtKey) {
+    for (const DeadKeyAccent& dead : kDeadKeyAccents)
+        if (dead.qtKey == qtKey) return utf8(dead.accent);
+    return std::nullopt;
+}
+
+KeyboardLayoutObserver::KeyboardLayoutObserver(std::function<void()> changed) : mChanged(std::move(changed)) {
+    KeyboardLayout::followLayoutChanges();
+    layoutObservers().push_back(this);
+}
+
+KeyboardLayoutObserver::~KeyboardLayoutObserver() {
+    std::erase(layoutObservers(), this);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,11 +46,33 @@ public:
     // key), Num Lock on; the spacing accent for a dead key. nullopt for a code without a
     // position, a key that types nothing, or a control character.
     std::optional<std::string> textForKeyCode(int keyCode, uint32_t cocoaFlags) const;
+    // The Qt key a dead key at the position reports without modifiers (Qt::Key_Dead_Acute), 0
+    // for a key that is no dead key. Shortcuts on such a key are bound by it, as it types nothing.
+    int qtDeadKeyForKeyCode(int keyCode) const;
+    // The spacing accent that names a Qt dead key ("´" for Qt::Key_Dead_Acute); nullopt for
+    // any other key.
+    static std::optional<std::string> accentForQtDeadKey(int qtKey);
     // The layout of the keymap that is read (0 for a keymap made from names).
     uint32_t group() const { return mGroup; }
 
 private:
     KeyboardLayout(xkb_keymap* keymap, uint32_t group);
+    // The keysym the key gives with the Shift and Option of the mask, Num Lock on; 0 for none.
+    uint32_t keysymForKeyCode(int keyCode, uint32_t cocoaFlags) const;
     xkb_keymap* mKeymap;
     uint32_t mGroup;
+};
+
+// Calls the function on the main thread after each change of the layout in use, until it is
+// destroyed; made and destroyed on the main thread.
+class KeyboardLayoutObserver {
+public:
+    explicit KeyboardLayoutObserver(std::function<void()> changed);
+    ~KeyboardLayoutObserver();
+    KeyboardLayoutObserver(const KeyboardLayoutObserver&) = delete;
+    KeyboardLayoutObserver& operator=(const KeyboardLayoutObserver&) = delete;
+    void layoutDidChange() const { mChanged(); }
+
+private:
+    std::function<void()> mChanged;
 };

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/MenuShortcuts.h"
 
 namespace {
 constexpr uint32_t kMatchedMasks = NSShiftKeyMask | NSControlKeyMask | NSAlternateKeyMask | NSCommandKeyMask;
@@ -145,8 +146,7 @@ void NSMenu::fillQMenu(QMenu& menu) {
         qaction->setChecked(item->state() == NSOnState);
         // Shown only: the binding itself is application-wide, made elsewhere.
         if (!item->shortcut().isEmpty())
-            qaction->setText(title + QStringLiteral("\t") +
-                             item->shortcut().toString(QKeySequence::NativeText));
+            qaction->setText(title + QStringLiteral("\t") + shortcutText(item->shortcut()));
         NSMenuItem* raw = item.get();
         QObject::connect(qaction, &QAction::triggered, qaction, [raw] { raw->performAction(); });
     }

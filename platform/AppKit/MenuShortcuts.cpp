@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/Menu.h"
 
 QKeySequence keySequenceFor(int qtKey, uint32_t mask) {
@@ -15,6 +16,20 @@ QKeySequence keySequenceFor(int qtKey, uint32_t mask) {
     if (mask & NSAlternateKeyMask) modifiers |= Qt::AltModifier;
     if (mask & NSNumericPadKeyMask) modifiers |= Qt::KeypadModifier;
     return QKeySequence(QKeyCombination(Qt::KeyboardModifiers(modifiers), Qt::Key(qtKey)));
+}
+
+QString shortcutText(const QKeySequence& sequence) {
+    if (sequence.count() == 1) {
+        const QKeyCombination combination = sequence[0];
+        if (const auto accent = KeyboardLayout::accentForQtDeadKey(combination.key())) {
+            // The modifiers as Qt names them, in its order: those of the same combination on "A".
+            QString text = QKeySequence(QKeyCombination(combination.keyboardModifiers(), Qt::Key_A))
+                               .toString(QKeySequence::NativeText);
+            text.chop(1);
+            return text + QString::fromStdString(*accent);
+        }
+    }
+    return sequence.toString(QKeySequence::NativeText);
 }
 
 MenuShortcuts::~MenuShortcuts() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QKeySequence>
+#include <QString>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,6 +15,10 @@ class QWidget;
 
 // The Qt combination of a Qt key with the platform's mask (Command = Ctrl, Control = Super).
 QKeySequence keySequenceFor(int qtKey, uint32_t modifierMask);
+
+// The combination as menus show it ("Ctrl+Alt+Right"); a dead key by its accent ("Ctrl+Alt+´"),
+// as Qt has no name for it.
+QString shortcutText(const QKeySequence& sequence);
 
 class MenuShortcuts {
 public:

@@ -142,15 +142,11 @@ bool View::event(QEvent* e) {
             }
             break;
         }
-        case QEvent::ShortcutOverride: {
-            // Plain keys belong to the focused view; Command combinations go to the menus first.
-            auto* key = static_cast<QKeyEvent*>(e);
-            if (!(key->modifiers() & Qt::ControlModifier) && !isModifierOnlyKey(key->key())) {
-                e->accept();
-                return true;
-            }
+        case QEvent::ShortcutOverride:
+            // Left unclaimed: a key that is a menu's key equivalent goes to the menu first, with or
+            // without Ctrl, as menus come before the key window; every other key comes back to the
+            // focused view as a key press. Controls that take every key claim it themselves.
             break;
-        }
         case QEvent::Polish:
             setFocusPolicy(acceptsFirstResponder() ? Qt::ClickFocus : Qt::NoFocus);
             break;

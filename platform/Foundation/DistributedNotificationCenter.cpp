@@ -9,7 +9,8 @@ NSDistributedNotificationCenter::NSDistributedNotificationCenter(QDBusConnection
     : fConnection(std::move(connection)) {
     SessionBus::subscribe(QString(), QString::fromLatin1(kDistributedNotificationsPath),
                           QString::fromLatin1(kDistributedNotificationsInterface), QStringLiteral("Posted"),
-                          this, SLOT(posted(QString, QString, QByteArray)));
+                          this, SLOT(posted(QString, QString, QByteArray)),
+                          SessionBus::Backlog::LatestByFirstArgument);
 }
 
 NSDistributedNotificationCenter::~NSDistributedNotificationCenter() {

@@ -2,7 +2,9 @@
 // ay userInfo) of the interface com.orvo.DistributedNotifications on the object
 // /com/orvo/DistributedNotifications of the session bus, the user info a binary property
 // list (empty bytes for none). Every process's observers of the name receive it, the poster's
-// own included, on the main thread and in the order the notifications were posted.
+// own included, on the main thread and in the order the notifications were posted. In a burst
+// the main thread does not keep up with, only the latest waiting notification of each name is
+// kept for it (SessionBus::Backlog::LatestByFirstArgument): what is received keeps its order.
 #pragma once
 
 #include <QDBusConnection>

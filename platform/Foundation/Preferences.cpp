@@ -138,6 +138,7 @@ Result<void> PreferencesStore::synchronize(std::string_view name) {
         return Failure{"preferences " + (path.empty() ? std::string(name) : path) + " are not saved"};
     Result<PropertyList::Data> bytes =
         PropertyListSerialization::dataWithPropertyList(PropertyList(d.values), PropertyListFormat::XML);
+    if (!bytes) bytes = dataLeavingOutUnwritable(d.values, name);
     if (!bytes) {
         report("Preferences " + path + " not saved: " + bytes.error());
         return Failure{bytes.error()};
@@ -151,6 +152,24 @@ Result<void> PreferencesStore::synchronize(std::string_view name) {
     }
     d.dirty = false;
     return {};
+}
+
+// A value read from the file can be one no file can hold (an unsigned integer above the signed
+// range); it is left out of the file, named, so that it does not cost every other setting.
+Result<PropertyList::Data> PreferencesStore::dataLeavingOutUnwritable(const PropertyList::Dictionary& values,
+                                                                      std::string_view domain) {
+    PropertyList::Dictionary writable;
+    for (const auto& [key, value] : values) {
+        Result<PropertyList::Data> alone = PropertyListSerialization::dataWithPropertyList(
+            PropertyList::Array{value}, PropertyListFormat::XML);
+        if (alone)
+            writable.insert_or_assign(writable.end(), key, value);
+        else
+            report("Preference \"" + key + "\" of " + std::string(domain) +
+                   " left out of the file: " + alone.error());
+    }
+    return PropertyListSerialization::dataWithPropertyList(PropertyList(std::move(writable)),
+                                                           PropertyListFormat::XML);
 }
 
 void PreferencesStore::setReporter(Reporter reporter) {

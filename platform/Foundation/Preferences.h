@@ -66,6 +66,9 @@ private:
     Domain& domainLocked(std::string_view name);
     Domain load(const std::string& name);
     void report(const std::string& message);
+    // With the mutex held: the domain without the values no file can hold, each one reported.
+    Result<PropertyList::Data> dataLeavingOutUnwritable(const PropertyList::Dictionary& values,
+                                                        std::string_view domain);
 
     mutable std::mutex mMutex;
     std::string mFolder;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "platform/Foundation/PropertyListBinaryWriter.h"
@@ -29,6 +30,16 @@ using UniquePlist = std::unique_ptr<void, PlistFree>;
 
 Failure fail(std::string message) {
     return Failure{std::move(message)};
+}
+
+static_assert(PropertyListReadOptions{}.maximumLength == PropertyListSerialization::kMaximumLength);
+
+// "64 MiB" for the usual cap; bytes for another.
+std::string sizeText(const PropertyListReadOptions& options) {
+    const size_t mebibyte = size_t{1} << 20;
+    if (options.maximumLength % mebibyte == 0)
+        return std::to_string(options.maximumLength / mebibyte) + " MiB";
+    return std::to_string(options.maximumLength) + " bytes";
 }
 
 uint64_t readBigEndian(const uint8_t* bytes, size_t length) {
@@ -332,13 +343,17 @@ Result<PropertyList> fromNode(plist_t node, int depth) {
 }  // namespace
 
 Result<PropertyList> PropertyListSerialization::propertyListWithData(std::span<const uint8_t> bytes,
-                                                                     PropertyListFormat* format) {
+                                                                     PropertyListFormat* format,
+                                                                     const PropertyListReadOptions& options) {
     if (bytes.empty()) return fail("empty property list");
-    if (bytes.size() > kMaximumLength) return fail("property list larger than 64 MiB");
+    if (bytes.size() > options.maximumLength) return fail("property list larger than " + sizeText(options));
     plist_t root = nullptr;
     const bool binary = bytes.size() >= kBinaryMagic.size() &&
                         std::memcmp(bytes.data(), kBinaryMagic.data(), kBinaryMagic.size()) == 0;
     if (binary) {
+        // The parser takes a 32-bit length.
+        if (bytes.size() > std::numeric_limits<uint32_t>::max())
+            return fail("binary property list too large");
         if (std::string error = BinaryChecker(bytes).check(); !error.empty()) return fail(error);
         plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
                        &root);
@@ -346,7 +361,8 @@ Result<PropertyList> PropertyListSerialization::propertyListWithData(std::span<c
         // libplist 2.2 chains a dictionary's keys in a fixed 4096 buckets, so reading a list of
         // many keys through it grows with the square of their number.
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        Result<PropertyList> read = PropertyListXMLReader(text, kMaximumValues, kMaximumDepth).read();
+        Result<PropertyList> read =
+            PropertyListXMLReader(text, kMaximumValues, kMaximumDepth, options.keptTopLevelKeys).read();
         if (read && format) *format = PropertyListFormat::XML;
         return read;
     }
@@ -364,8 +380,8 @@ Result<PropertyList::Data> PropertyListSerialization::dataWithPropertyList(const
     return PropertyListXMLWriter(kMaximumDepth).write(plist);
 }
 
-Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(const std::string& path,
-                                                                               PropertyListFormat* format) {
+Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(
+    const std::string& path, PropertyListFormat* format, const PropertyListReadOptions& options) {
     // Without O_NONBLOCK a pipe in the file's place blocks the open until a writer comes, which
     // may be never; only a regular file is read, and for one the flag changes nothing.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -377,8 +393,14 @@ Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(c
     struct stat info {};
     if (::fstat(fd, &info) != 0) return fail(path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return fail(path + ": not a regular file");
-    if (static_cast<uint64_t>(info.st_size) > kMaximumLength) return fail(path + ": larger than 64 MiB");
-    PropertyList::Data bytes(static_cast<size_t>(info.st_size));
+    if (static_cast<uint64_t>(info.st_size) > options.maximumLength)
+        return fail(path + ": larger than " + sizeText(options));
+    PropertyList::Data bytes;
+    try {
+        bytes.resize(static_cast<size_t>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        return fail(path + ": not enough memory to read " + std::to_string(info.st_size) + " bytes");
+    }
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
@@ -388,7 +410,12 @@ Result<PropertyList> PropertyListSerialization::propertyListWithContentsOfFile(c
         done += static_cast<size_t>(n);
     }
     bytes.resize(done);
-    Result<PropertyList> parsed = propertyListWithData(bytes, format);
+    Result<PropertyList> parsed = Failure{std::string()};
+    try {
+        parsed = propertyListWithData(bytes, format, options);
+    } catch (const std::bad_alloc&) {
+        return fail(path + ": not enough memory to parse it");
+    }
     if (!parsed) return fail(path + ": " + parsed.error());
     return parsed;
 }

@@ -7,11 +7,23 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/Result.h"
 
 enum class PropertyListFormat { XML, Binary };
+
+// How much of a list a read takes. The defaults bound what bytes from outside can cost; a caller
+// that reads one known, possibly huge file (the player's library) raises the length and keeps
+// only the parts it needs.
+struct PropertyListReadOptions {
+    // Inputs above this size are refused before they are read (binary lists: at most 4 GiB - 1).
+    size_t maximumLength = size_t{64} << 20;
+    // When not empty, only these keys of an XML list's top-level dictionary are kept: the values
+    // of the others are checked as well-formed and dropped, and are not counted as values.
+    std::vector<std::string> keptTopLevelKeys;
+};
 
 class PropertyListSerialization {
 public:
@@ -28,7 +40,8 @@ public:
     // Parses either format (found from the bytes; stored in *format when given).
     // May be called from any thread.
     static Result<PropertyList> propertyListWithData(std::span<const uint8_t> bytes,
-                                                     PropertyListFormat* format = nullptr);
+                                                     PropertyListFormat* format = nullptr,
+                                                     const PropertyListReadOptions& options = {});
 
     // Fails for a value the format cannot hold exactly: an unsigned integer above INT64_MAX,
     // a date outside the 32-bit second range, text that is not UTF-8 or holds a NUL.
@@ -37,8 +50,9 @@ public:
                                                            PropertyListFormat format);
 
     // Reads a whole file; a missing, unreadable, oversized or malformed file, or anything but a
-    // regular file (a pipe, a device), is a Failure naming the path, at once. May be called from
-    // any thread.
+    // regular file (a pipe, a device), is a Failure naming the path, at once; so is a file
+    // that does not fit in memory. May be called from any thread.
     static Result<PropertyList> propertyListWithContentsOfFile(const std::string& path,
-                                                               PropertyListFormat* format = nullptr);
+                                                               PropertyListFormat* format = nullptr,
+                                                               const PropertyListReadOptions& options = {});
 };

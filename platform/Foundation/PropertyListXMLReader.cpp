@@ -1,5 +1,6 @@
 #include "platform/Foundation/PropertyListXMLReader.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -166,8 +167,17 @@ std::optional<PropertyList::Data> parseBase64(std::string_view s) {
 
 }  // namespace
 
-PropertyListXMLReader::PropertyListXMLReader(std::string_view text, uint64_t maximumValues, int maximumDepth)
-    : mText(text), mMaximumValues(maximumValues), mMaximumDepth(maximumDepth) {}
+PropertyListXMLReader::PropertyListXMLReader(std::string_view text, uint64_t maximumValues, int maximumDepth,
+                                             std::vector<std::string> keptTopLevelKeys)
+    : mText(text),
+      mMaximumValues(maximumValues),
+      mMaximumDepth(maximumDepth),
+      mKeptTopLevelKeys(std::move(keptTopLevelKeys)) {}
+
+bool PropertyListXMLReader::keepsTopLevelKey(const std::string& key) const {
+    if (mKeptTopLevelKeys.empty()) return true;
+    return std::find(mKeptTopLevelKeys.begin(), mKeptTopLevelKeys.end(), key) != mKeptTopLevelKeys.end();
+}
 
 bool PropertyListXMLReader::fail(std::string message) {
     if (mError.empty()) mError = std::move(message);
@@ -192,7 +202,7 @@ Result<PropertyList> PropertyListXMLReader::read() {
 
 bool PropertyListXMLReader::value(int depth, PropertyList& out) {
     if (depth > mMaximumDepth) return fail("XML property list nested too deeply");
-    if (++mValues > mMaximumValues) return fail("XML property list holds too many values");
+    if (!mDropping && ++mValues > mMaximumValues) return fail("XML property list holds too many values");
     skipMisc();
     Tag open;
     if (!tag(open)) return false;
@@ -221,10 +231,15 @@ bool PropertyListXMLReader::dictionary(int depth, const Tag& open, PropertyList&
             PropertyList item;
             skipMisc();
             if (atClosingTag()) return fail("<key> without a value in XML property list");
-            if (!value(depth + 1, item)) return false;
+            const bool dropped = !mDropping && depth == 0 && !keepsTopLevelKey(name);
+            mDropping = mDropping || dropped;
+            const bool read = value(depth + 1, item);
+            if (dropped) mDropping = false;
+            if (!read) return false;
             // Keys are usually written in order, so the hint makes each insertion constant time;
             // a repeated key keeps its last value.
-            dictionary.insert_or_assign(dictionary.end(), std::move(name), std::move(item));
+            if (!mDropping && !dropped)
+                dictionary.insert_or_assign(dictionary.end(), std::move(name), std::move(item));
         }
     }
     out = PropertyList(std::move(dictionary));
@@ -239,6 +254,11 @@ bool PropertyListXMLReader::array(int depth, const Tag& open, PropertyList& out)
             if (atClosingTag()) {
                 if (!closingTag("array")) return false;
                 break;
+            }
+            if (mDropping) {
+                PropertyList dropped;
+                if (!value(depth + 1, dropped)) return false;
+                continue;
             }
             array.emplace_back();
             if (!value(depth + 1, array.back())) return false;

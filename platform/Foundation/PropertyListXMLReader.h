@@ -6,13 +6,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Foundation/PropertyList.h"
 #include "platform/Foundation/Result.h"
 
 class PropertyListXMLReader {
 public:
-    PropertyListXMLReader(std::string_view text, uint64_t maximumValues, int maximumDepth);
+    // With keptTopLevelKeys, a top-level dictionary keeps only those keys; the other values are
+    // checked but neither built nor counted toward maximumValues.
+    PropertyListXMLReader(std::string_view text, uint64_t maximumValues, int maximumDepth,
+                          std::vector<std::string> keptTopLevelKeys = {});
     PropertyListXMLReader(const PropertyListXMLReader&) = delete;
     PropertyListXMLReader& operator=(const PropertyListXMLReader&) = delete;
 
@@ -39,11 +43,15 @@ private:
     bool atClosingTag() const;
 
     bool fail(std::string message);
+    bool keepsTopLevelKey(const std::string& key) const;
 
     std::string_view mText;
     size_t mAt{0};
     uint64_t mValues{0};
     uint64_t mMaximumValues;
     int mMaximumDepth;
+    std::vector<std::string> mKeptTopLevelKeys;
+    // Inside a value that is checked and dropped: containers keep nothing.
+    bool mDropping{false};
     std::string mError;
 };

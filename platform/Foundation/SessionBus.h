@@ -38,11 +38,24 @@ public:
     // event loop first runs and then lets later signals overtake the held ones; this one
     // delivers every signal in the order the bus sent it, from the first on.
     static QDBusConnection subscriptionConnection();
+
+    // What a subscription keeps of its signals while the main thread has not taken them yet.
+    enum class Backlog {
+        Every,                  // each one
+        LatestByFirstArgument,  // in a burst, only the latest of each first argument (a name)
+    };
     // Connects the receiver's slot to a signal on the subscription connection and returns once
-    // the daemon has the match, so that every signal sent after the call reaches the slot.
-    // Receivers of the same thread see the signals of all subscriptions in the order sent.
+    // the daemon has the match, so that every signal sent after the call reaches the slot. The
+    // receiver lives on the main thread and its slot takes the signal's arguments (plain D-Bus
+    // types); false otherwise. Slots run on the main thread, one signal per event-loop pass, and
+    // receivers see the signals of all subscriptions in the order sent. The bus messages are let
+    // go on the connection's own thread as they arrive (the bus library stops reading a
+    // connection whose unread messages pass its limit, and reads it again only when told so on
+    // that thread); what waits for the main thread is bounded as SignalBacklog.h says.
     static bool subscribe(const QString& service, const QString& path, const QString& interface,
-                          const QString& name, QObject* receiver, const char* slot);
+                          const QString& name, QObject* receiver, const char* slot,
+                          Backlog backlog = Backlog::Every);
+    // Signals still waiting for the slot are dropped.
     static void unsubscribe(const QString& service, const QString& path, const QString& interface,
                             const QString& name, QObject* receiver, const char* slot);
 

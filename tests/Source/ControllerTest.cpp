@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QScreen>
 #include <QShortcut>
 #include <QTest>
@@ -22,15 +24,18 @@
 #include "Source/ControllerEnvironment.h"
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
+#include "Source/KeyRecorder/KRRecorderControl.h"
 #include "Source/NotifyNoBPMWindow.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/Preferences/ShortcutsPane.h"
+#include "Source/Preferences/StoredShortcuts.h"
 #include "Source/RulesController.h"
 #include "Source/TapView.h"
 #include "Source/Toolkit/TexturedSlider.h"
 #include "Source/TrackView.h"
+#include "Source/UserPlaylists.h"
 #include "ViewTestApplication.h"
 #include "network/UIAlert.h"
 #include "network/UThreadUIUpdate.h"
@@ -39,6 +44,8 @@
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/Button.h"
 #include "platform/AppKit/Event.h"
+#include "platform/AppKit/KeyCodes.h"
+#include "platform/AppKit/KeyboardLayout.h"
 #include "platform/AppKit/SegmentedControl.h"
 #include "platform/AppKit/Slider.h"
 #include "platform/AppKit/TextField.h"
@@ -52,6 +59,7 @@
 #include "platform/Foundation/VirtualScheduler.h"
 #include "tests/Source/FakePlayer.h"
 #include "tests/Source/ViewTestApplication.h"
+#include "tests/support/GeneratedLibrary.h"
 
 namespace {
 
@@ -430,6 +438,115 @@ TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
     QTest::keyClick(c.mainWindow().tapView(), ' ');
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
+}
+
+// A menu's key equivalent, with or without Ctrl, performs its command from the tap area and is
+// never a tap; a disabled command's key does nothing. Other keys stay taps.
+TEST_F(ControllerTest, MenuKeysComeBeforeTaps) {
+    player.track->mBpm = 120;  // loaded with accuracy 10; a tap would start afresh
+    // Next Track recorded as Shift+F5.
+    PropertyList::Dictionary shortcuts = *defaults->objectForKey(kShortcutsKey)->dictionary();
+    shortcuts["Next"] = valueForStoredShortcut({96, NSShiftKeyMask});
+    defaults->setObject(shortcuts, kShortcutsKey);
+    Controller& c = launch();
+    c.window()->show();
+    QApplication::setActiveWindow(c.window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
+    c.window()->makeFirstResponder(c.mainWindow().tapView());
+    const int accuracy = c.tracker().accuracy();
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::vector<std::string> commands;
+    } keys[] = {
+        {"factory Skip Forward", Qt::Key_Right, Qt::AltModifier, {"position 40"}},
+        {"factory Skip Back", Qt::Key_Left, Qt::AltModifier, {"position 20"}},
+        {"recorded Next Track", Qt::Key_F5, Qt::ShiftModifier, {"next"}},
+        {"factory Play/Pause", Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, {"playpause"}},
+    };
+    for (const auto& k : keys) {
+        player.commands.clear();
+        QTest::keyClick(c.mainWindow().tapView(), k.key, k.modifiers);
+        EXPECT_EQ(player.commands, k.commands) << k.name;
+        EXPECT_EQ(c.tracker().accuracy(), accuracy) << k.name << ": no tap";
+    }
+
+    // With the player quit the skip is disabled: its key does nothing, and is still no tap.
+    applications->running.clear();
+    player.commands.clear();
+    QTest::keyClick(c.mainWindow().tapView(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_TRUE(player.commands.empty());
+    EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap";
+
+    // A key that is no shortcut, with or without a modifier, is a tap.
+    QTest::keyClick(c.mainWindow().tapView(), Qt::Key_Right);
+    EXPECT_NE(c.tracker().accuracy(), accuracy) << "a plain arrow is a tap";
+}
+
+// An armed recorder in the Shortcuts pane takes a menu's key: Alt+Right is recorded there, and
+// the player gets nothing.
+TEST_F(ControllerTest, AnArmedRecorderTakesAMenuKey) {
+    Controller& c = launch();
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    KRRecorderControl& recorder = *c.prefsController().shortcutsPane()->recorderForTag(206);
+    recorder.setKeyCombo(kEmptyKeyCombo);
+    Window& prefs = c.prefsController().window();
+    QApplication::setActiveWindow(&prefs);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&prefs));
+    ASSERT_TRUE(prefs.makeFirstResponder(&recorder));
+    QTest::keyClick(&recorder, Qt::Key_Space);
+    ASSERT_TRUE(recorder.cell().isRecording());
+    // Skip Back's Alt+Left is bound meanwhile; it is the recorder's too.
+    player.commands.clear();
+    QTest::keyClick(&recorder, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(player.commands.empty());
+    QTest::keyClick(&recorder, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(recorder.keyCombo().code, kKeyCodeRightArrow);
+    EXPECT_EQ(recorder.keyCombo().flags &
+                  (NSCommandKeyMask | NSAlternateKeyMask | NSShiftKeyMask | NSControlKeyMask),
+              uint64_t{NSAlternateKeyMask});
+    EXPECT_TRUE(player.commands.empty());
+    // Idle again, the recorded key is Skip Forward's from anywhere.
+    QTest::keyClick(&recorder, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(player.commands, std::vector<std::string>{"position 40"});
+}
+
+// A new keyboard layout binds the key equivalents anew: a key named by the character it types
+// follows it, and a key that is a dead key there is bound by the dead key.
+TEST_F(ControllerTest, KeyEquivalentsFollowTheKeyboardLayout) {
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
+    Controller& c = launch();
+    NSMenu& controls = *c.mainMenu().controlsMenu();
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    EXPECT_EQ(controls.itemWithTag(211)->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Equal));
+
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("de"));
+    QTest::qWait(0);
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Udiaeresis));
+    const QKeySequence ratingUp(Qt::CTRL | Qt::ALT | Qt::Key_Dead_Acute);
+    EXPECT_EQ(controls.itemWithTag(211)->shortcut(), ratingUp);
+    const auto bindings = c.window()->findChildren<QShortcut*>();
+    EXPECT_TRUE(std::any_of(bindings.begin(), bindings.end(), [&](QShortcut* s) {
+        return s->key() == ratingUp;
+    })) << "bound, not only shown";
+    // Shown as bound, by the accent Qt has no name for, in the menu and in the Shortcuts pane.
+    QMenu shown;
+    controls.fillQMenu(shown);
+    const auto actions = shown.actions();
+    EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](QAction* a) {
+        return a->text().endsWith(QString::fromUtf8("\tCtrl+Alt+´"));
+    }));
+    defaults->setObject(PropertyList("TOOLBAR_HOTKEYS"), "SelectedPrefView");  // the Shortcuts pane
+    c.mainMenu().itemForCommand(MenuCommand::ShowPreferenceWindow)->performAction();
+    KRRecorderControl& recorder = *c.prefsController().shortcutsPane()->recorderForTag(201);
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+Ü");
+    EXPECT_EQ(c.prefsController().shortcutsPane()->recorderForTag(211)->cell().displayedText(), "Ctrl+Alt+´");
+
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames("us"));
+    QTest::qWait(0);
+    EXPECT_EQ(controls.itemWithTag(201)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+    EXPECT_EQ(recorder.cell().displayedText(), "Ctrl+[");
 }
 
 TEST_F(ControllerTest, HelpMenuLinksOpenTheMakersPages) {
@@ -823,6 +940,72 @@ TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
     c.appWasLaunched(kPlayerApp);
     EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "First");
     EXPECT_EQ(c.tracker().accuracy(), 100);
+}
+
+// The player's playlists cost several requests each: read once for the menus, again only after a
+// notice, a launch or a quit of the player.
+TEST_F(ControllerTest, ThePlayersPlaylistsAreReadAgainOnlyAfterANoticeALaunchOrAQuit) {
+    auto list = std::make_shared<FakePlaylist>();
+    list->mId = 0x11;
+    list->mName = "Running";
+    player.userLists = {list};
+    Controller& c = launch();
+    const int atLaunch = player.userPlaylistReads;
+    EXPECT_EQ(c.playlistMenus().playlists(), std::vector<std::string>{"Running"});
+    EXPECT_EQ(c.playlistMenus().playlistIDs(), std::vector<SInt64>{0x11});
+    EXPECT_EQ(player.userPlaylistReads, atLaunch + 1) << "one read for every opening";
+
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"a notice", [&] { post(0x300, "Playing", 0); }},
+        {"a launch", [&] { c.appWasLaunched(kPlayerApp); }},
+        {"a quit", [&] { c.appWasTerminated(kPlayerApp); }},
+    };
+    for (const auto& [name, change] : changes) {
+        const int before = player.userPlaylistReads;
+        change();
+        c.playlistMenus().playlists();
+        c.playlistMenus().playlists();
+        EXPECT_EQ(player.userPlaylistReads, before + 1) << name;
+    }
+}
+
+// A save of the assigned tracks that failed while the data folder could not be written is made
+// at quit, once the folder can be written again.
+TEST_F(ControllerTest, AnAssignmentThatCouldNotBeSavedIsSavedAtQuit) {
+    Controller& c = launch();
+    // Root writes read-only folders: a file in the folder's place keeps it from being written.
+    const fs::path support = folder / "support";
+    fs::remove_all(support);
+    std::ofstream(support) << "in the way";
+    tap120();
+    c.applyBPM();
+    ASSERT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
+    ASSERT_TRUE(c.assignments()->savePending());
+
+    fs::remove(support);
+    fs::create_directories(support);
+    c.applicationWillTerminate();
+    auto read = PropertyListSerialization::propertyListWithContentsOfFile(assignedPath());
+    ASSERT_TRUE(read.ok()) << read.error();
+    EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
+}
+
+// The library file can be hundreds of megabytes: it is read off the main thread, and its
+// playlists come when the main thread takes the result.
+TEST_F(ControllerTest, TheLibraryFileIsReadInTheBackground) {
+    const fs::path library = folder / "Music" / "iTunes" / "iTunes Music Library.xml";
+    fs::create_directories(library.parent_path());
+    ASSERT_TRUE(generated_library::write(library.string(), 10, 2));
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", folder.c_str(), 1);
+    Controller& c = launch();
+    setenv("HOME", home.c_str(), 1);
+    applications->running.clear();
+
+    EXPECT_TRUE(c.playlistMenus().playlists().empty()) << "nothing read on the main thread";
+    c.playlistMenus().libraryPlaylists().waitForBackgroundRead();
+    scheduler.runPending();
+    EXPECT_EQ(c.playlistMenus().playlists(), (std::vector<std::string>{"Playlist 1", "Playlist 2"}));
 }
 
 TEST_F(ControllerTest, ADestroyedControllerObservesNothing) {

@@ -170,7 +170,9 @@ struct FakePlayer : PlayerAccess {
         volumes.push_back(value);
         commands.push_back("volume " + std::to_string(value));
     }
+    mutable int userPlaylistReads{0};  // each one costs the real player several requests a playlist
     std::vector<std::shared_ptr<PlayerPlaylist>> userPlaylists() const override {
+        ++userPlaylistReads;
         return {userLists.begin(), userLists.end()};
     }
     std::shared_ptr<PlayerPlaylist> playlistWithPersistentId(SInt64 persistentId) const override {

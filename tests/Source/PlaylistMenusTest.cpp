@@ -164,12 +164,38 @@ TEST_F(PlaylistMenusTest, AChoiceAddsToThePlaylistTheMenuShowedEvenWhenTheListCh
     popUp.chooseItemAtIndex(2);
     EXPECT_EQ(player.commands, (Strings{"add /music/Song.mp3 to 17", "add /music/Song.mp3 to 34"}));
 
-    // Rebuilt, the menus show the new list; the image item stays first.
+    // Rebuilt after a notice, the menus show the new list; the image item stays first.
+    menus->forgetPlayerPlaylists();
     menus->popUpNeedsUpdate();
     EXPECT_EQ(popUp.itemTitles(), (Strings{"", "New", "Running", "Calm"}));
     player.commands.clear();
     popUp.chooseItemAtIndex(0);
     EXPECT_TRUE(player.commands.empty()) << "the image item adds nothing";
+}
+
+// Reading the player's list costs several requests a playlist: both menus and later openings use
+// the first read until the list is forgotten.
+TEST_F(PlaylistMenusTest, ThePlayersListIsReadOnceUntilForgotten) {
+    auto menu = menus->makeAddToPlaylistMenu();
+    PopUpButton popUp(true);
+    popUp.addItemWithTitle("");
+    menus->setAddToPlaylistPopUp(&popUp);
+    menus->menuNeedsUpdate(*menu);
+    menus->menuNeedsUpdate(*menu);
+    menus->popUpNeedsUpdate();
+    EXPECT_EQ(player.userPlaylistReads, 1);
+    EXPECT_EQ(titles(*menu), (Strings{"Running#0", "Calm#1"}));
+
+    player.userLists.push_back(playlist(0x33, "New"));
+    menus->forgetPlayerPlaylists();
+    menus->menuNeedsUpdate(*menu);
+    EXPECT_EQ(player.userPlaylistReads, 2);
+    EXPECT_EQ(titles(*menu), (Strings{"Running#0", "Calm#1", "New#2"}));
+
+    // A player that quit: the library file's list, whatever was kept.
+    host.running = false;
+    EXPECT_EQ(menus->playlists(), (Strings{"From the file"}));
+    EXPECT_EQ(player.userPlaylistReads, 2);
 }
 
 TEST_F(PlaylistMenusTest, WithoutThePlayersListTheLibraryFilesPlainPlaylistsAreOffered) {
@@ -188,6 +214,7 @@ TEST_F(PlaylistMenusTest, WithoutThePlayersListTheLibraryFilesPlainPlaylistsAreO
     player.userLists.clear();
     EXPECT_EQ(menus->playlists(), fromFile) << "a running player that lists none";
     player.userLists = {playlist(0x11, "Running"), playlist(-1, "Unreadable ID")};
+    menus->forgetPlayerPlaylists();
     EXPECT_EQ(menus->playlists(), (Strings{"Running"}));
 }
 

@@ -7,7 +7,10 @@
 #include <fstream>
 
 #include "Source/UserPlaylists.h"
+#include "platform/Foundation/PropertyListSerialization.h"
+#include "platform/Foundation/VirtualScheduler.h"
 #include "tests/support/FifoInPlace.h"
+#include "tests/support/GeneratedLibrary.h"
 
 namespace {
 
@@ -97,12 +100,71 @@ TEST_F(UserPlaylistsTest, ListsOnlyThePlainPlaylistsWithAnIDInTheFilesOrder) {
               (std::vector<SInt64>{0x5EA7B1C000000102, static_cast<SInt64>(0xFEDCBA9876543210ULL)}));
 }
 
-TEST_F(UserPlaylistsTest, AMissingOrBrokenFileGivesTwoEmptyLists) {
-    for (const std::string& path : {(folder / "absent.xml").string(), write("<plist><dict><key>Play")}) {
-        const UserPlaylists lists(path);
-        EXPECT_TRUE(lists.playlists().empty()) << path;
-        EXPECT_TRUE(lists.playlistIDs().empty()) << path;
+TEST_F(UserPlaylistsTest, AMissingOrBrokenFileGivesTwoEmptyListsAndOneLineSayingWhy) {
+    struct Case {
+        std::string path;
+        const char* why;
+    };
+    const Case cases[] = {
+        {(folder / "absent.xml").string(), "No such file"},
+        {write("<plist><dict><key>Play"), "truncated"},
+        {folder.string(), "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> logged;
+        const UserPlaylists lists(c.path, UserPlaylists::Reading::AtOnce,
+                                  [&](const std::string& line) { logged.push_back(line); });
+        EXPECT_TRUE(lists.playlists().empty()) << c.path;
+        EXPECT_TRUE(lists.playlistIDs().empty()) << c.path;
+        ASSERT_EQ(logged.size(), 1u) << c.path;
+        EXPECT_NE(logged[0].find(c.path), std::string::npos) << logged[0];
+        EXPECT_NE(logged[0].find(c.why), std::string::npos) << logged[0];
     }
+    std::vector<std::string> logged;
+    const UserPlaylists good(write(kLibraryFile), UserPlaylists::Reading::AtOnce,
+                             [&](const std::string& line) { logged.push_back(line); });
+    EXPECT_TRUE(logged.empty()) << "a library that reads says nothing";
+}
+
+// The player's own format puts past 64 MiB somewhere between 65,000 and 70,000 tracks.
+TEST_F(UserPlaylistsTest, AHundredThousandTrackLibraryGivesItsPlaylists) {
+    const std::string path = (folder / "iTunes Music Library.xml").string();
+    ASSERT_TRUE(generated_library::write(path, 100'000, 3));
+    ASSERT_GT(fs::file_size(path), PropertyListSerialization::kMaximumLength);
+    std::vector<std::string> logged;
+    const UserPlaylists lists(path, UserPlaylists::Reading::AtOnce,
+                              [&](const std::string& line) { logged.push_back(line); });
+    EXPECT_TRUE(logged.empty()) << logged.front();
+    EXPECT_EQ(lists.playlists(), (std::vector<std::string>{"Playlist 1", "Playlist 2", "Playlist 3"}));
+    EXPECT_EQ(lists.playlistIDs(),
+              (std::vector<SInt64>{static_cast<SInt64>(generated_library::playlistPersistentID(1)),
+                                   static_cast<SInt64>(generated_library::playlistPersistentID(2)),
+                                   static_cast<SInt64>(generated_library::playlistPersistentID(3))}));
+}
+
+// The application's read: the lists stay empty until the main thread runs the result.
+TEST_F(UserPlaylistsTest, InTheBackgroundTheListsArriveThroughTheScheduler) {
+    VirtualScheduler scheduler;
+    ScopedScheduler scoped(scheduler);
+    const std::string path = write(kLibraryFile);
+    UserPlaylists lists(path, UserPlaylists::Reading::InBackground);
+    lists.waitForBackgroundRead();
+    EXPECT_TRUE(lists.playlists().empty()) << "nothing changes off the main thread";
+    EXPECT_EQ(scheduler.runPending(), 1u);
+    EXPECT_EQ(lists.playlists(), (std::vector<std::string>{"Running", "Calm"}));
+    EXPECT_EQ(lists.playlistIDs().size(), 2u);
+
+    std::vector<std::string> logged;
+    UserPlaylists broken((folder / "absent.xml").string(), UserPlaylists::Reading::InBackground,
+                         [&](const std::string& line) { logged.push_back(line); });
+    broken.waitForBackgroundRead();
+    EXPECT_TRUE(logged.empty());
+    scheduler.runPending();
+    EXPECT_EQ(logged.size(), 1u) << "logged on the main thread";
+
+    // Gone before the main thread takes the result: the result is dropped.
+    { UserPlaylists gone(path, UserPlaylists::Reading::InBackground); }
+    EXPECT_EQ(scheduler.runPending(), 1u);
 }
 
 // The library is the player's: a pipe in its place gives no playlists, at once, and stays.

@@ -213,6 +213,24 @@ TEST(DistributedNotifications, UnreadableUserInfoFromAnotherSenderIsLeftOut) {
     EXPECT_FALSE(seen[0].userInfo);
 }
 
+// Notifications on their way to a centre that goes away are dropped, not handed to it; a centre
+// made afterwards receives what comes next.
+TEST(DistributedNotifications, ACenterGoneBeforeItsNotificationsArriveSeesNone) {
+    int early = 0;
+    {
+        NSDistributedNotificationCenter center;
+        center.addObserver(&early, "test.early", [&](const NSNotification&) { ++early; });
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(center.postNotificationName("test.early"));
+        SessionBus::askDaemon(SessionBus::connection(), "GetId", {});  // routed to this process
+    }
+    NSDistributedNotificationCenter later;
+    int marks = 0;
+    later.addObserver(&marks, "test.mark", [&](const NSNotification&) { ++marks; });
+    ASSERT_TRUE(later.postNotificationName("test.mark"));
+    ASSERT_TRUE(WaitFor([&] { return marks == 1; }));
+    EXPECT_EQ(early, 0);
+}
+
 // A second connection of this process stands for another application.
 class OtherApplication {
 public:

@@ -141,6 +141,34 @@ TEST_F(Preferences, AValueNoFileCanHoldIsRefusedWithoutBlockingOthers) {
     EXPECT_EQ(PreferencesStore().copyDomain("com.orvo.Beatwick"), (PropertyList::Dictionary{{"BPM", 120}}));
 }
 
+// The reader takes integers up to 2^64 - 1, the writers refuse those above 2^63 - 1: such a value
+// read from the file is left out of it, named, and every other setting is still saved.
+TEST_F(Preferences, AValueReadThatNoFileCanHoldIsLeftOutAndTheRestIsSaved) {
+    struct Case {
+        const char* name;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"alone", "<integer>9223372036854775808</integer>"},
+        {"nested", "<dict><key>Deep</key><array><integer>18446744073709551615</integer></array></dict>"},
+    };
+    for (const Case& c : cases) {
+        reports.clear();
+        TemporaryHome::write(fileOf("com.orvo.Beatwick"), std::string("<plist><dict><key>Huge</key>") +
+                                                              c.value +
+                                                              "<key>KeepTrack</key><true/></dict></plist>");
+        store.reset();
+        ASSERT_TRUE(store.copyValue("Huge", "com.orvo.Beatwick")) << c.name << ": the file reads";
+        store.setValue("LastUpdateCheck", PropertyList(260000000), "com.orvo.Beatwick");
+        EXPECT_TRUE(store.synchronize("com.orvo.Beatwick")) << c.name;
+        EXPECT_EQ(PreferencesStore().copyDomain("com.orvo.Beatwick"),
+                  (PropertyList::Dictionary{{"KeepTrack", true}, {"LastUpdateCheck", 260000000}}))
+            << c.name;
+        ASSERT_EQ(reports.size(), 1u) << c.name;
+        EXPECT_NE(reports[0].find("\"Huge\""), std::string::npos) << reports[0];
+    }
+}
+
 TEST_F(Preferences, AFailedWriteKeepsTheChangeForTheNextSynchronize) {
     struct FailOnce : AtomicFileSystem {
         int sync(int fd) override {

@@ -348,6 +348,54 @@ TEST(PropertyListXMLReader, RefusesMoreValuesThanItsBound) {
     EXPECT_NE(read.error().find("too many values"), std::string::npos) << read.error();
 }
 
+// A reader that keeps only some top-level keys still checks the rest, but neither keeps nor counts
+// their values; without kept keys it keeps everything.
+TEST(PropertyListXMLReader, KeepsOnlyTheTopLevelKeysAskedFor) {
+    const std::string_view library =
+        "<plist><dict><key>Tracks</key><dict><key>1</key><dict><key>Name</key><string>a</string></dict>"
+        "<key>2</key><array><true/><false/></array></dict>"
+        "<key>Playlists</key><array><dict><key>Tracks</key><integer>7</integer></dict></array></dict></"
+        "plist>";
+    Result<PropertyList> kept = PropertyListXMLReader(library, 4, 8, {"Playlists"}).read();
+    ASSERT_TRUE(kept) << kept.error();
+    EXPECT_EQ(kept.value(), PropertyList(PropertyList::Dictionary{
+                                {"Playlists", PropertyList::Array{PropertyList::Dictionary{{"Tracks", 7}}}}}))
+        << "only the top level is filtered";
+    EXPECT_FALSE(PropertyListXMLReader(library, 4, 8).read()) << "all ten values counted";
+
+    const std::string_view broken =
+        "<plist><dict><key>Tracks</key><dict><key>1</key><integer>x</integer></dict>"
+        "<key>Playlists</key><array/></dict></plist>";
+    Result<PropertyList> read = PropertyListXMLReader(broken, 100, 8, {"Playlists"}).read();
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.error().find("not an integer"), std::string::npos) << read.error();
+}
+
+TEST(PropertyListSerialization, AFileOverTheUsualCapReadsWhenTheCallerRaisesIt) {
+    namespace fs = std::filesystem;
+    const fs::path path =
+        fs::temp_directory_path() / ("plist-large-" + std::to_string(::getpid()) + ".plist");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "<plist><dict><key>Name</key><string>big</string><key>Pad</key><string>";
+        out << std::string(PropertyListSerialization::kMaximumLength, 'x');
+        out << "</string></dict></plist>";
+    }
+    EXPECT_FALSE(PropertyListSerialization::propertyListWithContentsOfFile(path.string()));
+    PropertyListReadOptions options;
+    options.maximumLength = PropertyListSerialization::kMaximumLength * 2;
+    options.keptTopLevelKeys = {"Name"};
+    Result<PropertyList> read =
+        PropertyListSerialization::propertyListWithContentsOfFile(path.string(), nullptr, options);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(read.value(), PropertyList(PropertyList::Dictionary{{"Name", "big"}}));
+    options.maximumLength = PropertyListSerialization::kMaximumLength;
+    read = PropertyListSerialization::propertyListWithContentsOfFile(path.string(), nullptr, options);
+    ASSERT_FALSE(read);
+    EXPECT_NE(read.error().find("larger than 64 MiB"), std::string::npos) << read.error();
+    fs::remove(path);
+}
+
 TEST(PropertyListSerialization, BinaryWriterStoresEqualScalarsOnceAndLongCountsReadBack) {
     // Keys shared by many dictionaries are written once; lengths of 15 and more take an
     // integer after the marker.
