@@ -14,13 +14,13 @@
 #include "Source/FeedbackWindowController.h"
 #include "Source/HotKeyController.h"
 #include "Source/MenuTags.h"
-#include "Source/NewVersionAlert.h"
 #include "Source/PlayerRulesHost.h"
 #include "Source/Preferences/PrefsController.h"
 #include "Source/Preferences/PrefsWindow.h"
 #include "Source/Preferences/RulesPrefsController.h"
 #include "Source/RulesController.h"
 #include "Source/UserPlaylists.h"
+#include "Source/VersionCheck.h"
 #include "Source/WebLinks.h"
 #include "Source/WorkspaceAdditions.h"
 #include "network/UIAlert.h"
@@ -85,6 +85,9 @@ Controller::Controller(Services services)
     if (auto path = NSBundle::mainBundle().pathForResource("cacophony", "aiff"))
         fWakeUpNSSound = fEnvironment.makeNSSound(*path);
     fHotKeyActions = std::make_unique<HotKeyActions>(*this);
+    fVersionCheck = std::make_unique<VersionCheck>(
+        VersionCheck::Services{fEnvironment, fDefaults, fPreferences, [this] { return sheetWindow(); },
+                               [this] { openWebLink(kHomepageURL, sheetWindow()); }});
     fMainWindow = std::make_unique<MainWindow>(
         MainWindow::Services{fDefaults, fPreferences, fEnvironment, services.clock, fPlayer, *fPlayerStatus,
                              *fPlayerCommands, *fPlaylistMenus, fVisit, [this] { applyBPM(); }});
@@ -173,9 +176,8 @@ void Controller::loadAssignments() {
 void Controller::observeNotifications() {
     auto& center = NSNotificationCenter::defaultCenter();
     center.addObserver(this, "DoUIAlert", nullptr, [this](const NSNotification& n) { doUIAlert(n); });
-    center.addObserver(this, "DoUIUpdate", nullptr, [this](const NSNotification& n) {
-        if (const std::optional<bool> major = NewVersionAlert::majorUpdateIn(n)) newVersionAvailable(*major);
-    });
+    center.addObserver(this, "DoUIUpdate", nullptr,
+                       [this](const NSNotification& n) { fVersionCheck->answered(n); });
     center.addObserver(this, "WindowStyleChanged", nullptr,
                        [this](const NSNotification&) { windowStyleChanged(); });
     auto& application = Application::sharedApplication();
@@ -225,24 +227,7 @@ void Controller::applicationDidFinishLaunching() {
         fHotKeys->setHotKey1Listener(this, [this] { fHotKeyActions->hotKey1Action(); });
         fHotKeys->setHotKey2Listener(this, [this] { fHotKeyActions->hotKey2Action(); });
     }
-    checkForUpdates();
-}
-
-void Controller::checkForUpdates() {
-    if (!fDefaults.boolForKey("CheckForUpdates")) return;
-    const SInt64 now = fEnvironment.currentDate();
-    SInt64 last = 0;
-    if (auto stored = fPreferences.copyValue("LastUpdateCheck", kCFPreferencesCurrentApplication))
-        last = stored->integer().value_or(0);
-    if (last != 0 && now < last + kUpdateCheckInterval) return;
-    if (fEnvironment.currentModifierFlags() & NSAlternateKeyMask) return;
-    fPreferences.setValue("LastUpdateCheck", PropertyList(static_cast<SInt32>(now)),
-                          kCFPreferencesCurrentApplication);
-    fPreferences.synchronize(kCFPreferencesCurrentApplication);
-    try {
-        fEnvironment.checkVersion(false);
-    } catch (...) {
-    }
+    fVersionCheck->checkWeekly();
 }
 
 void Controller::applicationWillTerminate() {
@@ -548,7 +533,7 @@ void Controller::performMenuCommand(MenuCommand command) {
     };
     static const std::map<MenuCommand, Command> commands = {
         {ShowAboutWindow, &Controller::showAboutWindow},
-        {CheckForNewVersion, &Controller::checkForNewVersion},
+        {CheckForNewVersion, [](Controller& c) { c.fVersionCheck->checkAsked(); }},
         {ShowPreferenceWindow, &Controller::showPreferenceWindow},
         {Quit, [](Controller& c) { c.fEnvironment.terminateApplication(); }},
         {ApplyBPM, &Controller::applyBPM},
@@ -608,18 +593,6 @@ void Controller::keepAboveMainWindow(Window& other) {
 void Controller::showPreferenceWindow() {
     keepAboveMainWindow(fPrefsController->window());
     fPrefsController->showWindow();
-}
-
-void Controller::checkForNewVersion() {
-    fEnvironment.checkVersion(true);
-}
-
-void Controller::newVersionAvailable(bool forMajorUpdate) {
-    if (!fNewVersionAlert)
-        fNewVersionAlert = std::make_unique<NewVersionAlert>(
-            NewVersionAlert::Services{fDefaults, [this] { return sheetWindow(); },
-                                      [this] { openWebLink(kHomepageURL, sheetWindow()); }});
-    fNewVersionAlert->newVersionAvailable(forMajorUpdate);
 }
 
 void Controller::showFeedbackForm(bool isFeedback) {

@@ -34,12 +34,12 @@ class FeedbackWindowController;
 class HotKeyController;
 class NSSound;
 class NSUserDefaults;
-class NewVersionAlert;
 class PlayerAccess;
 class PlayerRulesHost;
 class PreferencesStore;
 class PrefsController;
 class RulesController;
+class VersionCheck;
 
 class Controller : public QObject,
                    public PlayerStatusHost,
@@ -54,14 +54,12 @@ public:
     Controller& operator=(const Controller&) = delete;
 
     static constexpr const char* kPlayerBundleIdentifier = "com.apple.iTunes";
-    static constexpr SInt64 kUpdateCheckInterval = 604800;
     // After a notice whose refresh the player left unanswered, the main thread does not wait on
     // the player again for this long, a request's time-out: the notices of that time are kept,
     // the latest refreshed at its end.
     static constexpr int64_t kUnansweredHoldMs = 2000;
     static constexpr const char* kHomepageURL = "https://www.orvo.example/beatwick/";
     static constexpr const char* kSupportURL = "https://www.orvo.example/beatwick/feedback/";
-    static constexpr const char* kAppStoreURL = "https://www.orvo.example/beatwick/download/";
 
     // None is owned; all must outlive the controller.
     struct Services {
@@ -97,8 +95,6 @@ public:
     void trackChanged(const NSNotification& notification);
     // "DoUIAlert" from the network worker: the numbered alert its record names.
     void doUIAlert(const NSNotification& notification);
-    // The version check found a newer version ("DoUIUpdate"), asked for or weekly.
-    void newVersionAvailable(bool forMajorUpdate);
     // Notices are being held because the player left a refresh unanswered.
     bool holdingPlayerNotices() const { return fHoldTask != 0; }
     // A notice waits for its refresh at the end of this main-loop turn.
@@ -184,7 +180,6 @@ public:
     void activateIgnoringOtherApps() override;
 
 private:
-    void checkForNewVersion();
     void showFeedbackForm(bool isFeedback);
     void showPreferenceWindow();
     void showAboutWindow();
@@ -211,7 +206,6 @@ private:
     void attachAddToPlaylistMenu();
     // Rebuilds the list from the player and refills the genre pop-up.
     void getGenreList();
-    void checkForUpdates();
     void applyRules();
     void establishKeyEquivalents();
     void followKeyboardLayout();
@@ -253,6 +247,6 @@ private:
     bool fKeepTrack{true};
     bool fDidLaunchiTunes{false};
     FeedbackWindowController* fFeedbackController{nullptr};
-    std::unique_ptr<NewVersionAlert> fNewVersionAlert;
+    std::unique_ptr<VersionCheck> fVersionCheck;
     std::shared_ptr<NSSound> fWakeUpNSSound;
 };
