@@ -1,6 +1,5 @@
 #include "Source/MainWindow.h"
 
-#include <algorithm>
 
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
