@@ -1,4 +1,4 @@
-// What the BPM badge asks of the controller to choose its look. Main thread only.
+// What the BPM badge asks of the main window to choose its look. Main thread only.
 #pragma once
 
 class BPMBadgeViewHost {

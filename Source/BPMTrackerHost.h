@@ -1,7 +1,7 @@
-// What the tap-tempo tracker asks of its controller.
+// What the tap-tempo tracker asks of the main window, which owns it.
 #pragma once
 
-// Implemented by the controller that owns a BPMTracker. Main thread only.
+// Implemented by the main window; tests use their own. Main thread only.
 class BPMTrackerHost {
 public:
     virtual ~BPMTrackerHost() = default;

@@ -1,5 +1,5 @@
-// What the click sounds ask of the application around them: the sound settings, sounds made from
-// the bundle's files, and the tap area, which clicks for each tap and pulses with a click. Main
+// What the click sounds ask of the application around them: the sound settings (its defaults reader), sounds
+// made from the bundle's files, and the tap area, which clicks for each tap and pulses with a click. Main
 // thread only, except where a member says otherwise.
 #pragma once
 
@@ -7,18 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "Source/DefaultsReader.h"
 #include "platform/Carbon/MacTypes.h"
 
 class NSSound;
 class UKSound;
 
-class ClickSoundsHost {
+class ClickSoundsHost : public virtual DefaultsReader {
 public:
     virtual ~ClickSoundsHost() = default;
-
-    virtual bool boolForKey(const std::string& key) = 0;
-    virtual SInt64 integerForKey(const std::string& key) = 0;
-    virtual std::optional<std::string> stringForKey(const std::string& key) = 0;
 
     // The sound of the file at path, or null when there is none to play.
     virtual std::shared_ptr<UKSound> makeUKSound(const std::string& path) = 0;

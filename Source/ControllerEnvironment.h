@@ -52,8 +52,9 @@ public:
     // Whole seconds since 1 January 2001.
     virtual SInt64 currentDate() = 0;
     virtual UInt32 currentModifierFlags() = 0;
-    // The weekly version check (user-initiated 0, product kind 2).
-    virtual void checkVersion() = 0;
+    // The version check on the network worker, asked for from the menu or weekly; only the
+    // asked check tells of a failure.
+    virtual void checkVersion(bool userAsked) = 0;
 
     // The sound of the file at path, or null when there is none to play.
     virtual std::shared_ptr<UKSound> makeUKSound(const std::string& path) = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Source/MenuTags.h"
 #include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Event.h"
 #include "platform/AppKit/MenuShortcuts.h"
@@ -53,29 +54,29 @@ const std::vector<MenuSpec>& menuSpecs() {
           separator(),
           {Quit, "Quit Beatwick", 0, Always, "q"}}},
         {"Controls",
-         MainMenu::kControlsMenuTag,
-         {{ApplyBPM, "Assign BPM", 200, Apply, ""},
-          {HalveBPM, "Halve BPM", 201, TempoShown, ""},
-          {DoubleBPM, "Double BPM", 202, TempoShown, ""},
-          {IncrementBPM, "Increase BPM", 216, TempoShown, ""},
-          {DecrementBPM, "Decrease BPM", 217, TempoShown, ""},
+         kControlsMenuTag,
+         {{ApplyBPM, "Assign BPM", kAssignMenuTag, Apply, ""},
+          {HalveBPM, "Halve BPM", kHalveBPMMenuTag, TempoShown, ""},
+          {DoubleBPM, "Double BPM", kDoubleBPMMenuTag, TempoShown, ""},
+          {IncrementBPM, "Increase BPM", kIncrementBPMMenuTag, TempoShown, ""},
+          {DecrementBPM, "Decrease BPM", kDecrementBPMMenuTag, TempoShown, ""},
           separator(),
-          {StartStopMetronome, "Start Metronome", 215, Metronome, ""},
+          {StartStopMetronome, "Start Metronome", kStartMetronomeMenuTag, Metronome, ""},
           separator(),
-          {PausePlayTrack, "Play", 203, PlayPause, ""},
-          {NextTrack, "Next Track", 204, PlayerRunning, ""},
-          {PreviousTrack, "Previous Track", 205, PlayerRunning, ""},
-          {SkipForward, "Skip Forward", 206, PlayerRunning, ""},
-          {SkipBack, "Skip Back", 207, PlayerRunning, ""},
-          {NextPlusSkipForward, "Next Track and Skip Forward", 208, PlayerRunning, ""},
+          {PausePlayTrack, "Play", kPlayPauseMenuTag, PlayPause, ""},
+          {NextTrack, "Next Track", kNextMenuTag, PlayerRunning, ""},
+          {PreviousTrack, "Previous Track", kPreviousMenuTag, PlayerRunning, ""},
+          {SkipForward, "Skip Forward", kSkipForwardMenuTag, PlayerRunning, ""},
+          {SkipBack, "Skip Back", kSkipBackMenuTag, PlayerRunning, ""},
+          {NextPlusSkipForward, "Next Track and Skip Forward", kNextPlusSkipMenuTag, PlayerRunning, ""},
           separator(),
-          {GetTrackInfo, "Get Info", 209, PlayerRunning, ""},
-          {SwitchToiTunes, "Switch to iTunes", 210, Always, ""},
+          {GetTrackInfo, "Get Info", kGetInfoMenuTag, PlayerRunning, ""},
+          {SwitchToiTunes, "Switch to iTunes", kSwitchMenuTag, Always, ""},
           separator(),
-          {RatingUp, "Rating Up", 211, PlayerRunning, ""},
-          {RatingDown, "Rating Down", 212, PlayerRunning, ""},
-          {VolumeUp, "Volume Up", 213, PlayerRunning, ""},
-          {VolumeDown, "Volume Down", 214, PlayerRunning, ""}}},
+          {RatingUp, "Rating Up", kRatingUpMenuTag, PlayerRunning, ""},
+          {RatingDown, "Rating Down", kRatingDownMenuTag, PlayerRunning, ""},
+          {VolumeUp, "Volume Up", kVolumeUpMenuTag, PlayerRunning, ""},
+          {VolumeDown, "Volume Down", kVolumeDownMenuTag, PlayerRunning, ""}}},
         {"Window", 0, {{ShowMainWindow, "Beatwick", 0, MainWindow, ""}}},
         {"Help",
          0,
@@ -96,9 +97,9 @@ struct FallbackShortcut {
 };
 
 constexpr FallbackShortcut kFallbackShortcuts[] = {
-    {"StartMetronome", 215, {41, NSCommandKeyMask}},
-    {"IncrementBPM", 216, {37, NSCommandKeyMask}},
-    {"DecrementBPM", 217, {40, NSCommandKeyMask}},
+    {"StartMetronome", kStartMetronomeMenuTag, {41, NSCommandKeyMask}},
+    {"IncrementBPM", kIncrementBPMMenuTag, {37, NSCommandKeyMask}},
+    {"DecrementBPM", kDecrementBPMMenuTag, {40, NSCommandKeyMask}},
 };
 
 bool hasFallback(const char* command) {

@@ -1,6 +1,6 @@
 // The application's menus: the application menu (About, the version check, Preferences, Quit),
-// the commands submenu (tag 199, items 200 to 217, whose key equivalents come from the stored
-// shortcuts), the window and help menus. Items are validated by their command before they show
+// the commands submenu (its tag and its items' in MenuTags.h; their key equivalents come from the
+// stored shortcuts), the window and help menus. Items are validated by their command before they show
 // and before their key equivalent fires. Main thread only.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Source/MainMenuHost.h"
+#include "Source/MenuTags.h"
 #include "platform/AppKit/Menu.h"
 
 class MainMenu {
@@ -15,13 +16,11 @@ public:
     MainMenu(const MainMenu&) = delete;
     MainMenu& operator=(const MainMenu&) = delete;
 
-    static constexpr long kControlsMenuTag = 199;
-
     // Not owned; must outlive the menus.
     explicit MainMenu(MainMenuHost& host);
 
     NSMenu& mainMenu() { return *mMainMenu; }
-    // The commands submenu (item 199 of the main menu).
+    // The commands submenu (kControlsMenuTag of the main menu).
     NSMenu* controlsMenu() const;
     NSMenuItem* itemForCommand(MenuCommand command) const;
 

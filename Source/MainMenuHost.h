@@ -14,7 +14,7 @@ enum class MenuCommand {
     CheckForNewVersion,
     ShowPreferenceWindow,
     Quit,
-    // The commands submenu (tag 199) and the rest of the controls.
+    // The commands submenu (kControlsMenuTag) and the rest of the controls.
     ApplyBPM,
     HalveBPM,
     DoubleBPM,

@@ -22,10 +22,10 @@ MainWindowSettings::MainWindowSettings(MainWindowSettingsHost& host, Outlets out
 
 void MainWindowSettings::windowStyleChanged() {
     if (fHost.boolForKey("MakeFloatingWindow")) {
-        fOutlets.window.setLevel(CGWindowLevelForKey(5));
+        fOutlets.window.setLevel(CGWindowLevelForKey(kCGFloatingWindowLevelKey));
         fOutlets.window.makeKeyAndOrderFront();
     } else {
-        fOutlets.window.setLevel(CGWindowLevelForKey(4));
+        fOutlets.window.setLevel(CGWindowLevelForKey(kCGNormalWindowLevelKey));
     }
 }
 

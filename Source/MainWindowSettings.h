@@ -1,7 +1,7 @@
 // The main window's settings and the controls that show them: the floating window level, half
 // stars on the rating, the skip buttons' tooltips, the metronome button's image, and the tap
 // area's tempo range and metronome style. The preference panes announce each change with a
-// notification that the controller passes on here. Main thread only.
+// notification that the main window passes on here. Main thread only.
 #pragma once
 
 class Button;

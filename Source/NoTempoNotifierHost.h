@@ -1,19 +1,16 @@
-// What the no-tempo notifier asks of the application around it: the settings, who is active,
-// the tempo state of the new track, and the channels it tells the user through. Main thread only.
+// What the no-tempo notifier asks of the application around it: the settings (its defaults reader), who is
+// active, the tempo state of the new track, and the channels it tells the user through. Main thread only.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "Source/DefaultsReader.h"
 #include "platform/Carbon/MacTypes.h"
 
-class NoTempoNotifierHost {
+class NoTempoNotifierHost : public virtual DefaultsReader {
 public:
     virtual ~NoTempoNotifierHost() = default;
-
-    virtual bool boolForKey(const std::string& key) = 0;
-    virtual SInt64 integerForKey(const std::string& key) = 0;
-    virtual std::optional<std::string> stringForKey(const std::string& key) = 0;
 
     // This program is the active application.
     virtual bool applicationIsActive() = 0;

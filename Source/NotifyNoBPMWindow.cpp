@@ -13,7 +13,6 @@ namespace {
 constexpr CGFloat kRightInset = 20;
 constexpr CGFloat kTopInset = 40;
 constexpr int64_t kFadeStepMs = 16;
-constexpr int kFloatingWindowLevelKey = 5;
 
 NSRect firstScreenFrame() {
     const QList<QScreen*> screens = QGuiApplication::screens();
@@ -31,7 +30,7 @@ NotifyNoBPMWindow::NotifyNoBPMWindow(View* view) : Window(view->frame().size, tr
     setExcludedFromWindowsMenu(true);
     setCanBecomeKeyWindow(false);
     setAlphaValue(1.0);
-    setLevel(CGWindowLevelForKey(kFloatingWindowLevelKey));
+    setLevel(CGWindowLevelForKey(kCGFloatingWindowLevelKey));
 
     const NSRect screen = firstScreenFrame();
     const NSSize size = view->frame().size;

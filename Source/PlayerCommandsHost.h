@@ -1,22 +1,21 @@
 // What the player commands ask of the window around them: the system beep, the modifier keys of
-// the event being handled, the settings, the rating view, the volume slider and the player
-// application itself. Main thread only.
+// the event being handled, the settings (its defaults reader), the rating view, the volume slider and the
+// player application itself. Main thread only.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "Source/DefaultsReader.h"
 #include "platform/Carbon/MacTypes.h"
 
-class PlayerCommandsHost {
+class PlayerCommandsHost : public virtual DefaultsReader {
 public:
     virtual ~PlayerCommandsHost() = default;
 
     virtual void beep() = 0;
     // The modifier flags (Cocoa masks) of the event that sent the command.
     virtual UInt32 currentModifierFlags() = 0;
-    virtual bool boolForKey(const std::string& key) = 0;
-    virtual std::optional<std::string> stringForKey(const std::string& key) = 0;
 
     // The main rating view: whether it offers half stars, and the rating it shows.
     virtual bool ratingViewHasHalfStars() = 0;

@@ -1,4 +1,4 @@
-// What the rating view asks of the controller after a click or drag: rate the player's current track
+// What the rating view asks of the main window after a click or drag: rate the player's current track
 // (nothing when there is none), then hear of the change. Main thread only.
 #pragma once
 

@@ -115,8 +115,8 @@ UInt32 SystemControllerEnvironment::currentModifierFlags() {
     return Application::sharedApplication().currentModifierFlags();
 }
 
-void SystemControllerEnvironment::checkVersion() {
-    TVersionTask::CheckVersion(false, 2);
+void SystemControllerEnvironment::checkVersion(bool userAsked) {
+    TVersionTask::CheckVersion(userAsked, TVersionTask::kBeatwickVersionPage);
 }
 
 std::shared_ptr<UKSound> SystemControllerEnvironment::makeUKSound(const std::string& path) {

@@ -29,7 +29,7 @@ public:
     bool activateWindow(XWindowID window) override { return ActivateWindow(window); }
     SInt64 currentDate() override;
     UInt32 currentModifierFlags() override;
-    void checkVersion() override;
+    void checkVersion(bool userAsked) override;
     std::shared_ptr<UKSound> makeUKSound(const std::string& path) override;
     std::shared_ptr<NSSound> makeNSSound(const std::string& path) override;
     std::optional<std::string> applicationSupportDirectory() override;

@@ -1,6 +1,6 @@
 // The large white tap area of the main window. Each mouse press and each key press (repeats
 // included) is one tap: it is stamped in milliseconds since 1970, counted as a beat of the bar so
-// the tap click can be accented, and handed to the controller's tracker. It draws the tempo state:
+// the tap click can be accented, and handed to the window's tracker. It draws the tempo state:
 // a prompt before any tap, a prompt to keep tapping while measuring, and the BPM in large digits
 // with a check mark when settled and a runner in the running-cadence range. It hosts the metronome
 // view. Main thread only.

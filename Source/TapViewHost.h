@@ -1,22 +1,20 @@
-// What the tap area asks of the controller: the tempo it shows, the bar length, the tap click, the
-// tap itself, and the Assign button's claim on Return and Enter. Main thread only.
+// What the tap area asks of the main window: the tempo it shows, the bar length and the tap click
+// (its display source), the tap itself, and the Assign button's claim on Return and Enter. Main
+// thread only.
 #pragma once
 
 #include <cstdint>
 
+#include "Source/TempoDisplaySource.h"
+
 struct NSEvent;
 
-class TapViewHost {
+class TapViewHost : public virtual TempoDisplaySource {
 public:
     virtual ~TapViewHost() = default;
 
-    // The tracker's displayed BPM and accuracy (0 and 0 before any measurement).
-    virtual int currentDisplayBPM() const = 0;
+    // The tracker's accuracy (0 before any measurement); the tempo comes from the display source.
     virtual int currentAccuracy() const = 0;
-    // The bar length ("AlternateBeat").
-    virtual long alternateBeat() const = 0;
-    // Plays the tap click, accented when the beat is the bar's last.
-    virtual void playMetronomeClickForBeat(long beat) = 0;
     // Sends pulseBPM back to the tap area.
     virtual void pulse() = 0;
     // One tap, stamped in milliseconds since 1970; passed on to the tracker.

@@ -29,8 +29,8 @@ namespace {
 class BenchHost : public MetronomeHost {
 public:
     BenchHost(int bpm, UKSound& sound) : mBPM(bpm), mSound(sound) {}
-    int currentDisplayBPM() override { return mBPM; }
-    long alternateBeat() override { return 4; }
+    int currentDisplayBPM() const override { return mBPM; }
+    long alternateBeat() const override { return 4; }
     void playMetronomeClickForBeat(long) override {
         if (!mFirstClick.exchange(true)) mFirstClickTime = Clock::system().now();
         if (std::this_thread::get_id() != mMainThread && !mDriverClockSet.load()) {
@@ -44,6 +44,8 @@ public:
     void performOnMainThread(std::function<void()>) override {}
     void postNotification(const std::string&) override {}
     bool boolForKey(const std::string&) override { return false; }
+    SInt64 integerForKey(const std::string&) override { return 0; }
+    std::optional<std::string> stringForKey(const std::string&) override { return std::nullopt; }
     std::unique_ptr<MetronomeTimer> scheduleTimer(double, std::function<void()>) override { return nullptr; }
 
     double driverCpuSeconds() const {

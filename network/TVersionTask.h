@@ -6,7 +6,11 @@
 
 class TVersionTask : public THTTPTask {
 public:
-    TVersionTask(bool userAsked = false, SInt16 pageKind = 2) : fUserAsked(userAsked), fPageKind(pageKind) {}
+    // The server's version page of this program; kinds 0 and 1 are its sister products'.
+    static constexpr SInt16 kBeatwickVersionPage = 2;
+
+    TVersionTask(bool userAsked = false, SInt16 pageKind = kBeatwickVersionPage)
+        : fUserAsked(userAsked), fPageKind(pageKind) {}
 
     // Main thread: schedules a check on the network worker; nothing is thrown.
     static void CheckVersion(bool userAsked, SInt16 pageKind);

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "Source/KeyRecorder/KeyComboText.h"
+#include "Source/MenuTags.h"
 #include "Source/Preferences/StoredShortcuts.h"
 #include "platform/AppKit/Application.h"
 #include "platform/AppKit/View.h"
@@ -24,8 +25,12 @@ constexpr std::array<const char*, 18> kCommandLabels = {
 };
 
 // Restore's order: the table's, with Get Info right after Double BPM and Switch right after Previous.
-constexpr std::array<long, 18> kRestoreOrder = {200, 201, 202, 209, 203, 204, 205, 210, 206,
-                                                207, 208, 211, 212, 213, 214, 215, 216, 217};
+constexpr std::array<long, 18> kRestoreOrder = {
+    kAssignMenuTag,       kHalveBPMMenuTag,    kDoubleBPMMenuTag,    kGetInfoMenuTag,
+    kPlayPauseMenuTag,    kNextMenuTag,        kPreviousMenuTag,     kSwitchMenuTag,
+    kSkipForwardMenuTag,  kSkipBackMenuTag,    kNextPlusSkipMenuTag, kRatingUpMenuTag,
+    kRatingDownMenuTag,   kVolumeUpMenuTag,    kVolumeDownMenuTag,   kStartMetronomeMenuTag,
+    kIncrementBPMMenuTag, kDecrementBPMMenuTag};
 
 constexpr int kMargin = 20;
 constexpr int kRowHeight = 26;

@@ -7,30 +7,26 @@
 #include "platform/AppKit/KeyCodes.h"
 #include "platform/AppKit/Menu.h"
 
-namespace {
-constexpr long kControlsMenuTag = 199;
-}
-
 const std::array<ShortcutCommand, 18>& shortcutCommands() {
     static const std::array<ShortcutCommand, 18> commands = {{
-        {"Assign", 200},
-        {"HalveBPM", 201},
-        {"DoubleBPM", 202},
-        {"PlayPause", 203},
-        {"Next", 204},
-        {"Previous", 205},
-        {"SkipForward", 206},
-        {"SkipBack", 207},
-        {"NextPlusSkip", 208},
-        {"GetInfo", 209},
-        {"Switch", 210},
-        {"RatingUp", 211},
-        {"RatingDown", 212},
-        {"VolumeUp", 213},
-        {"VolumeDown", 214},
-        {"StartMetronome", 215},
-        {"IncrementBPM", 216},
-        {"DecrementBPM", 217},
+        {"Assign", kAssignMenuTag},
+        {"HalveBPM", kHalveBPMMenuTag},
+        {"DoubleBPM", kDoubleBPMMenuTag},
+        {"PlayPause", kPlayPauseMenuTag},
+        {"Next", kNextMenuTag},
+        {"Previous", kPreviousMenuTag},
+        {"SkipForward", kSkipForwardMenuTag},
+        {"SkipBack", kSkipBackMenuTag},
+        {"NextPlusSkip", kNextPlusSkipMenuTag},
+        {"GetInfo", kGetInfoMenuTag},
+        {"Switch", kSwitchMenuTag},
+        {"RatingUp", kRatingUpMenuTag},
+        {"RatingDown", kRatingDownMenuTag},
+        {"VolumeUp", kVolumeUpMenuTag},
+        {"VolumeDown", kVolumeDownMenuTag},
+        {"StartMetronome", kStartMetronomeMenuTag},
+        {"IncrementBPM", kIncrementBPMMenuTag},
+        {"DecrementBPM", kDecrementBPMMenuTag},
     }};
     return commands;
 }

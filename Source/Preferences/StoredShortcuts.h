@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "Source/MenuTags.h"
 #include "platform/Foundation/PropertyList.h"
 
 class NSMenu;
@@ -28,7 +29,7 @@ struct ShortcutCommand {
     long tag;
 };
 
-// The 18 commands, tags 200 to 217 in order.
+// The 18 commands, kAssignMenuTag to kDecrementBPMMenuTag in order.
 const std::array<ShortcutCommand, 18>& shortcutCommands();
 const ShortcutCommand* shortcutCommandNamed(const std::string& name);
 
@@ -39,7 +40,7 @@ PropertyList valueForStoredShortcut(const StoredShortcut& shortcut);
 // The masks a menu key equivalent keeps: Command, Option, Shift and Control.
 uint32_t menuModifierMask(uint64_t cocoaFlags);
 
-// Gives the item with the tag in the commands submenu (tag 199) of the main menu the shortcut:
+// Gives the item with the tag in the commands submenu (kControlsMenuTag) of the main menu the shortcut:
 // its key's display string in lower case with the reduced mask, bound by its key code; a key
 // code of -1 or a key without a display string removes the key equivalent and leaves the mask.
 // False when there is no such item.

@@ -98,7 +98,8 @@ int tracksRow(const std::string& home, long tracks) {
     runUntil([&] { return app.controller->window()->isVisible(); }, 60000);
     const qint64 shown = clock.elapsed();
     // A library that is not read at all shows as "none" after a minute.
-    const bool listed = runUntil([&] { return app.controller->playlists().size() == 20; }, 60000);
+    const bool listed =
+        runUntil([&] { return app.controller->playlistMenus().playlists().size() == 20; }, 60000);
     const std::string available = listed ? std::to_string(clock.elapsed()) + " ms" : "none";
     std::printf("| %7ld | %6.1f MB | %5lld ms | %9s | %5ld MB |\n", tracks, megabytes,
                 static_cast<long long>(shown), available.c_str(), peakMegabytes() - before);
@@ -122,7 +123,7 @@ int menusRun(const std::string& home, int playlists) {
         Launched app;
         app.launch();
         runUntil([&] { return false; }, 1000);  // the launch's own refresh settles
-        PopUpButton* popUp = app.controller->addToPlaylistButton();
+        PopUpButton* popUp = app.controller->mainWindow().addToPlaylistButton();
         qint64 openings[2]{};
         for (qint64& opening : openings) {
             QElapsedTimer clock;

@@ -278,7 +278,7 @@ int measure(Scene scene, int seconds) {
             if (longestPerChange.size() <= change) longestPerChange.resize(change + 1, 0);
             longestPerChange[change] = std::max(longestPerChange[change], gap);
         }
-        if (burst && shownAt < 0 && controller->nameField()->stringValue() == "Burst 10000")
+        if (burst && shownAt < 0 && controller->mainWindow().nameField()->stringValue() == "Burst 10000")
             shownAt = steadyNowMs();
         last = now;
     });
@@ -292,7 +292,7 @@ int measure(Scene scene, int seconds) {
     }
     if (burst) notices.start(scene == Scene::burstSame ? controller->playerStatus().persistentID() : 0);
     if (scene == Scene::apply) {
-        for (int i = 0; i < 8; ++i) controller->processTap(1'700'000'000'000ULL + 500ULL * i);
+        for (int i = 0; i < 8; ++i) controller->mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
         QProcess::execute(QString::fromLatin1(kStandIn), {"--ctl", "delay", "8000"});
         last = clock.elapsed();
         QTimer::singleShot(50, [&] {

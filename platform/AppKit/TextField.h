@@ -16,6 +16,12 @@
 class NSFormatter;
 class QValidator;
 
+// A cell's background style.
+inline constexpr int NSBackgroundStyleLight = 0;
+inline constexpr int NSBackgroundStyleDark = 1;
+inline constexpr int NSBackgroundStyleRaised = 2;
+inline constexpr int NSBackgroundStyleLowered = 3;
+
 class TextField : public QLineEdit {
     Q_OBJECT
 public:
@@ -35,7 +41,7 @@ public:
     void setNSFont(const NSFont& font);
     const NSFont& nsFont() const { return mFont; }
     void setAlignment(Qt::Alignment alignment) { QLineEdit::setAlignment(alignment); }
-    // The cell's background style (0 light, 1 dark, 2 raised, 3 lowered); kept for the drawing.
+    // The cell's background style (NSBackgroundStyle...); kept for the drawing.
     void setBackgroundStyle(int style) { mBackgroundStyle = style; }
     int backgroundStyle() const { return mBackgroundStyle; }
 

@@ -23,6 +23,10 @@ inline constexpr NSWindowLevel NSFloatingWindowLevel = 3;
 // What a sheet ends with when it is closed (by the window manager) rather than answered.
 inline constexpr long NSModalResponseCancel = 0;
 
+// The level keys this program asks for.
+inline constexpr int kCGNormalWindowLevelKey = 4;
+inline constexpr int kCGFloatingWindowLevelKey = 5;
+
 // The level of a level key: 4 is the normal level, 5 the floating one; other keys are normal.
 NSWindowLevel CGWindowLevelForKey(int key);
 

@@ -11,12 +11,10 @@
 #include <QTest>
 #include <QWindow>
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
-#include <thread>
 
 #include "Source/AboutWindowController.h"
 #include "Source/BPMBadgeView.h"
@@ -39,10 +37,8 @@
 #include "Source/TrackView.h"
 #include "Source/UserPlaylists.h"
 #include "ViewTestApplication.h"
-#include "network/NetworkManager.h"
-#include "network/TServerConfig.h"
-#include "network/TVersionTask.h"
 #include "network/UIAlert.h"
+#include "network/UThreadUIUpdate.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/AnimationClock.h"
 #include "platform/AppKit/Application.h"
@@ -63,7 +59,6 @@
 #include "platform/Foundation/VirtualScheduler.h"
 #include "tests/Source/FakePlayer.h"
 #include "tests/Source/ViewTestApplication.h"
-#include "tests/network/support/LoopbackServer.h"
 #include "tests/support/GeneratedLibrary.h"
 
 namespace {
@@ -137,11 +132,13 @@ struct FakeEnvironment : ControllerEnvironment {
     }
     SInt64 currentDate() override { return now; }
     UInt32 currentModifierFlags() override { return modifiers; }
-    // The check itself, when a test runs a real one.
-    std::function<void()> versionCheck;
-    void checkVersion() override {
+    // Whether each check was asked for; the worker's answer, when a test gives one.
+    std::vector<bool> askedChecks;
+    std::function<void(bool userAsked)> versionCheck;
+    void checkVersion(bool userAsked) override {
         ++versionChecks;
-        if (versionCheck) versionCheck();
+        askedChecks.push_back(userAsked);
+        if (versionCheck) versionCheck(userAsked);
     }
     std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
     std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
@@ -239,7 +236,7 @@ struct ControllerTest : ::testing::Test {
 
     // Eight taps 500 ms apart: 120 BPM, settled.
     void tap120() {
-        for (int i = 0; i < 8; ++i) controller->processTap(1'700'000'000'000ULL + 500ULL * i);
+        for (int i = 0; i < 8; ++i) controller->mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
     }
 };
 
@@ -266,8 +263,8 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     player.answering = true;
     post(0x20B, "Playing", 120, "Eleventh");
     EXPECT_EQ(c.playerStatus().persistentID(), 0x20B);
-    EXPECT_EQ(c.nameField()->stringValue(), "Eleventh");
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Eleventh");
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 120);
 
     // The player answers by the end of a hold: the latest held notice is the one shown.
     player.answering = false;
@@ -279,7 +276,7 @@ TEST_F(ControllerTest, NoticesOfAPlayerThatDoesNotAnswerAreCoalescedIntoOneRefre
     EXPECT_EQ(player.timeouts, 3);
     EXPECT_FALSE(c.holdingPlayerNotices());
     EXPECT_EQ(c.playerStatus().persistentID(), 0x20E);
-    EXPECT_EQ(c.nameField()->stringValue(), "Latest");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Latest");
     EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
 
     // Quitting drops a hold in progress.
@@ -311,9 +308,9 @@ TEST_F(ControllerTest, ABurstOfNoticesIsOneRefreshPerTurnForTheLatest) {
     EXPECT_EQ(player.batches, 1);
     EXPECT_FALSE(c.playerNoticePending());
     EXPECT_EQ(c.playerStatus().persistentID(), 0x300 + 1000);
-    EXPECT_EQ(c.nameField()->stringValue(), "Song 1000");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Song 1000");
     EXPECT_EQ(c.playerStatus().playState(), kPlayStatePlaying);
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 100);
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 100);
 
     player.track->mRating = 80;
     player.track->mBpm = 128;
@@ -330,7 +327,7 @@ TEST_F(ControllerTest, ABurstOfNoticesIsOneRefreshPerTurnForTheLatest) {
 
     post(0x400, "Playing", 90, "Next turn");
     EXPECT_EQ(player.batches, 3);
-    EXPECT_EQ(c.nameField()->stringValue(), "Next turn");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Next turn");
     scheduler.advance(Controller::kUnansweredHoldMs);
     EXPECT_EQ(player.batches, 3) << "no notice left: no further refresh";
 }
@@ -342,8 +339,8 @@ TEST_F(ControllerTest, FirstTrackKnowsItWasAssignedBeforeTheFirstRefresh) {
     EXPECT_TRUE(c.playerStatus().assigned()) << "the list is read before the model's first refresh";
     EXPECT_TRUE(c.trackPreviouslyAssigned());
     EXPECT_EQ(c.tracker().accuracy(), 100);
-    EXPECT_EQ(c.nameField()->stringValue(), "First");
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 128);
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "First");
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 128);
 }
 
 TEST_F(ControllerTest, KeepTrackAbsentMeansOnFalseMeansOff) {
@@ -381,18 +378,18 @@ TEST_F(ControllerTest, TrackChangedMatrix) {
     EXPECT_EQ(c.playerStatus().persistentID(), 0x300);
     EXPECT_EQ(c.tracker().accuracy(), 100);
     EXPECT_TRUE(c.trackPreviouslyAssigned());
-    EXPECT_EQ(c.nameField()->stringValue(), "Tagged");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Tagged");
 
     // Same ID: only the model refreshes; taps and flags stay.
-    c.processTap(1000);
-    c.processTap(1500);
+    c.mainWindow().processTap(1000);
+    c.mainWindow().processTap(1500);
     c.setCurrentTrackAssigned(true);
     const int taps = c.tracker().totaltaps();
     post(0x300, "Paused", 90, "Tagged again");
     EXPECT_EQ(c.tracker().totaltaps(), taps);
     EXPECT_TRUE(c.currentTrackAssigned());
     EXPECT_EQ(c.playerStatus().playState(), kPlayStatePaused);
-    EXPECT_EQ(c.nameField()->stringValue(), "Tagged again");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Tagged again");
 
     // A new track while paused: everything refreshes.
     post(0x400, "Paused", 100, "Other");
@@ -434,12 +431,12 @@ TEST_F(ControllerTest, QuitEndsTheProgramAndIsNeverATap) {
     c.window()->show();
     QApplication::setActiveWindow(c.window());
     ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
-    c.window()->makeFirstResponder(c.tapView());
+    c.window()->makeFirstResponder(c.mainWindow().tapView());
     const int accuracy = c.tracker().accuracy();
-    QTest::keyClick(c.tapView(), Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(c.mainWindow().tapView(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(environment.terminations, 1);
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap began";
-    QTest::keyClick(c.tapView(), ' ');
+    QTest::keyClick(c.mainWindow().tapView(), ' ');
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "another key is a tap: it starts a new measurement";
 }
 
@@ -455,7 +452,7 @@ TEST_F(ControllerTest, MenuKeysComeBeforeTaps) {
     c.window()->show();
     QApplication::setActiveWindow(c.window());
     ASSERT_TRUE(QTest::qWaitForWindowActive(c.window()));
-    c.window()->makeFirstResponder(c.tapView());
+    c.window()->makeFirstResponder(c.mainWindow().tapView());
     const int accuracy = c.tracker().accuracy();
     const struct {
         const char* name;
@@ -470,7 +467,7 @@ TEST_F(ControllerTest, MenuKeysComeBeforeTaps) {
     };
     for (const auto& k : keys) {
         player.commands.clear();
-        QTest::keyClick(c.tapView(), k.key, k.modifiers);
+        QTest::keyClick(c.mainWindow().tapView(), k.key, k.modifiers);
         EXPECT_EQ(player.commands, k.commands) << k.name;
         EXPECT_EQ(c.tracker().accuracy(), accuracy) << k.name << ": no tap";
     }
@@ -478,12 +475,12 @@ TEST_F(ControllerTest, MenuKeysComeBeforeTaps) {
     // With the player quit the skip is disabled: its key does nothing, and is still no tap.
     applications->running.clear();
     player.commands.clear();
-    QTest::keyClick(c.tapView(), Qt::Key_Right, Qt::AltModifier);
+    QTest::keyClick(c.mainWindow().tapView(), Qt::Key_Right, Qt::AltModifier);
     EXPECT_TRUE(player.commands.empty());
     EXPECT_EQ(c.tracker().accuracy(), accuracy) << "no tap";
 
     // A key that is no shortcut, with or without a modifier, is a tap.
-    QTest::keyClick(c.tapView(), Qt::Key_Right);
+    QTest::keyClick(c.mainWindow().tapView(), Qt::Key_Right);
     EXPECT_NE(c.tracker().accuracy(), accuracy) << "a plain arrow is a tap";
 }
 
@@ -721,17 +718,17 @@ TEST_F(ControllerTest, UpdateBPMButtonsTable) {
             ASSERT_TRUE(c.currentTrackAssigned()) << k.name;
         }
         c.tracker().trackLoaded(k.bpm, k.accuracy);
-        c.updateBPMButtons();
-        EXPECT_EQ(c.applyBPMButton()->isEnabled(), k.apply) << k.name;
-        EXPECT_EQ(c.assignBPMIsDefault(), k.isDefault) << k.name;
-        EXPECT_EQ(c.window()->defaultButton() == c.applyBPMButton(), k.isDefault) << k.name;
+        c.mainWindow().updateBPMButtons();
+        EXPECT_EQ(c.mainWindow().applyBPMButton()->isEnabled(), k.apply) << k.name;
+        EXPECT_EQ(c.mainWindow().assignBPMIsDefault(), k.isDefault) << k.name;
+        EXPECT_EQ(c.window()->defaultButton() == c.mainWindow().applyBPMButton(), k.isDefault) << k.name;
         // Left of the title: blue for the default button, grey otherwise.
-        const QColor face = pixelAt(c.applyBPMButton()->renderToImage(), 8, 14);
+        const QColor face = pixelAt(c.mainWindow().applyBPMButton()->renderToImage(), 8, 14);
         EXPECT_EQ(face.blue() > face.red() + 60, k.isDefault) << k.name << ": Return's button is drawn blue";
         EXPECT_EQ(face.alpha(), 255) << k.name;
-        EXPECT_EQ(c.metronomeButton()->isEnabled(), k.controls) << k.name;
-        EXPECT_EQ(c.halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
-        EXPECT_EQ(c.plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
+        EXPECT_EQ(c.mainWindow().metronomeButton()->isEnabled(), k.controls) << k.name;
+        EXPECT_EQ(c.mainWindow().halveDoubleBPMButton()->isEnabled(), k.controls) << k.name;
+        EXPECT_EQ(c.mainWindow().plusMinusBPMButton()->isEnabled(), k.controls) << k.name;
     }
 }
 
@@ -748,20 +745,24 @@ TEST_F(ControllerTest, AStepAfterAnAssignMakesATempoThatCanBeApplied) {
         std::function<void(Controller&)> step;
         SInt32 written;
     } cases[] = {
-        {"halve", [](Controller& c) { c.halveBPM(); }, 60},
-        {"double", [](Controller& c) { c.doubleBPM(); }, 240},
-        {"minus", [](Controller& c) { c.decrementBPM(); }, 119},
-        {"plus", [](Controller& c) { c.incrementBPM(); }, 121},
+        {"halve", [](Controller& c) { c.mainWindow().halveBPM(); }, 60},
+        {"double", [](Controller& c) { c.mainWindow().doubleBPM(); }, 240},
+        {"minus", [](Controller& c) { c.mainWindow().decrementBPM(); }, 119},
+        {"plus", [](Controller& c) { c.mainWindow().incrementBPM(); }, 121},
         {"the halve segment",
          [](Controller& c) {
-             QTest::mousePress(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
-             QTest::mouseRelease(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+             QTest::mousePress(c.mainWindow().halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier,
+                               QPoint(5, 12));
+             QTest::mouseRelease(c.mainWindow().halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier,
+                                 QPoint(5, 12));
          },
          60},
         {"the plus segment",
          [](Controller& c) {
-             QTest::mousePress(c.plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 12));
-             QTest::mouseRelease(c.plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 12));
+             QTest::mousePress(c.mainWindow().plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier,
+                               QPoint(50, 12));
+             QTest::mouseRelease(c.mainWindow().plusMinusBPMButton(), Qt::LeftButton, Qt::NoModifier,
+                                 QPoint(50, 12));
          },
          121},
     };
@@ -770,20 +771,21 @@ TEST_F(ControllerTest, AStepAfterAnAssignMakesATempoThatCanBeApplied) {
         Controller& c = launch();
         tap120();
         ASSERT_TRUE(c.window()->performKeyEquivalent(ret)) << k.name;
-        ASSERT_FALSE(c.applyBPMButton()->isEnabled()) << k.name << ": the tempo just written";
+        ASSERT_FALSE(c.mainWindow().applyBPMButton()->isEnabled()) << k.name << ": the tempo just written";
 
         k.step(c);
-        EXPECT_TRUE(c.applyBPMButton()->isEnabled()) << k.name;
-        EXPECT_TRUE(c.assignBPMIsDefault()) << k.name << ": still settled, so Return applies it";
+        EXPECT_TRUE(c.mainWindow().applyBPMButton()->isEnabled()) << k.name;
+        EXPECT_TRUE(c.mainWindow().assignBPMIsDefault()) << k.name << ": still settled, so Return applies it";
         EXPECT_FALSE(c.currentTrackAssigned()) << k.name;
-        EXPECT_EQ(c.bpmBadgeView()->bpm(), 120) << k.name << ": the badge shows what was written";
-        EXPECT_TRUE(c.bpmBadgeView()->assigned()) << k.name;
+        EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 120)
+            << k.name << ": the badge shows what was written";
+        EXPECT_TRUE(c.mainWindow().bpmBadgeView()->assigned()) << k.name;
         EXPECT_TRUE(c.playerStatus().assigned()) << k.name;
 
         EXPECT_TRUE(c.window()->performKeyEquivalent(ret)) << k.name;
         EXPECT_EQ(player.track->bpmWrites, (std::vector<SInt32>{120, k.written})) << k.name;
-        EXPECT_EQ(c.bpmBadgeView()->bpm(), k.written) << k.name;
-        EXPECT_FALSE(c.applyBPMButton()->isEnabled()) << k.name << ": written in turn";
+        EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), k.written) << k.name;
+        EXPECT_FALSE(c.mainWindow().applyBPMButton()->isEnabled()) << k.name << ": written in turn";
     }
 }
 
@@ -792,7 +794,7 @@ TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
     tap120();
     ASSERT_EQ(c.tracker().displayBPM(), 120);
     ASSERT_EQ(c.tracker().accuracy(), 100);
-    ASSERT_TRUE(c.assignBPMIsDefault());
+    ASSERT_TRUE(c.mainWindow().assignBPMIsDefault());
 
     NSEvent ret;
     ret.type = NSEventType::KeyDown;
@@ -803,9 +805,9 @@ TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
     EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
     EXPECT_EQ(c.playerStatus().trackBPM(), 120);
     EXPECT_TRUE(c.playerStatus().assigned());
-    EXPECT_TRUE(c.bpmBadgeView()->assigned());
+    EXPECT_TRUE(c.mainWindow().bpmBadgeView()->assigned());
     EXPECT_TRUE(c.currentTrackAssigned());
-    EXPECT_FALSE(c.applyBPMButton()->isEnabled()) << "settled and assigned";
+    EXPECT_FALSE(c.mainWindow().applyBPMButton()->isEnabled()) << "settled and assigned";
     auto read = PropertyListSerialization::propertyListWithContentsOfFile(assignedPath());
     ASSERT_TRUE(read.ok()) << read.error();
     EXPECT_EQ(read.value(), PropertyList(PropertyList::Array{entry(0x100, 120)}));
@@ -816,14 +818,14 @@ TEST_F(ControllerTest, ApplyWritesTheTrackRecordsItAndPersists) {
 TEST_F(ControllerTest, AssignIsEnabledOnlyOnceATempoShows) {
     Controller& c = launch();
     NSMenuItem* assign = c.mainMenu().itemForCommand(MenuCommand::ApplyBPM);
-    for (int i = 0; i < 3; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    for (int i = 0; i < 3; ++i) c.mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
     ASSERT_GT(c.tracker().bpm(), 0);
     ASSERT_EQ(c.tracker().displayBPM(), 0);
     EXPECT_FALSE(assign->performAction()) << "the item and its shortcut do nothing";
     EXPECT_FALSE(assign->isEnabled());
     EXPECT_TRUE(player.track->bpmWrites.empty());
 
-    for (int i = 3; i < 5; ++i) c.processTap(1'700'000'000'000ULL + 500ULL * i);
+    for (int i = 3; i < 5; ++i) c.mainWindow().processTap(1'700'000'000'000ULL + 500ULL * i);
     ASSERT_EQ(c.tracker().displayBPM(), 120);
     EXPECT_TRUE(assign->performAction());
     EXPECT_EQ(player.track->bpmWrites, std::vector<SInt32>{120});
@@ -908,8 +910,8 @@ TEST_F(ControllerTest, AfterApplyReturnToThePreviousWindowOrAdvance) {
         Controller& c = launch();
         environment.windows = {kTerminal};
         environment.activeWindowID = k.remembered ? std::optional(kTerminal) : std::nullopt;
-        c.hotKey1Action();
-        EXPECT_EQ(c.previousWindow(), environment.activeWindowID) << k.name;
+        c.hotKeyActions().hotKey1Action();
+        EXPECT_EQ(c.hotKeyActions().previousWindow(), environment.activeWindowID) << k.name;
         if (!k.stillThere) environment.windows.clear();
         tap120();
         c.applyBPM();
@@ -918,7 +920,7 @@ TEST_F(ControllerTest, AfterApplyReturnToThePreviousWindowOrAdvance) {
             << k.name;
         EXPECT_EQ(player.nextCount, k.nexts) << k.name;
         EXPECT_EQ(player.positions.size(), k.seeks) << k.name;
-        EXPECT_FALSE(c.previousWindow()) << k.name << ": forgotten either way";
+        EXPECT_FALSE(c.hotKeyActions().previousWindow()) << k.name << ": forgotten either way";
     }
 }
 
@@ -930,13 +932,13 @@ TEST_F(ControllerTest, PlayerLaunchAndQuitRefresh) {
     c.appWasTerminated(kOtherApp);
     EXPECT_EQ(c.playerStatus().trackBPM(), 128) << "other applications are ignored";
     c.appWasTerminated(kPlayerApp);
-    EXPECT_EQ(c.nameField()->stringValue(), "iTunes not running");
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 0) << "a quit player's tempo is not shown";
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "iTunes not running");
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 0) << "a quit player's tempo is not shown";
     EXPECT_EQ(c.tracker().displayBPM(), 0);
 
     applications->running = {kPlayerApp};
     c.appWasLaunched(kPlayerApp);
-    EXPECT_EQ(c.nameField()->stringValue(), "First");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "First");
     EXPECT_EQ(c.tracker().accuracy(), 100);
 }
 
@@ -949,8 +951,8 @@ TEST_F(ControllerTest, ThePlayersPlaylistsAreReadAgainOnlyAfterANoticeALaunchOrA
     player.userLists = {list};
     Controller& c = launch();
     const int atLaunch = player.userPlaylistReads;
-    EXPECT_EQ(c.playlists(), std::vector<std::string>{"Running"});
-    EXPECT_EQ(c.playlistIDs(), std::vector<SInt64>{0x11});
+    EXPECT_EQ(c.playlistMenus().playlists(), std::vector<std::string>{"Running"});
+    EXPECT_EQ(c.playlistMenus().playlistIDs(), std::vector<SInt64>{0x11});
     EXPECT_EQ(player.userPlaylistReads, atLaunch + 1) << "one read for every opening";
 
     const std::pair<const char*, std::function<void()>> changes[] = {
@@ -961,8 +963,8 @@ TEST_F(ControllerTest, ThePlayersPlaylistsAreReadAgainOnlyAfterANoticeALaunchOrA
     for (const auto& [name, change] : changes) {
         const int before = player.userPlaylistReads;
         change();
-        c.playlists();
-        c.playlists();
+        c.playlistMenus().playlists();
+        c.playlistMenus().playlists();
         EXPECT_EQ(player.userPlaylistReads, before + 1) << name;
     }
 }
@@ -1000,10 +1002,10 @@ TEST_F(ControllerTest, TheLibraryFileIsReadInTheBackground) {
     setenv("HOME", home.c_str(), 1);
     applications->running.clear();
 
-    EXPECT_TRUE(c.playlists().empty()) << "nothing read on the main thread";
+    EXPECT_TRUE(c.playlistMenus().playlists().empty()) << "nothing read on the main thread";
     c.playlistMenus().libraryPlaylists().waitForBackgroundRead();
     scheduler.runPending();
-    EXPECT_EQ(c.playlists(), (std::vector<std::string>{"Playlist 1", "Playlist 2"}));
+    EXPECT_EQ(c.playlistMenus().playlists(), (std::vector<std::string>{"Playlist 1", "Playlist 2"}));
 }
 
 TEST_F(ControllerTest, ADestroyedControllerObservesNothing) {
@@ -1029,7 +1031,7 @@ TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
     player.track->mBpm = 120;
     Controller& c = launch();
     ASSERT_EQ(c.tracker().displayBPM(), 120);
-    QWidget* button = c.metronomeButton();
+    QWidget* button = c.mainWindow().metronomeButton();
     QTest::mousePress(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
     EXPECT_TRUE(c.tracker().metronomeIsPlaying()) << "started on the press";
     QTest::mouseRelease(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
@@ -1038,7 +1040,7 @@ TEST_F(ControllerTest, MetronomeAndTempoControlsActOnMouseDown) {
     EXPECT_FALSE(c.tracker().metronomeIsPlaying());
 
     // ½ on the press, once.
-    QWidget* halve = c.halveDoubleBPMButton();
+    QWidget* halve = c.mainWindow().halveDoubleBPMButton();
     QTest::mousePress(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
     EXPECT_EQ(c.tracker().displayBPM(), 60);
     QTest::mouseRelease(halve, Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
@@ -1052,13 +1054,14 @@ TEST_F(ControllerTest, TransportButtonsAndTheVolumeSliderReachThePlayer) {
     Controller& c = launch();
     player.commands.clear();
     const SInt32 step = c.playerCommands().advanceSeconds();
-    for (Button* button : {c.backButton(), c.playPauseButton(), c.skipForwardButton(), c.forwardButton()})
+    for (Button* button : {c.mainWindow().backButton(), c.mainWindow().playPauseButton(),
+                           c.mainWindow().skipForwardButton(), c.mainWindow().forwardButton()})
         QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
     environment.modifiers = NSAlternateKeyMask;  // Option: the window's Next skips tracks with a tempo
-    QTest::mouseClick(c.forwardButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
-    QTest::mouseClick(c.skipNextButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
-    c.volumeSlider()->setIntValue(20);
-    c.volumeSlider()->action();
+    QTest::mouseClick(c.mainWindow().forwardButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    QTest::mouseClick(c.mainWindow().skipNextButton(), Qt::LeftButton, Qt::NoModifier, QPoint(14, 14));
+    c.mainWindow().volumeSlider()->setIntValue(20);
+    c.mainWindow().volumeSlider()->action();
     EXPECT_EQ(player.commands,
               (std::vector<std::string>{"back", "playpause", "position " + std::to_string(30 + step), "next",
                                         "play Track 3", "play Track 3", "position " + std::to_string(step),
@@ -1076,9 +1079,9 @@ TEST_F(ControllerTest, HeldTransportButtonsScanAndResume) {
         int64_t heldMs;
         std::vector<std::string> commands;
     } cases[] = {
-        {"forward held", c.forwardButton(), 400, {"ff", "resume"}},
-        {"back held", c.backButton(), 1500, {"rew", "resume"}},
-        {"back clicked", c.backButton(), 390, {"back"}},
+        {"forward held", c.mainWindow().forwardButton(), 400, {"ff", "resume"}},
+        {"back held", c.mainWindow().backButton(), 1500, {"rew", "resume"}},
+        {"back clicked", c.mainWindow().backButton(), 390, {"back"}},
     };
     for (const auto& k : cases) {
         player.commands.clear();
@@ -1091,19 +1094,20 @@ TEST_F(ControllerTest, HeldTransportButtonsScanAndResume) {
 
 TEST_F(ControllerTest, VolumeSpeakersAndTheBottomRowFitTheWindow) {
     Controller& c = launch();
-    auto& slider = static_cast<TexturedSlider&>(*c.volumeSlider());
+    auto& slider = static_cast<TexturedSlider&>(*c.mainWindow().volumeSlider());
     ASSERT_EQ(slider.indicatorIndex(), TexturedSlider::kSpeakerIndicator);
     player.commands.clear();
     QTest::mouseClick(slider.maxButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
     QTest::mouseClick(slider.minButton(), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
     EXPECT_EQ(player.commands, (std::vector<std::string>{"volume 100", "volume 0"}));
 
-    const QWidget* row[] = {c.backButton(),           c.playPauseButton(),    c.forwardButton(),
-                            c.skipForwardButton(),    c.skipNextButton(),     c.metronomeButton(),
-                            c.halveDoubleBPMButton(), c.plusMinusBPMButton(), c.applyBPMButton(),
-                            c.volumeSlider()};
+    const QWidget* row[] = {c.mainWindow().backButton(),           c.mainWindow().playPauseButton(),
+                            c.mainWindow().forwardButton(),        c.mainWindow().skipForwardButton(),
+                            c.mainWindow().skipNextButton(),       c.mainWindow().metronomeButton(),
+                            c.mainWindow().halveDoubleBPMButton(), c.mainWindow().plusMinusBPMButton(),
+                            c.mainWindow().applyBPMButton(),       c.mainWindow().volumeSlider()};
     const QRect content = c.window()->contentView()->rect();
-    const QRect tapArea = c.tapView()->geometry();
+    const QRect tapArea = c.mainWindow().tapView()->geometry();
     for (const QWidget* a : row) {
         EXPECT_TRUE(content.contains(a->geometry())) << a->metaObject()->className() << " inside the window";
         EXPECT_FALSE(a->geometry().intersects(tapArea)) << a->metaObject()->className();
@@ -1183,16 +1187,17 @@ TEST_F(ControllerTest, ViewsFollowTheWindowSize) {
         window.resize(size.asked + bar);
         const int w = size.got.width(), h = size.got.height();
         ASSERT_EQ(window.contentView()->size(), size.got) << "never smaller than 420 x 400";
-        const NSRect track = c.trackView()->frame();
+        const NSRect track = c.mainWindow().trackView()->frame();
         EXPECT_EQ(track, NSMakeRect(0, h - 120, w, 120)) << "track panel along the top, " << w << "x" << h;
-        EXPECT_EQ(c.tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
+        EXPECT_EQ(c.mainWindow().tapView()->frame(), NSMakeRect(10, 60, w - 20, h - 188))
             << "the tap area takes the growth";
-        EXPECT_EQ(c.metronomeButton()->frame(), NSMakeRect(162, 24, 28, 28)) << "controls along the bottom";
-        EXPECT_EQ(NSMaxX(c.applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
-        const NSRect name = c.nameField()->frameRect();
+        EXPECT_EQ(c.mainWindow().metronomeButton()->frame(), NSMakeRect(162, 24, 28, 28))
+            << "controls along the bottom";
+        EXPECT_EQ(NSMaxX(c.mainWindow().applyBPMButton()->frame()), w - 10) << "Apply keeps its right margin";
+        const NSRect name = c.mainWindow().nameField()->frameRect();
         EXPECT_EQ(NSMaxY(name), h - 16);
         EXPECT_EQ(NSMaxX(name), w - 60);
-        const NSRect badge = c.bpmBadgeView()->frame();
+        const NSRect badge = c.mainWindow().bpmBadgeView()->frame();
         EXPECT_EQ(badge.origin.y, name.origin.y + 4) << "the badge stays on the name's line";
         EXPECT_GT(badge.origin.x, name.origin.x);
         EXPECT_LE(NSMaxY(badge), h);
@@ -1232,22 +1237,25 @@ TEST_F(ControllerTest, TheBadgeSitsBesideTheNameAsDrawn) {
     for (const auto& k : cases) {
         player.track = makeTrack(0x100, 120, k.name);
         Controller& c = launch();
-        ASSERT_EQ(c.nameField()->stringValue(), k.name);
-        const NSRect name = c.nameField()->frameRect();
-        c.bpmBadgeView()->hide();  // it lies over the field's place
-        const auto [inkLeft, inkRight] =
-            inkedColumns(c.nameField()->parentWidget()->grab(c.nameField()->geometry()).toImage());
-        c.bpmBadgeView()->show();
+        ASSERT_EQ(c.mainWindow().nameField()->stringValue(), k.name);
+        const NSRect name = c.mainWindow().nameField()->frameRect();
+        c.mainWindow().bpmBadgeView()->hide();  // it lies over the field's place
+        const auto [inkLeft, inkRight] = inkedColumns(c.mainWindow()
+                                                          .nameField()
+                                                          ->parentWidget()
+                                                          ->grab(c.mainWindow().nameField()->geometry())
+                                                          .toImage());
+        c.mainWindow().bpmBadgeView()->show();
         ASSERT_LT(inkLeft, inkRight) << k.name << ": the name is drawn";
         if (k.rightToLeft) {
             ASSERT_GT(inkLeft, 40) << k.name << ": drawn against the right edge";
         } else {
             ASSERT_LT(inkLeft, 10) << k.name << ": drawn from the left edge";
         }
-        const CGFloat gap = c.bpmBadgeView()->frame().origin.x - (name.origin.x + inkRight);
+        const CGFloat gap = c.mainWindow().bpmBadgeView()->frame().origin.x - (name.origin.x + inkRight);
         EXPECT_GE(gap, 2) << k.name;
         EXPECT_LE(gap, 12) << k.name;
-        EXPECT_EQ(c.bpmBadgeView()->frame().origin.y, name.origin.y + 4) << k.name;
+        EXPECT_EQ(c.mainWindow().bpmBadgeView()->frame().origin.y, name.origin.y + 4) << k.name;
     }
 }
 
@@ -1274,8 +1282,139 @@ TEST_F(ControllerTest, ReopenShowsTheMainWindowKeyWithTheTapAreaFirstResponder) 
         BeatwickApplication::reopen(c);
         QCoreApplication::processEvents();
         EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << k.name;
-        EXPECT_EQ(window.firstResponder() == c.tapView(), k.tapAreaAfter) << k.name;
+        EXPECT_EQ(window.firstResponder() == c.mainWindow().tapView(), k.tapAreaAfter) << k.name;
         EXPECT_TRUE(!k.tapAreaAfter || window.isKeyWindow()) << k.name;
+    }
+}
+
+// The metronome keeps time for the track being tapped: it stops when Beatwick goes to the
+// background, when another track starts (before the player is asked about it, which may take a
+// time-out) and when an Assign moves on to the next track, and plays on for a notice of the same
+// track and an Assign that stays.
+TEST_F(ControllerTest, TheMetronomeStopsWhenBeatwickLeavesTheTrackOrTheForeground) {
+    enum Stop { PlaysOn, Stops, StopsBeforeAskingThePlayer };
+    const struct {
+        const char* name;
+        bool advance;  // "AdvanceWithBPM"
+        std::function<void(ControllerTest&, Controller&)> event;
+        Stop stop;
+    } cases[] = {
+        {"Beatwick deactivated", false,
+         [](ControllerTest&, Controller&) { emit Application::sharedApplication().didResignActive(); },
+         Stops},
+        {"a new track", false, [](ControllerTest& t, Controller&) { t.post(0x900, "Playing", 120, "Other"); },
+         StopsBeforeAskingThePlayer},
+        {"the same track again", false,
+         [](ControllerTest& t, Controller&) { t.post(0x100, "Playing", 120, "First"); }, PlaysOn},
+        {"Assign that advances", true, [](ControllerTest&, Controller& c) { c.applyBPM(); }, Stops},
+        {"Assign that stays", false, [](ControllerTest&, Controller& c) { c.applyBPM(); }, PlaysOn},
+    };
+    for (const auto& k : cases) {
+        defaults->setBool(k.advance, "AdvanceWithBPM");
+        player.track = makeTrack(0x100, 120, "First");
+        Controller& c = launch();
+        c.tracker().startStopMetronome();
+        ASSERT_TRUE(c.tracker().metronomeIsPlaying()) << k.name;
+        std::vector<bool> playingWhenAsked;
+        player.onAsked = [&] { playingWhenAsked.push_back(c.tracker().metronomeIsPlaying()); };
+        k.event(*this, c);
+        player.onAsked = nullptr;
+        EXPECT_EQ(c.tracker().metronomeIsPlaying(), k.stop == PlaysOn) << k.name;
+        if (k.stop == StopsBeforeAskingThePlayer) {
+            ASSERT_FALSE(playingWhenAsked.empty()) << k.name;
+            EXPECT_FALSE(playingWhenAsked.front()) << k.name << ": no clicks while the player is asked";
+        }
+        if (k.stop != PlaysOn) {
+            EXPECT_EQ(c.mainWindow().tapView()->beatNum(), 0) << k.name << ": a new bar";
+        }
+        controller.reset();
+    }
+}
+
+// "QuitOnlyIfStarted" quits only a player Beatwick started: one the user had running at launch
+// is neither launched again nor quit.
+TEST_F(ControllerTest, APlayerRunningAtLaunchIsNotLaunchedAgainNorQuit) {
+    const struct {
+        const char* name;
+        bool runningAtLaunch;
+        bool quits;
+    } cases[] = {{"the user's player", true, false}, {"a player Beatwick launched", false, true}};
+    defaults->setBool(true, "StartiTunesOnLaunch");
+    defaults->setBool(true, "QuitiTunesOnQuit");
+    defaults->setBool(true, "QuitOnlyIfStarted");
+    for (const auto& k : cases) {
+        environment.launches = 0;
+        applications->terminated.clear();
+        applications->running =
+            k.runningAtLaunch ? std::vector{kPlayerApp} : std::vector<NSRunningApplication>{};
+        Controller& c = launch();
+        EXPECT_EQ(environment.launches, k.runningAtLaunch ? 0 : 1) << k.name;
+        applications->running = {kPlayerApp};
+        c.applicationWillTerminate();
+        EXPECT_EQ(applications->terminated.size(), k.quits ? 1u : 0u) << k.name;
+    }
+}
+
+// The player's notice names its track by a signed number, by one past the signed range, or by
+// decimal text; each names the same track, so the assigned list knows it and a second notice of
+// it keeps the taps.
+TEST_F(ControllerTest, ANoticesTrackIdIsReadInEachOfItsForms) {
+    const SInt64 high = static_cast<SInt64>(0xF000000000000300ULL);
+    const struct {
+        const char* name;
+        SInt64 id;
+        PropertyList value;
+    } cases[] = {
+        {"a signed number", 0x300, PropertyList(SInt64{0x300})},
+        {"beyond the signed range", high, PropertyList(0xF000000000000300ULL)},
+        {"decimal text", 0x300, PropertyList("768")},
+    };
+    for (const auto& k : cases) {
+        writeAssigned({entry(k.id, 90)});
+        Controller& c = launch();
+        auto notice = [&] {
+            player.track = makeTrack(k.id, 90, "Tagged");
+            environment.playerInfo(NSNotification{
+                "com.apple.iTunes.playerInfo", nullptr,
+                PropertyList::Dictionary{{"PersistentID", k.value}, {"Player State", "Playing"}}});
+            scheduler.advance(0);
+        };
+        notice();
+        EXPECT_TRUE(c.trackPreviouslyAssigned()) << k.name;
+        EXPECT_EQ(c.tracker().accuracy(), 100) << k.name;
+        c.mainWindow().processTap(1000);
+        c.mainWindow().processTap(1500);
+        const int taps = c.tracker().totaltaps();
+        notice();
+        EXPECT_EQ(c.tracker().totaltaps(), taps) << k.name << ": the same track";
+    }
+}
+
+// The badge sits on the name's line 5 points after the name as the field draws it, the drawn
+// name ending at most at the field's end, and 12 points into the field while there is no name.
+TEST_F(ControllerTest, TheBadgeFollowsTheEndOfTheName) {
+    Controller& c = launch();
+    TextField& field = *c.mainWindow().nameField();
+    const struct {
+        const char* name;
+        std::string title;
+        CGFloat after;  // points after the drawn name's end; without a name, after the field's start
+    } cases[] = {{"no name", "", 12},
+                 {"a short name", "Blue", 5},
+                 {"a name wider than the field", std::string(80, 'W'), 5}};
+    for (const auto& k : cases) {
+        post(0x700, "Playing", 120, k.title);
+        post(0x701, "Playing", 120, k.title);
+        const NSRect name = field.frameRect();
+        const auto drawn = field.drawnTextSpan();
+        ASSERT_EQ(drawn.has_value(), !k.title.empty()) << k.name;
+        if (drawn) {
+            ASSERT_LE(drawn->second, name.size.width) << k.name << ": the drawn name ends in the field";
+        }
+        const NSRect badge = c.mainWindow().bpmBadgeView()->frame();
+        EXPECT_EQ(badge.origin.x, std::lround(name.origin.x + (drawn ? drawn->second : 0) + k.after))
+            << k.name << ": frames are whole points";
+        EXPECT_EQ(badge.origin.y, name.origin.y + 4) << k.name;
     }
 }
 
@@ -1395,50 +1534,47 @@ TEST_F(ControllerTest, TheFeedbackAndSupportCommandsEachOpenANewFormOfTheirKind)
     EXPECT_TRUE(FeedbackWindowController::openForms().empty());
 }
 
-// The real version check against a server of its own finds a newer version: the user hears of
-// it, and "Get It" opens the home page, whether the user asked or the weekly check found it.
+// The menu's check and the weekly one both go through the environment, the menu's as asked; a
+// newer version the worker reports is announced either way, and "Get It" opens the home page.
 TEST_F(ControllerTest, ANewerVersionFromTheAskedOrTheWeeklyCheckIsAnnounced) {
     struct Case {
         const char* what;
         bool asked;
-        const char* version;
+        int16_t update;
         const char* message;
     } cases[] = {
-        {"asked, an update", true, "161", "A newer version of Beatwick is available."},
-        {"weekly, a major update", false, "200", "A new major version of Beatwick is available."},
+        {"asked, an update", true, kUpdateNewerVersion, "A newer version of Beatwick is available."},
+        {"weekly, a major update", false, kUpdateMajorVersion,
+         "A new major version of Beatwick is available."},
     };
     std::vector<std::string> opened;
     URLOpener::setOpener([&](const std::string& url) {
         opened.push_back(url);
         return true;
     });
-    environment.versionCheck = [] { TVersionTask::CheckVersion(false, 2); };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        LoopbackServer server(
-            std::string("HTTP/1.0 200 OK\r\n\r\n<meta name=\"BEATWICKVersion\" content=\"") + c.version +
-            "\">");
-        setenv(TServerConfig::kHostVariable, "127.0.0.1", 1);
-        setenv(TServerConfig::kPortVariable, std::to_string(server.Port()).c_str(), 1);
+        // The worker's answer to a check, as it posts it.
+        environment.versionCheck = [&](bool userAsked) {
+            UIUpdateStruct update;
+            UThreadUIUpdate::InitUIUpdateStruct(update);
+            update.SetCode(c.update);
+            update.SetFlag(userAsked ? 1 : 0);
+            UThreadUIUpdate::DoUIUpdate(update);
+        };
+        environment.askedChecks.clear();
         defaults->setBool(!c.asked, "CheckForUpdates");
         presenter.messages.clear();
         presenter.buttons.clear();
         opened.clear();
         Controller& ctl = launch();
-        if (c.asked) ctl.checkForNewVersion();
-        // The worker's answer, bounded so that a broken worker fails the test.
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (presenter.messages.empty() && std::chrono::steady_clock::now() < limit) {
-            if (scheduler.runPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        if (c.asked) ctl.mainMenu().itemForCommand(MenuCommand::CheckForNewVersion)->performAction();
+        scheduler.runPending();
+        EXPECT_EQ(environment.askedChecks, std::vector<bool>{c.asked});
         EXPECT_EQ(presenter.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(presenter.buttons, (std::vector<std::vector<std::string>>{{"Get It", "Cancel"}}));
         EXPECT_EQ(opened, std::vector<std::string>{Controller::kHomepageURL});
         controller.reset();
     }
-    NetworkManager::sharedNetworkManager().safeDestroyThreads();
-    scheduler.runPending();
     URLOpener::setOpener(nullptr);
-    unsetenv(TServerConfig::kHostVariable);
-    unsetenv(TServerConfig::kPortVariable);
 }

@@ -2,6 +2,7 @@
 // the state and volume, the user's playlists, and a record of the commands sent.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,6 +112,8 @@ struct FakePlayer : PlayerAccess {
     bool answering{true};
     mutable bool unanswered{false};
     int timeouts{0};
+    // Told each time the current track is asked for, as the player would be.
+    std::function<void()> onAsked;
     // Refreshes and commands run as one batch of requests (outermost ones counted), and the
     // requests for the current track, playlist and position made outside any.
     int batches{0};
@@ -120,6 +123,7 @@ struct FakePlayer : PlayerAccess {
     UInt32 playerState() const override { return state; }
     SInt32 playerVolume() const override { return volume; }
     std::shared_ptr<PlayerTrack> currentTrack() const override {
+        if (onAsked) onAsked();
         noteRequest();
         if (answering) return track;
         unanswered = true;

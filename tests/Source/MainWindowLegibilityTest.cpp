@@ -56,7 +56,7 @@ struct QuietEnvironment : ControllerEnvironment {
     bool activateWindow(XWindowID) override { return false; }
     SInt64 currentDate() override { return 1'000'000'000; }
     UInt32 currentModifierFlags() override { return 0; }
-    void checkVersion() override {}
+    void checkVersion(bool) override {}
     std::shared_ptr<UKSound> makeUKSound(const std::string&) override { return nullptr; }
     std::shared_ptr<NSSound> makeNSSound(const std::string&) override { return nullptr; }
     std::optional<std::string> applicationSupportDirectory() override { return supportFolder; }
@@ -133,7 +133,7 @@ struct MainWindowLegibility : ::testing::Test {
     }
 
     void taps(int count, uint64_t gapMs) {
-        for (int i = 0; i < count; ++i) controller->processTap(1'700'000'000'000ULL + gapMs * i);
+        for (int i = 0; i < count; ++i) controller->mainWindow().processTap(1'700'000'000'000ULL + gapMs * i);
     }
 
     void post(SInt64 id, const char* state, SInt32 bpm, const std::string& name) {
@@ -203,13 +203,13 @@ struct MainWindowLegibility : ::testing::Test {
                 {name + " right", control, QRect(half + 2, 4, w - half - 6, h - 8), look, true}};
     }
     Check apply(Look look) {
-        Button* b = controller->applyBPMButton();
+        Button* b = controller->mainWindow().applyBPMButton();
         return {"Apply", b, b->rect().adjusted(4, 4, -4, -4), look, true};
     }
     // The tap area above its metronome: the tempo's digits, with the check mark and runner when
     // they show; with its metronome, everything in it.
     Check tapArea(Look look, bool withMetronome) {
-        TapView* tap = controller->tapView();
+        TapView* tap = controller->mainWindow().tapView();
         // The tap area places its metronome under the digits when it draws.
         controller->window()->grab();
         const QWidget* metronome = tap->findChild<MetronomeView*>();
@@ -218,7 +218,7 @@ struct MainWindowLegibility : ::testing::Test {
     }
     // The badge's rounded body, inside the view that also holds space beside it.
     Check badge(const std::string& name) {
-        BPMBadgeView* view = controller->bpmBadgeView();
+        BPMBadgeView* view = controller->mainWindow().bpmBadgeView();
         const int width = static_cast<int>(view->badgeWidth(view->assigned()));
         return {name, view, QRect(2, 1, width - 4, view->height() - 2), Look::Text, true};
     }
@@ -226,59 +226,66 @@ struct MainWindowLegibility : ::testing::Test {
 
 TEST_F(MainWindowLegibility, EveryTextAndIconReadsAndDisabledControlsAreDimmed) {
     Controller& c = *controller;
-    TexturedSlider* volume = static_cast<TexturedSlider*>(c.volumeSlider());
+    TexturedSlider* volume = static_cast<TexturedSlider*>(c.mainWindow().volumeSlider());
     std::vector<Check> idle = {
-        {"back", c.backButton(), {}, Look::Icon},
-        {"pause", c.playPauseButton(), {}, Look::Icon},
-        {"forward", c.forwardButton(), {}, Look::Icon},
-        {"skip", c.skipForwardButton(), {}, Look::Icon},
-        {"skip next", c.skipNextButton(), {}, Look::Icon},
+        {"back", c.mainWindow().backButton(), {}, Look::Icon},
+        {"pause", c.mainWindow().playPauseButton(), {}, Look::Icon},
+        {"forward", c.mainWindow().forwardButton(), {}, Look::Icon},
+        {"skip", c.mainWindow().skipForwardButton(), {}, Look::Icon},
+        {"skip next", c.mainWindow().skipNextButton(), {}, Look::Icon},
         {"quiet speaker", volume->minButton(), {}, Look::Icon},
         {"loud speaker", volume->maxButton(), {}, Look::Icon},
-        {"metronome, disabled", c.metronomeButton(), {}, Look::Faint},
+        {"metronome, disabled", c.mainWindow().metronomeButton(), {}, Look::Faint},
         apply(Look::Faint),
-        {"name", c.nameField(), {}, Look::Text},
-        {"artist", c.artistField(), {}, Look::Text},
-        {"album", c.albumField(), {}, Look::Text},
-        {"no tempo badge", c.bpmBadgeView(), {}, Look::Icon},
-        {"rating", c.ratingView(), {}, Look::Icon},
-        {"genre", c.genreButton(), {}, Look::Text},
-        {"add to playlist", c.addToPlaylistButton(), {}, Look::Icon},
-        {"prompt", c.tapView(), {}, Look::Faint, true},
+        {"name", c.mainWindow().nameField(), {}, Look::Text},
+        {"artist", c.mainWindow().artistField(), {}, Look::Text},
+        {"album", c.mainWindow().albumField(), {}, Look::Text},
+        {"no tempo badge", c.mainWindow().bpmBadgeView(), {}, Look::Icon},
+        {"rating", c.mainWindow().ratingView(), {}, Look::Icon},
+        {"genre", c.mainWindow().genreButton(), {}, Look::Text},
+        {"add to playlist", c.mainWindow().addToPlaylistButton(), {}, Look::Icon},
+        {"prompt", c.mainWindow().tapView(), {}, Look::Faint, true},
     };
-    for (auto& half : halves("½ ×2, disabled", c.halveDoubleBPMButton(), Look::Faint)) idle.push_back(half);
-    for (auto& half : halves("− +, disabled", c.plusMinusBPMButton(), Look::Faint)) idle.push_back(half);
+    for (auto& half : halves("½ ×2, disabled", c.mainWindow().halveDoubleBPMButton(), Look::Faint))
+        idle.push_back(half);
+    for (auto& half : halves("− +, disabled", c.mainWindow().plusMinusBPMButton(), Look::Faint))
+        idle.push_back(half);
     expectLegible("a track without a tempo", idle);
 
     taps(5, 500);
     ASSERT_EQ(c.tracker().displayBPM(), 120);
     ASSERT_LT(c.tracker().accuracy(), 100);
-    std::vector<Check> measuring = {
-        {"metronome", c.metronomeButton(), {}, Look::Icon}, apply(Look::Text), tapArea(Look::Text, false)};
-    for (auto& half : halves("½ ×2", c.halveDoubleBPMButton(), Look::Text)) measuring.push_back(half);
-    for (auto& half : halves("− +", c.plusMinusBPMButton(), Look::Text)) measuring.push_back(half);
+    std::vector<Check> measuring = {{"metronome", c.mainWindow().metronomeButton(), {}, Look::Icon},
+                                    apply(Look::Text),
+                                    tapArea(Look::Text, false)};
+    for (auto& half : halves("½ ×2", c.mainWindow().halveDoubleBPMButton(), Look::Text))
+        measuring.push_back(half);
+    for (auto& half : halves("− +", c.mainWindow().plusMinusBPMButton(), Look::Text))
+        measuring.push_back(half);
     expectLegible("five taps, measuring", measuring);
 
     c.tracker().reset();
     taps(8, 660);
     ASSERT_EQ(c.tracker().displayBPM(), 90) << "in the runner's half range";
     ASSERT_EQ(c.tracker().accuracy(), 100);
-    ASSERT_TRUE(c.assignBPMIsDefault());
+    ASSERT_TRUE(c.mainWindow().assignBPMIsDefault());
     expectLegible("eight taps, settled", {apply(Look::Text), tapArea(Look::Icon, true)});
 
-    c.applyBPMButton()->performClick();
-    ASSERT_TRUE(c.bpmBadgeView()->assigned());
+    c.mainWindow().applyBPMButton()->performClick();
+    ASSERT_TRUE(c.mainWindow().bpmBadgeView()->assigned());
     expectLegible("applied", {badge("tagged badge"), apply(Look::Faint)});
 
     c.tracker().startStopMetronome();
     ASSERT_TRUE(c.tracker().metronomeIsPlaying());
-    expectLegible("metronome playing", {{"metronome stop", c.metronomeButton(), {}, Look::Icon}});
+    expectLegible("metronome playing",
+                  {{"metronome stop", c.mainWindow().metronomeButton(), {}, Look::Icon}});
     c.tracker().startStopMetronome();
 
     post(0x200, "Paused", 128, "Evening Walk");
-    c.playPauseButton()->setHighlighted(true);
-    expectLegible("a paused track tagged elsewhere, play pressed",
-                  {badge("untagged badge"), {"play, pressed", c.playPauseButton(), {}, Look::Icon}});
+    c.mainWindow().playPauseButton()->setHighlighted(true);
+    expectLegible(
+        "a paused track tagged elsewhere, play pressed",
+        {badge("untagged badge"), {"play, pressed", c.mainWindow().playPauseButton(), {}, Look::Icon}});
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ protected:
     void SetUp() override { viewTestApplication(); }
 
     bool boolForKey(const std::string& key) override { return bools[key]; }
+    SInt64 integerForKey(const std::string&) override { return 0; }
     std::optional<std::string> stringForKey(const std::string& key) override {
         auto found = strings.find(key);
         return found == strings.end() ? std::nullopt : std::optional(found->second);

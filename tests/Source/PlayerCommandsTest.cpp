@@ -30,6 +30,7 @@ struct FakeHost : PlayerCommandsHost, PlayerStatusHost {
     void beep() override { log.push_back("beep"); }
     UInt32 currentModifierFlags() override { return modifiers; }
     bool boolForKey(const std::string& key) override { return flags[key]; }
+    SInt64 integerForKey(const std::string&) override { return 0; }
     std::optional<std::string> stringForKey(const std::string& key) override {
         return key == "AdvanceSeconds" ? advanceSeconds : std::nullopt;
     }

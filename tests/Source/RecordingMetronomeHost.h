@@ -36,8 +36,8 @@ public:
 
     explicit RecordingMetronomeHost(Clock& clock) : mClock(clock) {}
 
-    int currentDisplayBPM() override { return bpm; }
-    long alternateBeat() override { return bar; }
+    int currentDisplayBPM() const override { return bpm; }
+    long alternateBeat() const override { return bar; }
     void playMetronomeClickForBeat(long beat) override {
         {
             std::lock_guard lock(mLock);
@@ -53,6 +53,8 @@ public:
     }
     void postNotification(const std::string& name) override { notifications.push_back(name); }
     bool boolForKey(const std::string& key) override { return defaults[key]; }
+    SInt64 integerForKey(const std::string&) override { return 0; }
+    std::optional<std::string> stringForKey(const std::string&) override { return std::nullopt; }
     std::unique_ptr<MetronomeTimer> scheduleTimer(double seconds, std::function<void()> fire) override {
         auto timer = std::make_unique<Timer>(seconds, std::move(fire));
         lastTimer = timer.get();

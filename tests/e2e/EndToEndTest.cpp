@@ -219,14 +219,14 @@ protected:
         fController->awakeFromNib();
         fController->applicationWillFinishLaunching();
         fController->applicationDidFinishLaunching();
-        fController->tapView()->setClock([this] { return fNow; });
+        fController->mainWindow().tapView()->setClock([this] { return fNow; });
         fScheduler.runPending();
         return *fController;
     }
 
     void key(Qt::Key key) {
         QWidget* responder = fController->window()->firstResponder();
-        ASSERT_EQ(responder, fController->tapView()) << "the tap area has the keyboard";
+        ASSERT_EQ(responder, fController->mainWindow().tapView()) << "the tap area has the keyboard";
         QTest::keyClick(responder, key);
         fScheduler.runPending();
     }
@@ -255,12 +255,12 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
     // Start-up shows the playing track with its stars and tempo.
     Controller& c = launch();
     EXPECT_EQ(c.playerStatus().persistentID(), first.persistentID);
-    EXPECT_EQ(c.nameField()->stringValue(), "Morning Run");
-    EXPECT_EQ(c.artistField()->stringValue(), "The Metronomes");
-    EXPECT_EQ(c.albumField()->stringValue(), "Tap Tempo Sessions");
-    EXPECT_EQ(c.ratingView()->rating(), 80) << "four stars";
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 128);
-    EXPECT_FALSE(c.bpmBadgeView()->assigned());
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Morning Run");
+    EXPECT_EQ(c.mainWindow().artistField()->stringValue(), "The Metronomes");
+    EXPECT_EQ(c.mainWindow().albumField()->stringValue(), "Tap Tempo Sessions");
+    EXPECT_EQ(c.mainWindow().ratingView()->rating(), 80) << "four stars";
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 128);
+    EXPECT_FALSE(c.mainWindow().bpmBadgeView()->assigned());
     EXPECT_EQ(c.tracker().accuracy(), 10) << "a tempo this program never assigned";
     const int loadedTaps = c.tracker().totaltaps();  // what a freshly loaded track counts
 
@@ -269,10 +269,10 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
         key(Qt::Key_Space);
         fNow += 500;
     }
-    EXPECT_EQ(c.currentDisplayBPM(), 120);
-    EXPECT_EQ(c.currentAccuracy(), 100);
-    EXPECT_TRUE(c.assignBPMIsDefault());
-    EXPECT_EQ(c.window()->defaultButton(), c.applyBPMButton()) << "Apply is the default button";
+    EXPECT_EQ(c.mainWindow().currentDisplayBPM(), 120);
+    EXPECT_EQ(c.mainWindow().currentAccuracy(), 100);
+    EXPECT_TRUE(c.mainWindow().assignBPMIsDefault());
+    EXPECT_EQ(c.window()->defaultButton(), c.mainWindow().applyBPMButton()) << "Apply is the default button";
 
     // Return assigns: the player's library and Beatwick's list hold it once the player has
     // answered a request that follows the assignment.
@@ -280,8 +280,8 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
     key(Qt::Key_Return);
     EXPECT_EQ(c.tracker().totaltaps(), tapped) << "Return is no tap";
     EXPECT_TRUE(c.currentTrackAssigned());
-    EXPECT_TRUE(c.bpmBadgeView()->assigned());
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
+    EXPECT_TRUE(c.mainWindow().bpmBadgeView()->assigned());
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 120);
     ASSERT_EQ(playerState().persistentID, first.persistentID);
     EXPECT_EQ(bpmInLibraryFile(fHome, first.persistentID), 120);
     EXPECT_EQ(bpmInAssignedList(fHome, first.persistentID), 120);
@@ -291,23 +291,23 @@ TEST_F(EndToEnd, ShowsTheTrackTapsATempoAssignsItAndFollowsTrackChanges) {
     const PlayerState second = playerState();
     ASSERT_NE(second.persistentID, first.persistentID);
     ASSERT_TRUE(waitForPlayerInfo(second.persistentID)) << "the broadcast of the next track";
-    EXPECT_EQ(c.nameField()->stringValue(), second.name);
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), second.name);
     EXPECT_EQ(c.tracker().totaltaps(), loadedTaps);
     EXPECT_EQ(c.tracker().msSinceLastTap(fNow), 0u) << "no tap of the previous track is kept";
     EXPECT_EQ(c.tracker().accuracy(), 10);
     EXPECT_FALSE(c.trackPreviouslyAssigned());
-    EXPECT_FALSE(c.bpmBadgeView()->assigned());
+    EXPECT_FALSE(c.mainWindow().bpmBadgeView()->assigned());
 
     // Back to the tagged track: it starts settled.
     fHandled.clear();
     control({"previous"});
     ASSERT_EQ(playerState().persistentID, first.persistentID);
     ASSERT_TRUE(waitForPlayerInfo(first.persistentID)) << "the broadcast of the tagged track";
-    EXPECT_EQ(c.nameField()->stringValue(), "Morning Run");
+    EXPECT_EQ(c.mainWindow().nameField()->stringValue(), "Morning Run");
     EXPECT_TRUE(c.trackPreviouslyAssigned());
     EXPECT_EQ(c.tracker().accuracy(), 100);
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 120);
-    EXPECT_TRUE(c.bpmBadgeView()->assigned());
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 120);
+    EXPECT_TRUE(c.mainWindow().bpmBadgeView()->assigned());
 
     EXPECT_EQ(fPresenter.messages, std::vector<std::string>{}) << "no alert";
 }
@@ -318,8 +318,8 @@ TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
     EXPECT_TRUE(c.didLaunchiTunes());
     ASSERT_TRUE(waitFor([] { return PBRunningPlayerProcessID() != 0; })) << "the stand-in was launched";
     // Its first event starts playback, and the broadcast of it brings the track in.
-    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "Morning Run"; }))
-        << c.nameField()->stringValue();
+    ASSERT_TRUE(waitFor([&] { return c.mainWindow().nameField()->stringValue() == "Morning Run"; }))
+        << c.mainWindow().nameField()->stringValue();
     EXPECT_EQ(playerState().state, "Playing");
     EXPECT_EQ(c.tracker().accuracy(), 10);
 }
@@ -328,16 +328,16 @@ TEST_F(EndToEnd, StartingWithoutAPlayerLaunchesItPlaying) {
 // after the first unanswered request, the liveness probe and the genre list do not wait again.
 TEST_F(EndToEnd, TheLaunchOfAPlayerThatNeverAnswersCostsOneTimeOut) {
     Controller& c = launch();
-    ASSERT_EQ(c.nameField()->stringValue(), "iTunes not running");
+    ASSERT_EQ(c.mainWindow().nameField()->stringValue(), "iTunes not running");
     ASSERT_TRUE(NSWorkspace::sharedWorkspace().launchApplication("com.apple.iTunes"));
     ASSERT_TRUE(standInServes());
     const pid_t pid = PBRunningPlayerProcessID();
     ASSERT_NE(pid, 0);
     kill(pid, SIGSTOP);
-    ASSERT_TRUE(waitFor([&] { return c.nameField()->stringValue() == "iTunes not responding"; }))
-        << c.nameField()->stringValue();
+    ASSERT_TRUE(waitFor([&] { return c.mainWindow().nameField()->stringValue() == "iTunes not responding"; }))
+        << c.mainWindow().nameField()->stringValue();
     EXPECT_EQ(fBus->timeouts, 1);
-    EXPECT_EQ(c.genres().size() > 2, true) << "the bundle's genres stand in for the player's";
+    EXPECT_EQ(c.playlistMenus().genres().size() > 2, true) << "the bundle's genres stand in for the player's";
     kill(pid, SIGCONT);
 }
 
@@ -347,13 +347,13 @@ TEST_F(EndToEnd, ApplyWithASlowPlayerCostsOneTimeOutAndAlertsAtOnce) {
     startPlayer();
     control({"play"});
     Controller& c = launch();
-    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    ASSERT_EQ(c.mainWindow().nameField()->stringValue(), "Morning Run");
     ASSERT_TRUE(waitForPlayerInfo(c.playerStatus().persistentID())) << "the broadcast of the play";
     for (int i = 0; i < 8; ++i) {
         key(Qt::Key_Space);
         fNow += 500;
     }
-    ASSERT_EQ(c.currentDisplayBPM(), 120);
+    ASSERT_EQ(c.mainWindow().currentDisplayBPM(), 120);
     control({"delay", "8000"});
     fBus->timeouts = 0;
     c.applyBPM();
@@ -380,17 +380,17 @@ TEST_F(EndToEnd, AHalvedTempoIsAppliedAfterAnAssign) {
     key(Qt::Key_Return);
     // The write awaits no reply: the library file shows it once the player has saved it.
     ASSERT_TRUE(waitFor([&] { return bpmInLibraryFile(fHome, track) == 120; }));
-    ASSERT_FALSE(c.applyBPMButton()->isEnabled());
+    ASSERT_FALSE(c.mainWindow().applyBPMButton()->isEnabled());
 
-    QTest::mousePress(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
-    QTest::mouseRelease(c.halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
-    ASSERT_EQ(c.currentDisplayBPM(), 60);
-    EXPECT_TRUE(c.applyBPMButton()->isEnabled());
-    QTest::mouseClick(c.applyBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 14));
+    QTest::mousePress(c.mainWindow().halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    QTest::mouseRelease(c.mainWindow().halveDoubleBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 12));
+    ASSERT_EQ(c.mainWindow().currentDisplayBPM(), 60);
+    EXPECT_TRUE(c.mainWindow().applyBPMButton()->isEnabled());
+    QTest::mouseClick(c.mainWindow().applyBPMButton(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 14));
     EXPECT_TRUE(waitFor([&] { return bpmInLibraryFile(fHome, track) == 60; }))
         << bpmInLibraryFile(fHome, track);
     EXPECT_EQ(bpmInAssignedList(fHome, track), 60);
-    EXPECT_EQ(c.bpmBadgeView()->bpm(), 60);
+    EXPECT_EQ(c.mainWindow().bpmBadgeView()->bpm(), 60);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
 
@@ -401,7 +401,7 @@ TEST_F(EndToEnd, AddToPlaylistWithTheSampleLibraryReachesThePlayer) {
     control({"play"});
     Controller& c = launch();
     const SInt64 track = c.playerStatus().persistentID();
-    ASSERT_EQ(c.nameField()->stringValue(), "Morning Run");
+    ASSERT_EQ(c.mainWindow().nameField()->stringValue(), "Morning Run");
     auto holds = [&](const char* playlist) {
         const auto ids = playlistInLibraryFile(fHome, playlist);
         return ids && std::find(ids->begin(), ids->end(), track) != ids->end();
@@ -418,7 +418,7 @@ TEST_F(EndToEnd, AddToPlaylistWithTheSampleLibraryReachesThePlayer) {
     calm->performAction();
     EXPECT_TRUE(waitFor([&] { return holds("Calm"); })) << "the Controls menu's add";
 
-    PopUpButton* popUp = c.addToPlaylistButton();
+    PopUpButton* popUp = c.mainWindow().addToPlaylistButton();
     c.playlistMenus().popUpNeedsUpdate();
     const std::vector<std::string> titles = popUp->itemTitles();
     const auto rainy = std::find(titles.begin(), titles.end(), "Rainy Day");

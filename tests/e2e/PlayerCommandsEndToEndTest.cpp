@@ -130,13 +130,14 @@ protected:
 
 TEST_F(PlayerCommandsEndToEnd, NextSkipsTheTracksWithATempoAndSeeksWhenAsked) {
     Controller& c = *fController;
-    c.nextTrack();  // as an Assign moves on: "SkipIfHasBPM" decides
+    c.playerCommands().nextTrack(
+        PlayerCommands::Sender::None);  // as an Assign moves on: "SkipIfHasBPM" decides
     EXPECT_TRUE(waitFor([&] { return playingName() == "Four"; })) << playingName();
 
     // Without skipping, Next-plus-skip goes to the next track and seeks into it.
     ASSERT_TRUE(waitFor([&] { return c.playerStatus().trackName() == "Four"; }));
     NSUserDefaults::standardUserDefaults().setBool(false, "SkipIfHasBPM");
-    c.nextPlusSkipForward();
+    c.playerCommands().nextPlusSkipForward(PlayerCommands::Sender::None);
     EXPECT_TRUE(waitFor([&] { return playingName() == "Five"; })) << playingName();
     EXPECT_GE(PlayerBridge::sharedInstance().playerPosition(), 20) << "seeked 20 seconds in";
 }
@@ -145,26 +146,26 @@ TEST_F(PlayerCommandsEndToEnd, SeeksRatingsAndVolumeReachThePlayer) {
     Controller& c = *fController;
     PlayerBridge& player = PlayerBridge::sharedInstance();
     player.setPlayerPosition(100);
-    c.skipForward();
+    c.playerCommands().skipForward();
     EXPECT_GE(player.playerPosition(), 120);
     EXPECT_LT(player.playerPosition(), 130);
-    c.skipBack();
+    c.playerCommands().skipBack();
     EXPECT_GE(player.playerPosition(), 100);
     EXPECT_LT(player.playerPosition(), 110);
 
     ASSERT_EQ(c.playerStatus().trackRating(), 40);
-    c.ratingUp();
+    c.playerCommands().ratingUp();
     EXPECT_TRUE(waitFor([&] { return player.currentTrack() && player.currentTrack()->rating() == 60; }));
     EXPECT_EQ(c.playerStatus().trackRating(), 60);
-    c.ratingDown();
-    c.ratingDown();
+    c.playerCommands().ratingDown();
+    c.playerCommands().ratingDown();
     EXPECT_TRUE(waitFor([&] { return player.currentTrack()->rating() == 20; }));
 
-    c.volumeSlider()->setIntValue(50);
-    c.volumeUp();
+    c.mainWindow().volumeSlider()->setIntValue(50);
+    c.playerCommands().volumeUp();
     EXPECT_TRUE(waitFor([&] { return player.playerVolume() == 55; }));
-    c.volumeDown();
-    c.volumeDown();
+    c.playerCommands().volumeDown();
+    c.playerCommands().volumeDown();
     EXPECT_TRUE(waitFor([&] { return player.playerVolume() == 45; }));
 }
 

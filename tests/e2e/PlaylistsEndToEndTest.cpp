@@ -25,6 +25,7 @@
 #include "Source/PlayerBridge/PBTrack.h"
 #include "Source/PlayerBridge/PlayerBridge.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
+#include "Source/PlayerRulesHost.h"
 #include "Source/RulesController.h"
 #include "Source/SystemControllerEnvironment.h"
 #include "StandInSession.h"
@@ -197,13 +198,13 @@ using Strings = std::vector<std::string>;
 
 TEST_F(PlaylistsEndToEnd, WithoutThePlayerTheLibraryFilesPlaylistsAndTheDefaultGenresAreOffered) {
     Controller& c = launch();
-    EXPECT_EQ(c.playlists(), (Strings{"Running", "Calm"}));
-    EXPECT_EQ(c.playlistIDs(), (std::vector<SInt64>{kRunning, kCalm}));
-    const Strings shown = c.genreButton()->itemTitles();
+    EXPECT_EQ(c.playlistMenus().playlists(), (Strings{"Running", "Calm"}));
+    EXPECT_EQ(c.playlistMenus().playlistIDs(), (std::vector<SInt64>{kRunning, kCalm}));
+    const Strings shown = c.mainWindow().genreButton()->itemTitles();
     ASSERT_GT(shown.size(), 3u);
     EXPECT_EQ(shown[0], "Genre not specified");
     EXPECT_EQ(shown[2], "Alternative") << "the bundle's genres after the separator";
-    EXPECT_TRUE(c.genreButton()->itemAtIndex(1)->separator);
+    EXPECT_TRUE(c.mainWindow().genreButton()->itemAtIndex(1)->separator);
 
     // The commands menu's submenu is rebuilt as it shows.
     NSMenuItem* add = c.mainMenu().controlsMenu()->itemWithTitle("Add to Playlist");
@@ -222,11 +223,12 @@ TEST_F(PlaylistsEndToEnd, WithThePlayerItsPlaylistsGenresAndInfoWindowAreUsed) {
     Controller& c = launch();
     ASSERT_TRUE(playing(kFirstTrack));
 
-    EXPECT_EQ(c.genres(), (Strings{"Genre not specified", "\u2022\u2022\u2022", "ambient", "Blues", "Rock"}));
-    EXPECT_EQ(c.genreButton()->titleOfSelectedItem(), "Rock");
+    EXPECT_EQ(c.playlistMenus().genres(),
+              (Strings{"Genre not specified", "\u2022\u2022\u2022", "ambient", "Blues", "Rock"}));
+    EXPECT_EQ(c.mainWindow().genreButton()->titleOfSelectedItem(), "Rock");
 
     auto menu = c.playlistMenus().makeAddToPlaylistMenu();
-    c.menuNeedsUpdate(*menu);
+    c.playlistMenus().menuNeedsUpdate(*menu);
     ASSERT_EQ(menu->numberOfItems(), 2u);
     EXPECT_EQ(menu->itemAtIndex(0)->title(), "Running");
     EXPECT_EQ(menu->itemAtIndex(1)->title(), "Calm");
@@ -238,11 +240,11 @@ TEST_F(PlaylistsEndToEnd, WithThePlayerItsPlaylistsGenresAndInfoWindowAreUsed) {
     EXPECT_EQ(trackCount(kRunning), 2);
     menu->itemAtIndex(0)->performAction();
     EXPECT_EQ(trackCount(kRunning), 2) << "already there: nothing";
-    c.addToPlaylistFromMenu(1);
+    c.playlistMenus().addToPlaylistFromMenu(1);
     EXPECT_EQ(trackCount(kCalm), 1) << "Calm held the track from the start";
 
     // The pop-up: its image item stays, the playlists follow it.
-    PopUpButton* popUp = c.addToPlaylistButton();
+    PopUpButton* popUp = c.mainWindow().addToPlaylistButton();
     EXPECT_FALSE(popUp->isHidden()) << "the window shows the add-to-playlist button";
     c.playlistMenus().popUpNeedsUpdate();
     EXPECT_EQ(popUp->itemTitles(), (Strings{"", "Running", "Calm"}));
@@ -255,7 +257,7 @@ TEST_F(PlaylistsEndToEnd, WithThePlayerItsPlaylistsGenresAndInfoWindowAreUsed) {
     EXPECT_TRUE(fPresenter.messages.empty());
 
     // Get Info reaches the player within its time-out.
-    c.getTrackInfo();
+    c.playlistMenus().getTrackInfo();
     const QStringList events = control({"events"}).split('\n');
     const auto info = std::find_if(events.begin(), events.end(),
                                    [](const QString& line) { return line.startsWith("'hook'\\'Info'"); });
@@ -288,7 +290,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     ASSERT_TRUE(holds(kCalm, kFirstTrack));
     ASSERT_FALSE(holds(kRunning, kFirstTrack));
 
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_TRUE(holds(kRunning, kFirstTrack));
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_FALSE(holds(kCalm, kFirstTrack));
@@ -298,7 +300,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     })) << control({"events"}).toStdString();
 
     // Again: already in Running and no longer in Calm, so the player is asked for nothing new.
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_EQ(trackCount(kCalm), 0);
 
@@ -306,7 +308,7 @@ TEST_F(PlaylistsEndToEnd, RulesAddRemoveAndShowInfoThroughThePlayer) {
     rules.setRules(when("trackBPM >= 0"), 0);
     control({"next"});
     ASSERT_TRUE(playing(kStreamTrack));
-    c.rulesController().applyRules(c.playerStatus(), c);
+    c.rulesController().applyRules(c.playerStatus(), c.rulesHost());
     EXPECT_EQ(trackCount(kRunning), 2);
     EXPECT_TRUE(fPresenter.messages.empty());
 }
