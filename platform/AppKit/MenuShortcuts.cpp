@@ -1,5 +1,6 @@
 #include "platform/AppKit/MenuShortcuts.h"
 
+#include <QApplication>
 #include <QMenuBar>
 #include <QPointer>
 #include <QShortcut>
@@ -55,8 +56,49 @@ void MenuShortcuts::bindMenu(NSMenu& menu, QWidget& owner) {
     }
 }
 
+namespace {
+
+// Keeps the keys with the window's focused view while no menu of the bar is open. Qt hands the
+// keyboard to the bar when a menu is closed with Escape or Alt is pressed alone, and the bar then
+// takes every key unseen (Space opens a menu again) until a second Escape, so taps and keys stop
+// reaching the view. Menus here hold the keys only while one is open.
+class MenuBarKeyKeeper : public QObject {
+public:
+    explicit MenuBarKeyKeeper(QMenuBar* bar) : QObject(bar), mBar(bar) {
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            // At once: a key already on its way would otherwise still reach the bar.
+            if (now == mBar)
+                giveBackTheKeys();
+            else if (now && now->window() == mBar->window())
+                mViewFocus = now;
+        });
+    }
+    // After a menu closes, checked once its turn is done: moving from one menu to the next closes
+    // one and opens the other in the same turn.
+    void check() {
+        QMetaObject::invokeMethod(
+            this, [this] { giveBackTheKeys(); }, Qt::QueuedConnection);
+    }
+
+private:
+    void giveBackTheKeys() {
+        if (!mBar->hasFocus() || QApplication::activePopupWidget()) return;
+        // Losing the focus also takes the bar out of its keyboard mode and its highlight.
+        if (mViewFocus)
+            mViewFocus->setFocus(Qt::OtherFocusReason);
+        else
+            mBar->clearFocus();
+    }
+
+    QMenuBar* mBar;
+    QPointer<QWidget> mViewFocus;
+};
+
+}  // namespace
+
 QMenuBar* makeMenuBar(NSMenu& mainMenu, QWidget* parent) {
     auto* bar = new QMenuBar(parent);
+    auto* keeper = new MenuBarKeyKeeper(bar);
     for (size_t i = 0; i < mainMenu.numberOfItems(); ++i) {
         NSMenuItem* item = mainMenu.itemAtIndex(i);
         if (!item->submenu()) continue;
@@ -64,6 +106,7 @@ QMenuBar* makeMenuBar(NSMenu& mainMenu, QWidget* parent) {
         NSMenu* model = item->submenu();
         QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, model] { model->fillQMenu(*qmenu); });
         model->fillQMenu(*qmenu);
+        QObject::connect(qmenu, &QMenu::aboutToHide, keeper, [keeper] { keeper->check(); });
     }
     return bar;
 }

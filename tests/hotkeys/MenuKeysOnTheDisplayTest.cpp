@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QMenuBar>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -85,6 +86,8 @@ struct MenuKeysOnTheDisplay : ::testing::Test {
         menu.addItemWithTitle("Controls", nullptr)->setSubmenu(std::move(controls));
         menu.itemAtIndex(0)->setTag(199);
         window = std::make_unique<Window>(NSMakeSize(200, 100));
+        bar = makeMenuBar(menu, nullptr);
+        window->setMenuBar(bar);
         view = new KeyTakingView(NSMakeRect(0, 0, 200, 100), window->contentView());
         bind();
         observer = std::make_unique<KeyboardLayoutObserver>([this] { bind(); });
@@ -116,6 +119,13 @@ struct MenuKeysOnTheDisplay : ::testing::Test {
         keys.tap("F12");
         ASSERT_TRUE(pumpUntil([&] { return view->markers > marker; })) << "the marker key never came";
     }
+    // Clicks the title of the bar's menu; returns once the menu is open.
+    void openMenuByClick() {
+        const QPoint title = bar->mapToGlobal(bar->actionGeometry(bar->actions().at(0)).center());
+        keys.click(title.x(), title.y());
+        ASSERT_TRUE(pumpUntil([] { return QApplication::activePopupWidget() != nullptr; }))
+            << "the menu opens";
+    }
     QKeySequence boundTo(long tag) const {
         return menu.itemWithTag(199)->submenu()->itemWithTag(tag)->shortcut();
     }
@@ -125,6 +135,7 @@ struct MenuKeysOnTheDisplay : ::testing::Test {
     std::unique_ptr<MenuShortcuts> shortcuts = std::make_unique<MenuShortcuts>();
     std::unique_ptr<Window> window;
     KeyTakingView* view{nullptr};
+    QMenuBar* bar{nullptr};
     std::unique_ptr<KeyboardLayoutObserver> observer;
     std::map<long, int> performed;
     long disabledTag{0};
@@ -187,4 +198,39 @@ TEST_F(MenuKeysOnTheDisplay, ALayoutChangeBindsTheKeysAnewADeadKeyAmongThem) {
     press({"Control_L", "Alt_L"}, "equal");
     EXPECT_EQ(performed[kRatingUpTag], 6);
     EXPECT_EQ(view->keys, 0);
+}
+
+TEST_F(MenuKeysOnTheDisplay, AClosedMenuLeavesTheKeysWithTheView) {
+    const struct {
+        const char* name;
+        std::function<void(MenuKeysOnTheDisplay&)> close;
+    } cases[] = {
+        {"closed by Escape", [](MenuKeysOnTheDisplay& t) { t.keys.tap("Escape"); }},
+        {"closed by a second click",
+         [](MenuKeysOnTheDisplay& t) {
+             const QPoint title = t.bar->mapToGlobal(t.bar->actionGeometry(t.bar->actions().at(0)).center());
+             t.keys.click(title.x(), title.y());
+         }},
+    };
+    int expected = 0;
+    for (const auto& c : cases) {
+        openMenuByClick();
+        c.close(*this);
+        ASSERT_TRUE(pumpUntil([] { return QApplication::activePopupWidget() == nullptr; })) << c.name;
+        for (const char* key : {"space", "Down", "Escape"}) {
+            press({}, key);
+            EXPECT_EQ(view->keys, ++expected) << c.name << ": " << key << " reaches the view";
+            ASSERT_EQ(QApplication::activePopupWidget(), nullptr)
+                << c.name << ": " << key << " opens no menu";
+        }
+    }
+}
+
+TEST_F(MenuKeysOnTheDisplay, AltPressedAloneLeavesTheKeysWithTheView) {
+    press({}, "Alt_L");
+    const int before = view->keys;
+    press({}, "space");
+    EXPECT_EQ(view->keys, before + 1);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(view->hasFocus());
 }

@@ -35,6 +35,13 @@ void XTestClient::tap(const std::string& name) {
     key(name, false);
 }
 
+void XTestClient::click(int x, int y) {
+    XTestFakeMotionEvent(mConnection->display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(mConnection->display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(mConnection->display, 1, False, CurrentTime);
+    XFlush(mConnection->display);
+}
+
 bool XTestClient::numLockOn() {
     unsigned state = 0;
     XkbGetIndicatorState(mConnection->display, XkbUseCoreKbd, &state);

@@ -13,6 +13,8 @@ public:
     bool ready() const;
     void key(const std::string& name, bool down);
     void tap(const std::string& name);
+    // A click of the first button at the point of the screen.
+    void click(int x, int y);
     // The X key code of the key.
     unsigned char keycode(const std::string& name) const;
     bool numLockOn();
