@@ -1,6 +1,5 @@
 #include "Source/MainWindow.h"
 
-
 #include "Source/ArtworkImageView.h"
 #include "Source/BPMBadgeView.h"
 #include "Source/BPMTracker.h"
