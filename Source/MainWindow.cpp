@@ -169,10 +169,10 @@ void MainWindow::buildControls() {
     };
     auto plain = [&](NSRect frame) { return new Button(frame, content); };
     // Held, back and forward scan through the track; released, the player plays on.
-    auto held = [&](NSRect frame, void (PlayerCommands::*down)()) {
+    auto held = [content, &commands = fCommands](NSRect frame, void (PlayerCommands::*down)()) {
         auto* b = new ClickAndHoldButtonCell(frame, content);
-        b->mouseDownAction = [this, down] { (fCommands.*down)(); };
-        b->mouseUpAction = [this] { fCommands.resume(); };
+        b->mouseDownAction = [&commands, down] { (commands.*down)(); };
+        b->mouseUpAction = [&commands] { commands.resume(); };
         return b;
     };
     // The bottom row sits above the volume slider, whose speaker buttons widen it to 200.
