@@ -81,7 +81,9 @@ MainWindow::MainWindow(Services services)
 
 MainWindow::~MainWindow() {
     NSNotificationCenter::defaultCenter().removeObserver(this);
-    // The tracker's metronome clicks and draws through this object: it goes first.
+    // The tracker's metronome clicks and draws through this object: it goes first, its driver
+    // thread stopped before the pointer that thread reads through changes.
+    if (fBPMTracker) fBPMTracker->stopMetronome();
     fBPMTracker.reset();
 }
 

@@ -14,6 +14,8 @@ Metronome::Metronome(MetronomeHost& controller, Clock& clock)
     : mController(controller), mClock(clock), mSelf(std::make_shared<Metronome*>(this)) {}
 
 Metronome::~Metronome() {
+    // The driver thread reads this object's fields: it ends before any of them changes.
+    stopDriverThread();
     mSelf.reset();
     if (mStartTimer) mStartTimer->invalidate();
     mStartTimer.reset();
