@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/PrivateHome.h"
 #include "platform/Foundation/DistributedNotificationCenter.h"
 #include "platform/Foundation/PropertyListSerialization.h"
 #include "platform/Foundation/SessionBus.h"
@@ -211,17 +212,7 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir home;
     const std::string path = home.path().toStdString();
-    std::error_code error;
-    std::filesystem::create_directories(path + "/Music/iTunes", error);
-    std::filesystem::copy(std::string(BEATWICK_SOURCE_DIR) + "/Resources/SampleLibrary",
-                          path + "/Music/iTunes", std::filesystem::copy_options::recursive, error);
-    setenv("HOME", path.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (path + "/data").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("BEATWICK_AUDIO", "null", 1);
-    setenv("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR, 1);
-    unsetenv("DISPLAY");
+    usePrivateHome(path, BEATWICK_RESOURCE_DIR, BEATWICK_SOURCE_DIR "/Resources/SampleLibrary");
     QCoreApplication app(argc, argv);
     NSUserDefaults::standardUserDefaults().setBool(false, "CheckForUpdates");
     NSUserDefaults::standardUserDefaults().setBool(false, "StartiTunesOnLaunch");

@@ -27,6 +27,7 @@
 #include "Source/PlayerBridge/PlayerLocator.h"
 #include "Source/PlaylistMenus.h"
 #include "Source/SystemControllerEnvironment.h"
+#include "bench/support/PrivateHome.h"
 #include "platform/AppKit/PopUpButton.h"
 #include "platform/AppKit/Window.h"
 #include "platform/AppleEvents/AETransport.h"
@@ -169,15 +170,7 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir home;
     const std::string path = home.path().toStdString();
-    std::error_code error;
-    std::filesystem::create_directories(path + "/Music/iTunes", error);
-    setenv("HOME", path.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (path + "/data").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("BEATWICK_AUDIO", "null", 1);
-    setenv("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR, 1);
-    unsetenv("DISPLAY");
+    usePrivateHome(path, BEATWICK_RESOURCE_DIR, nullptr);
     QApplication app(argc, argv);
     if (scene == "tracks" && argc > 2) return tracksRow(path, std::atol(argv[2]));
     if (scene == "menus") return menusRun(path, argc > 2 ? std::atoi(argv[2]) : 300);

@@ -44,6 +44,7 @@
 #include "Source/Controller.h"
 #include "Source/PlayerBridge/PlayerLocator.h"
 #include "Source/SystemControllerEnvironment.h"
+#include "bench/support/PrivateHome.h"
 #include "platform/AppKit/Alert.h"
 #include "platform/AppKit/TextField.h"
 #include "platform/AppleEvents/AEDataModel.h"
@@ -358,17 +359,7 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir home;
     const std::string path = home.path().toStdString();
-    std::error_code error;
-    std::filesystem::create_directories(path + "/Music/iTunes", error);
-    std::filesystem::copy(std::string(BEATWICK_SOURCE_DIR) + "/Resources/SampleLibrary",
-                          path + "/Music/iTunes", std::filesystem::copy_options::recursive, error);
-    setenv("HOME", path.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (path + "/data").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("BEATWICK_AUDIO", "null", 1);
-    setenv("BEATWICK_RESOURCE_DIR", BEATWICK_RESOURCE_DIR, 1);
-    unsetenv("DISPLAY");
+    usePrivateHome(path, BEATWICK_RESOURCE_DIR, BEATWICK_SOURCE_DIR "/Resources/SampleLibrary");
     QApplication app(argc, argv);
     return measure(scene, seconds);
 }
